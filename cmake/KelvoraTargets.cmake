@@ -1,0 +1,59 @@
+# Build conventions shared by every target of the project.
+
+# Warnings are fixed, not silenced.
+function(kelvora_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+endfunction()
+
+# Windows binaries carry their runtime with them: the host's machine has no MinGW DLLs.
+if(WIN32)
+  add_link_options(-static)
+endif()
+
+option(KELVORA_SANITIZE "Build everything with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(KELVORA_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# The Microsoft C++ ABI leg: on Windows, the translation units that define or call through the
+# exported plug-in classes are compiled by clang for the Microsoft ABI, so that their vtables and
+# decorated names match what the host's compiler expects. Everything else is MinGW g++.
+# kelvora_msvc_abi_object(<output-variable> <source>) compiles <source> that way and stores the
+# object's path in <output-variable>; it includes no standard header.
+function(kelvora_msvc_abi_object out_var source)
+  get_filename_component(stem ${source} NAME_WE)
+  set(object ${CMAKE_CURRENT_BINARY_DIR}/${stem}.msvc.obj)
+  add_custom_command(
+    OUTPUT ${object}
+    COMMAND clang++ --target=x86_64-pc-windows-msvc -fno-exceptions -fno-rtti -O2
+            -Wall -Wextra -I${PROJECT_SOURCE_DIR}/src -c ${CMAKE_CURRENT_SOURCE_DIR}/${source}
+            -o ${object}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${source} ${ARGN}
+    COMMENT "Compiling ${source} for the Microsoft C++ ABI"
+    VERBATIM)
+  set_source_files_properties(${object} PROPERTIES EXTERNAL_OBJECT TRUE GENERATED TRUE)
+  set(${out_var} ${object} PARENT_SCOPE)
+endfunction()
+
+# GoogleTest: Debian's build on Linux; on the Windows leg, built from the sources that Debian's
+# googletest package ships, so that the same tests run under Wine.
+macro(kelvora_find_gtest)
+  if(WIN32)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${PROJECT_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endmacro()
+
+# kelvora_unit_test(<name> <sources>...): one GoogleTest program of the core, one CTest case.
+function(kelvora_unit_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE kelvora_core GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  kelvora_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name})
+endfunction()

@@ -1,0 +1,51 @@
+// The contents of one multi-study design matrix (MDM): its header settings, its own path, and the
+// studies as parallel lists of paths. Reading happens at construction; `write` and `saveAs` store
+// the file in its exact layout.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "designmatrix/user_dialogs.h"
+
+namespace kelvora {
+
+struct MdmFile {
+  // Reads the MDM at `path` at once. Never throws. A file that cannot be opened logs
+  // "!!!  Failed opening MDM for reading: " and the path, and leaves fileVersion -1.
+  explicit MdmFile(std::string path);
+
+  std::int32_t fileVersion = 0;
+  std::string path;
+  std::string typeOfFunctionalData;
+  std::int32_t rfxGlm = 0;
+  std::int32_t pscTransformation = 0;
+  std::int32_t zTransformation = 0;
+  std::int32_t separatePredictors = 0;
+  std::int32_t nrOfStudies = 0;
+  // One entry per study in an "MTC" design (empty where the study's line had no extra path);
+  // empty in every other design.
+  std::vector<std::optional<std::string>> extraPaths;
+  std::vector<std::string> functionalPaths;
+  std::vector<std::string> sdmPaths;  // its length is the number of studies
+
+  bool unreadable() const;
+  bool isMtcDesign() const { return typeOfFunctionalData == "MTC"; }
+
+  // Stores the file at `path`, replacing an existing file only once every byte is written; the
+  // studies written are those the lists hold. On any failure logs "!! Cannot Create file: " and
+  // the path, leaves an existing file untouched and returns false.
+  bool write() const;
+
+  // Sets `path` to `newPath` (whatever happens next) and returns write().
+  bool saveAs(std::string newPath);
+
+  // Asks the user for the first study's SDM and re-bases every study path on the answer. True
+  // when the paths were re-based; false, with nothing changed, when the user cancelled or chose a
+  // path shorter than the expected file name.
+  bool relocateStudyPaths(UserDialogs& dialogs);
+};
+
+}  // namespace kelvora

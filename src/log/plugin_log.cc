@@ -1,0 +1,93 @@
+#include "log/plugin_log.h"
+
+#include <locale>
+#include <utility>
+
+namespace kelvora {
+namespace {
+
+LogTextSink logTextSink = nullptr;
+
+void deliverToSink(const char* text) {
+  if (logTextSink != nullptr) logTextSink(text);
+}
+
+}  // namespace
+
+void setLogTextSink(LogTextSink sink) { logTextSink = sink; }
+
+// Collects inserted text; its sync is the flush of one log entry. Writes to whatever file the
+// owning log has attached at the moment of the flush.
+class HVZRLog::HVZRBuf : public std::stringbuf {
+ public:
+  HVZRBuf(std::unique_ptr<std::ofstream>& fileRef, bool& writeFailedRef)
+      : std::stringbuf(std::ios_base::in | std::ios_base::out),
+        fileRef(fileRef),
+        writeFailedRef(writeFailedRef) {}
+
+  ~HVZRBuf() override { sync(); }
+
+ protected:
+  // Serves the sink first, then the file; never puts the stream into a failed state, so one lost
+  // entry cannot silence the entries after it.
+  int sync() override {
+    try {
+      const std::string text = str();
+      deliverToSink(text.c_str());
+      if (fileRef != nullptr) {
+        *fileRef << text << '\n';
+        fileRef->flush();
+        if (!*fileRef) writeFailedRef = true;
+      }
+    } catch (...) {
+      if (fileRef != nullptr) writeFailedRef = true;
+    }
+    str(std::string());
+    return 0;
+  }
+
+ private:
+  std::unique_ptr<std::ofstream>& fileRef;
+  bool& writeFailedRef;
+};
+
+HVZRLog::HVZRLog() : std::ostream(nullptr), buffer(new HVZRBuf(file, fileWriteFailed)) {
+  rdbuf(buffer);
+  imbue(std::locale::classic());
+}
+
+HVZRLog::~HVZRLog() {
+  closeFile();
+  rdbuf(nullptr);
+  delete buffer;
+  deliverToSink("Destructor of HVZRLog never called");
+}
+
+void HVZRLog::attachFile(std::string path) {
+  closeFile();
+  auto opened = std::make_unique<std::ofstream>();
+  opened->imbue(std::locale::classic());
+  if (path.find('\0') == std::string::npos) {
+    opened->open(path, std::ios_base::out | std::ios_base::trunc);
+  } else {
+    opened->setstate(std::ios_base::failbit);
+  }
+  fileWriteFailed = !opened->is_open();
+  file = std::move(opened);
+}
+
+bool HVZRLog::closeFile() {
+  if (file == nullptr) return true;
+  if (file->is_open()) {
+    file->close();
+    if (file->fail()) fileWriteFailed = true;
+  }
+  file.reset();
+  return !fileWriteFailed;
+}
+
+HVZRLog pluginLog;
+
+void logLine(std::string_view text) { pluginLog << text << std::flush; }
+
+}  // namespace kelvora

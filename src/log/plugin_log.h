@@ -1,0 +1,61 @@
+// The library-wide log stream. Text inserted into `pluginLog` collects in its buffer; each flush
+// hands the collected text, as one piece, to the log-text sink (the host's log pane) and, while a
+// findings file is attached, writes it to that file as one line. One flush is one log entry.
+//
+// Every message is built by inserting texts and numbers and ends with a flush; std::endl is never
+// inserted. Numbers are formatted in the classic locale whatever the process's global locale is.
+// Nothing here throws on purpose; a findings file that cannot be written loses its text while the
+// sink still receives every entry.
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+namespace kelvora {
+
+// Receives each flushed text. Installed by whoever hosts the library (the plug-in frame binds it to
+// the host's log function; the command-line inspector prints to standard output). Without a sink,
+// texts are dropped.
+using LogTextSink = void (*)(const char* text);
+void setLogTextSink(LogTextSink sink);
+
+class HVZRLog : public std::ostream {
+ public:
+  HVZRLog();
+  ~HVZRLog() override;
+  HVZRLog(const HVZRLog&) = delete;
+  HVZRLog& operator=(const HVZRLog&) = delete;
+
+  // Creates or empties the file at `path` (text mode, so each line ends as the platform's text
+  // files do) and writes every later entry to it. A file attached before is closed first. A file
+  // that cannot be created is attached in its failed state: its text is lost, which closeFile()
+  // reports.
+  void attachFile(std::string path);
+
+  // Closes and drops the attached file; does not flush the stream. Returns false when a file was
+  // attached and it could not be created, or a write, flush or the close failed; true otherwise,
+  // also when no file was attached.
+  bool closeFile();
+
+  bool hasFile() const { return file != nullptr; }
+
+ private:
+  class HVZRBuf;
+
+  std::unique_ptr<std::ofstream> file;
+  bool fileWriteFailed = false;
+  HVZRBuf* buffer;
+};
+
+// Constructed at library load, destroyed at unload; its end hands the last collected text and
+// "Destructor of HVZRLog never called" to the sink. An attached file is closed before that.
+extern HVZRLog pluginLog;
+
+// Inserts `text` into pluginLog and flushes: one log entry.
+void logLine(std::string_view text);
+
+}  // namespace kelvora
