@@ -1,0 +1,180 @@
+#include "inspection/inspection_run.h"
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "designmatrix/mdm_file.h"
+#include "designmatrix/path_names.h"
+#include "designmatrix/sdm_file.h"
+#include "designmatrix/sdm_path_repair.h"
+#include "inspection/predictor_checks.h"
+#include "inspection/run_messages.h"
+#include "inspection/sdm_predictors.h"
+#include "inspection/subjects.h"
+#include "inspection/zero_checks.h"
+#include "log/plugin_log.h"
+
+namespace kelvora {
+namespace {
+
+// Closes the findings file on every way out of a run, an exception included, so that no later
+// entry can reach it. The complete end closes it itself, to learn whether every line was saved.
+class FindingsFileGuard {
+ public:
+  FindingsFileGuard() = default;
+  ~FindingsFileGuard() {
+    if (pluginLog.hasFile()) pluginLog.closeFile();
+  }
+  FindingsFileGuard(const FindingsFileGuard&) = delete;
+  FindingsFileGuard& operator=(const FindingsFileGuard&) = delete;
+};
+
+class InspectionRun {
+ public:
+  explicit InspectionRun(UserDialogs& dialogs) : dialogs(dialogs) {}
+  RunOutcome perform();
+
+ private:
+  // Reads every study's SDM into `sdms`, with the repair for the first one. False when the run
+  // has ended.
+  bool loadSdms(MdmFile& mdm);
+  bool repair(MdmFile& mdm, std::size_t failureFinding);
+  // Sets how the run ended; false, so that a step can `return stop(...)`.
+  bool stop(RunEnd end);
+  RunOutcome finish(RunEnd end);
+
+  // Logs the line as one entry and keeps its finding.
+  void write(ReportLine line);
+  void write(Report report);
+  // Keeps a finding whose line someone else has logged; returns its index.
+  std::size_t record(Finding finding);
+
+  UserDialogs& dialogs;
+  RunOutcome outcome;
+  std::vector<SdmFile> sdms;
+};
+
+RunOutcome InspectionRun::perform() {
+  // The dialog's result is not consulted: the path is what it left behind, empty when nothing.
+  outcome.mdmPath = dialogs.chooseFileToOpen(kMdmDialogTitle, "", kMdmDialogFilter).path;
+  MdmFile mdm(outcome.mdmPath);
+  if (mdm.unreadable()) {
+    record(mdmUnreadableFinding(mdm.path));
+    return finish(RunEnd::kMdmUnreadable);
+  }
+
+  // Named before a repair may save the MDM elsewhere; the run keeps this name to its end.
+  const std::string findingsPath = replaceExtension(outcome.mdmPath, "_log.txt");
+  FindingsFileGuard guard;
+  pluginLog.attachFile(findingsPath);
+  outcome.findingsPath = findingsPath;
+
+  write(startInspectingLine(mdm.path));
+  const std::size_t studyCount = mdm.sdmPaths.size();
+  outcome.studyCount = studyCount;
+  if (!loadSdms(mdm)) return finish(outcome.end);
+  write(readSdmsLine(studyCount));
+  if (studyCount == 0) {
+    write(noStudiesLine());
+    return finish(RunEnd::kNoStudies);
+  }
+
+  const std::vector<SubjectGroup> subjects =
+      groupSubjects(subjectIdsOf(mdm.functionalPaths, studyCount));
+  outcome.subjectCount = subjects.size();
+
+  const CountCheck counts = checkPredictorCounts(sdms);
+  write(countReport(counts, sdms));
+  if (!counts.agree) return finish(RunEnd::kPredictorCountMismatch);
+  const NameCheck names = checkPredictorNames(sdms, counts.n);
+  write(nameReport(names, sdms));
+  if (!names.agree) return finish(RunEnd::kPredictorNameMismatch);
+
+  write(subjectReport(subjects, findZeroAcrossRuns(sdms, subjects, counts.n), sdms));
+  write(confoundReport(findZeroConfounds(sdms, counts.n), sdms));
+
+  // Closed first, so the last line reaches the host only.
+  const bool saved = pluginLog.closeFile();
+  write(saved ? savedFindingsLine(findingsPath) : findingsNotSavedLine(findingsPath));
+  return finish(RunEnd::kComplete);
+}
+
+bool InspectionRun::loadSdms(MdmFile& mdm) {
+  const std::size_t studyCount = mdm.sdmPaths.size();
+  sdms.reserve(studyCount);
+  std::int64_t valuesHeld = 0;
+  for (std::size_t study = 0; study < studyCount; ++study) {
+    // The path as the list holds it now: a repair of the first study re-bases the later ones.
+    sdms.push_back(readSdm(mdm.sdmPaths[study]));
+    if (sdms.back().tooLargeToRead) {
+      write(sdmTooLargeLine(sdms.back().path));
+      return stop(RunEnd::kSdmTooLarge);
+    }
+    if (sdms.back().unreadable()) {
+      const std::size_t failure = record(sdmUnreadableFinding(sdms.back().path, Severity::kError));
+      if (study > 0) return stop(RunEnd::kSdmUnreadable);
+      if (!repair(mdm, failure)) return false;
+    }
+    valuesHeld += valueCountOf(sdms.back());
+    if (valuesHeld > kMaxValuesPerRun) {
+      write(runTooLargeLine(sdms.back().path));
+      return stop(RunEnd::kRunTooLarge);
+    }
+  }
+  return true;
+}
+
+bool InspectionRun::repair(MdmFile& mdm, std::size_t failureFinding) {
+  const RepairResult result = repairFirstSdm(mdm, sdms, dialogs);
+  switch (result.end) {
+    case RepairEnd::kRepaired:
+      outcome.findings[failureFinding].severity = Severity::kWarning;  // mended
+      if (result.saved) outcome.savedMdmPath = mdm.path;
+      if (result.saveFailed) record(mdmNotSavedFinding(mdm.path));
+      return true;
+    case RepairEnd::kNotRelocated:
+      return stop(RunEnd::kRepairNotRelocated);
+    case RepairEnd::kStillUnreadable:
+      record(sdmUnreadableFinding(sdms.front().path, Severity::kError));
+      return stop(RunEnd::kRepairStillUnreadable);
+    case RepairEnd::kTooLarge:
+      write(sdmTooLargeLine(sdms.front().path));
+      return stop(RunEnd::kSdmTooLarge);
+    case RepairEnd::kSaveCancelled:
+      return stop(RunEnd::kRepairSaveCancelled);
+  }
+  return stop(RunEnd::kRepairNotRelocated);
+}
+
+bool InspectionRun::stop(RunEnd end) {
+  outcome.end = end;
+  return false;
+}
+
+RunOutcome InspectionRun::finish(RunEnd end) {
+  outcome.end = end;
+  outcome.complete = end == RunEnd::kComplete;
+  return std::move(outcome);
+}
+
+void InspectionRun::write(ReportLine line) {
+  logLine(line.text);
+  if (line.finding) outcome.findings.push_back(std::move(*line.finding));
+}
+
+void InspectionRun::write(Report report) {
+  for (ReportLine& line : report) write(std::move(line));
+}
+
+std::size_t InspectionRun::record(Finding finding) {
+  outcome.findings.push_back(std::move(finding));
+  return outcome.findings.size() - 1;
+}
+
+}  // namespace
+
+RunOutcome runInspection(UserDialogs& dialogs) { return InspectionRun(dialogs).perform(); }
+
+}  // namespace kelvora

@@ -1,0 +1,36 @@
+// How the checks look at the predictors of one SDM: its number of predictors of interest, and the
+// name and values of a predictor, also of one the SDM does not have.
+//
+// A predictor beyond the SDM's own lists behaves like one the SDM declares but whose name and
+// values could not be read: named "NoName", all values 0.0. So a check may ask for any predictor
+// number and never reads what is not there.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "designmatrix/sdm_file.h"
+
+namespace kelvora {
+
+inline constexpr std::string_view kMissingPredictorName = "NoName";
+
+// firstConfoundPredictor - 1, in 64 bits so that the smallest 32-bit value does not overflow.
+std::int64_t interestCountOf(const SdmFile& sdm);
+
+// The name of predictor `index` (0-based); kMissingPredictorName beyond the SDM's names. The view
+// lives as long as `sdm`.
+std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index);
+
+// True when column `index` holds no value that is not zero: every value compares equal to 0.0
+// (negative zero included), a column without values, and a column the SDM does not have.
+bool isAllZeroColumn(const SdmFile& sdm, std::int64_t index);
+
+// The number of columns the SDM holds (its nrOfPredictors, once read).
+std::int64_t columnCountOf(const SdmFile& sdm);
+
+// The number of values held in memory for this SDM.
+std::int64_t valueCountOf(const SdmFile& sdm);
+
+}  // namespace kelvora
