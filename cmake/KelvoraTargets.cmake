@@ -57,3 +57,17 @@ function(kelvora_unit_test name)
   kelvora_warnings(${name})
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
+
+# kelvora_system_headers(<target> <folder-under-/usr/include>): an interface target for a
+# header-only library that Debian installs under /usr/include. The include path is a build-tree
+# folder holding only that library, so the Windows leg sees it without Linux's system headers.
+function(kelvora_system_headers target folder)
+  set(root ${PROJECT_BINARY_DIR}/system-headers/${folder})
+  if(NOT EXISTS /usr/include/${folder})
+    message(FATAL_ERROR "/usr/include/${folder} is missing: install its Debian -dev package")
+  endif()
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK /usr/include/${folder} ${root}/${folder} SYMBOLIC)
+  add_library(${target} INTERFACE)
+  target_include_directories(${target} SYSTEM INTERFACE ${root})
+endfunction()

@@ -37,7 +37,8 @@ constexpr char kLineEnd[] = "\n";
 #endif
 
 TEST_F(PluginLogTest, OneFlushIsOneEntryWithAllInsertedPieces) {
-  pluginLog << "Kelvora" << ">  Read " << std::size_t{3} << " SDMs" << std::flush;
+  pluginLog << "Kelvora"
+            << ">  Read " << std::size_t{3} << " SDMs" << std::flush;
   pluginLog << -2147483647 - 1 << std::flush;
   EXPECT_EQ(log.lines(), (std::vector<std::string>{"Kelvora>  Read 3 SDMs", "-2147483648"}));
 }
@@ -125,7 +126,8 @@ TEST_F(PluginLogTest, NumbersIgnoreTheGlobalLocale) {
     char do_thousands_sep() const override { return '.'; }
     std::string do_grouping() const override { return "\3"; }
   };
-  const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new Grouping));
+  const std::locale previous =
+      std::locale::global(std::locale(std::locale::classic(), new Grouping));
   pluginLog << 1234567 << ' ' << std::size_t{9876543210u} << std::flush;
   std::locale::global(previous);
   EXPECT_EQ(log.lines(), std::vector<std::string>{"1234567 9876543210"});
