@@ -33,7 +33,8 @@ class FindingsFileGuard {
 
 class InspectionRun {
  public:
-  explicit InspectionRun(UserDialogs& dialogs) : dialogs(dialogs) {}
+  InspectionRun(UserDialogs& dialogs, std::int64_t maxValues)
+      : dialogs(dialogs), maxValues(maxValues) {}
   RunOutcome perform();
 
  private:
@@ -52,6 +53,7 @@ class InspectionRun {
   std::size_t record(Finding finding);
 
   UserDialogs& dialogs;
+  const std::int64_t maxValues;
   RunOutcome outcome;
   std::vector<SdmFile> sdms;
 };
@@ -106,6 +108,7 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
   sdms.reserve(studyCount);
   std::int64_t valuesHeld = 0;
   for (std::size_t study = 0; study < studyCount; ++study) {
+    dialogs.showProgress(study, studyCount);
     // The path as the list holds it now: a repair of the first study re-bases the later ones.
     sdms.push_back(readSdm(mdm.sdmPaths[study]));
     if (sdms.back().tooLargeToRead) {
@@ -118,11 +121,12 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
       if (!repair(mdm, failure)) return false;
     }
     valuesHeld += valueCountOf(sdms.back());
-    if (valuesHeld > kMaxValuesPerRun) {
-      write(runTooLargeLine(sdms.back().path));
+    if (valuesHeld > maxValues) {
+      write(runTooLargeLine(sdms.back().path, maxValues));
       return stop(RunEnd::kRunTooLarge);
     }
   }
+  dialogs.showProgress(studyCount, studyCount);
   return true;
 }
 
@@ -175,6 +179,10 @@ std::size_t InspectionRun::record(Finding finding) {
 
 }  // namespace
 
-RunOutcome runInspection(UserDialogs& dialogs) { return InspectionRun(dialogs).perform(); }
+RunOutcome runInspection(UserDialogs& dialogs) { return runInspection(dialogs, kMaxValuesPerRun); }
+
+RunOutcome runInspection(UserDialogs& dialogs, std::int64_t maxValuesPerRun) {
+  return InspectionRun(dialogs, maxValuesPerRun).perform();
+}
 
 }  // namespace kelvora

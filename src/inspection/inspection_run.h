@@ -27,4 +27,8 @@ inline constexpr std::int64_t kMaxValuesPerRun = std::int64_t{256} * 1024 * 1024
 // came to its complete end (every SDM read, counts and names agree, all checks reported).
 RunOutcome runInspection(UserDialogs& dialogs);
 
+// The same with another allowance of values per run, so that it can be exercised without
+// allocating gigabytes.
+RunOutcome runInspection(UserDialogs& dialogs, std::int64_t maxValuesPerRun);
+
 }  // namespace kelvora

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "designmatrix/path_names.h"
-#include "inspection/inspection_run.h"
 #include "inspection/sdm_predictors.h"
 #include "log/plugin_name.h"
 
@@ -66,9 +65,9 @@ ReportLine sdmTooLargeLine(const std::string& sdmPath) {
                  findingOf(FindingCode::kSdmTooLarge, Severity::kError, sdmPath));
 }
 
-ReportLine runTooLargeLine(const std::string& sdmPath) {
-  return finding("!!!  SDMs too large to read together (more than " +
-                     std::to_string(kMaxValuesPerRun) + " values), stopped at: " + sdmPath,
+ReportLine runTooLargeLine(const std::string& sdmPath, std::int64_t maxValues) {
+  return finding("!!!  SDMs too large to read together (more than " + std::to_string(maxValues) +
+                     " values), stopped at: " + sdmPath,
                  findingOf(FindingCode::kRunTooLarge, Severity::kError, sdmPath));
 }
 

@@ -1,0 +1,30 @@
+// Small verbs shared by the tests of the checks: SDMs in memory and the texts of a report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "inspection/run_messages.h"
+#include "support/study_files.h"
+
+namespace kelvora::testing {
+
+// An SDM at D:/study/<file> with `names`, of which the first `interest` are of interest, each
+// column holding `dataPoints` non-zero values except those listed in `zero`.
+inline SdmFile sdm(const std::string& file, std::vector<std::string> names, std::int32_t interest,
+                   std::vector<std::size_t> zero = {}, std::size_t dataPoints = 3) {
+  SdmSpec spec;
+  spec.columns = filledColumns(names.size(), dataPoints, std::move(zero));
+  spec.names = std::move(names);
+  spec.firstConfoundPredictor = interest + 1;
+  return sdmOf(spec, "D:/study/" + file);
+}
+
+inline std::vector<std::string> textsOf(const Report& report) {
+  std::vector<std::string> texts;
+  for (const ReportLine& line : report) texts.push_back(line.text);
+  return texts;
+}
+
+}  // namespace kelvora::testing

@@ -1,0 +1,211 @@
+// Whole runs in process: a study written into a temporary folder, a scripted user, the log as the
+// host would receive it and the findings file as it lies on disk.
+#include "inspection/inspection_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <new>
+
+#include "designmatrix/mdm_file.h"
+#include "log/plugin_log.h"
+#include "support/fake_dialogs.h"
+#include "support/log_capture.h"
+#include "support/study_files.h"
+#include "support/temp_dir.h"
+
+namespace kelvora {
+namespace {
+
+using Lines = std::vector<std::string>;
+using testing::filledColumns;
+using testing::SdmSpec;
+
+#ifdef _WIN32
+constexpr char kLineEnd[] = "\r\n";
+#else
+constexpr char kLineEnd[] = "\n";
+#endif
+
+class InspectionRunTest : public ::testing::Test {
+ protected:
+  ~InspectionRunTest() override { pluginLog.closeFile(); }
+
+  // An SDM of `names`, the first `interest` of interest, 3 data points, zero where listed.
+  std::string writeSdm(const std::string& name, Lines names, std::int32_t interest,
+                       std::vector<std::size_t> zero = {}) {
+    SdmSpec spec;
+    spec.columns = filledColumns(names.size(), 3, std::move(zero));
+    spec.names = std::move(names);
+    spec.firstConfoundPredictor = interest + 1;
+    return dir.writeFile(name, testing::sdmText(spec));
+  }
+  std::string writeMdm(const std::vector<testing::StudyPaths>& studies) {
+    return dir.writeFile("group.mdm", testing::mdmText(studies));
+  }
+  RunOutcome run(const std::string& mdmPath) {
+    dialogs.chooseToOpen(mdmPath);
+    return runInspection(dialogs);
+  }
+
+  std::string findingsBytes() const {
+    std::ifstream in(dir.path("group_log.txt"), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // The bytes of a findings file holding `lines`.
+  static std::string fileOf(const Lines& lines) {
+    std::string bytes;
+    for (const std::string& line : lines) bytes += line + kLineEnd;
+    return bytes;
+  }
+  static std::vector<FindingCode> codesOf(const RunOutcome& outcome) {
+    std::vector<FindingCode> codes;
+    for (const Finding& found : outcome.findings) codes.push_back(found.code);
+    return codes;
+  }
+
+  testing::LogCapture log;
+  testing::TempDir dir;
+  testing::FakeDialogs dialogs;
+  const Lines names{"Faces", "Houses", "Motion", "Constant"};
+};
+
+TEST_F(InspectionRunTest, CompleteRunReportsEveryCheckAndSavesItsLines) {
+  const std::string mdm = writeMdm({{dir.path("S01_run1.vtc"), writeSdm("a.sdm", names, 2, {1})},
+                                    {dir.path("S01_run2.vtc"), writeSdm("b.sdm", names, 2, {1})},
+                                    {dir.path("S02_run1.vtc"), writeSdm("c.sdm", names, 2, {2})}});
+  const RunOutcome outcome = run(mdm);
+
+  const Lines inFile{
+      "Kelvora>  Start inspecting " + mdm,
+      "Kelvora>  Read 3 SDMs from the MDM file",
+      "Kelvora>  All SDMs have 2 predictors of interest",
+      "Kelvora>  The names for the predictors of interest all match",
+      "Kelvora>  2 unique subjects detected",
+      "!!!  S01, predictor number 2 named \"Houses\" contains only zeros across runs",
+      "!!!  c.sdm predictor number 3 named \"Motion\" contains only zeros"};
+  Lines logged = inFile;
+  logged.push_back("Kelvora>  Saved findings to: " + dir.path("group_log.txt"));
+  EXPECT_EQ(log.lines(), logged);
+  EXPECT_EQ(findingsBytes(), fileOf(inFile));
+
+  EXPECT_TRUE(outcome.complete);
+  EXPECT_EQ(outcome.end, RunEnd::kComplete);
+  EXPECT_EQ(outcome.mdmPath, mdm);
+  EXPECT_EQ(outcome.findingsPath, dir.path("group_log.txt"));
+  EXPECT_EQ(outcome.studyCount, 3u);
+  EXPECT_EQ(outcome.subjectCount, 2u);
+  EXPECT_EQ(codesOf(outcome),
+            (std::vector<FindingCode>{FindingCode::kZeroAcrossRuns, FindingCode::kZeroConfound}));
+  EXPECT_EQ(outcome.findings[1].line, inFile.back());
+  EXPECT_FALSE(pluginLog.hasFile());
+  EXPECT_EQ(dialogs.calls(),
+            Lines{"open|Select an MDM file for testing||Multi-Subject Design Matrix (*.mdm)"});
+}
+
+TEST_F(InspectionRunTest, CountDisagreementEndsTheRunAfterItsReport) {
+  const std::string mdm = writeMdm({{"S01_1.vtc", writeSdm("a.sdm", names, 2)},
+                                    {"S01_2.vtc", writeSdm("b.sdm", names, 2)},
+                                    {"S02_1.vtc", writeSdm("c.sdm", names, 3)}});
+  const RunOutcome outcome = run(mdm);
+
+  const Lines lines{
+      "Kelvora>  Start inspecting " + mdm, "Kelvora>  Read 3 SDMs from the MDM file",
+      "Kelvora>  Not all SDMs have the same number of predictors of interest",
+      "Kelvora>  Most SDMs have 2 predictors of interest, except:", "!!!  3 in c.sdm"};
+  EXPECT_EQ(log.lines(), lines);
+  EXPECT_EQ(findingsBytes(), fileOf(lines));
+  EXPECT_FALSE(outcome.complete);
+  EXPECT_EQ(outcome.end, RunEnd::kPredictorCountMismatch);
+  EXPECT_FALSE(outcome.fileUnreadable());
+  EXPECT_EQ(codesOf(outcome), std::vector<FindingCode>{FindingCode::kPredictorCountMismatch});
+  EXPECT_FALSE(pluginLog.hasFile());
+}
+
+TEST_F(InspectionRunTest, RepairLocatesTheFirstSdmRebasesTheStudiesAndSaves) {
+  std::filesystem::create_directory(dir.path("study"));
+  const std::string sdmA = writeSdm("study/a.sdm", names, 2);
+  writeSdm("study/b.sdm", names, 2);
+  const std::string mdm = writeMdm({{"Q:/old/study/S01_1.vtc", "Q:/old/study/a.sdm"},
+                                    {"Q:/old/study/S02_1.vtc", "Q:/old/study/b.sdm"}});
+  const std::string root = mdm.substr(0, mdm.size() - std::string("/group.mdm").size());
+  dialogs.chooseToOpen(mdm).chooseToOpen(sdmA).answer(true).chooseToSave(dir.path("fixed.mdm"));
+  const RunOutcome outcome = runInspection(dialogs);
+
+  const Lines lines{"Kelvora>  Start inspecting " + mdm,
+                    "!!!  Failed opening SDM for reading: Q:/old/study/a.sdm",
+                    "Kelvora>  Asking user to select correct path",
+                    "Kelvora>  Read 2 SDMs from the MDM file",
+                    "Kelvora>  All SDMs have 2 predictors of interest",
+                    "Kelvora>  The names for the predictors of interest all match",
+                    "Kelvora>  2 unique subjects detected",
+                    "Kelvora>  Did not find any predictors of interest with only zeros across runs",
+                    "Kelvora>  Did not find any confound predictors with only zeros"};
+  EXPECT_EQ(findingsBytes(), fileOf(lines));
+  EXPECT_EQ(log.lines().back(), "Kelvora>  Saved findings to: " + dir.path("group_log.txt"));
+  EXPECT_EQ(dialogs.calls(),
+            (Lines{"open|Select an MDM file for testing||Multi-Subject Design Matrix (*.mdm)",
+                   "message|The first SDM from the MDM file was not found.\nIf you select it "
+                   "manually the plugin will try to correct the path!",
+                   "open|SDM not found. Select a.sdm manually.|" + root +
+                       "|Single Subject Desgin Matrix (a.sdm)",
+                   "yesno|Would you like to Save the MDM file with corrected path information?",
+                   "save|Select a filename for saving|" + root +
+                       "|Multi Subject Design Matrix (*.mdm)"}));
+
+  EXPECT_TRUE(outcome.complete);
+  EXPECT_EQ(outcome.savedMdmPath, dir.path("fixed.mdm"));
+  ASSERT_EQ(codesOf(outcome), std::vector<FindingCode>{FindingCode::kSdmUnreadable});
+  EXPECT_EQ(outcome.findings[0].severity, Severity::kWarning);  // mended by the repair
+  EXPECT_EQ(outcome.findings[0].line, lines[1]);
+
+  const MdmFile saved(dir.path("fixed.mdm"));
+  EXPECT_EQ(saved.sdmPaths, (Lines{sdmA, root + "/study/b.sdm"}));
+  EXPECT_EQ(saved.functionalPaths, (Lines{root + "/study/S01_1.vtc", root + "/study/S02_1.vtc"}));
+}
+
+TEST_F(InspectionRunTest, OversizedSdmsEndTheRunWithAFinding) {
+  const std::string big =
+      dir.writeFile("big.sdm",
+                    "FileVersion: 1\nNrOfPredictors: 5000\nNrOfDataPoints: 5000\n"
+                    "IncludesConstant: 1\nFirstConfoundPredictor: 2\n");
+  const std::string a = writeSdm("a.sdm", names, 2);  // 12 values each
+  const std::string b = writeSdm("b.sdm", names, 2);
+
+  const RunOutcome tooLarge = run(writeMdm({{"S01_1.vtc", a}, {"S01_2.vtc", big}}));
+  EXPECT_EQ(log.lines().back(), "!!!  SDM too large to read: " + big);
+  EXPECT_EQ(tooLarge.end, RunEnd::kSdmTooLarge);
+
+  dialogs.chooseToOpen(writeMdm({{"S01_1.vtc", a}, {"S01_2.vtc", b}}));
+  const RunOutcome overRun = runInspection(dialogs, 20);
+  EXPECT_EQ(log.lines().back(),
+            "!!!  SDMs too large to read together (more than 20 values), stopped at: " + b);
+  EXPECT_EQ(overRun.end, RunEnd::kRunTooLarge);
+  EXPECT_TRUE(overRun.fileUnreadable());
+  EXPECT_EQ(codesOf(overRun), std::vector<FindingCode>{FindingCode::kRunTooLarge});
+  EXPECT_FALSE(pluginLog.hasFile());
+}
+
+// A user whose message box runs out of memory, as the host's could.
+class ThrowingDialogs : public testing::FakeDialogs {
+ public:
+  void showMessage(const std::string&) override { throw std::bad_alloc(); }
+};
+
+TEST_F(InspectionRunTest, AnExceptionPassesThroughWithTheFindingsFileClosed) {
+  const std::string mdm = writeMdm({{"S01_1.vtc", dir.path("missing.sdm")}});
+  ThrowingDialogs throwing;
+  throwing.chooseToOpen(mdm);
+  EXPECT_THROW(runInspection(throwing), std::bad_alloc);
+  EXPECT_FALSE(pluginLog.hasFile());
+  logLine("after the run");
+  EXPECT_EQ(findingsBytes(),
+            fileOf({"Kelvora>  Start inspecting " + mdm,
+                    "!!!  Failed opening SDM for reading: " + dir.path("missing.sdm"),
+                    "Kelvora>  Asking user to select correct path"}));
+}
+
+}  // namespace
+}  // namespace kelvora
