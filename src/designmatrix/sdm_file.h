@@ -1,5 +1,6 @@
 // The contents of one single-study design matrix (SDM): its header, one colour triple and one name
-// per predictor, and the values, one column of 32-bit floats per predictor.
+// per predictor, and the values, one column of 32-bit floats per predictor. The file format and
+// every leniency rule of the reader are described in doc/file-formats.md.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,15 @@ namespace kelvora {
 
 // `fileVersion` of a file that could not be opened. No other value is reserved.
 inline constexpr std::int32_t kUnreadableFileVersion = -1;
+
+// Memory that an SDM may claim although its file is too small to hold what its header announces,
+// counted in 32-bit value slots: 16 Mi slots, 64 MiB. Claims beyond both are refused (see
+// sdmTooLargeToRead), so a hostile or damaged header costs at most this much memory.
+inline constexpr std::int64_t kSdmValueAllowance = std::int64_t{16} * 1024 * 1024;
+
+// The memory of one predictor's colour triple, name and column bookkeeping (68 bytes), counted in
+// value slots, so that a header announcing many predictors and no data points is bounded too.
+inline constexpr std::int64_t kSdmSlotsPerPredictor = 17;
 
 struct SdmFile {
   std::int32_t fileVersion = 0;
@@ -24,8 +34,9 @@ struct SdmFile {
   std::vector<std::string> predictorNames;
   // values[p][t]: predictor p (0-based) at data point t (0-based).
   std::vector<std::vector<float>> values;
-  // The header announced more values than the file could hold and than the reader's allowance:
-  // nothing was allocated, the lists are empty, and the counts hold what the header announced.
+  // The header announced more values than the file could hold and than the reader's allowance
+  // (or the memory ran out while reading): nothing is kept, the lists are empty, and the counts
+  // hold what the header announced.
   bool tooLargeToRead = false;
 
   bool unreadable() const { return fileVersion == kUnreadableFileVersion; }
@@ -34,9 +45,17 @@ struct SdmFile {
 // Reads the SDM at `path`. Never throws. A file that cannot be opened (missing, a folder, a
 // device, a pipe, a path holding a NUL byte) logs "!!!  Failed opening SDM for reading: " and the
 // path, and yields fileVersion -1, the path and empty lists. Anything malformed inside an opened
-// file is not reported: what cannot be read keeps its default (0, 0.0, "NoName"). Whenever the file
-// was opened and is not too large, every per-predictor list has nrOfPredictors entries and every
-// column nrOfDataPoints values.
+// file is not reported: what cannot be read keeps its default (0, 0.0, "NoName"); header fields
+// that the file does not give are 0, negative counts are taken as 0. Whenever the file was opened
+// and is not too large, every per-predictor list has nrOfPredictors entries and every column
+// nrOfDataPoints values. Memory stays within the allowance above plus what the file itself holds.
 SdmFile readSdm(std::string path);
+
+// The reader's size rule: true when the header's counts (already non-negative) claim more than
+// kSdmValueAllowance value slots, nrOfPredictors * (nrOfDataPoints + kSdmSlotsPerPredictor), and
+// also more values, nrOfPredictors * max(nrOfDataPoints, 1), than a file of `fileSize` bytes can
+// hold at two bytes per value (a digit and a separator).
+bool sdmTooLargeToRead(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints,
+                       std::uint64_t fileSize);
 
 }  // namespace kelvora

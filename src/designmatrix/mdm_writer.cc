@@ -1,0 +1,107 @@
+// Writing an MDM: MdmFile::write and saveAs. The whole file is formatted in memory (an MDM is a
+// few kilobytes) and stored with replaceFileContents, so a failure never damages the file it
+// would replace.
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+#include "designmatrix/file_replacement.h"
+#include "designmatrix/mdm_file.h"
+#include "log/plugin_log.h"
+
+namespace kelvora {
+namespace {
+
+// Every line ends with CR LF on every platform; the file is written in binary mode.
+constexpr std::string_view kLineEnd = "\r\n";
+// Labels are padded so that every value starts in column 23.
+constexpr std::size_t kLabelWidth = 22;
+
+template <typename Integer>
+void appendNumber(std::string& out, Integer value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
+}
+
+void appendLabel(std::string& out, std::string_view key) {
+  out += key;
+  out.append(kLabelWidth - key.size(), ' ');
+}
+
+template <typename Value>
+void appendSetting(std::string& out, std::string_view key, const Value& value) {
+  appendLabel(out, key);
+  if constexpr (std::is_same_v<Value, std::string>) {
+    out += value;
+  } else {
+    appendNumber(out, value);
+  }
+  out += kLineEnd;
+}
+
+void appendQuoted(std::string& out, std::string_view text) {
+  out += '"';
+  out += text;
+  out += '"';
+}
+
+// Entry i of a list, or an empty path where the list is shorter than sdmPaths.
+const std::string& entryOrEmpty(const std::vector<std::string>& list, std::size_t i) {
+  static const std::string kEmpty;
+  return i < list.size() ? list[i] : kEmpty;
+}
+
+std::string formatMdm(const MdmFile& mdm) {
+  const std::size_t studies = mdm.sdmPaths.size();
+  std::string out;
+  out += kLineEnd;
+  appendSetting(out, "FileVersion:", mdm.fileVersion);
+  appendSetting(out, "TypeOfFunctionalData:", mdm.typeOfFunctionalData);
+  out += kLineEnd;
+  appendSetting(out, "RFX-GLM:", mdm.rfxGlm);
+  out += kLineEnd;
+  appendSetting(out, "PSCTransformation:", mdm.pscTransformation);
+  appendSetting(out, "zTransformation:", mdm.zTransformation);
+  appendSetting(out, "SeparatePredictors:", mdm.separatePredictors);
+  out += kLineEnd;
+  appendSetting(out, "NrOfStudies:", static_cast<std::uint64_t>(studies));
+  for (std::size_t i = 0; i < studies; ++i) {
+    // A study whose line had no extra path is written as a two-path line, and reads back so.
+    if (mdm.isMtcDesign() && i < mdm.extraPaths.size() && mdm.extraPaths[i].has_value()) {
+      appendQuoted(out, *mdm.extraPaths[i]);
+      out += ' ';
+    }
+    appendQuoted(out, entryOrEmpty(mdm.functionalPaths, i));
+    out += ' ';
+    appendQuoted(out, mdm.sdmPaths[i]);
+    out += kLineEnd;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool MdmFile::write() const {
+  bool stored = false;
+  try {
+    stored = replaceFileContents(path, formatMdm(*this));
+  } catch (...) {
+    stored = false;  // memory ran out while formatting
+  }
+  if (!stored) {
+    try {
+      logLine("!! Cannot Create file: " + path);
+    } catch (...) {
+    }
+  }
+  return stored;
+}
+
+bool MdmFile::saveAs(std::string newPath) {
+  path = std::move(newPath);
+  return write();
+}
+
+}  // namespace kelvora

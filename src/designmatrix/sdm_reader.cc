@@ -1,0 +1,152 @@
+// readSdm: the SDM reader. The file is read token by token with the shared TextScanner, whose
+// failure state plays the part of a stream's failbit: it is cleared once, after the colour
+// triples, so that the names line can be read after the look-ahead read failed on its quote.
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "designmatrix/native_file.h"
+#include "designmatrix/sdm_file.h"
+#include "designmatrix/text_scanner.h"
+#include "log/plugin_log.h"
+
+namespace kelvora {
+namespace {
+
+constexpr std::string_view kFirstConfoundKey = "FirstConfoundPredictor:";
+constexpr int kHeaderTokens = 5;
+
+// The header: at most five tokens besides the integer values; it ends after the value of
+// "FirstConfoundPredictor:". A failed read leaves `token` as it was, as a stream does.
+void readHeader(TextScanner& scanner, SdmFile& sdm) {
+  std::string token;
+  for (int count = 0; token != kFirstConfoundKey && count < kHeaderTokens; ++count) {
+    scanner.readWord(token);
+    if (token == "FileVersion:") {
+      scanner.readInt(sdm.fileVersion);
+    } else if (token == "NrOfPredictors:") {
+      scanner.readInt(sdm.nrOfPredictors);
+    } else if (token == "NrOfDataPoints:") {
+      scanner.readInt(sdm.nrOfDataPoints);
+    } else if (token == "IncludesConstant:") {
+      scanner.readInt(sdm.includesConstant);
+    } else if (token == kFirstConfoundKey) {
+      scanner.readInt(sdm.firstConfoundPredictor);
+    }
+  }
+}
+
+// One triple per predictor. The first component of the next triple is read ahead; after the
+// last triple that read normally fails on the names line's opening quote, which it leaves.
+void readColours(TextScanner& scanner, SdmFile& sdm) {
+  const std::size_t count = static_cast<std::size_t>(sdm.nrOfPredictors);
+  sdm.colorRed.assign(count, 0);
+  sdm.colorGreen.assign(count, 0);
+  sdm.colorBlue.assign(count, 0);
+  std::int32_t red = 0;
+  scanner.readInt(red);
+  for (std::size_t stored = 0; !scanner.failed() && stored < count; ++stored) {
+    std::int32_t green = 0;
+    std::int32_t blue = 0;
+    scanner.readInt(green);
+    scanner.readInt(blue);
+    sdm.colorRed[stored] = red;
+    sdm.colorGreen[stored] = green;
+    sdm.colorBlue[stored] = blue;
+    scanner.readInt(red);
+  }
+  scanner.clearFailure();
+}
+
+// The rest of the current line, or the next line when that holds no quote; names are the texts
+// between quotes 1 and 2, 3 and 4, and so on.
+void readNames(TextScanner& scanner, SdmFile& sdm) {
+  const std::size_t count = static_cast<std::size_t>(sdm.nrOfPredictors);
+  sdm.predictorNames.assign(count, "NoName");
+  std::string_view line;
+  if (!scanner.readLine(line) || line.find('"') == std::string_view::npos) {
+    if (!scanner.readLine(line)) line = std::string_view();
+  }
+  std::size_t name = 0;
+  std::size_t open = line.find('"');
+  while (name < count && open != std::string_view::npos) {
+    const std::size_t close = line.find('"', open + 1);
+    if (close == std::string_view::npos) break;
+    sdm.predictorNames[name++].assign(line.substr(open + 1, close - open - 1));
+    open = line.find('"', close + 1);
+  }
+}
+
+// Row by row into the columns; the first value that cannot be read ends the matrix.
+void readValues(TextScanner& scanner, SdmFile& sdm) {
+  const std::size_t predictors = static_cast<std::size_t>(sdm.nrOfPredictors);
+  const std::size_t dataPoints = static_cast<std::size_t>(sdm.nrOfDataPoints);
+  sdm.values.assign(predictors, std::vector<float>(dataPoints, 0.0f));
+  std::vector<float*> columns(predictors);
+  for (std::size_t p = 0; p < predictors; ++p) columns[p] = sdm.values[p].data();
+  for (std::size_t t = 0; t < dataPoints; ++t) {
+    for (std::size_t p = 0; p < predictors; ++p) {
+      if (!scanner.readFloat(columns[p][t])) return;
+    }
+  }
+}
+
+void readOpenedSdm(std::FILE* file, std::uint64_t fileSize, SdmFile& sdm) {
+  TextScanner scanner(file);
+  readHeader(scanner, sdm);
+  sdm.nrOfPredictors = std::max(sdm.nrOfPredictors, 0);
+  sdm.nrOfDataPoints = std::max(sdm.nrOfDataPoints, 0);
+  if (sdmTooLargeToRead(sdm.nrOfPredictors, sdm.nrOfDataPoints, fileSize)) {
+    sdm.tooLargeToRead = true;
+    return;
+  }
+  readColours(scanner, sdm);
+  readNames(scanner, sdm);
+  readValues(scanner, sdm);
+}
+
+template <typename T>
+void release(std::vector<T>& list) {
+  std::vector<T>().swap(list);
+}
+
+}  // namespace
+
+bool sdmTooLargeToRead(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints,
+                       std::uint64_t fileSize) {
+  const std::int64_t predictors = std::max(nrOfPredictors, 0);
+  const std::int64_t dataPoints = std::max(nrOfDataPoints, 0);
+  const std::int64_t slots = predictors * (dataPoints + kSdmSlotsPerPredictor);
+  const std::uint64_t values =
+      static_cast<std::uint64_t>(predictors * std::max<std::int64_t>(dataPoints, 1));
+  return slots > kSdmValueAllowance && values > fileSize / 2 + fileSize % 2;
+}
+
+SdmFile readSdm(std::string path) {
+  SdmFile sdm;
+  try {
+    sdm.path = std::move(path);
+    std::uint64_t fileSize = 0;
+    const FilePtr file = openRegularFileForReading(sdm.path, fileSize);
+    if (file == nullptr) {
+      sdm.fileVersion = kUnreadableFileVersion;
+      logLine("!!!  Failed opening SDM for reading: " + sdm.path);
+      return sdm;
+    }
+    readOpenedSdm(file.get(), fileSize, sdm);
+  } catch (...) {
+    // Only memory can run out here. An opened file then counts as too large to read, which ends
+    // the run with its own finding; the lists are dropped so that no half-read record remains.
+    release(sdm.colorRed);
+    release(sdm.colorGreen);
+    release(sdm.colorBlue);
+    release(sdm.predictorNames);
+    release(sdm.values);
+    if (!sdm.unreadable()) sdm.tooLargeToRead = true;
+  }
+  return sdm;
+}
+
+}  // namespace kelvora

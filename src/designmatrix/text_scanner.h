@@ -1,0 +1,89 @@
+// Lenient reading of 8-bit text, shared by the MDM and SDM readers: whitespace-delimited words,
+// decimal integers and floats, and lines, with the rules of formatted stream extraction in the
+// classic locale, but implemented here so that they are the same on every platform and runtime.
+//
+// Bytes are taken as they are (the file is read in binary mode): whitespace is exactly space, \t,
+// \n, \v, \f and \r; a line ends at LF, and a CR directly before that LF is dropped with it, so
+// CR LF and LF files read alike; a 0x1A byte or a NUL byte is an ordinary character.
+//
+// Failure state: a read that fails sets it, and while it is set every read fails at once and
+// consumes nothing (whitespace included) until clearFailure(); skipLine() then does nothing. This
+// is what lets the readers mirror a stream's failbit, which the SDM reader clears once and the MDM
+// reader never does. The end of the input is not a failure in itself; a read that finds nothing
+// there fails.
+//
+// Memory: a file is read in chunks of a fixed size; the buffer grows only to hold one token or one
+// line that is longer than a chunk, so it stays bounded by the longest of those.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kelvora {
+
+class TextScanner {
+ public:
+  static constexpr std::size_t kDefaultChunkSize = 256 * 1024;
+
+  // Reads `file` (open in binary mode; not owned, not closed) from its current position. A read
+  // error of the file counts as its end.
+  explicit TextScanner(std::FILE* file, std::size_t chunkSize = kDefaultChunkSize);
+  // Reads `bytes`, which must outlive the scanner.
+  explicit TextScanner(std::string_view bytes);
+  TextScanner(const TextScanner&) = delete;
+  TextScanner& operator=(const TextScanner&) = delete;
+
+  bool failed() const { return isFailed; }
+  void clearFailure() { isFailed = false; }
+
+  // Skips whitespace and reads the run of non-whitespace bytes after it into `word`. Fails, with
+  // `word` untouched, at the end of the input.
+  bool readWord(std::string& word);
+
+  // Skips whitespace and reads [+|-]digits (decimal, leading zeros allowed) as far as they go:
+  // "12abc" reads 12 and leaves "abc", "0x1A" reads 0 and leaves "x1A". Fails, with `value`
+  // untouched, when no digit follows the sign (the sign is consumed) or when the value lies
+  // outside the 32-bit range (all its digits are consumed).
+  bool readInt(std::int32_t& value);
+
+  // Skips whitespace and reads the longest text that fits
+  //   [+|-] (digits [. [digits]] | . digits) [(e|E) [+|-] digits]
+  // and converts it to the nearest 32-bit float. An 'e' after the digits always belongs to the
+  // number, so "1e" and "1e+" are incomplete and fail. A value beyond the float range fails; one
+  // too small for the smallest denormal becomes 0.0 with its sign. "inf", "nan" and hexadecimal
+  // digits are no part of the grammar. Fails with `value` untouched; the scanned text is consumed.
+  bool readFloat(float& value);
+
+  // Reads the rest of the current line, without its line end. Fails only at the end of the input
+  // (nothing left to read). The view stays valid until the next call on the scanner.
+  bool readLine(std::string_view& line);
+
+  // Skips the rest of the current line, its line end included. Never fails.
+  void skipLine();
+
+ private:
+  bool fail() {
+    isFailed = true;
+    return false;
+  }
+  bool skipSpace();
+  bool fill();
+  template <typename Scan>
+  auto scanWhole(Scan scan);
+
+  std::FILE* file = nullptr;
+  std::size_t chunkSize = 0;
+  std::unique_ptr<char[]> storage;
+  std::size_t capacity = 0;
+  const char* data = nullptr;  // storage, or the bytes given to the scanner
+  std::size_t pos = 0;         // next byte to read
+  std::size_t end = 0;         // end of the bytes available
+  bool exhausted = false;      // nothing more will come from the file
+  bool isFailed = false;
+};
+
+}  // namespace kelvora
