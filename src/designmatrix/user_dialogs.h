@@ -4,6 +4,7 @@
 // Implementations never throw.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace kelvora {
@@ -29,6 +30,12 @@ class UserDialogs {
   virtual bool askYesNo(const std::string& question) = 0;
   // A "\n" in `text` starts a new line.
   virtual void showMessage(const std::string& text) = 0;
+  // While a run reads its SDMs: `sdmsRead` of `sdmCount` are read (called before each SDM is read,
+  // and with sdmsRead == sdmCount once all are). Only a front end that shows progress overrides it.
+  virtual void showProgress(std::size_t sdmsRead, std::size_t sdmCount) {
+    (void)sdmsRead;
+    (void)sdmCount;
+  }
 };
 
 }  // namespace kelvora
