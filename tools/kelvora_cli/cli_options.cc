@@ -1,0 +1,72 @@
+#include "cli_options.h"
+
+#include <CLI/CLI.hpp>
+#include <exception>
+
+#include "exit_status.h"
+#include "plugin/plugin_metadata.h"
+
+namespace kelvora::cli {
+namespace {
+
+constexpr char kDescription[] =
+    "Inspects the design matrices of a multi-subject GLM, exactly as the Kelvora plug-in does in\n"
+    "its host: each MDM_FILE in turn is read with every SDM it names, its log lines go to\n"
+    "standard output and to a findings file beside the MDM (group.mdm gives group_log.txt).\n"
+    "When the first SDM is missing, the repair asks where it is (--locate, or a prompt when\n"
+    "standard input is a terminal) and whether to save the corrected MDM (--save-mdm).";
+
+CommandLine usageError(const std::string& message) {
+  CommandLine line;
+  line.action = CommandLineAction::kUsageError;
+  line.text = "kelvora: " + message + "\nRun 'kelvora --help' for the usage.\n";
+  return line;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+  try {
+    CLI::App app(kDescription, "kelvora");
+    app.footer(kExitStatusHelp);
+    app.set_help_flag("-h,--help", "Print this help and exit");
+    bool version = false;
+    app.add_flag("--version", version, "Print the version and exit");
+
+    CliOptions options;
+    std::string locate;
+    std::string saveMdm;
+    CLI::Option* locateOption =
+        app.add_option("--locate", locate,
+                       "Where the MDM's first SDM is now: answers \"SDM not found\"")
+            ->type_name("SDM_PATH");
+    CLI::Option* saveOption =
+        app.add_option("--save-mdm", saveMdm,
+                       "Save the corrected MDM under this name (without it: not saved)")
+            ->type_name("MDM_PATH");
+    app.add_flag("--json", options.json,
+                 "One JSON object per MDM on each line, instead of the log lines");
+    app.add_option("MDM_FILE", options.mdmFiles, "The MDM files to inspect, in this order")
+        ->type_name("MDM_FILE");
+
+    try {
+      app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+      return CommandLine{CommandLineAction::kShowHelp, {}, app.help()};
+    } catch (const CLI::ParseError& error) {
+      return usageError(error.what());
+    }
+    if (version) {
+      return CommandLine{
+          CommandLineAction::kShowVersion, {}, std::string("kelvora ") + kPluginVersion + "\n"};
+    }
+    if (options.mdmFiles.empty()) return usageError("no MDM_FILE given");
+    if (locateOption->count() > 0) options.locate = locate;
+    if (saveOption->count() > 0) options.saveMdm = saveMdm;
+    return CommandLine{CommandLineAction::kInspect, options, ""};
+  } catch (const std::exception& error) {
+    return usageError(error.what());
+  }
+}
+
+}  // namespace kelvora::cli

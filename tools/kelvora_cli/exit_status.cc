@@ -1,0 +1,21 @@
+#include "exit_status.h"
+
+namespace kelvora::cli {
+
+const char kExitStatusHelp[] =
+    "Exit status:\n"
+    "  0   every run came to its complete end and no \"!!!  \" line was logged\n"
+    "  1   a run reported something (a \"!!!  \" line, a count or name disagreement),\n"
+    "      but every file could be read\n"
+    "  2   a file could not be read, or a repair was cancelled\n"
+    "  64  usage error (unknown option, missing value, no MDM_FILE)\n";
+
+ExitStatus exitStatusOf(const RunOutcome& outcome) {
+  if (outcome.fileUnreadable() || outcome.repairCancelled()) return kNotInspected;
+  if (!outcome.complete || !outcome.findings.empty()) return kReported;
+  return kClean;
+}
+
+ExitStatus worseOf(ExitStatus a, ExitStatus b) { return a > b ? a : b; }
+
+}  // namespace kelvora::cli

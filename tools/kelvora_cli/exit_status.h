@@ -1,0 +1,27 @@
+// The inspector's exit statuses and how one run's outcome maps onto them. Several MDMs in one call
+// give the worst status of their runs; a usage error stops before any run.
+#pragma once
+
+#include "inspection/run_outcome.h"
+
+namespace kelvora::cli {
+
+enum ExitStatus : int {
+  kClean = 0,         // every run came to its complete end and reported nothing
+  kReported = 1,      // a run reported a finding, but every file could be read
+  kNotInspected = 2,  // a file could not be read, or the user cancelled a repair
+  kUsageError = 64,   // unknown option, missing value, no MDM
+};
+
+// The statuses as --help explains them.
+extern const char kExitStatusHelp[];
+
+// kNotInspected when a file the run needed could not be read or the repair was cancelled;
+// kReported when the run ended early or reported any finding (each "!!!  " line of a run is one
+// of its findings, and so is the MDM writer's failure line); kClean otherwise.
+ExitStatus exitStatusOf(const RunOutcome& outcome);
+
+// The more serious of two statuses of runs (kClean < kReported < kNotInspected).
+ExitStatus worseOf(ExitStatus a, ExitStatus b);
+
+}  // namespace kelvora::cli

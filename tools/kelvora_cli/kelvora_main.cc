@@ -1,0 +1,46 @@
+// kelvora: the command-line inspector. Another host of the plug-in's inspection run: it answers
+// the run's dialogs from its arguments (or a prompt), prints the log on standard output and exits
+// with a status that tells what the runs found. See cli_options.h for the command line and
+// exit_status.h for the statuses.
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "cli_options.h"
+#include "exit_status.h"
+#include "inspection_session.h"
+#include "terminal.h"
+
+namespace {
+
+int runCommandLine(int argc, char** argv) {
+  using namespace kelvora::cli;
+  useBinaryStandardOutput();
+  const CommandLine commandLine = parseCommandLine(argc, argv);
+  switch (commandLine.action) {
+    case CommandLineAction::kShowHelp:
+    case CommandLineAction::kShowVersion:
+      std::fputs(commandLine.text.c_str(), stdout);
+      return kClean;
+    case CommandLineAction::kUsageError:
+      std::fputs(commandLine.text.c_str(), stderr);
+      return kUsageError;
+    case CommandLineAction::kInspect:
+      break;
+  }
+  const SessionStreams streams{std::cin, standardInputIsTerminal(), standardErrorIsTerminal()};
+  return inspectAll(commandLine.options, streams);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return runCommandLine(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "kelvora: %s\n", error.what());
+  } catch (...) {
+    std::fputs("kelvora: unexpected failure\n", stderr);
+  }
+  return kelvora::cli::kNotInspected;
+}

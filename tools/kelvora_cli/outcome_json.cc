@@ -1,0 +1,117 @@
+#include "outcome_json.h"
+
+#include <variant>
+
+namespace kelvora::cli {
+namespace {
+
+template <typename T>
+Json optionalNumber(const std::optional<T>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+Json optionalText(const std::optional<std::string>& value) {
+  return value ? latin1String(*value) : Json(nullptr);
+}
+
+Json valueJson(const FindingValue& value) {
+  if (const auto* count = std::get_if<std::int64_t>(&value)) return *count;
+  if (const auto* name = std::get_if<std::string>(&value)) return latin1String(*name);
+  return nullptr;
+}
+
+// The findings that concern a subject, across its runs, or the MDM as a whole, name no one file.
+bool namesAFile(FindingCode code) {
+  return code != FindingCode::kNoStudies && code != FindingCode::kZeroAcrossRuns;
+}
+
+Json findingJson(const Finding& finding) {
+  const bool numbered = finding.predictorNumber.has_value();
+  return Json{
+      {"code", codeName(finding.code)},
+      {"severity", severityName(finding.severity)},
+      {"file", namesAFile(finding.code) ? latin1String(finding.path) : Json(nullptr)},
+      {"subject", finding.code == FindingCode::kZeroAcrossRuns ? latin1String(finding.subject)
+                                                               : Json(nullptr)},
+      {"predictorNumber", optionalNumber(finding.predictorNumber)},
+      {"predictorName", numbered ? latin1String(finding.predictorName) : Json(nullptr)},
+      {"found", valueJson(finding.found)},
+      {"prevailing", valueJson(finding.prevailing)},
+      {"line", latin1String(finding.line)},
+  };
+}
+
+}  // namespace
+
+Json latin1String(std::string_view bytes) {
+  std::string utf8;
+  utf8.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      utf8 += c;
+    } else {
+      utf8 += static_cast<char>(0xC0 | (byte >> 6));
+      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return Json(std::move(utf8));
+}
+
+const char* endName(RunEnd end) {
+  switch (end) {
+    case RunEnd::kComplete:
+      return "COMPLETE";
+    case RunEnd::kMdmUnreadable:
+      return "MDM_UNREADABLE";
+    case RunEnd::kNoStudies:
+      return "NO_STUDIES";
+    case RunEnd::kSdmUnreadable:
+      return "SDM_UNREADABLE";
+    case RunEnd::kSdmTooLarge:
+      return "SDM_TOO_LARGE";
+    case RunEnd::kRunTooLarge:
+      return "RUN_TOO_LARGE";
+    case RunEnd::kRepairNotRelocated:
+      return "NOT_RELOCATED";
+    case RunEnd::kRepairStillUnreadable:
+      return "STILL_UNREADABLE";
+    case RunEnd::kRepairSaveCancelled:
+      return "SAVE_CANCELLED";
+    case RunEnd::kPredictorCountMismatch:
+      return "PREDICTOR_COUNT_MISMATCH";
+    case RunEnd::kPredictorNameMismatch:
+      return "PREDICTOR_NAME_MISMATCH";
+  }
+  return "INTERRUPTED";
+}
+
+Json outcomeJson(const RunOutcome& outcome) {
+  Json findings = Json::array();
+  for (const Finding& finding : outcome.findings) findings.push_back(findingJson(finding));
+  return Json{
+      {"mdm", latin1String(outcome.mdmPath)},
+      {"complete", outcome.complete},
+      {"end", endName(outcome.end)},
+      {"studies", optionalNumber(outcome.studyCount)},
+      {"subjects", optionalNumber(outcome.subjectCount)},
+      {"findingsFile", optionalText(outcome.findingsPath)},
+      {"savedMdm", optionalText(outcome.savedMdmPath)},
+      {"findings", std::move(findings)},
+  };
+}
+
+Json interruptedRunJson(const std::string& mdmPath) {
+  RunOutcome outcome;
+  outcome.mdmPath = mdmPath;
+  Json object = outcomeJson(outcome);
+  object["end"] = "INTERRUPTED";
+  return object;
+}
+
+std::string jsonLine(const Json& object) {
+  // Indentation -1 (one line), ensure_ascii; no byte strings reach dump, so it cannot throw.
+  return object.dump(-1, ' ', true) + "\n";
+}
+
+}  // namespace kelvora::cli
