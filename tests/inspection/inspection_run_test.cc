@@ -188,6 +188,27 @@ TEST_F(InspectionRunTest, OversizedSdmsEndTheRunWithAFinding) {
   EXPECT_FALSE(pluginLog.hasFile());
 }
 
+TEST_F(InspectionRunTest, AnMdmWithoutStudiesEndsTheRun) {
+  const std::string mdm = writeMdm({});
+  const RunOutcome outcome = run(mdm);
+  const Lines lines{"Kelvora>  Start inspecting " + mdm, "Kelvora>  Read 0 SDMs from the MDM file",
+                    "!!!  The MDM file lists no studies"};
+  EXPECT_EQ(log.lines(), lines);
+  EXPECT_EQ(findingsBytes(), fileOf(lines));
+  EXPECT_EQ(outcome.end, RunEnd::kNoStudies);
+  EXPECT_EQ(outcome.studyCount, 0u);
+  EXPECT_EQ(codesOf(outcome), std::vector<FindingCode>{FindingCode::kNoStudies});
+}
+
+TEST_F(InspectionRunTest, AFindingsFileThatCannotBeCreatedIsReportedLast) {
+  std::filesystem::create_directory(dir.path("group_log.txt"));  // a folder takes its name
+  const RunOutcome outcome = run(writeMdm({{"S01_1.vtc", writeSdm("a.sdm", names, 2)}}));
+  EXPECT_EQ(log.lines().back(), "!!!  Could not save findings to: " + dir.path("group_log.txt"));
+  EXPECT_TRUE(outcome.complete);
+  EXPECT_EQ(outcome.findings.back().code, FindingCode::kFindingsNotSaved);
+  EXPECT_FALSE(pluginLog.hasFile());
+}
+
 // A user whose message box runs out of memory, as the host's could.
 class ThrowingDialogs : public testing::FakeDialogs {
  public:
