@@ -1,0 +1,102 @@
+"""kelvora --json: one object per MDM, valid against doc/kelvora-json.schema.json (run_cli checks
+every object it sees), carrying the same findings as the log lines, with 8-bit bytes as Latin-1
+code points."""
+
+import json
+import unittest
+
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest,
+                         clean_runs, run_cli, run_sdm, validate, write_study)
+from jsonschema import ValidationError
+
+
+class JsonReport(CliTest):
+
+    def studies(self):
+        """One MDM per kind of end, with the status each should give."""
+        s = self.study
+        return [
+            (write_study(s, clean_runs(), folder="clean"), EXIT_CLEAN),
+            (write_study(s, clean_runs(zero=("Houses", "Trans X")), folder="zeros"), EXIT_REPORTED),
+            (write_study(s, [("S01_run1", run_sdm()), ("S01_run2", run_sdm(interest=("A",)))],
+                         folder="counts"), EXIT_REPORTED),
+            (write_study(s, [("S01_run1", run_sdm()), ("S02_run1", run_sdm()),
+                             ("S03_run1", run_sdm(interest=("Faces", "\xc4pfel")))],
+                         folder="names"), EXIT_REPORTED),
+            (write_study(s, [], folder="empty"), EXIT_REPORTED),
+            (write_study(s, [("S01_run1", run_sdm()), ("S01_run2", None)], folder="gap"),
+             EXIT_NOT_INSPECTED),
+            (s.path("none/group.mdm"), EXIT_NOT_INSPECTED),
+        ]
+
+    def test_objects_carry_the_findings_of_the_log_lines(self):
+        for mdm, status in self.studies():
+            with self.subTest(mdm=mdm):
+                plain = run_cli(mdm)
+                report = run_cli("--json", mdm)
+                self.assertStatus(report, status)
+                self.assertEqual(plain.returncode, status)
+                [run] = report.objects()
+                # Every "!!!  " line is one finding, and the status is 0 only without them.
+                self.assertEqual([f["line"] for f in run["findings"]],
+                                 [l for l in plain.lines() if l.startswith("!!")])
+                self.assertEqual(status == EXIT_CLEAN, run["findings"] == [] and run["complete"])
+                self.assertEqual(run["mdm"], mdm)
+
+    def test_fields_of_each_kind_of_finding(self):
+        found = {}
+        for mdm, _ in self.studies():
+            for f in run_cli("--json", mdm).objects()[0]["findings"]:
+                found.setdefault(f["code"], f)
+        root = self.study.root
+        self.assertEqual(found["ZERO_ACROSS_RUNS"], {
+            "code": "ZERO_ACROSS_RUNS", "severity": "warning", "file": None, "subject": "S01",
+            "predictorNumber": 2, "predictorName": "Houses", "found": None, "prevailing": None,
+            "line": '!!!  S01, predictor number 2 named "Houses" contains only zeros across runs'})
+        self.assertEqual(found["ZERO_CONFOUND"]["file"], f"{root}/zeros/S01_run1.sdm")
+        self.assertEqual(found["ZERO_CONFOUND"]["predictorName"], "Trans X")
+        count = found["PREDICTOR_COUNT_MISMATCH"]
+        self.assertEqual((count["severity"], count["found"], count["prevailing"]), ("error", 1, 2))
+        self.assertEqual(found["NO_STUDIES"]["file"], None)
+        self.assertEqual(found["MDM_UNREADABLE"]["file"], f"{root}/none/group.mdm")
+
+    def test_bytes_beyond_ascii_are_latin1_code_points_in_ascii_lines(self):
+        mdm = self.studies()[3][0]
+        report = run_cli("--json", mdm)
+        self.assertTrue(all(b < 0x80 for b in report.stdout))
+        self.assertIn(b'"found":"\\u00c4pfel"', report.stdout)
+        [run] = report.objects()
+        [name] = [f for f in run["findings"] if f["code"] == "PREDICTOR_NAME_MISMATCH"]
+        self.assertEqual((name["predictorNumber"], name["prevailing"]), (2, "Houses"))
+        # Back to the bytes of the SDM, and of the log line that kelvora prints without --json.
+        self.assertEqual(name["found"].encode("latin-1"), b"\xc4pfel")
+        plain = run_cli(mdm)
+        self.assertIn(b"!!!  \xc4pfel in S03_run1.sdm\n", plain.stdout)
+
+    def test_several_mdms_give_one_object_per_line_in_order(self):
+        mdms = [mdm for mdm, _ in self.studies()]
+        report = run_cli("--json", *mdms)
+        self.assertStatus(report, EXIT_NOT_INSPECTED)
+        self.assertEqual([o["mdm"] for o in report.objects()], mdms)
+        self.assertEqual([o["end"] for o in report.objects()], [
+            "COMPLETE", "COMPLETE", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH",
+            "NO_STUDIES", "SDM_UNREADABLE", "MDM_UNREADABLE"])
+        self.assertEqual(report.stderr, b"")
+
+    def test_schema_refuses_what_the_inspector_must_never_print(self):
+        [good] = run_cli("--json", self.studies()[1][0]).objects()
+        finding = good["findings"][0]
+        broken = [
+            {**good, "findings": [{**finding, "code": "ZERO"}]},
+            {**good, "findings": [{**finding, "subject": None}]},
+            {**good, "complete": False},
+            {**good, "mdm": "\u0100"},  # not a byte
+            {k: v for k, v in good.items() if k != "studies"},
+        ]
+        for obj in broken:
+            with self.subTest(obj=json.dumps(obj)[:120]):
+                self.assertRaises(ValidationError, validate, obj)
+
+
+if __name__ == "__main__":
+    unittest.main()

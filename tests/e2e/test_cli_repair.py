@@ -1,0 +1,90 @@
+"""kelvora's path repair: an MDM whose SDMs have moved, answered by --locate and --save-mdm (and,
+without them, cancelled), the same as the plug-in answered by the host's dialogs."""
+
+import unittest
+
+from cli_harness import (EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs, run_cli,
+                         run_host_in, run_texts, write_study)
+
+NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
+             "If you select it manually the plugin will try to correct the path!\n")
+
+
+class RepairByOptions(CliTest):
+
+    def setUp(self):
+        super().setUp()
+        # The MDM was written on another machine; its SDMs are now beside it.
+        self.mdm = write_study(self.study, clean_runs(), folder="moved", sdm_folder="D:/lab/old")
+        self.original = self.study.read("moved/group.mdm")
+        self.located = self.study.path("moved/S01_run1.sdm")
+
+    def assertSameAsHost(self, cli_args, host_args):
+        host = run_host_in(self.study.root, "--open", self.mdm, *host_args)
+        host_saved = self.study.read("fixed.mdm") if self.study.exists("fixed.mdm") else None
+        cli = run_cli(*cli_args, self.mdm)
+        self.assertEqual(cli.lines(), run_texts(host))
+        return cli, host_saved
+
+    def test_locate_without_save_mends_the_run_and_leaves_the_mdm(self):
+        cli, _ = self.assertSameAsHost(["--locate", self.located],
+                                       ["--open", self.located, "--yesno", "2"])
+        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertEqual(cli.error_text(), NOT_FOUND)
+        self.assertIn("Kelvora>  Asking user to select correct path", cli.lines())
+        self.assertEqual(cli.lines()[-1],
+                         f"Kelvora>  Saved findings to: {self.study.root}/moved/group_log.txt")
+        self.assertEqual(self.study.read("moved/group.mdm"), self.original)
+        self.assertFalse(self.study.exists("fixed.mdm"))
+
+    def test_locate_and_save_write_the_same_corrected_mdm_as_the_plugin(self):
+        target = self.study.path("fixed.mdm")
+        cli, host_saved = self.assertSameAsHost(
+            ["--locate", self.located, "--save-mdm", target],
+            ["--open", self.located, "--yesno", "1", "--save", target])
+        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertIsNotNone(host_saved)
+        self.assertEqual(self.study.read("fixed.mdm"), host_saved)
+        self.assertIn(f'"{self.study.root}/moved/S02_run2.sdm"'.encode(), host_saved)
+        self.assertEqual(self.study.read("moved/group.mdm"), self.original)
+
+        report = run_cli("--json", "--locate", self.located, "--save-mdm", target, self.mdm)
+        [run] = report.objects()
+        self.assertEqual((run["end"], run["savedMdm"]), ("COMPLETE", target))
+        self.assertEqual([(f["code"], f["severity"]) for f in run["findings"]],
+                         [("SDM_UNREADABLE", "warning")])
+
+    def test_save_that_cannot_be_written_is_reported_and_the_run_goes_on(self):
+        target = self.study.path("no-such-folder/fixed.mdm")
+        cli, _ = self.assertSameAsHost(["--locate", self.located, "--save-mdm", target],
+                                       ["--open", self.located, "--yesno", "1", "--save", target])
+        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertIn(f"!! Cannot Create file: {target}", cli.lines())
+        [run] = run_cli("--json", "--locate", self.located, "--save-mdm", target,
+                        self.mdm).objects()
+        self.assertEqual([f["code"] for f in run["findings"]], ["SDM_UNREADABLE", "MDM_NOT_SAVED"])
+        self.assertIsNone(run["savedMdm"])
+
+    def test_without_an_answer_the_repair_is_cancelled_and_the_option_named(self):
+        cli, _ = self.assertSameAsHost([], ["--cancel-open"])
+        self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        self.assertEqual(cli.error_text(), NOT_FOUND + (
+            'kelvora: cancelled "SDM not found. Select S01_run1.sdm manually.": no answer '
+            "(--locate SDM_PATH would answer it)\n"))
+        self.assertEqual(cli.lines()[-1], "Kelvora>  Asking user to select correct path")
+
+    def test_a_located_file_that_cannot_be_read_ends_the_run(self):
+        wrong = self.study.path("elsewhere/S01_run1.sdm")
+        cli, _ = self.assertSameAsHost(["--locate", wrong], ["--open", wrong])
+        self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        self.assertEqual(cli.lines()[-1], f"Kelvora>  Error Reading {wrong}")
+
+    def test_a_located_path_shorter_than_the_file_name_is_refused(self):
+        cli, _ = self.assertSameAsHost(["--locate", "x.sdm"], ["--open", "x.sdm"])
+        self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        [run] = run_cli("--json", "--locate", "x.sdm", self.mdm).objects()
+        self.assertEqual(run["end"], "NOT_RELOCATED")
+
+
+if __name__ == "__main__":
+    unittest.main()

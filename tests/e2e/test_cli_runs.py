@@ -1,0 +1,153 @@
+"""kelvora's plain runs: the same lines as the plug-in in the stand-in host, the same findings
+file, the exit statuses, several MDMs in one call, and its command-line usage."""
+
+import os
+import shutil
+import unittest
+
+from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE,
+                         CliTest, clean_runs, read_bytes, run_cli, run_host_in, run_sdm, run_texts,
+                         write_study)
+from harness import lines, run_host
+
+SAVED = "Kelvora>  Saved findings to: "
+
+
+class SameRunAsThePlugin(CliTest):
+    """For each study, the command prints the log texts that one execute hands to the host, and
+    leaves the same findings file."""
+
+    def assertSameAsHost(self, mdm, status, cwd=None):
+        """Runs the host, then kelvora, on `mdm` (both in `cwd`); returns kelvora's result."""
+        folder = cwd or self.study.root
+        findings = os.path.join(folder, mdm[:-len(".mdm")] + "_log.txt")
+        host = run_host_in(folder, "--open", mdm)
+        self.assertEqual(host.returncode, 0, host.stderr)
+        host_log = run_texts(host)
+        host_file = None
+        if os.path.exists(findings):
+            host_file = read_bytes(findings)
+            os.remove(findings)
+
+        cli = run_cli(mdm, cwd=folder)
+        self.assertStatus(cli, status)
+        self.assertEqual(cli.lines(), host_log)
+        if host_file is None:
+            self.assertFalse(os.path.exists(findings))
+        else:
+            self.assertEqual(read_bytes(findings), host_file)
+            # Every line from "Start inspecting" on, and never "Saved findings".
+            self.assertEqual(host_file, lines(*[t for t in host_log if not t.startswith(SAVED)]))
+        return cli
+
+    def test_clean_study_reports_nothing_and_exits_0(self):
+        mdm = write_study(self.study, clean_runs())
+        cli = self.assertSameAsHost(mdm, EXIT_CLEAN)
+        self.assertEqual(cli.lines()[-1], f"{SAVED}{self.study.root}/group_log.txt")
+        self.assertEqual(cli.stderr, b"")  # no progress, no message: nobody asked anything
+
+    def test_example_study_reports_its_two_problems_and_exits_1(self):
+        shutil.copytree(f"{EXAMPLES}/study", self.study.path("study"))
+        # Its MDM lists paths relative to its own folder: both run from there.
+        cli = self.assertSameAsHost("group.mdm", EXIT_REPORTED, cwd=self.study.path("study"))
+        self.assertEqual([l for l in cli.lines() if l.startswith("!!!")], [
+            '!!!  sub-03, predictor number 3 named "Bodies" contains only zeros across runs',
+            '!!!  sub-02_run-2.sdm predictor number 12 named "Rot Z" contains only zeros'])
+
+    def test_problems_of_each_kind_exit_1(self):
+        cases = {
+            "zero across runs": clean_runs(zero=("Houses",)),
+            "zero confound": [("S01_run1", run_sdm()), ("S01_run2", run_sdm(zero=("Trans X",)))],
+            "count mismatch": [("S01_run1", run_sdm()),
+                               ("S01_run2", run_sdm(interest=("Faces", "Houses", "Tools"))),
+                               ("S02_run1", run_sdm())],
+            "name mismatch": [("S01_run1", run_sdm()), ("S02_run1", run_sdm()),
+                              ("S03_run1", run_sdm(interest=("Faces", "\xc4pfel")))],
+            "no studies": [],
+        }
+        for name, runs in cases.items():
+            with self.subTest(name):
+                mdm = write_study(self.study, runs, folder=name.replace(" ", "-"))
+                self.assertSameAsHost(mdm, EXIT_REPORTED)
+
+    def test_unreadable_files_exit_2(self):
+        cases = {
+            "mdm": None,
+            "second sdm": [("S01_run1", run_sdm()), ("S01_run2", None), ("S02_run1", run_sdm())],
+        }
+        for name, runs in cases.items():
+            with self.subTest(name):
+                folder = name.replace(" ", "-")
+                mdm = (self.study.path(f"{folder}/none.mdm") if runs is None
+                       else write_study(self.study, runs, folder=folder))
+                self.assertSameAsHost(mdm, EXIT_NOT_INSPECTED)
+
+    def test_findings_file_that_cannot_be_written_is_reported(self):
+        mdm = write_study(self.study, clean_runs())
+        self.study.write("group_log.txt/blocker", "a folder where the findings file would be")
+        cli = run_cli(mdm)
+        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertTrue(cli.lines()[-1].startswith("!!!  "), cli.lines())
+
+
+class SeveralMdms(CliTest):
+
+    def test_each_mdm_in_turn_and_the_worst_status(self):
+        clean = write_study(self.study, clean_runs(), folder="clean")
+        zeros = write_study(self.study, clean_runs(zero=("Faces",)), folder="zeros")
+        missing = self.study.path("missing/group.mdm")
+        expected = []
+        for mdm in (clean, zeros, missing):
+            expected += run_texts(run_host("--open", mdm))
+        cli = run_cli(clean, zeros, missing)
+        self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        self.assertEqual(cli.lines(), expected)
+        self.assertStatus(run_cli(clean, zeros), EXIT_REPORTED)
+        self.assertStatus(run_cli(clean, clean), EXIT_CLEAN)
+
+    def test_a_repair_answer_serves_every_mdm_that_asks(self):
+        for name in ("a.mdm", "b.mdm"):
+            write_study(self.study, clean_runs(), folder="moved", sdm_folder="D:/old/x",
+                        mdm_name=name)
+        cli = run_cli("--json", "--locate", "moved/S01_run1.sdm", "moved/a.mdm", "moved/b.mdm",
+                      cwd=self.study.root)
+        self.assertEqual([o["end"] for o in cli.objects()], ["COMPLETE", "COMPLETE"])
+        # The repair mends the missing SDM, but its "!!!  " line was logged.
+        self.assertStatus(cli, EXIT_REPORTED)
+
+
+class Usage(CliTest):
+
+    def test_usage_errors_exit_64_and_inspect_nothing(self):
+        mdm = write_study(self.study, clean_runs())
+        for args in ([], ["--json"], ["--no-such-option", mdm], ["--locate"], ["--save-mdm"],
+                     ["-x", mdm]):
+            with self.subTest(args=args):
+                cli = run_cli(*args)
+                self.assertStatus(cli, EXIT_USAGE)
+                self.assertEqual(cli.stdout, b"")
+                self.assertIn("kelvora --help", cli.error_text())
+        self.assertFalse(self.study.exists("group_log.txt"))
+
+    def test_help_shows_the_usage_and_the_exit_statuses(self):
+        cli = run_cli("--help")
+        self.assertStatus(cli, EXIT_CLEAN)
+        text = cli.stdout.decode("ascii")
+        for expected in ("--locate SDM_PATH", "--save-mdm MDM_PATH", "--json", "MDM_FILE",
+                         "\n  0 ", "\n  1 ", "\n  2 ", "\n  64 "):
+            self.assertIn(expected, text)
+
+    def test_version_is_the_plugin_version(self):
+        cli = run_cli("--version")
+        self.assertStatus(cli, EXIT_CLEAN)
+        self.assertEqual(cli.stdout, b"kelvora 2.1\n")
+
+    def test_a_file_named_like_an_option_after_the_separator(self):
+        mdm = write_study(self.study, clean_runs(), mdm_name="-odd.mdm")
+        cli = run_cli("--", "-odd.mdm", cwd=self.study.root)
+        self.assertStatus(cli, EXIT_CLEAN)
+        del mdm
+
+
+if __name__ == "__main__":
+    unittest.main()
