@@ -1,0 +1,149 @@
+"""kelvora at a terminal (Linux: a pseudo-terminal from the pty module): the repair's questions
+asked at a prompt, and the progress of reading a study with many SDMs."""
+
+import os
+import select
+import subprocess
+import sys
+import unittest
+
+from cli_harness import (EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs, kelvora_command,
+                         read_bytes, run_cli, run_host_in, run_texts, write_study)
+from harness import ON_WINDOWS
+
+PATH_PROMPT = b"path (an empty line cancels): "
+YES_NO_PROMPT = b"[y/N] "
+
+
+class TerminalSession:
+    """kelvora with standard input and error on a pseudo-terminal, standard output on a pipe."""
+
+    def __init__(self, test, args, cwd):
+        import pty  # POSIX only
+        self.master, slave = pty.openpty()
+        self.process = subprocess.Popen(kelvora_command() + args, stdin=slave, stderr=slave,
+                                        stdout=subprocess.PIPE, cwd=cwd, close_fds=True)
+        os.close(slave)
+        self.screen = b""
+        test.addCleanup(self.close)
+
+    def close(self):
+        """Ends a session that a failed test left waiting at a prompt."""
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.process.stdout.close()
+        if self.master is not None:
+            os.close(self.master)
+            self.master = None
+
+    def read_until(self, text, count=1, timeout=20.0):
+        """What the terminal showed once `text` has come `count` times; fails when it does not."""
+        while self.screen.count(text) < count:
+            ready, _, _ = select.select([self.master], [], [], timeout)
+            if not ready:
+                raise AssertionError(f"no {text!r} on the terminal: {self.screen!r}")
+            self.screen += self._read()
+        return self.screen
+
+    def answer(self, line):
+        os.write(self.master, line + b"\n")
+
+    def finish(self):
+        stdout = self.process.stdout.read()
+        self.process.wait(timeout=60)
+        while select.select([self.master], [], [], 0.2)[0]:
+            chunk = self._read()
+            if not chunk:
+                break
+            self.screen += chunk
+        return stdout
+
+    def _read(self):
+        try:
+            return os.read(self.master, 4096)
+        except OSError:  # the other side is closed
+            return b""
+
+
+@unittest.skipIf(ON_WINDOWS or sys.platform == "win32", "pseudo-terminals are a Linux matter here")
+class PromptAtTerminal(CliTest):
+
+    def setUp(self):
+        super().setUp()
+        self.mdm = write_study(self.study, clean_runs(), folder="moved", sdm_folder="D:/lab/old")
+        self.located = self.study.path("moved/S01_run1.sdm")
+        self.target = self.study.path("fixed.mdm")
+
+    def test_path_then_yes_then_file_name_as_the_dialogs_would(self):
+        host = run_host_in(self.study.root, "--open", self.mdm, "--open", self.located,
+                           "--yesno", "1", "--save", self.target)
+        host_saved = read_bytes(self.target)
+        os.remove(self.target)
+
+        session = TerminalSession(self, [self.mdm], self.study.root)
+        screen = session.read_until(PATH_PROMPT)
+        # The run's own dialog texts: the not-found message, the title, the filter and folder.
+        self.assertIn(b"If you select it manually the plugin will try to correct the path!", screen)
+        self.assertIn(b"SDM not found. Select S01_run1.sdm manually.", screen)
+        self.assertIn(f"Single Subject Desgin Matrix (S01_run1.sdm), in {self.study.root}/moved"
+                      .encode(), screen)
+        session.answer(self.located.encode())
+        screen = session.read_until(YES_NO_PROMPT)
+        self.assertIn(b"Would you like to Save the MDM file with corrected path information? ",
+                      screen)
+        session.answer(b"y")
+        session.read_until(PATH_PROMPT, count=2)
+        self.assertIn(f"Select a filename for saving\r\n  Multi Subject Design Matrix (*.mdm), in "
+                      f"{self.study.root}/moved".encode(), session.screen)
+        session.answer(self.target.encode())
+        stdout = session.finish()
+
+        self.assertEqual(session.process.returncode, EXIT_REPORTED)
+        self.assertEqual(stdout.decode("latin-1").split("\n")[:-1], run_texts(host))
+        self.assertEqual(read_bytes(self.target), host_saved)
+
+    def test_an_empty_line_cancels_and_no_keeps_the_mdm(self):
+        session = TerminalSession(self, [self.mdm], self.study.root)
+        session.read_until(PATH_PROMPT)
+        session.answer(b"")
+        session.finish()
+        self.assertEqual(session.process.returncode, EXIT_NOT_INSPECTED)
+
+        session = TerminalSession(self, ["--json", self.mdm], self.study.root)
+        session.read_until(PATH_PROMPT)
+        session.answer(self.located.encode())
+        session.read_until(YES_NO_PROMPT)
+        session.answer(b"n")
+        stdout = session.finish()
+        self.assertEqual(session.process.returncode, EXIT_REPORTED)
+        self.assertIn(b'"end":"COMPLETE","studies":4', stdout)
+        self.assertNotIn(b"Select a filename", session.screen)
+
+    def test_options_answer_without_a_prompt(self):
+        session = TerminalSession(self, ["--locate", self.located, self.mdm], self.study.root)
+        session.finish()
+        self.assertEqual(session.process.returncode, EXIT_REPORTED)
+        self.assertNotIn(PATH_PROMPT, session.screen)
+        self.assertNotIn(YES_NO_PROMPT, session.screen)
+
+
+@unittest.skipIf(ON_WINDOWS or sys.platform == "win32", "pseudo-terminals are a Linux matter here")
+class ProgressAtTerminal(CliTest):
+
+    def test_reading_many_sdms_shows_progress_on_the_terminal_only(self):
+        subjects = [f"S{n:02}" for n in range(30)]  # 60 SDMs
+        mdm = write_study(self.study, clean_runs(subjects=subjects))
+        session = TerminalSession(self, [mdm], self.study.root)
+        stdout = session.finish()
+        self.assertEqual(session.process.returncode, 0)
+        self.assertEqual(stdout, run_cli(mdm).stdout)
+        self.assertNotIn(b"Reading", stdout)
+        screen = session.screen
+        self.assertIn(b"\rReading SDM 1/60", screen)
+        # Erased when done: the last thing on the terminal is the line wiped with blanks.
+        self.assertRegex(screen, rb"Reading SDM \d+/60\r +\r$")
+
+
+if __name__ == "__main__":
+    unittest.main()
