@@ -41,25 +41,56 @@ IntMatch matchInt(const char* text, std::size_t size) {
 struct FloatMatch {
   std::size_t length = 0;
   bool valid = false;
+  // Set when value = significand * 10^exponent with both factors exact as floats: one float
+  // operation then rounds correctly, and the general conversion is not needed.
+  bool exact = false;
+  bool negative = false;
+  std::uint32_t significand = 0;
+  int exponent = 0;
 };
 
 FloatMatch matchFloat(const char* text, std::size_t size) {
+  constexpr std::uint64_t kExactSignificand = std::uint64_t{1} << 24;
+  constexpr int kExponentClamp = 100000;
+  FloatMatch match;
+  std::uint64_t significand = 0;
+  bool tooManyDigits = false;
+  const auto addDigit = [&](char c) {
+    if (significand <= kExactSignificand) {
+      significand = significand * 10 + static_cast<unsigned>(c - '0');
+    } else {
+      tooManyDigits = true;
+    }
+  };
   std::size_t i = 0;
-  if (i < size && isSign(text[i])) ++i;
+  if (i < size && isSign(text[i])) match.negative = text[i++] == '-';
   std::size_t mantissaDigits = 0;
-  for (; i < size && isDigit(text[i]); ++i) ++mantissaDigits;
+  int exponent = 0;
+  for (; i < size && isDigit(text[i]); ++i, ++mantissaDigits) addDigit(text[i]);
   if (i < size && text[i] == '.') {
-    for (++i; i < size && isDigit(text[i]); ++i) ++mantissaDigits;
+    for (++i; i < size && isDigit(text[i]); ++i, ++mantissaDigits, --exponent) addDigit(text[i]);
   }
-  if (mantissaDigits == 0) return {i, false};
+  match.length = i;
+  if (mantissaDigits == 0) return match;
   if (i < size && (text[i] == 'e' || text[i] == 'E')) {
     ++i;
+    const bool negativeExponent = i < size && text[i] == '-';
     if (i < size && isSign(text[i])) ++i;
-    std::size_t exponentDigits = 0;
-    for (; i < size && isDigit(text[i]); ++i) ++exponentDigits;
-    if (exponentDigits == 0) return {i, false};
+    int written = 0;
+    const std::size_t firstDigit = i;
+    for (; i < size && isDigit(text[i]); ++i) {
+      if (written < kExponentClamp) written = written * 10 + (text[i] - '0');
+    }
+    match.length = i;
+    if (i == firstDigit) return match;
+    exponent += negativeExponent ? -written : written;
   }
-  return {i, true};
+  match.valid = true;
+  match.exact =
+      !tooManyDigits && significand <= kExactSignificand && exponent >= -10 && exponent <= 10;
+  match.significand = static_cast<std::uint32_t>(significand);
+  match.exponent = exponent;
+  return match;
 }
 
 // For a number that the conversion found out of range: true when it is too large for a float,
@@ -170,20 +201,29 @@ bool TextScanner::readInt(std::int32_t& value) {
 }
 
 bool TextScanner::readFloat(float& value) {
+  // Powers of ten that are exact as floats (5^10 < 2^24).
+  static constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
   if (isFailed || !skipSpace()) return fail();
   const FloatMatch match = scanWhole(matchFloat);
   const char* first = data + pos;
   const char* last = first + match.length;
   pos += match.length;
   if (!match.valid) return fail();
+  if (match.exact) {
+    float magnitude = static_cast<float>(match.significand);
+    magnitude = match.exponent < 0 ? magnitude / kExactPowersOfTen[-match.exponent]
+                                   : magnitude * kExactPowersOfTen[match.exponent];
+    value = match.negative ? -magnitude : magnitude;
+    return true;
+  }
   // The grammar is decided above; the conversion only rounds. It takes no '+'.
-  const bool negative = *first == '-';
   if (*first == '+') ++first;
   float converted = 0.0f;
   const auto result = std::from_chars(first, last, converted);
   if (result.ec == std::errc::result_out_of_range) {
-    if (overflowsFloat(negative ? first + 1 : first, last)) return fail();
-    converted = negative ? -0.0f : 0.0f;
+    if (overflowsFloat(match.negative ? first + 1 : first, last)) return fail();
+    converted = match.negative ? -0.0f : 0.0f;
   } else if (result.ec != std::errc() || result.ptr != last) {
     return fail();
   }

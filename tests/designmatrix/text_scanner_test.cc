@@ -2,262 +2,168 @@
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
-#include <cmath>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "support/design_matrix_text.h"
 #include "support/temp_dir.h"
 
 namespace kelvora {
 namespace {
 
+using Cases = std::vector<std::pair<std::string, std::string>>;
+
+// What a sequence of reads gives: values separated by blanks, "!" for the read that failed.
 class TextScannerTest : public ::testing::Test {
  protected:
-  TextScanner& scan(const std::string& text) {
-    bytes = text;
-    scanner = std::make_unique<TextScanner>(bytes);
-    return *scanner;
+  static std::string ints(TextScanner& in) {
+    std::string out;
+    for (std::int32_t value = 0; in.readInt(value);) out += std::to_string(value) + " ";
+    return out + "!";
   }
-
-  // The floats read until one fails; the failing read must leave its target as it was.
-  std::vector<float> floats(const std::string& text) {
-    TextScanner& in = scan(text);
-    std::vector<float> read;
-    float value = -7.0f;
-    while (in.readFloat(value)) read.push_back(value);
-    EXPECT_EQ(value, read.empty() ? -7.0f : read.back()) << "a failed read changed the value";
-    return read;
+  static std::string floats(TextScanner& in) {
+    std::string out;
+    for (float value = 0; in.readFloat(value);) out += testing::floatText(value) + " ";
+    return out + "!";
   }
-
-  std::vector<std::int32_t> ints(const std::string& text) {
-    TextScanner& in = scan(text);
-    std::vector<std::int32_t> read;
-    std::int32_t value = 0;
-    while (in.readInt(value)) read.push_back(value);
-    return read;
+  static std::string lines(TextScanner& in) {
+    std::string out;
+    for (std::string_view line; in.readLine(line);) out += "[" + std::string(line) + "]";
+    return out;
   }
-
-  std::string word() {
-    std::string text = "<none>";
-    scanner->readWord(text);
-    return text;
+  // Integers, then (after clearing) the rest of that line, then floats, then every line left.
+  static std::string mixed(TextScanner& in) {
+    std::string word;
+    std::string out = in.readWord(word) ? word + " " : "";
+    out += ints(in);
+    in.clearFailure();
+    std::string_view line;
+    if (in.readLine(line)) out += "[" + std::string(line) + "]";
+    out += floats(in);
+    in.clearFailure();
+    return out + lines(in);
   }
-
-  std::string line() {
-    std::string_view text = "<none>";
-    return scanner->readLine(text) ? std::string(text) : "<failed>";
+  template <typename Read>
+  static void expectReads(Read read, const Cases& cases) {
+    for (const auto& [text, expected] : cases) {
+      TextScanner in(text);
+      EXPECT_EQ(read(in), expected) << "input: " << text;
+    }
   }
-
-  std::string bytes;
-  std::unique_ptr<TextScanner> scanner;
 };
 
-TEST_F(TextScannerTest, IntegersTakeEitherSignAndLeadingZerosAsDecimal) {
-  EXPECT_EQ(ints("+5 -7 010 08 -0 -2147483648 2147483647 00000000000000000042"),
-            (std::vector<std::int32_t>{5, -7, 10, 8, 0, INT32_MIN, INT32_MAX, 42}));
+TEST_F(TextScannerTest, IntegerGrammarAndFailures) {
+  expectReads(ints, {{"+5 -7 010 08 -0 00000000000000000042", "5 -7 10 8 0 42 !"},
+                     {"-2147483648 2147483647 2147483648", "-2147483648 2147483647 !"},
+                     {"0x1A", "0 !"},
+                     {"12abc", "12 !"},
+                     {" \t\n\v\f\r7 \x1A"
+                      "5",
+                      "7 !"},
+                     {"+", "!"},
+                     {"", "!"}});
 }
 
-TEST_F(TextScannerTest, IntegerStopsAtFirstNonDigitWhichStartsTheNextWord) {
-  scan("0x1A 12abc");
+// After a failure nothing is consumed until it is cleared; an out-of-range value consumes its
+// digits, a sign without digits only the sign.
+TEST_F(TextScannerTest, FailureStopsEveryReadAndLeavesThePositionAsAStreamWould) {
+  expectReads(mixed, {{"w 0x1A", "w 0 ![x1A]!"},
+                      {"w 99999999999 7\n1.5", "w ![ 7]1.5 !"},
+                      {"w -\"A\" 4\n", "w ![\"A\" 4]!"},
+                      {"w 1 2 \"N\" 3\r\nx 1.5", "w 1 2 ![\"N\" 3]![x 1.5]"},
+                      {"w 1 \"\n2.5 7e\r\nlast", "w 1 ![\"]2.5 ![][last]"}});
+  TextScanner in("a \"b\"");
+  std::string word;
   std::int32_t value = 0;
-  EXPECT_TRUE(scanner->readInt(value));
-  EXPECT_EQ(word(), "x1A");
-  EXPECT_TRUE(scanner->readInt(value));
-  EXPECT_EQ(value, 12);
-  EXPECT_EQ(word(), "abc");
-}
-
-TEST_F(TextScannerTest, OutOfRangeIntegerFailsKeepsValueAndConsumesItsDigits) {
-  for (const char* text : {"2147483648 7", "-2147483649 7", "99999999999999999999 7"}) {
-    TextScanner& in = scan(text);
-    std::int32_t value = 3;
-    EXPECT_FALSE(in.readInt(value)) << text;
-    EXPECT_EQ(value, 3) << text;
-    in.clearFailure();
-    EXPECT_TRUE(in.readInt(value));
-    EXPECT_EQ(value, 7) << text;
-  }
-}
-
-TEST_F(TextScannerTest, SignWithoutDigitsConsumesOnlyTheSign) {
-  TextScanner& in = scan("  -\"A\" \"B\"\n");
-  std::int32_t value = 3;
+  EXPECT_TRUE(in.readWord(word));
   EXPECT_FALSE(in.readInt(value));
-  EXPECT_EQ(value, 3);
-  in.clearFailure();
-  EXPECT_EQ(line(), "\"A\" \"B\"");
-}
-
-TEST_F(TextScannerTest, FailureIsStickyAndConsumesNothingUntilCleared) {
-  TextScanner& in = scan("  \"Name\" 12\nnext\n");
-  std::int32_t value = 0;
-  EXPECT_FALSE(in.readInt(value));  // whitespace skipped, stops at the quote
-  EXPECT_TRUE(in.failed());
-  EXPECT_EQ(word(), "<none>");
-  EXPECT_EQ(line(), "<failed>");
   in.skipLine();
+  EXPECT_FALSE(in.readWord(word));
+  EXPECT_EQ(word, "a");
   in.clearFailure();
-  EXPECT_EQ(line(), "\"Name\" 12");
-  EXPECT_EQ(line(), "next");
+  EXPECT_EQ(lines(in), "[\"b\"]");
 }
 
-TEST_F(TextScannerTest, ReadingAtTheEndFailsButSkippingALineDoesNot) {
-  TextScanner& in = scan("5");
-  std::int32_t value = 0;
-  EXPECT_TRUE(in.readInt(value));
-  in.skipLine();
-  EXPECT_FALSE(in.failed());
-  EXPECT_FALSE(in.readInt(value));
-  EXPECT_TRUE(in.failed());
+TEST_F(TextScannerTest, FloatGrammarCorners) {
+  expectReads(floats, {{"+1.5 .5 5. 1E+05 -.25 1.e2 0007.50", "1.5 0.5 5 1e+05 -0.25 100 7.5 !"},
+                       {"-0 -0.0 0", "-0 -0 0 !"},
+                       {"1.5.3", "1.5 0.3 !"},
+                       {"1,5", "1 !"},
+                       {"0x10", "0 !"},
+                       {"2-3", "2 -3 !"},
+                       {"1e", "!"},
+                       {"1e+", "!"},
+                       {"1ex", "!"},
+                       {"inf", "!"},
+                       {"-inf", "!"},
+                       {"nan", "!"},
+                       {".", "!"},
+                       {"+-1", "!"},
+                       {"e5", "!"}});
 }
 
-TEST_F(TextScannerTest, FloatGrammarTakesSignsPointsAndExponents) {
-  EXPECT_EQ(floats("+1.5 .5 5. 1E+05 1e-2 -.25 1.e2 -3 0007.50"),
-            (std::vector<float>{1.5f, 0.5f, 5.0f, 1e5f, 0.01f, -0.25f, 100.0f, -3.0f, 7.5f}));
+TEST_F(TextScannerTest, FloatRangeAndRounding) {
+  expectReads(floats, {{"3.4028235e38 1e39", "3.4028235e+38 !"},
+                       {"-3.4028236e38", "!"},
+                       {"1e999999999999999999999", "!"},
+                       {"100000000000000000000000000000000000000000", "!"},
+                       {"1e-45 1000e-48 1e-46 -1e-50", "1e-45 1e-45 0 -0 !"},
+                       {"0.0000000001e-40 1e-999999999999999 0e999999999", "0 0 0 !"},
+                       // 2^24 + 1 lies halfway between two floats: ties go to even.
+                       {"16777217 16777217.000000000000000000000001", "16777216 16777218 !"},
+                       {"0.1 1.17549435e-38", "0.1 1.1754944e-38 !"}});
 }
 
-TEST_F(TextScannerTest, NegativeZeroKeepsItsSign) {
-  const std::vector<float> read = floats("-0 -0.0 0");
-  ASSERT_EQ(read.size(), 3u);
-  EXPECT_TRUE(std::signbit(read[0]));
-  EXPECT_TRUE(std::signbit(read[1]));
-  EXPECT_FALSE(std::signbit(read[2]));
-}
-
-TEST_F(TextScannerTest, SecondPointStartsTheNextNumber) {
-  EXPECT_EQ(floats("1.5.3"), (std::vector<float>{1.5f, 0.3f}));
-  EXPECT_EQ(floats("1,5 2"), std::vector<float>{1.0f});
-  EXPECT_EQ(floats("0x10 2"), std::vector<float>{0.0f});
-  EXPECT_EQ(floats("2-3"), (std::vector<float>{2.0f, -3.0f}));
-}
-
-TEST_F(TextScannerTest, TextOutsideTheFloatGrammarIsNoValue) {
-  for (const char* text : {"1e", "1e+", "1E-", "1ex", "inf", "-inf", "nan", "NAN", ".", "-.", "+-1",
-                           "e5", "x", "\"A\""}) {
-    EXPECT_EQ(floats(text), std::vector<float>{}) << text;
+// Short decimals take a quicker way than the general conversion; both must round alike.
+TEST_F(TextScannerTest, ShortDecimalsRoundLikeTheGeneralConversion) {
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](std::uint32_t range) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % range;
+  };
+  for (int i = 0; i < 100000; ++i) {
+    std::string digits = std::to_string(next(100000000));
+    digits.insert(next(static_cast<std::uint32_t>(digits.size()) + 1), ".");
+    if (digits == ".") digits = "0";
+    const std::string exponent = next(2) ? "e" + std::to_string(int(next(25)) - 12) : "";
+    const std::string text = (next(2) ? "-" : "") + digits + exponent;
+    float expected = 0.0f;
+    ASSERT_EQ(std::from_chars(text.data(), text.data() + text.size(), expected).ec, std::errc());
+    float read = 0.0f;
+    TextScanner in(text);
+    ASSERT_TRUE(in.readFloat(read)) << text;
+    ASSERT_EQ(testing::floatText(read), testing::floatText(expected)) << text;
   }
-}
-
-TEST_F(TextScannerTest, FloatBeyondTheRangeIsNoValue) {
-  for (const char* text : {"1e39", "-1e39", "3.4028236e38", "1e999999999999999999999",
-                           "100000000000000000000000000000000000000000"}) {
-    EXPECT_EQ(floats(text), std::vector<float>{}) << text;
-  }
-  EXPECT_EQ(floats("3.4028235e38 -3.4028235e38"), (std::vector<float>{FLT_MAX, -FLT_MAX}));
-}
-
-TEST_F(TextScannerTest, FloatBelowTheSmallestDenormalRoundsToZero) {
-  const std::vector<float> read =
-      floats("1e-46 -1e-50 1e-45 1000e-48 0.0000000001e-40 1e-999999999999999 0e999999999");
-  ASSERT_EQ(read.size(), 7u);
-  EXPECT_EQ(read[0], 0.0f);
-  EXPECT_EQ(read[1], 0.0f);
-  EXPECT_TRUE(std::signbit(read[1]));
-  EXPECT_EQ(read[2], std::nextafter(0.0f, 1.0f));
-  EXPECT_EQ(read[3], std::nextafter(0.0f, 1.0f));
-  EXPECT_EQ(read[4], 0.0f);
-  EXPECT_EQ(read[5], 0.0f);
-  EXPECT_EQ(read[6], 0.0f);
-}
-
-TEST_F(TextScannerTest, FloatIsRoundedCorrectlyToNearest) {
-  // 2^24 + 1 lies halfway between two floats: ties go to even, anything above goes up.
-  EXPECT_EQ(floats("16777217 16777217.000000000000000000000001 0.1 1.17549435e-38"),
-            (std::vector<float>{16777216.0f, 16777218.0f, 0.1f, FLT_MIN}));
-}
-
-TEST_F(TextScannerTest, WhitespaceIsTheClassicSetAndNothingElse) {
-  using namespace std::string_literals;
-  TextScanner& in = scan(
-      " \t\n\v\f\r7 \x1A"
-      "5 a\0b \xA0"s);
-  std::int32_t value = 0;
-  EXPECT_TRUE(in.readInt(value));
-  EXPECT_EQ(value, 7);
-  EXPECT_EQ(word(),
-            "\x1A"
-            "5");
-  EXPECT_EQ(word(), std::string("a\0b", 3));
-  EXPECT_EQ(word(), "\xA0");
 }
 
 TEST_F(TextScannerTest, LinesEndAtLfAndDropOnlyACrRightBeforeIt) {
-  scan("a\r\nb\nc\rd\r\n\r\n\r\r\nlast\r");
-  EXPECT_EQ(line(), "a");
-  EXPECT_EQ(line(), "b");
-  EXPECT_EQ(line(), "c\rd");
-  EXPECT_EQ(line(), "");
-  EXPECT_EQ(line(), "\r");
-  EXPECT_EQ(line(), "last\r");
-  EXPECT_EQ(line(), "<failed>");
+  expectReads(lines, {{"a\r\nb\nc\rd\r\n\r\n\r\r\nlast\r", "[a][b][c\rd][][\r][last\r]"},
+                      {"", ""},
+                      {std::string("\x1A\n\0x", 4), std::string("[\x1A][\0x]", 7)}});
 }
 
-TEST_F(TextScannerTest, RestOfLineAfterATokenStartsRightAfterIt) {
-  TextScanner& in = scan("12 rest of it\r\nnext");
-  std::int32_t value = 0;
-  in.readInt(value);
-  EXPECT_EQ(line(), " rest of it");
-  in.skipLine();
-  EXPECT_EQ(line(), "<failed>");
-}
-
-// A file read in small chunks gives what the same bytes give in one piece, with tokens and lines
-// that span chunk boundaries and that are longer than a chunk.
-class TextScannerChunkTest : public TextScannerTest {
- protected:
-  struct Reading {
-    std::vector<std::string> words;
-    std::vector<std::int32_t> ints;
-    std::vector<float> floats;
-    std::vector<std::string> lines;
-    bool operator==(const Reading& other) const {
-      return words == other.words && ints == other.ints && floats == other.floats &&
-             lines == other.lines;
-    }
-  };
-
-  static Reading readAll(TextScanner& in) {
-    Reading reading;
-    std::string word;
-    for (int i = 0; i < 3 && in.readWord(word); ++i) reading.words.push_back(word);
-    std::int32_t value = 0;
-    while (in.readInt(value)) reading.ints.push_back(value);
-    in.clearFailure();
-    std::string_view line;
-    if (in.readLine(line)) reading.lines.emplace_back(line);
-    float number = 0.0f;
-    while (in.readFloat(number)) reading.floats.push_back(number);
-    in.clearFailure();
-    while (in.readLine(line)) reading.lines.emplace_back(line);
-    return reading;
-  }
-
-  Reading readFile(const std::string& text, std::size_t chunkSize) {
-    const std::string path = dir.writeFile("scan.txt", text);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                         &std::fclose);
-    TextScanner in(file.get(), chunkSize);
-    return readAll(in);
-  }
-
-  testing::TempDir dir;
-};
-
-TEST_F(TextScannerChunkTest, SmallChunksReadLikeOnePiece) {
-  const std::string text = "FileVersion: " + std::string(40, 'w') + " x\r\n  -2147483648 +0012 7 " +
-                           std::string(50, '9') + "1 \"names \" \" line\"\r\n  1.25e-3 -.5 " +
+// A file read in chunks as small as one byte reads as the same bytes in one piece, with numbers,
+// words and lines that span chunks and are longer than one.
+TEST_F(TextScannerTest, SmallChunksReadLikeOnePiece) {
+  const std::string text = "W" + std::string(40, 'w') + "  -2147483648 +0012 " +
+                           std::string(50, '9') + " \"names\"\r\n  1.25e-3 " +
                            std::string(60, '0') + "1.5 3.4028235e38 7e\r\n" +
                            std::string(100, 'L') + "\r\nend";
   TextScanner whole(text);
-  const Reading expected = readAll(whole);
-  ASSERT_EQ(expected.ints, (std::vector<std::int32_t>{INT32_MIN, 12, 7}));
-  ASSERT_EQ(expected.floats, (std::vector<float>{1.25e-3f, -0.5f, 1.5f, FLT_MAX}));
-  ASSERT_EQ(expected.lines.size(), 4u);
-  for (std::size_t chunk : {1, 2, 3, 5, 7, 16, 64}) {
-    EXPECT_TRUE(readFile(text, chunk) == expected) << "chunk size " << chunk;
+  const std::string expected = mixed(whole);
+  ASSERT_EQ(expected, "W" + std::string(40, 'w') + " -2147483648 12 ![ \"names\"]0.00125 1.5 " +
+                          "3.4028235e+38 ![][" + std::string(100, 'L') + "][end]");
+  testing::TempDir dir;
+  const std::string path = dir.writeFile("scan.txt", text);
+  for (std::size_t chunk : {1, 2, 3, 7, 64}) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    TextScanner in(file, chunk);
+    EXPECT_EQ(mixed(in), expected) << "chunk size " << chunk;
+    std::fclose(file);
   }
 }
 
