@@ -2,18 +2,19 @@
 file, the exit statuses, several MDMs in one call, and its command-line usage."""
 
 import os
+import random
 import shutil
 import unittest
 
 from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE,
-                         CliTest, clean_runs, read_bytes, run_cli, run_host_in, run_sdm, run_texts,
+                         CliTest, clean_runs, mdm_text, read_bytes, run_cli, run_host_in, run_sdm, run_texts,
                          write_study)
 from harness import lines, run_host
 
 SAVED = "Kelvora>  Saved findings to: "
 
 
-class SameRunAsThePlugin(CliTest):
+class HostComparison(CliTest):
     """For each study, the command prints the log texts that one execute hands to the host, and
     leaves the same findings file."""
 
@@ -39,6 +40,9 @@ class SameRunAsThePlugin(CliTest):
             # Every line from "Start inspecting" on, and never "Saved findings".
             self.assertEqual(host_file, lines(*[t for t in host_log if not t.startswith(SAVED)]))
         return cli
+
+
+class SameRunAsThePlugin(HostComparison):
 
     def test_clean_study_reports_nothing_and_exits_0(self):
         mdm = write_study(self.study, clean_runs())
@@ -88,6 +92,37 @@ class SameRunAsThePlugin(CliTest):
         cli = run_cli(mdm)
         self.assertStatus(cli, EXIT_REPORTED)
         self.assertTrue(cli.lines()[-1].startswith("!!!  "), cli.lines())
+
+
+class BadInput(HostComparison):
+    """Whatever the plug-in survives, the command survives, with the same lines."""
+
+    def test_malformed_files_give_the_plugins_lines_and_no_crash(self):
+        junk = bytes(random.Random(5).randrange(256) for _ in range(4000))
+        huge = run_sdm().replace("NrOfPredictors: 4", "NrOfPredictors: 2147483647") \
+                        .replace("NrOfDataPoints: 6", "NrOfDataPoints: 2147483647")
+        negative = run_sdm().replace("NrOfPredictors: 4", "NrOfPredictors: -3")
+        cases = {
+            "junk sdm": [("S01_run1", run_sdm()), ("S01_run2", junk)],
+            "huge sdm": [("S01_run1", huge), ("S01_run2", run_sdm())],
+            "negative counts": [("S01_run1", run_sdm()), ("S01_run2", negative)],
+        }
+        for name, runs in cases.items():
+            with self.subTest(name):
+                folder = name.replace(" ", "-")
+                for stem, text in runs:
+                    self.study.write(f"{folder}/{stem}.sdm", text)
+                mdm = write_study(self.study, [(stem, None) for stem, _ in runs], folder=folder)
+                cli = self.assertSameAsHost(mdm, run_cli(mdm).returncode)
+                self.assertIn(cli.returncode, (EXIT_REPORTED, EXIT_NOT_INSPECTED))
+        self.study.write("junk.mdm", junk)
+        self.study.write("many.mdm", mdm_text([("a.vtc", "a.sdm")]).replace(
+            "NrOfStudies:          1", "NrOfStudies:          2147483647"))
+        for mdm in ("junk.mdm", "many.mdm"):
+            with self.subTest(mdm):
+                path = self.study.path(mdm)
+                cli = self.assertSameAsHost(path, run_cli(path).returncode)
+                self.assertIn(cli.returncode, (EXIT_REPORTED, EXIT_NOT_INSPECTED))
 
 
 class SeveralMdms(CliTest):
