@@ -13,8 +13,11 @@
 namespace kelvora {
 
 struct MdmFile {
-  // Reads the MDM at `path` at once. Never throws. A file that cannot be opened logs
-  // "!!!  Failed opening MDM for reading: " and the path, and leaves fileVersion -1.
+  // Reads the MDM at `path` at once (format and leniency rules: doc/file-formats.md). Never
+  // throws. A file that cannot be opened (missing, a folder, a device, a pipe, a path holding a
+  // NUL byte) logs "!!!  Failed opening MDM for reading: " and the path, and leaves fileVersion
+  // -1 with the path set and every other field at its default; so does running out of memory
+  // while reading. Integers the file does not give are 0, the type is empty.
   explicit MdmFile(std::string path);
 
   std::int32_t fileVersion = 0;
@@ -34,9 +37,11 @@ struct MdmFile {
   bool unreadable() const;
   bool isMtcDesign() const { return typeOfFunctionalData == "MTC"; }
 
-  // Stores the file at `path`, replacing an existing file only once every byte is written; the
-  // studies written are those the lists hold. On any failure logs "!! Cannot Create file: " and
-  // the path, leaves an existing file untouched and returns false.
+  // Stores the file at `path` with CR LF line ends, replacing an existing file only once every
+  // byte is written (through a temporary beside it); the studies written are those sdmPaths holds,
+  // and their number follows "NrOfStudies:". On any failure, a target that is no regular file
+  // included, logs "!! Cannot Create file: " and the path, leaves an existing file untouched and
+  // returns false.
   bool write() const;
 
   // Sets `path` to `newPath` (whatever happens next) and returns write().

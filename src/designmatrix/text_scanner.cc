@@ -68,7 +68,10 @@ FloatMatch matchFloat(const char* text, std::size_t size) {
   int exponent = 0;
   for (; i < size && isDigit(text[i]); ++i, ++mantissaDigits) addDigit(text[i]);
   if (i < size && text[i] == '.') {
-    for (++i; i < size && isDigit(text[i]); ++i, ++mantissaDigits, --exponent) addDigit(text[i]);
+    for (++i; i < size && isDigit(text[i]); ++i, ++mantissaDigits) {
+      addDigit(text[i]);
+      if (exponent > -kExponentClamp) --exponent;  // beyond the clamp the value is never exact
+    }
   }
   match.length = i;
   if (mantissaDigits == 0) return match;
