@@ -127,27 +127,6 @@ TEST_F(SdmReaderTest, ValuesReadTheSameInAnyGlobalLocale) {
   std::locale::global(previous);
 }
 
-// More than one chunk of input: every value lands in its column and row.
-TEST_F(SdmReaderTest, LargeFileFillsEveryColumn) {
-  constexpr int kPredictors = 40;
-  constexpr int kDataPoints = 3000;
-  std::string text = header(kPredictors, kDataPoints) + "\"P\"\r\n";
-  for (int t = 0; t < kDataPoints; ++t) {
-    for (int p = 0; p < kPredictors; ++p) {
-      text += (p % 2 ? "-" : "") + std::to_string(t) + "." + std::to_string(p % 4 * 25) + "0 ";
-    }
-    text += "\r\n";
-  }
-  ASSERT_GT(text.size(), 3u * 256 * 1024);
-  const SdmFile sdm = read(text);
-  ASSERT_EQ(sdm.values.size(), std::size_t{kPredictors});
-  for (int p = 0; p < kPredictors; ++p) {
-    for (int t = 0; t < kDataPoints; ++t) {
-      ASSERT_EQ(sdm.values[p][t], (p % 2 ? -1.0f : 1.0f) * (t + (p % 4) * 0.25f)) << p << " " << t;
-    }
-  }
-}
-
 TEST_F(SdmReaderTest, FileThatCannotBeOpenedLogsOneLineAndKeepsItsPath) {
   dir.writeFile("a.sdm", header(1, 1) + "\"A\"\n1\n");
 #ifdef _WIN32
