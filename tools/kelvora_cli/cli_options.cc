@@ -29,6 +29,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
   try {
     CLI::App app(kDescription, "kelvora");
     app.footer(kExitStatusHelp);
+    // Arguments beginning with '/' are paths on every platform, never options.
+    app.allow_windows_style_options(false);
     app.set_help_flag("-h,--help", "Print this help and exit");
     bool version = false;
     app.add_flag("--version", version, "Print the version and exit");
