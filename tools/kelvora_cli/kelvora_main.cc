@@ -11,10 +11,10 @@
 #include "inspection_session.h"
 #include "terminal.h"
 
+namespace kelvora::cli {
 namespace {
 
 int runCommandLine(int argc, char** argv) {
-  using namespace kelvora::cli;
   useBinaryStandardOutput();
   const CommandLine commandLine = parseCommandLine(argc, argv);
   switch (commandLine.action) {
@@ -33,10 +33,11 @@ int runCommandLine(int argc, char** argv) {
 }
 
 }  // namespace
+}  // namespace kelvora::cli
 
 int main(int argc, char** argv) {
   try {
-    return runCommandLine(argc, argv);
+    return kelvora::cli::runCommandLine(argc, argv);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "kelvora: %s\n", error.what());
   } catch (...) {
