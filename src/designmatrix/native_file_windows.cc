@@ -1,15 +1,16 @@
 // Windows implementation of native_file.h, on the C runtime's 8-bit file functions, which
 // interpret a path in the system's 8-bit code page as the host does. Files are opened with
 // _SH_DENYNO, so other programs may keep them open meanwhile.
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "designmatrix/native_file.h"
 
@@ -66,13 +67,11 @@ bool namesNonRegularFile(const std::string& path) {
 
 bool moveFileOver(const std::string& from, const std::string& to) {
   if (holdsNul(from) || holdsNul(to)) return false;
-  // The runtime's rename refuses an existing target; the library's rename replaces it in one
-  // step. It converts an 8-bit path byte by byte (ISO 8859-1), not through the system code page:
-  // a path with characters outside that range fails here, which the caller reports, leaving the
-  // target untouched.
-  std::error_code error;
-  std::filesystem::rename(from, to, error);
-  return !error;
+  // The runtime's rename refuses an existing target. The 8-bit system call replaces it in one
+  // step and reads both paths in the system code page, as the runtime's other file functions do
+  // (the standard library's rename would read them as ISO 8859-1 and miss such a file).
+  return MoveFileExA(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace kelvora
