@@ -12,6 +12,10 @@
 
 namespace kelvora {
 
+// The starts of the lines logged for an MDM that cannot be opened or written; the path follows.
+inline constexpr char kMdmOpenFailure[] = "!!!  Failed opening MDM for reading: ";
+inline constexpr char kMdmCreateFailure[] = "!! Cannot Create file: ";
+
 struct MdmFile {
   // Reads the MDM at `path` at once (format and leniency rules: doc/file-formats.md). Never
   // throws. A file that cannot be opened (missing, a folder, a device, a pipe, a path holding a

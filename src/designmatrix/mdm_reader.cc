@@ -98,7 +98,7 @@ MdmFile::MdmFile(std::string path) : path(std::move(path)) {
   std::vector<std::string>().swap(functionalPaths);
   std::vector<std::string>().swap(sdmPaths);
   try {
-    logLine("!!!  Failed opening MDM for reading: " + this->path);
+    logLine(kMdmOpenFailure + this->path);
   } catch (...) {
   }
 }

@@ -92,7 +92,7 @@ bool MdmFile::write() const {
   }
   if (!stored) {
     try {
-      logLine("!! Cannot Create file: " + path);
+      logLine(kMdmCreateFailure + path);
     } catch (...) {
     }
   }

@@ -9,6 +9,11 @@
 
 namespace kelvora {
 
+// The start of the line logged for an SDM that cannot be opened; the path follows.
+inline constexpr char kSdmOpenFailure[] = "!!!  Failed opening SDM for reading: ";
+// The name of a predictor whose name could not be read.
+inline constexpr char kUnreadPredictorName[] = "NoName";
+
 // `fileVersion` of a file that could not be opened. No other value is reserved.
 inline constexpr std::int32_t kUnreadableFileVersion = -1;
 

@@ -64,7 +64,7 @@ void readColours(TextScanner& scanner, SdmFile& sdm) {
 // between quotes 1 and 2, 3 and 4, and so on.
 void readNames(TextScanner& scanner, SdmFile& sdm) {
   const std::size_t count = static_cast<std::size_t>(sdm.nrOfPredictors);
-  sdm.predictorNames.assign(count, "NoName");
+  sdm.predictorNames.assign(count, kUnreadPredictorName);
   std::string_view line;
   if (!scanner.readLine(line) || line.find('"') == std::string_view::npos) {
     if (!scanner.readLine(line)) line = std::string_view();
@@ -132,7 +132,7 @@ SdmFile readSdm(std::string path) {
     const FilePtr file = openRegularFileForReading(sdm.path, fileSize);
     if (file == nullptr) {
       sdm.fileVersion = kUnreadableFileVersion;
-      logLine("!!!  Failed opening SDM for reading: " + sdm.path);
+      logLine(kSdmOpenFailure + sdm.path);
       return sdm;
     }
     readOpenedSdm(file.get(), fileSize, sdm);

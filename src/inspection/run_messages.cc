@@ -3,7 +3,9 @@
 #include <string_view>
 #include <utility>
 
+#include "designmatrix/mdm_file.h"
 #include "designmatrix/path_names.h"
+#include "designmatrix/sdm_file.h"
 #include "inspection/sdm_predictors.h"
 #include "log/plugin_name.h"
 
@@ -13,12 +15,6 @@ const char kMdmDialogTitle[] = "Select an MDM file for testing";
 const char kMdmDialogFilter[] = "Multi-Subject Design Matrix (*.mdm)";
 
 namespace {
-
-// The lines that the MDM reader, the SDM reader and the MDM writer write when a file cannot be
-// opened or created; the run only records them as findings.
-constexpr std::string_view kMdmOpenFailure = "!!!  Failed opening MDM for reading: ";
-constexpr std::string_view kSdmOpenFailure = "!!!  Failed opening SDM for reading: ";
-constexpr std::string_view kMdmCreateFailure = "!! Cannot Create file: ";
 
 std::string text(std::string_view a, std::string_view b = {}) {
   std::string joined(a);

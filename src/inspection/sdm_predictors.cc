@@ -10,7 +10,7 @@ std::int64_t interestCountOf(const SdmFile& sdm) {
 
 std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index) {
   if (index < 0 || static_cast<std::uint64_t>(index) >= sdm.predictorNames.size()) {
-    return kMissingPredictorName;
+    return kUnreadPredictorName;
   }
   return sdm.predictorNames[static_cast<std::size_t>(index)];
 }

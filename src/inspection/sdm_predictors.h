@@ -14,12 +14,10 @@
 
 namespace kelvora {
 
-inline constexpr std::string_view kMissingPredictorName = "NoName";
-
 // firstConfoundPredictor - 1, in 64 bits so that the smallest 32-bit value does not overflow.
 std::int64_t interestCountOf(const SdmFile& sdm);
 
-// The name of predictor `index` (0-based); kMissingPredictorName beyond the SDM's names. The view
+// The name of predictor `index` (0-based); kUnreadPredictorName beyond the SDM's names. The view
 // lives as long as `sdm`.
 std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index);
 
