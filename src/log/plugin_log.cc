@@ -28,20 +28,51 @@ class HVZRLog::HVZRBuf : public std::stringbuf {
   ~HVZRBuf() override { sync(); }
 
  protected:
-  // Serves the sink first, then the file; never puts the stream into a failed state, so one lost
-  // entry cannot silence the entries after it.
-  int sync() override {
-    try {
-      const std::string text = str();
-      deliverToSink(text.c_str());
-      if (fileRef != nullptr) {
-        *fileRef << text << '\n';
-        fileRef->flush();
-        if (!*fileRef) writeFailedRef = true;
+  // Insertion never fails as the stream sees it: text that cannot be stored for lack of memory
+  // marks the entry as lost instead. A failed insertion would set the stream's badbit, and a bad
+  // stream skips every later insertion and flush, so the log would fall silent for good.
+  int_type overflow(int_type c) override {
+    if (!entryLost) {
+      try {
+        return std::stringbuf::overflow(c);
+      } catch (...) {
+        entryLost = true;
       }
-    } catch (...) {
-      if (fileRef != nullptr) writeFailedRef = true;
     }
+    return traits_type::not_eof(c);
+  }
+
+  std::streamsize xsputn(const char* text, std::streamsize count) override {
+    if (!entryLost) {
+      try {
+        return std::stringbuf::xsputn(text, count);
+      } catch (...) {
+        entryLost = true;
+      }
+    }
+    return count;
+  }
+
+  // Serves the sink first, then the file; never puts the stream into a failed state, so one lost
+  // entry cannot silence the entries after it. A lost entry reaches neither, and the findings
+  // file then counts as not saved.
+  int sync() override {
+    bool lost = entryLost;
+    if (!lost) {
+      try {
+        const std::string text = str();
+        deliverToSink(text.c_str());
+        if (fileRef != nullptr) {
+          *fileRef << text << '\n';
+          fileRef->flush();
+          if (!*fileRef) writeFailedRef = true;
+        }
+      } catch (...) {
+        lost = true;
+      }
+    }
+    if (lost && fileRef != nullptr) writeFailedRef = true;
+    entryLost = false;
     str(std::string());
     return 0;
   }
@@ -49,6 +80,7 @@ class HVZRLog::HVZRBuf : public std::stringbuf {
  private:
   std::unique_ptr<std::ofstream>& fileRef;
   bool& writeFailedRef;
+  bool entryLost = false;
 };
 
 HVZRLog::HVZRLog() : std::ostream(nullptr), buffer(new HVZRBuf(file, fileWriteFailed)) {
