@@ -1,6 +1,7 @@
 #include "log/plugin_log.h"
 
 #include <locale>
+#include <new>
 #include <utility>
 
 namespace kelvora {
@@ -83,7 +84,10 @@ class HVZRLog::HVZRBuf : public std::stringbuf {
   bool entryLost = false;
 };
 
-HVZRLog::HVZRLog() : std::ostream(nullptr), buffer(new HVZRBuf(file, fileWriteFailed)) {
+// Constructed while the library loads, where an exception would end the host's process: memory
+// too short even for the buffer leaves the stream without one, silent but harmless.
+HVZRLog::HVZRLog()
+    : std::ostream(nullptr), buffer(new (std::nothrow) HVZRBuf(file, fileWriteFailed)) {
   rdbuf(buffer);
   imbue(std::locale::classic());
 }

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,18 @@ TEST_F(LogAllocationFailureTest, FindingsFileThatLostAnEntryIsReportedAsNotSaved
   EXPECT_FALSE(pluginLog.closeFile());
   EXPECT_EQ(log.lines(), (Lines{"first", "last"}));
   EXPECT_EQ(fileBytes(path), "first\nlast\n");
+}
+
+// The log is constructed while the library loads: an exception there would end the host's process.
+TEST_F(LogAllocationFailureTest, LogWithoutMemoryForItsBufferStaysSilentInsteadOfThrowing) {
+  std::optional<HVZRLog> loading;
+  kelvoraFailAllocationsFrom(1, /*persistent=*/0);
+  EXPECT_NO_THROW(loading.emplace());
+  *loading << "lost" << 1 << std::flush;
+  kelvoraStopCountingAllocations();
+  EXPECT_EQ(kelvoraFailedAllocations(), 1u);
+  loading.reset();
+  EXPECT_EQ(log.lines(), Lines{"Destructor of HVZRLog never called"});
 }
 
 }  // namespace
