@@ -2,6 +2,7 @@
  * program (glibc lets a program do that), delegating to glibc's own allocator and failing where
  * the test asks. Single-threaded, like the plug-in. */
 #include <errno.h>
+#include <malloc.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <unistd.h>
@@ -18,6 +19,17 @@ static uint64_t counted = 0;
 static uint64_t failFrom = 0; /* 0: nothing fails */
 static int failPersistently = 0;
 static uint64_t failed = 0;
+static uint64_t bytesInUse = 0; /* wraps below zero for blocks freed but allocated early */
+
+/* The block's usable size is what glibc's allocator holds for it, whatever was asked. */
+static void* held(void* memory) {
+  if (memory != NULL) bytesInUse += malloc_usable_size(memory);
+  return memory;
+}
+
+static void released(void* memory) {
+  if (memory != NULL) bytesInUse -= malloc_usable_size(memory);
+}
 
 void kelvoraCountAllocations(void) {
   counted = failed = 0;
@@ -39,6 +51,8 @@ uint64_t kelvoraStopCountingAllocations(void) {
 
 uint64_t kelvoraFailedAllocations(void) { return failed; }
 
+uint64_t kelvoraHeapBytesInUse(void) { return bytesInUse; }
+
 void kelvoraPauseAllocationCounting(void) { ++paused; }
 
 void kelvoraResumeAllocationCounting(void) { --paused; }
@@ -53,20 +67,29 @@ static int failsNow(void) {
   return 1;
 }
 
-void* malloc(size_t size) { return failsNow() ? NULL : __libc_malloc(size); }
+void* malloc(size_t size) { return failsNow() ? NULL : held(__libc_malloc(size)); }
 
-void free(void* memory) { __libc_free(memory); }
+void free(void* memory) {
+  released(memory);
+  __libc_free(memory);
+}
 
-void* calloc(size_t count, size_t size) { return failsNow() ? NULL : __libc_calloc(count, size); }
+void* calloc(size_t count, size_t size) {
+  return failsNow() ? NULL : held(__libc_calloc(count, size));
+}
 
 void* realloc(void* memory, size_t size) {
   /* Shrinking to nothing frees; it is not an allocation that can fail. */
-  if (memory != NULL && size == 0) return __libc_realloc(memory, size);
-  return failsNow() ? NULL : __libc_realloc(memory, size);
+  const int freeing = memory != NULL && size == 0;
+  if (!freeing && failsNow()) return NULL;
+  const size_t before = memory != NULL ? malloc_usable_size(memory) : 0;
+  void* moved = __libc_realloc(memory, size);
+  if (moved != NULL || freeing) bytesInUse -= before;
+  return held(moved);
 }
 
 void* memalign(size_t alignment, size_t size) {
-  return failsNow() ? NULL : __libc_memalign(alignment, size);
+  return failsNow() ? NULL : held(__libc_memalign(alignment, size));
 }
 
 void* aligned_alloc(size_t alignment, size_t size) { return memalign(alignment, size); }

@@ -21,6 +21,8 @@ void kelvoraFailAllocationsFrom(std::uint64_t n, int persistent);
 std::uint64_t kelvoraStopCountingAllocations(void);
 // How many allocations failed since counting last started.
 std::uint64_t kelvoraFailedAllocations(void);
+// Bytes of heap blocks in use, as glibc's allocator holds them; only differences mean anything.
+std::uint64_t kelvoraHeapBytesInUse(void);
 // Nested pauses of counting and failing.
 void kelvoraPauseAllocationCounting(void);
 void kelvoraResumeAllocationCounting(void);
