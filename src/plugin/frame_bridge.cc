@@ -3,6 +3,7 @@
 #include "plugin/frame_bridge.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "log/plugin_log.h"
 #include "plugin/plugin_lifecycle.h"
@@ -24,6 +25,12 @@ bool kelvoraFrameInitPlugin() {
 bool kelvoraFrameExecute() {
   try {
     return kelvora::runPlugin();
+  } catch (const std::bad_alloc&) {
+    // The run has closed its findings file on the way out; the log still takes this line when
+    // the memory for it can be had, and drops it otherwise.
+    kelvora::pluginLog.closeFile();
+    kelvora::logLine("!!!  Not enough memory: the inspection ended");
+    return false;
   } catch (...) {
     // Whatever ended the run, its findings file must not stay attached to later entries.
     kelvora::pluginLog.closeFile();

@@ -1,5 +1,5 @@
-// The plug-in when memory runs out: a whole lifecycle (createPlugin, initPlugin, execute, delete)
-// on a study that takes every step of a run (the path repair with a saved MDM, all checks, both
+// The plug-in when memory runs out: a whole lifecycle (load, createPlugin, initPlugin, execute,
+// delete, unload) on a study that takes every step of a run (the path repair with a saved MDM, all checks, both
 // kinds of finding) is repeated with the N-th allocation failing, for every N that the lifecycle
 // makes, once failing that allocation alone and once failing it and all after it.
 //
@@ -7,8 +7,11 @@
 // unless the run came to its end having lost only log entries (then its findings file says so, or
 // the lost entry was the last line); no file descriptor stays open; the MDM is byte-for-byte what
 // it was; the saved MDM is either whole or absent, and no temporary file is left; the findings
-// file holds only lines that the host received, in order. And the library is whole afterwards: a
-// run with memory to spare gives exactly the lines, files and heap use of the first one.
+// file holds only lines that the host received, in order; a run that one failed allocation ended
+// early says why in its last line (the bridge's out-of-memory line, or a reader's failure line
+// where a reader turned the failure into a file it could not read). And the library is whole
+// afterwards: a run with memory to spare gives exactly the lines, files and heap use of the
+// first one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -138,8 +141,19 @@ class AllocationFailureTest : public ::testing::Test {
     return live();
   }
 
+  // The lines of the run itself: what the log got, less the lifecycle's own texts.
+  static Lines runLinesOf(const Lifecycle& lifecycle) {
+    Lines run;
+    std::copy_if(lifecycle.log.begin(), lifecycle.log.end(), std::back_inserter(run),
+                 [](const std::string& line) {
+                   return line != kGreeting && line != kClosing && line != kUnloadLastText &&
+                          line != kUnloadLine;
+                 });
+    return run;
+  }
+
   // The checks that hold whatever N was; `failed` is the lifecycle that ran with failures.
-  void checkAfterFailure(const Lifecycle& failed, int descriptorsBefore) {
+  void checkAfterFailure(const Lifecycle& failed, bool persistent, int descriptorsBefore) {
     EXPECT_EQ(testing::openFileDescriptors(), descriptorsBefore) << "a file stayed open";
     EXPECT_EQ(bytesOf(mdmPath), originalMdm) << "the MDM changed";
     for (const auto& entry : std::filesystem::directory_iterator(dir.path(""))) {
@@ -151,6 +165,13 @@ class AllocationFailureTest : public ::testing::Test {
     const Lines inFile = linesOf(bytesOf(findingsPath()));
     EXPECT_TRUE(isSubsequence(inFile, failed.log)) << "the findings file holds lines the host never got";
 
+    const Lines run = runLinesOf(failed);
+    if (failed.initialised && !failed.executed && !persistent) {
+      // One allocation failed and the run ended early: its last line says why.
+      ASSERT_FALSE(run.empty());
+      EXPECT_TRUE(startsWith(run.back(), "!!!  ") || startsWith(run.back(), "Kelvora>  Error Reading "))
+          << run.back();
+    }
     if (failed.loaded && failed.log == Lines{kUnloadLine}) {
       // The log's buffer could not be had at load: the log stayed silent throughout.
       EXPECT_TRUE(inFile.empty());
@@ -158,12 +179,6 @@ class AllocationFailureTest : public ::testing::Test {
     } else if (failed.executed) {
       // The run came to its end, so it can only have lost log entries on the way. Its own lines
       // lie between the greeting and the closing line.
-      Lines run;
-      std::copy_if(failed.log.begin(), failed.log.end(), std::back_inserter(run),
-                   [](const std::string& line) {
-                     return line != kGreeting && line != kClosing && line != kUnloadLastText &&
-                            line != kUnloadLine;
-                   });
       ASSERT_FALSE(run.empty());
       const std::string& last = run.back();
       if (startsWith(last, kSavedPrefix)) {
@@ -219,7 +234,7 @@ class AllocationFailureTest : public ::testing::Test {
         kelvoraFailAllocationsFrom(n, persistent ? 1 : 0);
         const Lifecycle failed = live();
         kelvoraStopCountingAllocations();
-        checkAfterFailure(failed, descriptors);
+        checkAfterFailure(failed, persistent, descriptors);
         checkRecovered();
       }
       if (HasFailure()) return;  // a failure's message is kept on the heap
