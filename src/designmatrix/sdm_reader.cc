@@ -83,7 +83,10 @@ void readNames(TextScanner& scanner, SdmFile& sdm) {
 void readValues(TextScanner& scanner, SdmFile& sdm) {
   const std::size_t predictors = static_cast<std::size_t>(sdm.nrOfPredictors);
   const std::size_t dataPoints = static_cast<std::size_t>(sdm.nrOfDataPoints);
-  sdm.values.assign(predictors, std::vector<float>(dataPoints, 0.0f));
+  // Each column is made in place: a prototype column would claim nrOfDataPoints values even when
+  // there is no predictor to hold them (2147483647 data points and no predictor: 8 GiB).
+  sdm.values.resize(predictors);
+  for (std::vector<float>& column : sdm.values) column.assign(dataPoints, 0.0f);
   std::vector<float*> columns(predictors);
   for (std::size_t p = 0; p < predictors; ++p) columns[p] = sdm.values[p].data();
   for (std::size_t t = 0; t < dataPoints; ++t) {

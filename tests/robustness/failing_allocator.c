@@ -19,6 +19,7 @@ static uint64_t counted = 0;
 static uint64_t failFrom = 0; /* 0: nothing fails */
 static int failPersistently = 0;
 static uint64_t failed = 0;
+static size_t largestAllowed = 0; /* 0: no limit */
 static uint64_t bytesInUse = 0; /* wraps below zero for blocks freed but allocated early */
 
 /* The block's usable size is what glibc's allocator holds for it, whatever was asked. */
@@ -53,12 +54,22 @@ uint64_t kelvoraFailedAllocations(void) { return failed; }
 
 uint64_t kelvoraHeapBytesInUse(void) { return bytesInUse; }
 
+void kelvoraFailAllocationsLargerThan(size_t bytes) {
+  if (bytes != 0) failed = 0;
+  largestAllowed = bytes;
+}
+
 void kelvoraPauseAllocationCounting(void) { ++paused; }
 
 void kelvoraResumeAllocationCounting(void) { --paused; }
 
-/* Counts one allocation; true when it is to fail. */
-static int failsNow(void) {
+/* Counts one allocation of `size` bytes; true when it is to fail. */
+static int failsNow(size_t size) {
+  if (largestAllowed != 0 && size > largestAllowed && paused == 0) {
+    ++failed;
+    errno = ENOMEM;
+    return 1;
+  }
   if (!counting || paused > 0) return 0;
   ++counted;
   if (failFrom == 0 || counted < failFrom || (counted > failFrom && !failPersistently)) return 0;
@@ -67,7 +78,7 @@ static int failsNow(void) {
   return 1;
 }
 
-void* malloc(size_t size) { return failsNow() ? NULL : held(__libc_malloc(size)); }
+void* malloc(size_t size) { return failsNow(size) ? NULL : held(__libc_malloc(size)); }
 
 void free(void* memory) {
   released(memory);
@@ -75,13 +86,14 @@ void free(void* memory) {
 }
 
 void* calloc(size_t count, size_t size) {
-  return failsNow() ? NULL : held(__libc_calloc(count, size));
+  const size_t bytes = count != 0 && size > (size_t)-1 / count ? (size_t)-1 : count * size;
+  return failsNow(bytes) ? NULL : held(__libc_calloc(count, size));
 }
 
 void* realloc(void* memory, size_t size) {
   /* Shrinking to nothing frees; it is not an allocation that can fail. */
   const int freeing = memory != NULL && size == 0;
-  if (!freeing && failsNow()) return NULL;
+  if (!freeing && failsNow(size)) return NULL;
   const size_t before = memory != NULL ? malloc_usable_size(memory) : 0;
   void* moved = __libc_realloc(memory, size);
   if (moved != NULL || freeing) bytesInUse -= before;
@@ -89,7 +101,7 @@ void* realloc(void* memory, size_t size) {
 }
 
 void* memalign(size_t alignment, size_t size) {
-  return failsNow() ? NULL : held(__libc_memalign(alignment, size));
+  return failsNow(size) ? NULL : held(__libc_memalign(alignment, size));
 }
 
 void* aligned_alloc(size_t alignment, size_t size) { return memalign(alignment, size); }

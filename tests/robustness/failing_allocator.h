@@ -9,6 +9,7 @@
 // AllocationsUnchecked, so that only the library's allocations are counted and failed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 extern "C" {
@@ -17,6 +18,9 @@ void kelvoraCountAllocations(void);
 // Counts from now on; the allocation numbered `n` (1-based) fails, and with `persistent` every one
 // after it too.
 void kelvoraFailAllocationsFrom(std::uint64_t n, int persistent);
+// Every allocation of more than `bytes` fails from now on, counted or not (the count of failed
+// allocations starts again); 0 lifts the limit.
+void kelvoraFailAllocationsLargerThan(std::size_t bytes);
 // Stops counting and failing; returns how many allocations were counted.
 std::uint64_t kelvoraStopCountingAllocations(void);
 // How many allocations failed since counting last started.
