@@ -5,7 +5,10 @@ import re
 import subprocess
 import unittest
 
-from harness import ON_WINDOWS, PLUGIN
+from harness import HOSTS, ON_WINDOWS, PLUGIN
+
+HOST_FUNCTION_LIST = os.path.join(os.path.dirname(__file__), "..", "..", "src", "plugin",
+                                  "host_functions.h")
 
 FUNCTIONS = ["getPluginName", "getPluginDescription", "getPluginVersion", "getAuthor",
              "getHelpFile", "getGUIScript", "createPlugin"]
@@ -73,6 +76,37 @@ class SharedObjectTablesTest(unittest.TestCase):
                              stdout=subprocess.PIPE, text=True).stdout
         exported = {line.split(" ", 2)[2] for line in out.splitlines() if line.count(" ") >= 2}
         self.assertEqual(exported, set(FUNCTIONS + LINUX_MEMBERS))
+
+
+def host_function_names():
+    with open(HOST_FUNCTION_LIST) as header:
+        return re.findall(r"^\s*(?:CALLED|OTHER)\((hv\w+)\)", header.read(), re.MULTILINE)
+
+
+def exported_names(path):
+    if ON_WINDOWS:
+        table = objdump_private_headers(path).split("[Ordinal/Name Pointer] Table", 1)[1]
+        return set(re.findall(r"^\s*\[\s*\d+\]\s+(\S+)\s*$", table, re.MULTILINE))
+    out = subprocess.run(["nm", "-D", "--defined-only", path], check=True,
+                         stdout=subprocess.PIPE, text=True).stdout
+    return {line.split()[-1] for line in out.splitlines()}
+
+
+class StandInHostTablesTest(unittest.TestCase):
+    """The stand-in host offers the plug-in what the host application offers, per variant."""
+
+    def test_the_list_names_190_distinct_host_functions(self):
+        self.assertEqual(len(set(host_function_names())), 190)
+
+    def test_each_variant_exports_its_share_of_the_host_functions(self):
+        names = set(host_function_names())
+        version = {"hvGetVersionOfHalvaneZR"}
+        expected = {"full": names, "legacy": names, "version-only": version,
+                    "no-version": names - version}
+        for variant, functions in expected.items():
+            with self.subTest(variant=variant):
+                exported = {n for n in exported_names(HOSTS[variant]) if n.startswith("hv")}
+                self.assertEqual(exported, functions)
 
 
 if __name__ == "__main__":
