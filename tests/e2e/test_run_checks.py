@@ -58,7 +58,8 @@ class PredictorCountAndNames(RunTest):
         self.assertDisagreements([
             # Two SDMs: the name that sorts later prevails.
             ("two", named(["Faces"], ["Houses"]),
-             [count_line(1), NAMES_DIFFER, most_named_line(1, "Houses"), "!!!  Faces in S01_a.sdm"]),
+             [count_line(1), NAMES_DIFFER, most_named_line(1, "Houses"),
+              "!!!  Faces in S01_a.sdm"]),
             ("three", named(["Cue", "Faces"], ["Cue", "Houses"], ["Cue", "Tools"]),
              [count_line(2), NAMES_DIFFER, most_named_line(2, "Houses"),
               "!!!  Faces in S01_a.sdm", "!!!  Tools in S03_c.sdm"]),
@@ -131,6 +132,12 @@ class SubjectsAndZeros(RunTest):
             zero_across_line("S01", 1, "Faces"), zero_across_line("S01", 3, "Tools"),
             zero_confound_line("run1.sdm", 5, "Drift"), zero_confound_line("run1.sdm", 7, "Tiny")])
 
+    def test_column_without_values_is_all_zero(self):
+        empty = self.study.write("data/run1.sdm", sdm_text(["Faces", "Constant"], 2, [[], []]))
+        self.complete_run([(self.study.path("data/S01_run1.vtc"), empty)], [
+            count_line(1), NAMES_MATCH, subjects_line(1), zero_across_line("S01", 1, "Faces"),
+            zero_confound_line("run1.sdm", 2, "Constant")])
+
     def test_confounds_are_checked_per_run_each_up_to_its_own_predictor_count(self):
         interest = ["Faces", "Houses"]
         a = self.study.write("a/run.sdm", sdm(interest, ["Trans X", "Drift", "Constant"],
@@ -150,14 +157,16 @@ class SubjectsAndZeros(RunTest):
     def test_without_predictors_of_interest_every_predictor_is_a_confound(self):
         a = self.study.write("a.sdm", sdm([], ["Trans X", "Constant"]))
         b = self.study.write("b.sdm", sdm([], ["Rest", "Constant"], zero=("Rest",)))
-        self.complete_run([(self.study.path("S01_run1.vtc"), a), (self.study.path("S02_run1.vtc"), b)],
+        self.complete_run([(self.study.path("S01_run1.vtc"), a),
+                           (self.study.path("S02_run1.vtc"), b)],
                           [count_line(0), NAMES_MATCH, subjects_line(2), NO_ZERO_INTEREST,
                            zero_confound_line("b.sdm", 1, "Rest")])
 
     def test_without_confound_predictors_none_is_reported(self):
         a = self.study.write("a.sdm", sdm(["Faces", "Houses"], [], zero=("Houses",)))
         b = self.study.write("b.sdm", sdm(["Faces", "Houses"], [], zero=("Houses",)))
-        self.complete_run([(self.study.path("S01_run1.vtc"), a), (self.study.path("S01_run2.vtc"), b)],
+        self.complete_run([(self.study.path("S01_run1.vtc"), a),
+                           (self.study.path("S01_run2.vtc"), b)],
                           [count_line(2), NAMES_MATCH, subjects_line(1),
                            zero_across_line("S01", 2, "Houses"), NO_ZERO_CONFOUND])
 
