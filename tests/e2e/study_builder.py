@@ -112,7 +112,8 @@ def subjects_line(count):
 
 
 def zero_across_line(subject, number, name):
-    return f'!!!  {subject}, predictor number {number} named "{name}" contains only zeros across runs'
+    return (f'!!!  {subject}, predictor number {number} named "{name}" '
+            "contains only zeros across runs")
 
 
 def zero_confound_line(file_name, number, name):
