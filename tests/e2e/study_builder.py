@@ -12,7 +12,7 @@ compares a whole transcript made of one or more runs.
 
 import subprocess
 
-from harness import (MDM_DIALOG, PLUGIN, ScenarioTest, Transcript, call, greeting_calls,
+from harness import (MDM_DIALOG, ON_WINDOWS, PLUGIN, ScenarioTest, Transcript, call, greeting_calls,
                      host_command, lines, open_dialog)
 
 # Study files -------------------------------------------------------------------------------------
@@ -192,6 +192,17 @@ def run_in(cwd, *args):
 
 class RunTest(ScenarioTest):
     """Base of the run scenarios: the whole transcript of one or more runs, and file bytes."""
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        if ON_WINDOWS:
+            # Wine starts its server and background programs with the first program that needs
+            # them, and they inherit that program's standard streams: a scenario that started
+            # them would wait for its transcript until they exit. Started here with no streams,
+            # they serve the scenarios that follow.
+            subprocess.run(host_command() + ["--runs", "0", PLUGIN], stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
 
     def assertRuns(self, transcript, *runs):
         """The transcript is the plug-in's lifecycle around `runs`, each a list of events."""
