@@ -18,6 +18,9 @@ OLD = "D:/lab/old"
 STEMS = ["S01_run1", "S01_run2", "S02_run1"]
 EXPECTED = "S01_run1.sdm"
 
+# Marks a scenario that Linux fails for a known fault (see the scenario's comment).
+expected_failure_on_linux = (lambda test: test) if ON_WINDOWS else unittest.expectedFailure
+
 
 def saved_mdm(studies, data_type="VTC", settings=(2, 1, 0, 1, 1)):
     """The bytes the writer gives an MDM of `studies`; `settings` are FileVersion, RFX-GLM,
@@ -244,12 +247,16 @@ class RebasingThePaths(RunTest):
 
     def mixed_study(self, before, after, sep):
         """Three studies under `before` with the separator `sep`, the SDMs at `after` (S02's
-        with a zero confound, so the report shows which file study 3 read); returns the MDM."""
+        with a zero confound, so the report shows which file study 3 read); returns the MDM.
+        Where the re-based paths of studies 2 and 3 keep the MDM's '\\', Linux takes the part
+        after `after` as one file name, so the files are also written under those names."""
         runs = [("S01", "run1"), ("S01", "run2"), ("S02", "run1")]
         self.first_sdm = sep.join([before, "S01", "run1.sdm"])
-        for s, r in runs:
-            self.study.write(f"{after}/{s}/{r}.sdm",
-                             sdm(confounds=["Drift"], zero=("Drift",) if s == "S02" else ()))
+        for i, (s, r) in enumerate(runs):
+            text = sdm(confounds=["Drift"], zero=("Drift",) if s == "S02" else ())
+            self.study.write(f"{after}/{s}/{r}.sdm", text)
+            if i > 0 and sep == "\\" and not ON_WINDOWS:
+                self.study.write(f"{after}\\{s}\\{r}.sdm", text)
         return self.study.write("group.mdm", mdm_text(
             [(sep.join([before, s, f"{s}_{r}.vtc"]), sep.join([before, s, f"{r}.sdm"]))
              for s, r in runs]))
@@ -260,8 +267,9 @@ class RebasingThePaths(RunTest):
     MIXED_REPORT = [read_line(3), *clean_checks(2, 2)[:4],
                     zero_confound_line("run1.sdm", 3, "Drift")]
 
-    @unittest.skipUnless(ON_WINDOWS,
-                         "re-based paths keep the MDM's '\\', which only Windows resolves")
+    # Fails on Linux only, for the fault that the next scenario but one pins down: the first SDM
+    # is read again from "<folder>/after\S01\run1.sdm", not from the path the user chose.
+    @expected_failure_on_linux
     def test_slash_answer_to_an_mdm_written_with_backslashes(self):
         mdm = self.mixed_study("D:\\lab\\before", "after", "\\")
         self.run_repair(mdm, self.study.path("after/S01/run1.sdm"), None, self.MIXED_REPORT,
