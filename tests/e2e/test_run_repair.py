@@ -267,8 +267,9 @@ class RebasingThePaths(RunTest):
     MIXED_REPORT = [read_line(3), *clean_checks(2, 2)[:4],
                     zero_confound_line("run1.sdm", 3, "Drift")]
 
-    # Fails on Linux only, for the fault that the next scenario but one pins down: the first SDM
-    # is read again from "<folder>/after\S01\run1.sdm", not from the path the user chose.
+    # Fails on Linux only, for the fault that test_first_sdm_is_read_again_from_the_path_the_
+    # user_chose pins down: the first SDM is read again from "<folder>/after\S01\run1.sdm", which
+    # Linux cannot open, instead of from the path the user chose.
     @expected_failure_on_linux
     def test_slash_answer_to_an_mdm_written_with_backslashes(self):
         mdm = self.mixed_study("D:\\lab\\before", "after", "\\")
