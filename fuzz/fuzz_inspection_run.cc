@@ -10,9 +10,10 @@
 //   sections 2+ up to four SDMs, written as 0.sdm to 3.sdm
 //
 // Everything lives in a scratch folder that is also the working directory, so the MDM's relative
-// paths name the SDMs (libFuzzer's own relative paths are made absolute at the start). The save targets are fixed names in it: saved.mdm, group.mdm (over the
-// original), missing/saved.mdm (a folder that does not exist), folder (a folder), folder/ (no
-// file name): a fuzzed path never decides where the run writes.
+// paths name the SDMs (libFuzzer's own relative paths are made absolute at the start). The save
+// targets are fixed names in it: saved.mdm, group.mdm (over the original), missing/saved.mdm (a
+// folder that does not exist), folder (a folder), folder/ (no file name): a fuzzed path never
+// decides where the run writes.
 //
 // Properties checked after each run: no findings file stays attached; every line has one of the
 // log's three forms; every finding's line was logged, in order; the findings file holds exactly
@@ -62,7 +63,8 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 class ScriptedUser : public kelvora::UserDialogs {
  public:
-  ScriptedUser(std::string mdmPath, std::string_view script, const kelvora::fuzz::ScratchFolder& scratch)
+  ScriptedUser(std::string mdmPath, std::string_view script,
+               const kelvora::fuzz::ScratchFolder& scratch)
       : mdmPath(std::move(mdmPath)) {
     while (!script.empty()) {
       const std::size_t end = script.find('\n');
@@ -73,7 +75,7 @@ class ScriptedUser : public kelvora::UserDialogs {
         answers.push_back(line.substr(7) == "yes");
       } else if (startsWith(line, "save ")) {
         const std::string_view k = line.substr(5);
-        const std::size_t target = k.empty() ? 0 : static_cast<unsigned char>(k[0]) % 5;
+        const std::size_t target = k.empty() ? 0 : static_cast<unsigned char>(k[0] - '0') % 5;
         saves.push_back(scratch.path(kSaveTargets[target]));
       }
       if (end == std::string_view::npos) break;

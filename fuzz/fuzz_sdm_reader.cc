@@ -36,7 +36,8 @@ bool keepsNothing(const SdmFile& sdm) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const kelvora::fuzz::ScratchFolder scratch;
-  const SdmFile sdm = kelvora::readSdm(scratch.write("input.sdm", kelvora::fuzz::bytesOf(data, size)));
+  const SdmFile sdm =
+      kelvora::readSdm(scratch.write("input.sdm", kelvora::fuzz::bytesOf(data, size)));
 
   if (sdm.tooLargeToRead) {
     require(keepsNothing(sdm), "an SDM too large to read keeps no lists");
@@ -52,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto dataPoints = static_cast<std::int64_t>(sdm.nrOfDataPoints);
   const std::int64_t slots = predictors * (dataPoints + kelvora::kSdmSlotsPerPredictor);
   const std::int64_t values = predictors * (dataPoints > 0 ? dataPoints : 1);
-  require(slots <= kelvora::kSdmValueAllowance ||
-              static_cast<std::uint64_t>(values) <= (size + 1) / 2,
-          "memory kept stays within the allowance or what the file can hold");
+  require(
+      slots <= kelvora::kSdmValueAllowance || static_cast<std::uint64_t>(values) <= (size + 1) / 2,
+      "memory kept stays within the allowance or what the file can hold");
   return 0;
 }

@@ -109,7 +109,7 @@ def main():
             [fh, fh]),
         "repair_save_over_original": run_input(
             b"locate ./0.sdm\nanswer yes\nsave 1",
-            mdm([(b"D:\\old\\S01_1.vtc", b"D:\\old\\0.sdm")], b"MTC"), [fh]),
+            mdm([(b"D:/old/S01_1.mtc", b"D:/old/S01_1.vtc", b"D:/old/0.sdm")], b"MTC"), [fh]),
         "repair_save_fails": run_input(
             b"locate ./0.sdm\nanswer yes\nsave 2", mdm([(b"old/S01_1.vtc", b"old/0.sdm")]),
             [fh]),

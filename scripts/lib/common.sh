@@ -5,7 +5,8 @@ LINUX_BUILD="$KELVORA_ROOT/build/linux"
 WINDOWS_BUILD="$KELVORA_ROOT/build/windows"
 
 LINUX_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3
-                nlohmann-json3-dev libcli11-dev python3-jsonschema)
+                nlohmann-json3-dev libcli11-dev python3-jsonschema libeigen3-dev libpng-dev
+                chromium)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest clang)
 
 missing_packages() {

@@ -1,7 +1,7 @@
 // The plug-in when memory runs out: a whole lifecycle (load, createPlugin, initPlugin, execute,
-// delete, unload) on a study that takes every step of a run (the path repair with a saved MDM, all checks, both
-// kinds of finding) is repeated with the N-th allocation failing, for every N that the lifecycle
-// makes, once failing that allocation alone and once failing it and all after it.
+// delete, unload) on a study that takes every step of a run (the path repair with a saved MDM, all
+// checks, both kinds of finding) is repeated with the N-th allocation failing, for every N that the
+// lifecycle makes, once failing that allocation alone and once failing it and all after it.
 //
 // For every N: the process survives and nothing escapes the boundary; execute returns false,
 // unless the run came to its end having lost only log entries (then its findings file says so, or
@@ -81,9 +81,10 @@ class AllocationFailureTest : public ::testing::Test {
     dir.writeFile("S01_run2.sdm", testing::sdmText(spec));
     spec.columns = testing::filledColumns(4, 5, {2});
     dir.writeFile("S02_run1.sdm", testing::sdmText(spec));
-    mdmPath = dir.writeFile("group.mdm", testing::mdmText({{"D:/old/S01_run1.vtc", "D:/old/S01_run1.sdm"},
-                                                           {"D:/old/S01_run2.vtc", "D:/old/S01_run2.sdm"},
-                                                           {"D:/old/S02_run1.vtc", "D:/old/S02_run1.sdm"}}));
+    mdmPath = dir.writeFile("group.mdm",
+                            testing::mdmText({{"D:/old/S01_run1.vtc", "D:/old/S01_run1.sdm"},
+                                              {"D:/old/S01_run2.vtc", "D:/old/S01_run2.sdm"},
+                                              {"D:/old/S02_run1.vtc", "D:/old/S02_run1.sdm"}}));
     locatedPath = first;
     originalMdm = bytesOf(mdmPath);
   }
@@ -163,13 +164,15 @@ class AllocationFailureTest : public ::testing::Test {
       EXPECT_EQ(bytesOf(savedPath()), savedMdm) << "the saved MDM is not whole";
     }
     const Lines inFile = linesOf(bytesOf(findingsPath()));
-    EXPECT_TRUE(isSubsequence(inFile, failed.log)) << "the findings file holds lines the host never got";
+    EXPECT_TRUE(isSubsequence(inFile, failed.log))
+        << "the findings file holds lines the host never got";
 
     const Lines run = runLinesOf(failed);
     if (failed.initialised && !failed.executed && !persistent) {
       // One allocation failed and the run ended early: its last line says why.
       ASSERT_FALSE(run.empty());
-      EXPECT_TRUE(startsWith(run.back(), "!!!  ") || startsWith(run.back(), "Kelvora>  Error Reading "))
+      EXPECT_TRUE(startsWith(run.back(), "!!!  ") ||
+                  startsWith(run.back(), "Kelvora>  Error Reading "))
           << run.back();
     }
     if (failed.loaded && failed.log == Lines{kUnloadLine}) {
@@ -214,9 +217,7 @@ class AllocationFailureTest : public ::testing::Test {
     ASSERT_TRUE(reference.executed);
     referenceFindings = bytesOf(findingsPath());
     savedMdm = bytesOf(savedPath());
-    {
-      SCOPED_TRACE("the trace stack reaches its size");
-    }
+    { SCOPED_TRACE("the trace stack reaches its size"); }
     heapInUse = heapAtRest();
     prepare();
     kelvoraCountAllocations();
@@ -269,20 +270,21 @@ class AllocationFailureTest : public ::testing::Test {
 
 TEST_F(AllocationFailureTest, ReferenceLifecycleTakesEveryStepOfARun) {
   establishReference();
-  const Lines expected{kGreeting,
-                       "Kelvora>  Start inspecting " + mdmPath,
-                       "!!!  Failed opening SDM for reading: D:/old/S01_run1.sdm",
-                       "Kelvora>  Asking user to select correct path",
-                       "Kelvora>  Read 3 SDMs from the MDM file",
-                       "Kelvora>  All SDMs have 2 predictors of interest",
-                       "Kelvora>  The names for the predictors of interest all match",
-                       "Kelvora>  2 unique subjects detected",
-                       "!!!  S01, predictor number 2 named \"Houses\" contains only zeros across runs",
-                       "!!!  S02_run1.sdm predictor number 3 named \"Motion\" contains only zeros",
-                       kSavedPrefix + findingsPath(),
-                       kClosing,
-                       kUnloadLastText,
-                       kUnloadLine};
+  const Lines expected{
+      kGreeting,
+      "Kelvora>  Start inspecting " + mdmPath,
+      "!!!  Failed opening SDM for reading: D:/old/S01_run1.sdm",
+      "Kelvora>  Asking user to select correct path",
+      "Kelvora>  Read 3 SDMs from the MDM file",
+      "Kelvora>  All SDMs have 2 predictors of interest",
+      "Kelvora>  The names for the predictors of interest all match",
+      "Kelvora>  2 unique subjects detected",
+      "!!!  S01, predictor number 2 named \"Houses\" contains only zeros across runs",
+      "!!!  S02_run1.sdm predictor number 3 named \"Motion\" contains only zeros",
+      kSavedPrefix + findingsPath(),
+      kClosing,
+      kUnloadLastText,
+      kUnloadLine};
   EXPECT_EQ(reference.log, expected);
   EXPECT_FALSE(savedMdm.empty());
   EXPECT_GT(allocations, 100u);

@@ -20,7 +20,7 @@ static uint64_t failFrom = 0; /* 0: nothing fails */
 static int failPersistently = 0;
 static uint64_t failed = 0;
 static size_t largestAllowed = 0; /* 0: no limit */
-static uint64_t bytesInUse = 0; /* wraps below zero for blocks freed but allocated early */
+static uint64_t bytesInUse = 0;   /* wraps below zero for blocks freed but allocated early */
 
 /* The block's usable size is what glibc's allocator holds for it, whatever was asked. */
 static void* held(void* memory) {

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -69,27 +68,38 @@ class LongLifeTest : public ::testing::Test {
     };
     const auto functional = [this](const char* name) { return dir.path(name); };
 
+    RunKind repairAndSave = kind("repair and save", dir.path("moved.mdm"), true);
+    repairAndSave.locations = {a};
+    repairAndSave.answers = {true};
+    repairAndSave.saves = {dir.path("saved.mdm")};
     kinds = {
-        {"complete", mdm("complete.mdm", {{functional("S01_run1.vtc"), a},
-                                          {functional("S02_run1.vtc"), b}}),
-         {}, {}, {}, true},
-        {"count mismatch",
-         mdm("counts.mdm", {{functional("S01_run1.vtc"), a},
-                            {functional("S02_run1.vtc"), b},
-                            {functional("S03_run1.vtc"), other}}),
-         {}, {}, {}},
-        {"later SDM missing",
-         mdm("missing.mdm", {{functional("S01_run1.vtc"), a}, {"S02_run1.vtc", "gone.sdm"}}), {},
-         {}, {}},
-        {"repair cancelled", mdm("moved.mdm", {{"D:/old/S01_run1.vtc", "D:/old/S01_run1.sdm"}}),
-         {}, {}, {}},
-        {"repair and save", dir.path("moved.mdm"), {a}, {true}, {dir.path("saved.mdm")}, true},
-        {"no studies", mdm("empty.mdm", {}), {}, {}, {}},
-        {"MDM dialog cancelled", "", {}, {}, {}, false, false},
-        {"MDM missing", dir.path("nowhere.mdm"), {}, {}, {}, false, false},
+        kind(
+            "complete",
+            mdm("complete.mdm", {{functional("S01_run1.vtc"), a}, {functional("S02_run1.vtc"), b}}),
+            true),
+        kind("count mismatch", mdm("counts.mdm", {{functional("S01_run1.vtc"), a},
+                                                  {functional("S02_run1.vtc"), b},
+                                                  {functional("S03_run1.vtc"), other}})),
+        kind("later SDM missing",
+             mdm("missing.mdm", {{functional("S01_run1.vtc"), a}, {"S02_run1.vtc", "gone.sdm"}})),
+        kind("repair cancelled",
+             mdm("moved.mdm", {{"D:/old/S01_run1.vtc", "D:/old/S01_run1.sdm"}})),
+        repairAndSave,
+        kind("no studies", mdm("empty.mdm", {})),
+        kind("MDM dialog cancelled", "", false, false),
+        kind("MDM missing", dir.path("nowhere.mdm"), false, false),
     };
   }
 
+  static RunKind kind(std::string name, std::string mdm, bool complete = false,
+                      bool findingsFile = true) {
+    RunKind made;
+    made.name = std::move(name);
+    made.mdm = std::move(mdm);
+    made.complete = complete;
+    made.findingsFile = findingsFile;
+    return made;
+  }
   static std::string findingsPathOf(const std::string& mdm) {
     return mdm.substr(0, mdm.rfind('.')) + "_log.txt";
   }

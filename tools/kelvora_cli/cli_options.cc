@@ -46,6 +46,12 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         app.add_option("--save-mdm", saveMdm,
                        "Save the corrected MDM under this name (without it: not saved)")
             ->type_name("MDM_PATH");
+    std::string report;
+    CLI::Option* reportOption =
+        app.add_option("--report", report,
+                       "Write an HTML report of the MDM_FILE (one only) after its run: findings, "
+                       "design-matrix pictures, rank check")
+            ->type_name("FILE.html");
     app.add_flag("--json", options.json,
                  "One JSON object per MDM on each line, instead of the log lines");
     app.add_option("MDM_FILE", options.mdmFiles, "The MDM files to inspect, in this order")
@@ -63,6 +69,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
           CommandLineAction::kShowVersion, {}, std::string("kelvora ") + kPluginVersion + "\n"};
     }
     if (options.mdmFiles.empty()) return usageError("no MDM_FILE given");
+    if (reportOption->count() > 0 && options.mdmFiles.size() > 1) {
+      return usageError("--report takes one MDM_FILE");
+    }
+    if (reportOption->count() > 0) options.report = report;
     if (locateOption->count() > 0) options.locate = locate;
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
     return CommandLine{CommandLineAction::kInspect, options, ""};

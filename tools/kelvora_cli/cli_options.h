@@ -1,5 +1,5 @@
 // The inspector's command line:
-//   kelvora [--json] [--locate SDM_PATH] [--save-mdm MDM_PATH] MDM_FILE...
+//   kelvora [--json] [--report FILE.html] [--locate SDM_PATH] [--save-mdm MDM_PATH] MDM_FILE...
 //   kelvora --help | --version
 // Parsing only: nothing is read or run here.
 #pragma once
@@ -15,6 +15,7 @@ struct CliOptions {
   std::optional<std::string> locate;   // answers every run's "SDM not found" dialog
   std::optional<std::string> saveMdm;  // answers yes to saving, and the save dialog
   bool json = false;                   // one JSON object per MDM instead of the log lines
+  std::optional<std::string> report;   // the HTML report of the one MDM_FILE, written after its run
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };
@@ -28,7 +29,7 @@ struct CommandLine {
 };
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
-// option. No MDM_FILE is a usage error. Never throws.
+// option. No MDM_FILE, and --report with more than one, are usage errors. Never throws.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvora::cli

@@ -5,10 +5,12 @@
 #include <string>
 
 #include "cli_dialogs.h"
+#include "design_json.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
 #include "outcome_json.h"
 #include "progress_line.h"
+#include "report_file.h"
 
 namespace kelvora::cli {
 namespace {
@@ -44,14 +46,36 @@ class SinkInstallation {
   SinkInstallation& operator=(const SinkInstallation&) = delete;
 };
 
+// The study read again for the rank check and the report. The readers' lines (an SDM that cannot
+// be opened) were already printed by the run, so they are not printed twice.
+report::StudyReport readStudyAfterRun(const RunOutcome& outcome, const CliOptions& options) {
+  struct Silence {
+    LogTextSink restored;
+    ~Silence() { setLogTextSink(restored); }
+  } silence{options.json ? nullptr : &printLogEntry};
+  setLogTextSink(nullptr);
+  return report::readStudyReport(outcome, options.locate, options.report.has_value());
+}
+
 ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
                       const SessionStreams& streams, ProgressLine& progress) {
   CommandLineDialogs dialogs(mdmFile, options, streams.inputIsTerminal, streams.input, progress);
   try {
     const RunOutcome outcome = runInspection(dialogs);
     progress.erase();
-    if (options.json) write(jsonLine(outcomeJson(outcome)), stdout);
-    return exitStatusOf(outcome);
+    ExitStatus status = exitStatusOf(outcome);
+    Json object = options.json ? outcomeJson(outcome) : Json();
+    if (options.json || options.report) {
+      const report::StudyReport study = readStudyAfterRun(outcome, options);
+      if (options.json) object["designFindings"] = report::designFindingsJson(study.designs);
+      std::string error;
+      if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
+        write("kelvora: no report: " + error + "\n", stderr);
+        status = worseOf(status, kNotInspected);
+      }
+    }
+    if (options.json) write(jsonLine(object), stdout);
+    return status;
   } catch (const std::exception& error) {
     progress.erase();
     write("kelvora: the inspection of " + mdmFile + " stopped: " + error.what() + "\n", stderr);
@@ -59,7 +83,11 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     progress.erase();
     write("kelvora: the inspection of " + mdmFile + " stopped\n", stderr);
   }
-  if (options.json) write(jsonLine(interruptedRunJson(mdmFile)), stdout);
+  if (options.json) {
+    Json object = interruptedRunJson(mdmFile);
+    object["designFindings"] = Json::array();
+    write(jsonLine(object), stdout);
+  }
   return kNotInspected;
 }
 

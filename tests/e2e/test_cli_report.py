@@ -1,0 +1,288 @@
+"""kelvora --report: the HTML report of each example study, rendered by headless Chromium, says
+what the run's JSON says (summary counts, findings, the subject x predictor grid, the rank check)
+and loads nothing from the network. On the Windows leg, where no report is built, --report says so
+and the rank check still reaches the JSON."""
+
+import base64
+import collections
+import os
+import shutil
+import socket
+import struct
+import subprocess
+import tempfile
+import threading
+import unittest
+from html.parser import HTMLParser
+
+from cli_harness import (EXAMPLES, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, CliTest,
+                         clean_runs, run_cli, run_sdm, write_study)
+from harness import ON_WINDOWS
+
+CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
+BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
+                 "--disable-component-update", "--disable-sync", "--no-first-run"]
+
+
+class RecordingProxy:
+    """A proxy that only records: every connection Chromium opens through it is one request, and
+    none is answered."""
+
+    def __init__(self):
+        self.server = socket.socket()
+        self.server.bind(("127.0.0.1", 0))
+        self.server.listen(16)
+        self.port = self.server.getsockname()[1]
+        self.requests = []
+        threading.Thread(target=self._serve, daemon=True).start()
+
+    def _serve(self):
+        while True:
+            try:
+                connection, _ = self.server.accept()
+            except OSError:
+                return
+            with connection:
+                connection.settimeout(2)
+                try:
+                    self.requests.append(connection.recv(512).split(b"\r\n")[0])
+                except OSError:
+                    self.requests.append(b"(nothing sent)")
+
+    def close(self):
+        self.server.close()
+
+
+# Chromium calls its own services (network time, component updates, accounts) whatever the flags;
+# those requests are told apart by host. Anything else that goes through the proxy came from the
+# page.
+BROWSER_SERVICES = (b"google.com", b"googleapis.com", b"gvt1.com", b"gstatic.com")
+
+
+def page_requests(requests):
+    def host(request):
+        target = request.split(b" ")[1] if b" " in request else request
+        return target.split(b"://")[-1].split(b"/")[0].split(b":")[0]
+    return [r for r in requests
+            if not any(host(r) == s or host(r).endswith(b"." + s) for s in BROWSER_SERVICES)]
+
+
+def render(html_path):
+    """The page's DOM after loading, as Chromium serialises it, and what it tried to fetch."""
+    proxy = RecordingProxy()
+    profile = tempfile.mkdtemp(prefix="kelvora-chromium-")
+    try:
+        done = subprocess.run(
+            [CHROMIUM] + BROWSER_FLAGS +
+            [f"--user-data-dir={profile}", f"--proxy-server=http://127.0.0.1:{proxy.port}",
+             "--proxy-bypass-list=<-loopback>", "--dump-dom", "file://" + html_path],
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=120)
+        assert done.returncode == 0, done.stderr.decode(errors="replace")[-2000:]
+        return done.stdout.decode("utf-8"), page_requests(proxy.requests)
+    finally:
+        proxy.close()
+        shutil.rmtree(profile, ignore_errors=True)
+
+
+class Element:
+    def __init__(self, tag, attrs):
+        self.tag, self.attrs, self.text, self.children = tag, dict(attrs), "", []
+
+    def classes(self):
+        return (self.attrs.get("class") or "").split()
+
+
+class Dom(HTMLParser):
+    """The rendered page as a flat list of elements, each with its own text content."""
+
+    VOID = {"meta", "img", "br", "link", "input", "hr"}
+
+    def __init__(self, text):
+        super().__init__(convert_charrefs=True)
+        self.elements, self.open = [], []
+        self.feed(text)
+
+    def handle_starttag(self, tag, attrs):
+        element = Element(tag, attrs)
+        for parent in self.open:
+            parent.children.append(element)
+        self.elements.append(element)
+        if tag not in self.VOID:
+            self.open.append(element)
+
+    def handle_endtag(self, tag):
+        while self.open:
+            if self.open.pop().tag == tag:
+                break
+
+    def handle_data(self, data):
+        for element in self.open:
+            element.text += data
+
+    def find(self, tag=None, cls=None, **attrs):
+        return [e for e in self.elements
+                if (tag is None or e.tag == tag) and (cls is None or cls in e.classes()) and
+                all(e.attrs.get(k.replace("_", "-")) == v for k, v in attrs.items())]
+
+    def by_id(self, ident):
+        [element] = [e for e in self.elements if e.attrs.get("id") == ident]
+        return element.text.strip()
+
+
+def png_size(data_uri):
+    prefix = "data:image/png;base64,"
+    assert data_uri.startswith(prefix), data_uri[:40]
+    png = base64.b64decode(data_uri[len(prefix):])
+    assert png[:8] == b"\x89PNG\r\n\x1a\n"
+    return struct.unpack(">II", png[16:24])
+
+
+@unittest.skipIf(ON_WINDOWS, "the HTML report is built on Linux only")
+@unittest.skipIf(CHROMIUM is None, "chromium is not installed (scripts/test installs it)")
+class ReportInBrowser(CliTest):
+
+    def report(self, folder, *options):
+        """Runs kelvora with --json and with --report on the study in `folder` (from inside it, as
+        its MDM lists relative paths); returns the JSON object and the rendered report."""
+        json_run = run_cli("--json", *options, "group.mdm", cwd=folder)
+        [run] = json_run.objects()
+        html = self.study.path("report.html")
+        report_run = run_cli("--report", html, *options, "group.mdm", cwd=folder)
+        self.assertEqual(report_run.returncode, json_run.returncode, report_run.error_text())
+        text, requests = render(html)
+        self.assertEqual(requests, [], "the report fetched something")
+        return run, Dom(text), text
+
+    def assertSameAsJson(self, run, dom):
+        self.assertEqual(dom.by_id("studies"), str(run["studies"]))
+        self.assertEqual(dom.by_id("subjects"), str(run["subjects"]))
+        self.assertEqual(dom.by_id("complete"), "complete" if run["complete"] else "ended early")
+        every = run["findings"] + run["designFindings"]
+        self.assertEqual(dom.by_id("finding-total"), str(len(every)))
+        counts = {tr.attrs["data-code"]: int(next(c for c in tr.children if "count" in c.classes()).text)
+                  for tr in dom.find("tr") if "data-code" in tr.attrs}
+        self.assertEqual(counts, collections.Counter(f["code"] for f in every))
+        # The log's findings, each with its exact line, grouped by code in the run's order.
+        for code in {f["code"] for f in run["findings"]}:
+            shown = [li.children[0].text for li in dom.find("li", data_code=code)]
+            self.assertEqual(shown, [f["line"] for f in run["findings"] if f["code"] == code])
+        # The rank check's findings: the same SDMs and predictors.
+        shown = sorted((li.attrs["data-code"], li.attrs["data-file"], li.attrs["data-predictors"])
+                       for li in dom.find("li") if "data-predictors" in li.attrs)
+        self.assertEqual(shown, sorted(
+            (f["code"], f["file"], " ".join(str(p["number"]) for p in f["predictors"]))
+            for f in run["designFindings"]))
+
+    def grid(self, dom):
+        return {(td.attrs["data-subject"], int(td.attrs["data-predictor"])):
+                (td.attrs["data-state"], td.text.strip()) for td in dom.find("td", cls="cell")}
+
+    def assertNothingToFetch(self, dom, text):
+        [policy] = dom.find("meta", http_equiv="Content-Security-Policy")
+        self.assertIn("default-src 'none'", policy.attrs["content"])
+        self.assertEqual(dom.find("script") + dom.find("link") + dom.find("iframe"), [])
+        self.assertNotIn("http:", text.replace('"http://www.w3.org', ""))
+        self.assertNotIn("https:", text)
+        for img in dom.find("img"):
+            self.assertTrue(img.attrs["src"].startswith("data:image/png;base64,"))
+
+    def test_example_study(self):
+        folder = self.study.path("study")
+        shutil.copytree(f"{EXAMPLES}/study", folder)
+        run, dom, text = self.report(folder)
+        self.assertSameAsJson(run, dom)
+        self.assertNothingToFetch(dom, text)
+        # Four subjects by six predictors of interest; sub-03 never saw "Bodies".
+        grid = self.grid(dom)
+        self.assertEqual(len(grid), 4 * 6)
+        self.assertEqual({k for k, (state, _) in grid.items() if state == "zero-all"},
+                         {(f["subject"], f["predictorNumber"]) for f in run["findings"]
+                          if f["code"] == "ZERO_ACROSS_RUNS"})
+        self.assertEqual({state for state, _ in grid.values()}, {"zero-all", "nonzero"})
+        # A picture of each SDM: predictors of interest and confounds apart, one pixel column per
+        # labelled predictor, 240 data points down.
+        figures = dom.find("figure")
+        self.assertEqual(len(figures), 8)
+        for figure in figures:
+            panels = [c for c in figure.children if "panel" in c.classes()]
+            sizes = [png_size(c.attrs["src"]) for c in figure.children if c.tag == "img"]
+            labels = [len([s for s in p.children if s.tag == "span"]) for p in panels]
+            self.assertEqual(sizes, [(6, 240), (7, 240)])
+            self.assertEqual(labels, [6, 7])
+
+    def test_name_disagreement_ends_the_run_before_the_grid(self):
+        folder = self.study.path("names")
+        shutil.copytree(f"{EXAMPLES}/names", folder)
+        run, dom, text = self.report(folder)
+        self.assertFalse(run["complete"])
+        self.assertSameAsJson(run, dom)
+        self.assertNothingToFetch(dom, text)
+        self.assertEqual(self.grid(dom), {})
+        self.assertEqual(len(dom.find("figure")), run["studies"])
+
+    def test_moved_study_is_reported_from_the_located_files(self):
+        folder = self.study.path("moved")
+        shutil.copytree(f"{EXAMPLES}/moved", folder)
+        run, dom, text = self.report(folder, "--locate", "sub-01_run-1.sdm")
+        self.assertSameAsJson(run, dom)
+        self.assertNothingToFetch(dom, text)
+        # Every SDM was read again from where the repair found it.
+        self.assertEqual(dom.find("tr", cls="unread"), [])
+        self.assertEqual(len(dom.find("figure")), run["studies"])
+
+    def test_predictor_zero_in_some_runs_is_a_light_cell(self):
+        runs = [("S01_run1", run_sdm(zero=("Houses",))), ("S01_run2", run_sdm()),
+                ("S02_run1", run_sdm(zero=("Faces",))), ("S02_run2", run_sdm(zero=("Faces",)))]
+        write_study(self.study, runs, folder="partial")
+        run, dom, _ = self.report(self.study.path("partial"))
+        self.assertSameAsJson(run, dom)
+        self.assertEqual(self.grid(dom), {("S01", 1): ("nonzero", ""),
+                                          ("S01", 2): ("zero-some", "1 of 2"),
+                                          ("S02", 1): ("zero-all", "zero"),
+                                          ("S02", 2): ("nonzero", "")})
+
+    def test_rank_deficient_sdm_names_its_predictors(self):
+        # run_sdm's columns repeat every three data points: the fourth equals the first.
+        write_study(self.study, clean_runs(), folder="repeats")
+        run, dom, _ = self.report(self.study.path("repeats"))
+        self.assertSameAsJson(run, dom)
+        [first, *_] = run["designFindings"]
+        self.assertEqual(first["code"], "RANK_DEFICIENT_DESIGN")
+        self.assertEqual([p["name"] for p in first["predictors"]], ["Faces", "Constant"])
+        self.assertEqual(len(run["designFindings"]), 4)
+
+    def test_detector_sees_a_page_that_fetches(self):
+        # Guards the no-fetch assertions above: a page that loads a picture over http is seen.
+        page = self.study.write("fetching.html",
+                                '<html><body><img src="http://example.invalid/x.png"></body></html>')
+        _, requests = render(page)
+        self.assertNotEqual(requests, [])
+
+
+class ReportOptions(CliTest):
+
+    def test_report_takes_one_mdm(self):
+        mdm = write_study(self.study, clean_runs())
+        result = run_cli("--report", self.study.path("r.html"), mdm, mdm)
+        self.assertStatus(result, EXIT_USAGE)
+        self.assertIn("--report takes one MDM_FILE", result.error_text())
+
+    @unittest.skipUnless(ON_WINDOWS, "the Windows build has no HTML report")
+    def test_windows_build_says_it_has_no_report_and_still_checks_the_rank(self):
+        mdm = write_study(self.study, clean_runs())
+        result = run_cli("--report", self.study.path("r.html"), mdm)
+        self.assertStatus(result, EXIT_NOT_INSPECTED)
+        self.assertIn("available in the Linux build", result.error_text())
+        self.assertFalse(self.study.exists("r.html"))
+        [run] = run_cli("--json", mdm).objects()
+        self.assertEqual({f["code"] for f in run["designFindings"]}, {"RANK_DEFICIENT_DESIGN"})
+
+    def test_unwritable_report_is_status_2(self):
+        mdm = write_study(self.study, clean_runs())
+        result = run_cli("--report", self.study.path("missing/folder/r.html"), mdm)
+        self.assertStatus(result, EXIT_NOT_INSPECTED)
+        self.assertIn("no report", result.error_text())
+
+
+if __name__ == "__main__":
+    unittest.main()

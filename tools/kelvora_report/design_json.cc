@@ -1,0 +1,51 @@
+#include "design_json.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "text_bytes.h"
+
+namespace kelvora::report {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json predictorJson(const SdmDesign& design, std::int64_t column) {
+  const auto index = static_cast<std::size_t>(column);
+  return Json{{"number", column + 1},
+              {"name", latin1ToUtf8(index < design.names.size() ? design.names[index] : "")}};
+}
+
+}  // namespace
+
+const char* dependencyCodeName(DependencyKind kind) {
+  return kind == DependencyKind::kRankDeficient ? "RANK_DEFICIENT_DESIGN" : "NEAR_DEPENDENT_DESIGN";
+}
+
+Json designFindingsJson(const StudyDesigns& designs) {
+  Json findings = Json::array();
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) continue;
+    for (const Dependency& dependency : design.rank.dependencies) {
+      Json predictors = Json::array();
+      for (const std::int64_t column : dependency.predictors) {
+        predictors.push_back(predictorJson(design, column));
+      }
+      const bool near = dependency.kind == DependencyKind::kNearDependent;
+      findings.push_back(Json{
+          {"code", dependencyCodeName(dependency.kind)},
+          {"severity", "warning"},
+          {"file", latin1ToUtf8(design.path)},
+          {"rank", design.rank.rank},
+          {"columns", design.rank.columns},
+          {"conditionIndex", near ? Json(dependency.conditionIndex) : Json(nullptr)},
+          {"dependent", near ? Json(nullptr) : predictorJson(design, dependency.dependent)},
+          {"predictors", std::move(predictors)},
+      });
+    }
+  }
+  return findings;
+}
+
+}  // namespace kelvora::report

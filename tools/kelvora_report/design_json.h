@@ -1,0 +1,25 @@
+// The rank check's findings in the inspector's --json object: the member "designFindings", one
+// object per dependency of every SDM read. The layout is published with the rest of the object
+// (doc/kelvora-json.schema.json, README); its codes are stable:
+//   RANK_DEFICIENT_DESIGN  predictors whose effects cannot be estimated (an exact dependency, or an
+//                          all-zero column)
+//   NEAR_DEPENDENT_DESIGN  a near-dependency whose condition index exceeds the documented threshold
+// Both have severity "warning": the inspection run went on.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "design_rank.h"
+#include "study_designs.h"
+
+namespace kelvora::report {
+
+// "RANK_DEFICIENT_DESIGN" or "NEAR_DEPENDENT_DESIGN".
+const char* dependencyCodeName(DependencyKind kind);
+
+// An array of objects {code, severity, file, rank, columns, conditionIndex, dependent,
+// predictors}, by study and then in the order of RankCheck::dependencies. Strings are Latin-1
+// code points of the bytes, as everywhere in the object.
+nlohmann::ordered_json designFindingsJson(const StudyDesigns& designs);
+
+}  // namespace kelvora::report

@@ -1,0 +1,99 @@
+#include "design_picture.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+namespace kelvora::report {
+namespace {
+
+// The shade of each of `rows` averaged data points of one column.
+void drawColumn(const std::vector<float>& column, int rows, int x, GreyPicture& picture) {
+  double low = 0.0;
+  double high = 0.0;
+  bool any = false;
+  for (const float v : column) {
+    if (!std::isfinite(v)) continue;
+    low = any ? std::min(low, double{v}) : v;
+    high = any ? std::max(high, double{v}) : v;
+    any = true;
+  }
+  const std::size_t points = column.size();
+  for (int y = 0; y < rows; ++y) {
+    const std::size_t begin = points * static_cast<std::size_t>(y) / static_cast<std::size_t>(rows);
+    const std::size_t end = std::max(
+        begin + 1, points * static_cast<std::size_t>(y + 1) / static_cast<std::size_t>(rows));
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (std::size_t t = begin; t < end; ++t) {
+      if (std::isfinite(column[t])) {
+        sum += column[t];
+        ++count;
+      }
+    }
+    double shade = 0.0;
+    if (count > 0 && high > low) {
+      shade = (sum / static_cast<double>(count) - low) / (high - low);
+    } else if (count > 0 && high != 0.0) {
+      shade = 1.0;  // a constant that is not zero
+    }
+    const auto level = static_cast<std::uint8_t>(std::lround(std::clamp(shade, 0.0, 1.0) * 255.0));
+    picture.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                   static_cast<std::size_t>(x)] = level;
+  }
+}
+
+}  // namespace
+
+GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t end, int maxRows) {
+  GreyPicture picture;
+  const auto columns = static_cast<std::int64_t>(sdm.values.size());
+  first = std::clamp<std::int64_t>(first, 0, columns);
+  end = std::clamp<std::int64_t>(end, first, columns);
+  std::size_t points = 0;
+  for (std::int64_t j = first; j < end; ++j) {
+    points = std::max(points, sdm.values[static_cast<std::size_t>(j)].size());
+  }
+  if (end == first || points == 0 || maxRows < 1) return picture;
+  picture.width = static_cast<int>(end - first);
+  picture.height =
+      static_cast<int>(std::min<std::size_t>(points, static_cast<std::size_t>(maxRows)));
+  picture.pixels.assign(
+      static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height), 0);
+  for (std::int64_t j = first; j < end; ++j) {
+    const auto& column = sdm.values[static_cast<std::size_t>(j)];
+    if (!column.empty()) {
+      drawColumn(column, std::min(picture.height, static_cast<int>(column.size())),
+                 static_cast<int>(j - first), picture);
+    }
+  }
+  return picture;
+}
+
+std::string encodePng(const GreyPicture& picture) {
+  if (picture.width <= 0 || picture.height <= 0) return {};
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(picture.width);
+  image.height = static_cast<png_uint_32>(picture.height);
+  image.format = PNG_FORMAT_GRAY;
+  png_alloc_size_t size = 0;
+  // The first call measures, the second writes.
+  if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), picture.width,
+                                 nullptr)) {
+    png_image_free(&image);
+    return {};
+  }
+  std::string bytes(size, '\0');
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, picture.pixels.data(),
+                                 picture.width, nullptr)) {
+    png_image_free(&image);
+    return {};
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+}  // namespace kelvora::report

@@ -1,0 +1,33 @@
+// A design matrix as a greyscale picture: one pixel column per predictor, time running down. Each
+// predictor is scaled to its own range (black its smallest value, white its largest), because
+// predictors come in unrelated units; a constant predictor is white, an all-zero one black. Long
+// runs are downsampled in time by averaging neighbouring data points, so that a report of many
+// SDMs stays small and fast to open. Encoded as PNG with libpng.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "designmatrix/sdm_file.h"
+
+namespace kelvora::report {
+
+// The most pixel rows of a picture: runs with more data points are averaged down to this.
+inline constexpr int kMaxPictureRows = 300;
+
+struct GreyPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // row by row, `width` bytes a row
+};
+
+// Columns [first, end) of `sdm` (clamped to the columns it holds). Values that are not finite are
+// drawn black. Empty (0 x 0) when there is no column or no data point.
+GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t end,
+                          int maxRows = kMaxPictureRows);
+
+// The PNG file of `picture` (8-bit greyscale); empty for an empty picture or when encoding fails.
+std::string encodePng(const GreyPicture& picture);
+
+}  // namespace kelvora::report

@@ -1,0 +1,65 @@
+// The rank check of one single-study design matrix: whether every predictor's effect can be
+// estimated, and if not, which predictors form the dependency. The plug-in does not run it; the
+// command-line inspector reports it in its JSON and its HTML report.
+//
+// Method. Each column is scaled to unit Euclidean length, so that the units of a predictor
+// (a response shape, millimetres of motion, a constant of 1) do not matter. Then:
+// - An all-zero column (as the run's zero checks define it) is a dependency of its own.
+// - A column-pivoted Householder QR of the other columns (Eigen's ColPivHouseholderQR) gives the
+//   numerical rank: a column whose distance from the span of the columns pivoted before it is at
+//   most kRankTolerance is dependent. Each dependent column is expressed in the independent ones
+//   (least squares through the triangular factor); the predictors with a weight above
+//   kInvolvedWeight form the dependency with it. kRankTolerance sits well above the rounding of
+//   32-bit values written as text with six digits (about 1e-6), so a predictor computed as the sum
+//   of two others and stored that way is still found.
+// - The independent columns' singular values (Eigen's JacobiSVD) give the condition number
+//   sigma_max / sigma_min of the scaled design. Each singular value whose condition index
+//   sigma_max / sigma_k exceeds kNearDependencyCondition is a near-dependency; its right singular
+//   vector holds the weights of the nearly vanishing combination, and the predictors whose weight
+//   is at least kNearWeight in absolute value are involved. 30 is the usual line for a moderate
+//   to strong dependency in collinearity diagnostics of unit-length scaled designs; 100 marks a
+//   strong one. Kelvora warns from 100 on, where estimates become unstable enough to mislead.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "designmatrix/sdm_file.h"
+
+namespace kelvora::report {
+
+inline constexpr double kRankTolerance = 1e-4;
+inline constexpr double kInvolvedWeight = 1e-3;
+inline constexpr double kNearDependencyCondition = 100.0;
+inline constexpr double kNearWeight = 0.1;
+
+enum class DependencyKind {
+  kRankDeficient,  // exact within kRankTolerance: the effects cannot be estimated
+  kNearDependent,  // condition index above kNearDependencyCondition: estimates unstable
+};
+
+struct Dependency {
+  DependencyKind kind = DependencyKind::kRankDeficient;
+  // Rank deficiency: the column found to be a combination of the others (0-based); it is one of
+  // `predictors`. Near-dependency: -1.
+  std::int64_t dependent = -1;
+  std::vector<std::int64_t> predictors;  // 0-based columns involved, increasing
+  double conditionIndex = 0.0;           // near-dependency: sigma_max / sigma_k; 0 otherwise
+};
+
+struct RankCheck {
+  std::int64_t columns = 0;  // columns examined: those the SDM holds, less any not finite
+  std::int64_t rank = 0;     // numerical rank of the scaled design
+  // sigma_max / sigma_min of the independent scaled columns; 1 for a single column, 0 when no
+  // column is independent.
+  double conditionNumber = 0.0;
+  std::vector<Dependency> dependencies;  // exact ones by dependent column, then near ones
+
+  bool fullRank() const { return rank == columns; }
+};
+
+// Checks every column of `sdm` (data points by predictors). A column holding a value that is not
+// finite is left out of the check altogether. Never throws except std::bad_alloc.
+RankCheck checkRank(const SdmFile& sdm);
+
+}  // namespace kelvora::report

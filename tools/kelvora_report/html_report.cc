@@ -1,0 +1,421 @@
+#include "html_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "design_json.h"
+#include "text_bytes.h"
+
+namespace kelvora::report {
+namespace {
+
+// Every load is forbidden except pictures from data: URIs and the page's own style.
+constexpr char kHead[] = R"(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; img-src data:; style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+)";
+
+constexpr char kStyle[] = R"(<style>
+body { font: 15px/1.45 system-ui, "Segoe UI", "DejaVu Sans", sans-serif; color: #1d2329;
+       background: #f6f7f9; margin: 0; }
+main { max-width: 1180px; margin: 0 auto; padding: 24px 32px 48px; }
+h1 { font-size: 24px; margin: 0 0 2px; }
+h2 { font-size: 19px; margin: 32px 0 10px; border-bottom: 1px solid #d5dae0; padding-bottom: 4px; }
+h3 { font-size: 15px; margin: 18px 0 6px; }
+.path { color: #56606b; font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 13px;
+        word-break: break-all; }
+.summary { display: flex; flex-wrap: wrap; gap: 12px; margin: 16px 0 8px; }
+.tile { background: #fff; border: 1px solid #d5dae0; border-radius: 6px; padding: 10px 16px;
+        min-width: 120px; }
+.tile .value { font-size: 24px; font-weight: 600; }
+.tile .label { color: #56606b; font-size: 13px; }
+.tile.bad .value { color: #b3261e; } .tile.good .value { color: #1e7d3a; }
+table { border-collapse: collapse; background: #fff; }
+th, td { border: 1px solid #d5dae0; padding: 3px 8px; text-align: left; vertical-align: top; }
+th { background: #eef1f4; font-weight: 600; }
+td.num { text-align: right; font-variant-numeric: tabular-nums; }
+code, .line { font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 13px; }
+.line { white-space: pre-wrap; }
+ul.findings { list-style: none; padding: 0; margin: 0; }
+ul.findings li { background: #fff; border-left: 4px solid #c58b00; padding: 4px 10px;
+                 margin: 3px 0; word-break: break-all; }
+ul.findings li.error { border-left-color: #b3261e; }
+.note { color: #56606b; font-size: 13px; }
+table.grid td.cell { width: 64px; text-align: center; font-size: 13px; }
+table.grid td.zero-all { background: #3b3f45; color: #fff; }
+table.grid td.zero-some { background: #c9ced5; }
+table.grid th.predictor { font-size: 13px; }
+.designs { display: flex; flex-wrap: wrap; gap: 18px; }
+figure { background: #fff; border: 1px solid #d5dae0; border-radius: 6px; margin: 0;
+         padding: 10px 12px; }
+figure.flagged { border-color: #c58b00; box-shadow: 0 0 0 1px #c58b00; }
+figcaption { font-size: 13px; margin-bottom: 8px; max-width: 520px; }
+figcaption .file { font-weight: 600; word-break: break-all; }
+.panels { display: flex; gap: 14px; align-items: flex-start; }
+.panel .title { font-size: 12px; color: #56606b; margin-bottom: 3px; }
+.panel img { display: block; height: 220px; image-rendering: pixelated;
+             border: 1px solid #9aa3ad; }
+.labels { display: flex; }
+.labels span { writing-mode: vertical-rl; transform: rotate(180deg); font-size: 11px;
+               white-space: nowrap; overflow: hidden; text-overflow: ellipsis; max-height: 96px;
+               text-align: left; line-height: 14px; }
+tr.deficient td.result { color: #b3261e; font-weight: 600; }
+tr.near td.result { color: #a06400; font-weight: 600; }
+</style>
+)";
+
+constexpr int kPixelsPerColumn = 14;
+
+std::string number(double value, int digits) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", digits, value);
+  return text;
+}
+
+std::string base64(const std::string& bytes) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string text;
+  text.reserve((bytes.size() + 2) / 3 * 4);
+  for (std::size_t i = 0; i < bytes.size(); i += 3) {
+    const std::size_t left = bytes.size() - i;
+    std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
+    if (left > 1)
+      group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
+    if (left > 2) group |= static_cast<unsigned char>(bytes[i + 2]);
+    text += kDigits[(group >> 18) & 63];
+    text += kDigits[(group >> 12) & 63];
+    text += left > 1 ? kDigits[(group >> 6) & 63] : '=';
+    text += left > 2 ? kDigits[group & 63] : '=';
+  }
+  return text;
+}
+
+// What each code means, for the findings' headings.
+const char* describe(const std::string& code) {
+  static const std::map<std::string, const char*> kMeanings = {
+      {"MDM_UNREADABLE", "the MDM could not be opened"},
+      {"SDM_UNREADABLE", "an SDM could not be opened"},
+      {"SDM_TOO_LARGE", "an SDM announced more values than one SDM may hold"},
+      {"RUN_TOO_LARGE", "the SDMs of the run together hold too many values to check"},
+      {"NO_STUDIES", "the MDM lists no study"},
+      {"PREDICTOR_COUNT_MISMATCH", "an SDM's number of predictors of interest differs"},
+      {"PREDICTOR_NAME_MISMATCH", "an SDM names a predictor of interest differently"},
+      {"ZERO_ACROSS_RUNS", "a predictor of interest is zero in every run of a subject"},
+      {"ZERO_CONFOUND", "a confound is zero throughout a run"},
+      {"FINDINGS_NOT_SAVED", "the findings file could not be written"},
+      {"MDM_NOT_SAVED", "the corrected MDM could not be written"},
+      {"RANK_DEFICIENT_DESIGN", "predictors whose effects cannot be estimated (not in the log)"},
+      {"NEAR_DEPENDENT_DESIGN", "predictors that are nearly dependent (not in the log)"},
+  };
+  const auto found = kMeanings.find(code);
+  return found == kMeanings.end() ? "" : found->second;
+}
+
+// One item of the findings list: its code, severity and text (already HTML).
+struct Item {
+  std::string code;
+  bool error = false;
+  std::string attributes;  // further data attributes, already HTML
+  std::string html;
+};
+
+std::string quotedName(const SdmDesign& design, std::int64_t column) {
+  const auto index = static_cast<std::size_t>(column);
+  const std::string name = index < design.names.size() ? design.names[index] : "";
+  return "&quot;" + htmlText(name) + "&quot; (" + std::to_string(column + 1) + ")";
+}
+
+std::string dependencyText(const SdmDesign& design, const Dependency& dependency) {
+  std::string text = "<span class=\"line\">" + htmlText(design.path) + "</span>: ";
+  if (dependency.kind == DependencyKind::kNearDependent) {
+    std::string names;
+    for (const std::int64_t p : dependency.predictors) {
+      names += (names.empty() ? "" : ", ") + quotedName(design, p);
+    }
+    return text + names + " are nearly dependent (condition index " +
+           number(dependency.conditionIndex, 1) + ")";
+  }
+  if (dependency.predictors.size() == 1) {
+    return text + quotedName(design, dependency.dependent) + " is zero throughout";
+  }
+  std::string others;
+  for (const std::int64_t p : dependency.predictors) {
+    if (p != dependency.dependent) others += (others.empty() ? "" : ", ") + quotedName(design, p);
+  }
+  return text + quotedName(design, dependency.dependent) + " is a combination of " + others;
+}
+
+std::vector<Item> allItems(const RunOutcome& outcome, const StudyDesigns& designs) {
+  std::vector<Item> items;
+  for (const Finding& finding : outcome.findings) {
+    std::string attributes;
+    if (finding.code == FindingCode::kZeroAcrossRuns && finding.predictorNumber) {
+      attributes = " data-subject=\"" + htmlText(finding.subject) + "\" data-predictor=\"" +
+                   std::to_string(*finding.predictorNumber) + "\"";
+    }
+    items.push_back({codeName(finding.code), finding.severity == Severity::kError, attributes,
+                     "<span class=\"line\">" + htmlText(finding.line) + "</span>"});
+  }
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) continue;
+    for (const Dependency& dependency : design.rank.dependencies) {
+      std::string predictors;
+      for (const std::int64_t p : dependency.predictors) {
+        predictors += (predictors.empty() ? "" : " ") + std::to_string(p + 1);
+      }
+      items.push_back(
+          {dependencyCodeName(dependency.kind), false,
+           " data-file=\"" + htmlText(design.path) + "\" data-predictors=\"" + predictors + "\"",
+           dependencyText(design, dependency)});
+    }
+  }
+  return items;
+}
+
+// The codes in the order they first occur, with their counts.
+std::vector<std::pair<std::string, std::size_t>> countByCode(const std::vector<Item>& items) {
+  std::vector<std::pair<std::string, std::size_t>> counts;
+  for (const Item& item : items) {
+    auto at = std::find_if(counts.begin(), counts.end(),
+                           [&](const auto& entry) { return entry.first == item.code; });
+    if (at == counts.end()) {
+      counts.emplace_back(item.code, 1);
+    } else {
+      ++at->second;
+    }
+  }
+  return counts;
+}
+
+const SdmDesign* firstRead(const StudyDesigns& designs) {
+  for (const SdmDesign& design : designs.sdms) {
+    if (design.read) return &design;
+  }
+  return nullptr;
+}
+
+std::string tile(const std::string& id, const std::string& value, const std::string& label,
+                 const std::string& tone = "") {
+  return "<div class=\"tile" + (tone.empty() ? "" : " " + tone) + "\"><div class=\"value\" id=\"" +
+         id + "\">" + value + "</div><div class=\"label\">" + label + "</div></div>\n";
+}
+
+std::string optionalCount(const std::optional<std::size_t>& count) {
+  return count ? std::to_string(*count) : "&ndash;";
+}
+
+std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
+                    const std::vector<Item>& items) {
+  const SdmDesign* first = firstRead(designs);
+  std::string html = "<section id=\"summary\"><div class=\"summary\">\n";
+  html += tile("studies", optionalCount(outcome.studyCount), "studies (SDMs)");
+  html += tile("subjects", optionalCount(outcome.subjectCount), "subjects");
+  html += tile("interest",
+               first ? std::to_string(std::max<std::int64_t>(first->interestCount, 0)) : "&ndash;",
+               "predictors of interest");
+  html += tile("complete", outcome.complete ? "complete" : "ended early", "inspection run",
+               outcome.complete ? "good" : "bad");
+  html += tile("finding-total", std::to_string(items.size()), "findings",
+               items.empty() ? "good" : "bad");
+  html += "</div>\n";
+  const auto counts = countByCode(items);
+  if (!counts.empty()) {
+    html += "<table class=\"counts\"><tr><th>code</th><th>findings</th><th>meaning</th></tr>\n";
+    for (const auto& [code, count] : counts) {
+      html += "<tr data-code=\"" + code + "\"><td><code>" + code +
+              "</code></td><td class=\"num count\">" + std::to_string(count) + "</td><td>" +
+              describe(code) + "</td></tr>\n";
+    }
+    html += "</table>\n";
+  }
+  return html + "</section>\n";
+}
+
+std::string findingsSection(const std::vector<Item>& items) {
+  std::string html = "<section id=\"findings\"><h2>Findings</h2>\n";
+  if (items.empty()) html += "<p class=\"note\">No findings.</p>\n";
+  for (const auto& entry : countByCode(items)) {
+    const std::string& code = entry.first;
+    html += "<h3><code>" + code + "</code> &middot; " + describe(code) + "</h3>\n";
+    html += "<ul class=\"findings\" data-code=\"" + code + "\">\n";
+    for (const Item& item : items) {
+      if (item.code != code) continue;
+      html += "<li class=\"finding" + std::string(item.error ? " error" : "") + "\" data-code=\"" +
+              code + "\"" + item.attributes + ">" + item.html + "</li>\n";
+    }
+    html += "</ul>\n";
+  }
+  return html + "</section>\n";
+}
+
+std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) {
+  std::string html = "<section id=\"grid\"><h2>Predictors of interest by subject</h2>\n";
+  const SdmDesign* first = firstRead(designs);
+  if (!outcome.complete || first == nullptr) {
+    return html +
+           "<p class=\"note\">The inspection run ended before its zero checks, so there is no "
+           "grid.</p></section>\n";
+  }
+  const std::int64_t interest = std::clamp<std::int64_t>(
+      first->interestCount, 0, static_cast<std::int64_t>(first->names.size()));
+  std::set<std::pair<std::string, std::int64_t>> zeroAll;
+  for (const Finding& finding : outcome.findings) {
+    if (finding.code == FindingCode::kZeroAcrossRuns && finding.predictorNumber) {
+      zeroAll.emplace(finding.subject, *finding.predictorNumber);
+    }
+  }
+  html +=
+      "<p class=\"note\">Dark: the predictor is zero in every run of the subject (reported in the "
+      "log). Light: zero in some of the subject's runs only (not in the log); the cell says in "
+      "how many.</p>\n<table class=\"grid\"><tr><th>subject</th>";
+  for (std::int64_t j = 0; j < interest; ++j) {
+    html += "<th class=\"predictor\">" + std::to_string(j + 1) + " " +
+            htmlText(first->names[static_cast<std::size_t>(j)]) + "</th>";
+  }
+  html += "</tr>\n";
+  for (const SubjectGroup& group : designs.subjects) {
+    html += "<tr><th>" + htmlText(group.id) + "</th>";
+    for (std::int64_t j = 0; j < interest; ++j) {
+      std::size_t zeroRuns = 0;
+      for (const std::size_t study : group.studies) {
+        const SdmDesign& design = designs.sdms[study];
+        const auto index = static_cast<std::size_t>(j);
+        if (design.read && index < design.zeroColumns.size() && design.zeroColumns[index]) {
+          ++zeroRuns;
+        }
+      }
+      const bool all = zeroAll.count({group.id, j + 1}) > 0;
+      const std::string state = all ? "zero-all" : zeroRuns > 0 ? "zero-some" : "nonzero";
+      const std::string text =
+          all            ? "zero"
+          : zeroRuns > 0 ? std::to_string(zeroRuns) + " of " + std::to_string(group.studies.size())
+                         : "";
+      html += "<td class=\"cell " + state + "\" data-subject=\"" + htmlText(group.id) +
+              "\" data-predictor=\"" + std::to_string(j + 1) + "\" data-state=\"" + state + "\">" +
+              text + "</td>";
+    }
+    html += "</tr>\n";
+  }
+  return html + "</table></section>\n";
+}
+
+std::string panel(const char* title, const std::string& png, const SdmDesign& design,
+                  std::int64_t first, std::int64_t end) {
+  if (png.empty()) return "";
+  const std::string width = std::to_string((end - first) * kPixelsPerColumn);
+  std::string html = "<div class=\"panel\"><div class=\"title\">" + std::string(title) +
+                     "</div><img alt=\"" + title + "\" style=\"width:" + width +
+                     "px\" src=\"data:image/png;base64," + base64(png) + "\">";
+  html += "<div class=\"labels\" style=\"width:" + width + "px\">";
+  for (std::int64_t j = first; j < end; ++j) {
+    const std::string name = htmlText(design.names[static_cast<std::size_t>(j)]);
+    html += "<span style=\"width:" + std::to_string(kPixelsPerColumn) + "px\" title=\"" +
+            std::to_string(j + 1) + " " + name + "\">" + name + "</span>";
+  }
+  return html + "</div></div>";
+}
+
+std::string rankText(const RankCheck& rank) {
+  if (!rank.fullRank()) {
+    return "rank " + std::to_string(rank.rank) + " of " + std::to_string(rank.columns) +
+           ": rank deficient";
+  }
+  bool near = false;
+  for (const Dependency& d : rank.dependencies) near |= d.kind == DependencyKind::kNearDependent;
+  return "full rank, condition number " + number(rank.conditionNumber, 1) +
+         (near ? ": nearly dependent" : "");
+}
+
+std::string designsSection(const StudyReport& study) {
+  const StudyDesigns& designs = study.designs;
+  std::string html = "<section id=\"designs\"><h2>Design matrices</h2>\n";
+  const std::size_t read = static_cast<std::size_t>(std::count_if(
+      designs.sdms.begin(), designs.sdms.end(), [](const SdmDesign& d) { return d.read; }));
+  html +=
+      "<p class=\"note\">One column per predictor, time running down; each predictor is "
+      "scaled to its own range (black lowest, white highest; all-zero black).";
+  if (study.pictures.size() < read) {
+    html += " Shown: " + std::to_string(study.pictures.size()) + " of the " + std::to_string(read) +
+            " SDMs, every one with a finding first, then an evenly spaced sample of the others.";
+  }
+  html += "</p>\n<div class=\"designs\">\n";
+  for (const DesignPictures& pictures : study.pictures) {
+    const SdmDesign& design = designs.sdms[pictures.study];
+    const auto columns = static_cast<std::int64_t>(design.names.size());
+    const std::int64_t interest = std::clamp<std::int64_t>(design.interestCount, 0, columns);
+    const bool flagged = !design.rank.dependencies.empty();
+    html += "<figure class=\"design" + std::string(flagged ? " flagged" : "") + "\" data-file=\"" +
+            htmlText(design.path) + "\"><figcaption><span class=\"file\">" + htmlText(design.path) +
+            "</span><br>" + htmlText(design.subject) + " &middot; " +
+            std::to_string(design.dataPoints) + " data points" +
+            (pictures.rows < design.dataPoints
+                 ? " (averaged to " + std::to_string(pictures.rows) + " rows)"
+                 : "") +
+            " &middot; " + rankText(design.rank) + "</figcaption><div class=\"panels\">";
+    html += panel("predictors of interest", pictures.interestPng, design, 0, interest);
+    html += panel("confounds", pictures.confoundPng, design, interest, columns);
+    html += "</div></figure>\n";
+  }
+  return html + "</div></section>\n";
+}
+
+std::string rankSection(const StudyDesigns& designs) {
+  std::string html =
+      "<section id=\"rank\"><h2>Rank check</h2>\n<p class=\"note\">Each SDM's columns scaled to "
+      "unit length; rank by column-pivoted QR (a column within 1e-4 of the others' span depends "
+      "on them), condition number from the singular values; a condition index above 100 is "
+      "reported as a near-dependency.</p>\n<table class=\"rank\"><tr><th>SDM</th><th>data "
+      "points</th><th>predictors</th><th>rank</th><th>condition number</th><th>result</th></tr>\n";
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) {
+      html += "<tr class=\"unread\" data-file=\"" + htmlText(design.path) + "\"><td>" +
+              htmlText(design.path) + "</td><td colspan=\"5\">not read</td></tr>\n";
+      continue;
+    }
+    const RankCheck& rank = design.rank;
+    bool near = false;
+    for (const Dependency& d : rank.dependencies) near |= d.kind == DependencyKind::kNearDependent;
+    const std::string state = !rank.fullRank() ? "deficient" : near ? "near" : "ok";
+    html += "<tr class=\"" + state + "\" data-file=\"" + htmlText(design.path) + "\"><td>" +
+            htmlText(design.path) + "</td><td class=\"num\">" + std::to_string(design.dataPoints) +
+            "</td><td class=\"num\">" + std::to_string(rank.columns) + "</td><td class=\"num\">" +
+            std::to_string(rank.rank) + "</td><td class=\"num\">" +
+            (rank.fullRank() ? number(rank.conditionNumber, 1) : "&infin;") +
+            "</td><td class=\"result\">" +
+            (state == "ok"     ? "full rank"
+             : state == "near" ? "nearly dependent"
+                               : "rank deficient") +
+            "</td></tr>\n";
+  }
+  return html + "</table></section>\n";
+}
+
+}  // namespace
+
+std::string renderReport(const RunOutcome& outcome, const StudyReport& study) {
+  const std::vector<Item> items = allItems(outcome, study.designs);
+  std::string html = kHead;
+  html += "<title>Kelvora report: " + htmlText(outcome.mdmPath) + "</title>\n";
+  html += kStyle;
+  html += "</head>\n<body><main>\n<h1>Kelvora report</h1>\n<div class=\"path\" id=\"mdm\">" +
+          htmlText(outcome.mdmPath) + "</div>\n";
+  html += summary(outcome, study.designs, items);
+  html += findingsSection(items);
+  html += gridSection(outcome, study.designs);
+  if (study.designs.mdmRead) {
+    html += designsSection(study);
+    html += rankSection(study.designs);
+  }
+  return html + "</main></body>\n</html>\n";
+}
+
+}  // namespace kelvora::report

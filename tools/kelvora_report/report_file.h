@@ -1,0 +1,38 @@
+// `kelvora --report FILE.html`: the study of one inspection run, read again after the run, and the
+// self-contained HTML report written from it. The HTML report is built on Linux only (its pictures
+// are encoded with libpng, which the Windows build does not link); there, readStudyReport still
+// runs the rank check and writeReportFile says that the report is not available.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "html_report.h"
+#include "inspection/run_outcome.h"
+#include "study_designs.h"
+
+namespace kelvora::report {
+
+// Whether this build writes HTML reports.
+extern const bool kReportAvailable;
+
+// The studies whose pictures a report shows: every SDM of a study of up to kPictureEverySdmUpTo
+// SDMs; in a larger study those with a finding of the run or of the rank check (at most
+// kMostFindingPictures) and an evenly spaced sample of about kSampledPictures others.
+inline constexpr std::size_t kPictureEverySdmUpTo = 40;
+inline constexpr std::size_t kMostFindingPictures = 60;
+inline constexpr std::size_t kSampledPictures = 24;
+
+// Reads again the MDM that `outcome` inspected (the corrected MDM when the repair saved one;
+// otherwise the MDM, re-based on `locatedFirstSdm` when the run's repair located its first SDM)
+// and every SDM it lists; `withPictures` encodes the pictures of the SDMs chosen as above. Nothing
+// is read when the run could not read the MDM. The readers' lines go to pluginLog.
+StudyReport readStudyReport(const RunOutcome& outcome,
+                            const std::optional<std::string>& locatedFirstSdm, bool withPictures);
+
+// Writes the report of `outcome` and `study` to `path` (replacing a file there). True when every
+// byte was written; false with `error` telling why not.
+bool writeReportFile(const std::string& path, const RunOutcome& outcome, const StudyReport& study,
+                     std::string& error);
+
+}  // namespace kelvora::report

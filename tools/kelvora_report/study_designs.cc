@@ -1,0 +1,73 @@
+#include "study_designs.h"
+
+#include "designmatrix/mdm_file.h"
+#include "designmatrix/user_dialogs.h"
+#include "inspection/sdm_predictors.h"
+
+namespace kelvora::report {
+namespace {
+
+// Answers the relocation's file dialog with the path the run's repair was given; nothing else is
+// asked by relocateStudyPaths.
+class ReplayedLocation : public UserDialogs {
+ public:
+  explicit ReplayedLocation(std::string path) : path(std::move(path)) {}
+  FileDialogAnswer chooseFileToOpen(const std::string&, const std::string&,
+                                    const std::string&) override {
+    return {true, path};
+  }
+  FileDialogAnswer chooseFileToSave(const std::string&, const std::string&,
+                                    const std::string&) override {
+    return {};
+  }
+  bool askYesNo(const std::string&) override { return false; }
+  void showMessage(const std::string&) override {}
+
+ private:
+  std::string path;
+};
+
+SdmDesign describe(const SdmFile& sdm) {
+  SdmDesign design;
+  design.read = !sdm.unreadable() && !sdm.tooLargeToRead;
+  if (!design.read) return design;
+  design.dataPoints = sdm.nrOfDataPoints;
+  design.interestCount = interestCountOf(sdm);
+  const std::int64_t columns = columnCountOf(sdm);
+  for (std::int64_t j = 0; j < columns; ++j) {
+    design.names.emplace_back(predictorNameAt(sdm, j));
+    design.zeroColumns.push_back(isAllZeroColumn(sdm, j));
+  }
+  design.rank = checkRank(sdm);
+  return design;
+}
+
+}  // namespace
+
+StudyDesigns loadStudyDesigns(const std::string& mdmPath,
+                              const std::optional<std::string>& locatedFirstSdm,
+                              const SdmVisitor& visit) {
+  StudyDesigns designs;
+  MdmFile mdm(mdmPath);
+  if (mdm.unreadable()) return designs;
+  designs.mdmRead = true;
+  const std::size_t count = mdm.sdmPaths.size();
+  designs.subjects = groupSubjects(subjectIdsOf(mdm.functionalPaths, count));
+  const std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
+
+  for (std::size_t study = 0; study < count; ++study) {
+    SdmFile sdm = readSdm(mdm.sdmPaths[study]);
+    if (study == 0 && sdm.unreadable() && locatedFirstSdm) {
+      ReplayedLocation location(*locatedFirstSdm);
+      if (mdm.relocateStudyPaths(location)) sdm = readSdm(mdm.sdmPaths[study]);
+    }
+    SdmDesign design = describe(sdm);
+    design.path = mdm.sdmPaths[study];
+    design.subject = ids[study];
+    if (design.read && visit) visit(study, sdm, design);
+    designs.sdms.push_back(std::move(design));
+  }
+  return designs;
+}
+
+}  // namespace kelvora::report

@@ -1,0 +1,51 @@
+// The design matrices of one inspected study, read again after its inspection run for the checks
+// and pictures that the run itself does not make: the rank check of each SDM, which predictors of
+// interest are zero in which run, and (through a visitor) anything else that needs an SDM's values.
+//
+// Reading goes through the same readers as the run (MdmFile, readSdm), so the files are seen
+// exactly as the run saw them. The readers log a file that cannot be opened through pluginLog;
+// callers that must not print those lines remove the log sink while loading. One SDM's values are
+// held at a time, so a study of any size costs the memory of its largest SDM.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "design_rank.h"
+#include "designmatrix/sdm_file.h"
+#include "inspection/subjects.h"
+
+namespace kelvora::report {
+
+struct SdmDesign {
+  std::string path;     // as the MDM lists it (after the repair's relocation, if any)
+  std::string subject;  // the identifier the run gives its study
+  bool read = false;    // false: the file could not be opened, or was too large to read
+  std::int32_t dataPoints = 0;
+  std::int64_t interestCount = 0;  // firstConfoundPredictor - 1, as the file says
+  std::vector<std::string> names;  // one per column
+  std::vector<bool> zeroColumns;   // per column: all-zero, as the zero checks define it
+  RankCheck rank;                  // meaningful when `read`
+};
+
+struct StudyDesigns {
+  bool mdmRead = false;
+  std::vector<SdmDesign> sdms;         // one per study, in the MDM's order
+  std::vector<SubjectGroup> subjects;  // the studies grouped as the run groups them
+};
+
+// Called once per study whose SDM was read, while its values are in memory.
+using SdmVisitor = std::function<void(std::size_t study, const SdmFile& sdm, SdmDesign& design)>;
+
+// Reads the MDM at `mdmPath` and every SDM it lists. When the first SDM cannot be opened and
+// `locatedFirstSdm` is given, the study paths are re-based on it first, as the run's repair did.
+// Never throws except std::bad_alloc.
+StudyDesigns loadStudyDesigns(const std::string& mdmPath,
+                              const std::optional<std::string>& locatedFirstSdm,
+                              const SdmVisitor& visit = {});
+
+}  // namespace kelvora::report
