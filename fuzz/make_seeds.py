@@ -57,6 +57,10 @@ SMALL_SDMS = {
                     b'"x" "y"\n1 2 3 4 5\n',
     "huge_header": b"FileVersion: 1\nNrOfPredictors: 2147483647\nNrOfDataPoints: 2147483647\n"
                    b"IncludesConstant: 1\nFirstConfoundPredictor: -2147483648\n",
+    # Guards the value loop against stepping through rows that have no predictor to read.
+    "no_predictors_two_billion_data_points":
+        b"FileVersion: 1\nNrOfPredictors: 0\nNrOfDataPoints: 2147483647\n"
+        b"IncludesConstant: 1\nFirstConfoundPredictor: 1\n\n\"\"\n",
     "names_line_alone": b"NrOfPredictors: 3\nFirstConfoundPredictor: 2\n\n"
                         b'"a b" "" "c"  "extra"\n',
 }

@@ -87,6 +87,7 @@ void readValues(TextScanner& scanner, SdmFile& sdm) {
   // there is no predictor to hold them (2147483647 data points and no predictor: 8 GiB).
   sdm.values.resize(predictors);
   for (std::vector<float>& column : sdm.values) column.assign(dataPoints, 0.0f);
+  if (predictors == 0) return;  // no row to read, however many data points are announced
   std::vector<float*> columns(predictors);
   for (std::size_t p = 0; p < predictors; ++p) columns[p] = sdm.values[p].data();
   for (std::size_t t = 0; t < dataPoints; ++t) {
