@@ -117,6 +117,11 @@ def main():
         "repair_save_fails": run_input(
             b"locate ./0.sdm\nanswer yes\nsave 2", mdm([(b"old/S01_1.vtc", b"old/0.sdm")]),
             [fh]),
+        # Guards against a run that seems to hang: each SDM announces two billion data points
+        # and has no predictor, so no row holds anything to read.
+        "four_sdms_without_predictors": run_input(
+            b"", mdm([(b"S0%d_1.vtc" % i, b"%d.sdm" % i) for i in range(4)]),
+            [SMALL_SDMS["no_predictors_two_billion_data_points"]] * 4),
         "too_large": run_input(b"", mdm([(b"S01_1.vtc", b"0.sdm")]), [SMALL_SDMS["huge_header"]]),
         "examples": run_input(b"", mdm([(b"sub-01_run-1.vtc", b"0.sdm"),
                                         (b"sub-02_run-1.vtc", b"1.sdm")]),
