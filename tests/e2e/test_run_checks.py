@@ -94,7 +94,7 @@ class SubjectsAndZeros(RunTest):
         # Predictor 1 is zero in every run, so each subject shows up once, by its identifier, in
         # the order of its first study: not sorted, case kept, nothing trimmed.
         functional = ["S01_run1.vtc", "s01_run1.vtc", "S01.vtc", "my_data/S03_run2.vtc",
-                      "_x.vtc", "S01_run2.vtc", "sub_7\\S03_run1.vtc"]
+                      "_x.vtc", "S01_faces_run2.vtc", "sub_7\\S03_run1.vtc"]
         studies = []
         for i, name in enumerate(functional):
             sdm_path = self.study.write(f"run{i + 1}.sdm", sdm(zero=("Faces",)))
