@@ -104,7 +104,8 @@ TEST(NameCheckTest, CaseAndBlanksCountAndEveryDifferingPredictorIsListed) {
                    "!!!  House  in b.sdm",
                    "Kelvora>  Predictor number 3 is mostly named \"\", but it is named:",
                    "!!!  Tool in c.sdm"}));
-  const Finding& found = *nameReport(check, sdms).back().finding;
+  const Report report = nameReport(check, sdms);
+  const Finding& found = *report.back().finding;
   EXPECT_EQ(found.code, FindingCode::kPredictorNameMismatch);
   EXPECT_EQ(found.predictorNumber, 3);
   EXPECT_EQ(found.found, FindingValue{std::string("Tool")});

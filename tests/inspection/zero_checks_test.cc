@@ -94,7 +94,8 @@ TEST(ZeroConfoundTest, ReportsEachRunByFileNameWithItsOwnNames) {
                    "!!!  r2.sdm predictor number 2 named \"Move\" contains only zeros",
                    "!!!  r2.sdm predictor number 4 named \"Constant\" contains only zeros",
                    "!!!  r1.sdm predictor number 2 named \"Motion\" contains only zeros"}));
-  const Finding& found = *confoundReport(findZeroConfounds(sdms, 1), sdms)[1].finding;
+  const Report report = confoundReport(findZeroConfounds(sdms, 1), sdms);
+  const Finding& found = *report[1].finding;
   EXPECT_EQ(found.code, FindingCode::kZeroConfound);
   EXPECT_EQ(found.path, "D:/study/r2.sdm");
   EXPECT_EQ(found.predictorNumber, 2);
