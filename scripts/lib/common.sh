@@ -3,9 +3,11 @@
 KELVORA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 LINUX_BUILD="$KELVORA_ROOT/build/linux"
 WINDOWS_BUILD="$KELVORA_ROOT/build/windows"
+SANITIZE_BUILD="$KELVORA_ROOT/build/sanitize"
+FUZZ_BUILD="$KELVORA_ROOT/build/fuzz"
 
 LINUX_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3
-                nlohmann-json3-dev libcli11-dev python3-jsonschema libeigen3-dev libpng-dev
+                nlohmann-json3-dev libcli11-dev python3-jsonschema time libeigen3-dev libpng-dev
                 chromium)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest clang)
 
@@ -46,3 +48,29 @@ build_windows() {
     -DCMAKE_TOOLCHAIN_FILE="$KELVORA_ROOT/cmake/mingw-w64-x86_64.cmake" "$@" >/dev/null
   cmake --build "$WINDOWS_BUILD"
 }
+
+# The sanitizer leg: everything built with AddressSanitizer and UndefinedBehaviorSanitizer.
+build_sanitize() {
+  cmake -S "$KELVORA_ROOT" -B "$SANITIZE_BUILD" -G Ninja -DKELVORA_SANITIZE=ON "$@" >/dev/null
+  cmake --build "$SANITIZE_BUILD"
+}
+
+# The fuzz targets alone, built with clang (libFuzzer), ASan and UBSan.
+build_fuzz() {
+  cmake -S "$KELVORA_ROOT" -B "$FUZZ_BUILD" -G Ninja -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DKELVORA_SANITIZE=ON -DKELVORA_FUZZ=ON \
+    -DKELVORA_BUILD_TESTS=OFF "$@" >/dev/null
+  cmake --build "$FUZZ_BUILD" --target fuzz_targets
+}
+
+# After the fuzz smoke: how many inputs each target ran (from CTest's log of the last run).
+report_fuzz_smoke() {
+  awk '/ Testing: fuzz_smoke_/ { target = $3 }
+       /stat::number_of_executed_units/ { printf "   %-28s %s executions\n", target, $2 }' \
+    "$FUZZ_BUILD/Testing/Temporary/LastTest.log"
+}
+
+# What the sanitizers do when they find something: stop the program with a stack trace, and
+# report leaks at its end.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
