@@ -1,7 +1,7 @@
 // A host inside the test program, for tests that need the plug-in in their own process (to fail
 // its allocations, to count its file descriptors, to unload and load it again). The program is
-// named HalvaneZR.exe and exports the seven host functions that the plug-in calls; they answer
-// from a script and record the log. The plug-in library is loaded by path, so every call crosses
+// named HalvaneZR.exe and exports the host's 190 functions: the seven that the plug-in calls
+// answer from a script and record the log, the others do nothing. The plug-in library is loaded by path, so every call crosses
 // the real boundary: createPlugin, the virtual methods, the host functions looked up by name.
 //
 // The host's own work (recording, answering) runs with allocations unchecked, so an allocation
