@@ -13,6 +13,7 @@ namespace {
 using Columns = std::vector<std::vector<float>>;
 
 constexpr int kPoints = 120;
+constexpr double kPi = 3.14159265358979323846;
 
 // Smooth, clearly independent columns: a slow cosine, a faster sine, a ramp and a box-car.
 std::vector<float> wave(int which) {
@@ -21,10 +22,10 @@ std::vector<float> wave(int which) {
     const double x = static_cast<double>(t) / kPoints;
     switch (which) {
       case 0:
-        column[t] = static_cast<float>(std::cos(2 * M_PI * x));
+        column[t] = static_cast<float>(std::cos(2 * kPi * x));
         break;
       case 1:
-        column[t] = static_cast<float>(std::sin(6 * M_PI * x));
+        column[t] = static_cast<float>(std::sin(6 * kPi * x));
         break;
       case 2:
         column[t] = static_cast<float>(x - 0.5);
@@ -142,8 +143,8 @@ Columns designWithCondition(double kappa) {
   std::vector<float> b(kPoints);
   std::vector<float> third(kPoints);
   for (int t = 0; t < kPoints; ++t) {
-    b[t] = static_cast<float>(std::sin(2 * M_PI * t / kPoints));
-    third[t] = static_cast<float>(std::cos(4 * M_PI * t / kPoints));
+    b[t] = static_cast<float>(std::sin(2 * kPi * t / kPoints));
+    third[t] = static_cast<float>(std::cos(4 * kPi * t / kPoints));
   }
   return {a, sum(a, b, c, s), third};
 }

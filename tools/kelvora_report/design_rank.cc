@@ -14,25 +14,24 @@ bool allFinite(const std::vector<float>& column) {
   return std::all_of(column.begin(), column.end(), [](float v) { return std::isfinite(v); });
 }
 
-// The exact dependencies among `scaled` (columns `original` of the SDM) and the independent ones.
-std::vector<std::int64_t> addExactDependencies(const Eigen::MatrixXd& scaled,
-                                               const std::vector<std::int64_t>& original,
-                                               RankCheck& check) {
+// The dependencies among `scaled` (columns `original` of the SDM): the exact ones from the
+// column-pivoted QR, then the near ones from the singular values of the independent columns.
+// Those are the singular values of the triangular factor's leading block R11 (the independent
+// columns are Q1 R11 with Q1 orthonormal), so only a small square matrix is decomposed again.
+void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64_t>& original,
+                     RankCheck& check) {
   Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(scaled);
   qr.setThreshold(kRankTolerance);
   const Eigen::Index rank = qr.rank();
   const Eigen::Index count = scaled.cols();
   const auto& permutation = qr.colsPermutation().indices();
-
-  std::vector<std::int64_t> independent;
-  for (Eigen::Index k = 0; k < rank; ++k) independent.push_back(original[permutation[k]]);
+  check.rank += rank;
+  if (rank == 0) return;
+  const Eigen::MatrixXd r11 = qr.matrixR().topLeftCorner(rank, rank).triangularView<Eigen::Upper>();
 
   if (rank < count) {
-    const Eigen::MatrixXd r11 = qr.matrixR().topLeftCorner(rank, rank);
     const Eigen::MatrixXd r12 = qr.matrixR().block(0, rank, rank, count - rank);
-    const Eigen::MatrixXd weights =
-        rank > 0 ? Eigen::MatrixXd(r11.triangularView<Eigen::Upper>().solve(r12))
-                 : Eigen::MatrixXd(0, count - rank);
+    const Eigen::MatrixXd weights = r11.triangularView<Eigen::Upper>().solve(r12);
     for (Eigen::Index d = 0; d < count - rank; ++d) {
       Dependency dependency;
       dependency.dependent = original[permutation[rank + d]];
@@ -46,27 +45,26 @@ std::vector<std::int64_t> addExactDependencies(const Eigen::MatrixXd& scaled,
       check.dependencies.push_back(std::move(dependency));
     }
   }
-  std::sort(independent.begin(), independent.end());
-  return independent;
-}
+  std::stable_sort(
+      check.dependencies.begin(), check.dependencies.end(),
+      [](const Dependency& a, const Dependency& b) { return a.dependent < b.dependent; });
 
-void addNearDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64_t>& original,
-                         RankCheck& check) {
-  if (scaled.cols() == 0) return;
-  Eigen::JacobiSVD<Eigen::MatrixXd> svd(scaled, Eigen::ComputeThinV);
+  Eigen::JacobiSVD<Eigen::MatrixXd> svd(r11, Eigen::ComputeFullV);
   const Eigen::VectorXd& sigma = svd.singularValues();  // decreasing
   const double largest = sigma(0);
-  check.conditionNumber = largest / sigma(sigma.size() - 1);
-  for (Eigen::Index k = 1; k < sigma.size(); ++k) {
+  check.conditionNumber = largest / sigma(rank - 1);
+  for (Eigen::Index k = 1; k < rank; ++k) {
     const double index = largest / sigma(k);
     if (!(index > kNearDependencyCondition)) continue;
     Dependency dependency;
     dependency.kind = DependencyKind::kNearDependent;
     dependency.conditionIndex = index;
-    for (Eigen::Index j = 0; j < scaled.cols(); ++j) {
-      if (std::abs(svd.matrixV()(j, k)) >= kNearWeight)
-        dependency.predictors.push_back(original[j]);
+    for (Eigen::Index j = 0; j < rank; ++j) {
+      if (std::abs(svd.matrixV()(j, k)) >= kNearWeight) {
+        dependency.predictors.push_back(original[permutation[j]]);
+      }
     }
+    std::sort(dependency.predictors.begin(), dependency.predictors.end());
     check.dependencies.push_back(std::move(dependency));
   }
 }
@@ -104,18 +102,7 @@ RankCheck checkRank(const SdmFile& sdm) {
     if (norm > 0.0) scaled.col(c) /= norm;
   }
 
-  const std::vector<std::int64_t> independent = addExactDependencies(scaled, examined, check);
-  check.rank = static_cast<std::int64_t>(independent.size());
-  std::stable_sort(
-      check.dependencies.begin(), check.dependencies.end(),
-      [](const Dependency& a, const Dependency& b) { return a.dependent < b.dependent; });
-
-  Eigen::MatrixXd basis(scaled.rows(), static_cast<Eigen::Index>(independent.size()));
-  for (std::size_t c = 0; c < independent.size(); ++c) {
-    const auto at = std::find(examined.begin(), examined.end(), independent[c]) - examined.begin();
-    basis.col(static_cast<Eigen::Index>(c)) = scaled.col(at);
-  }
-  addNearDependencies(basis, independent, check);
+  addDependencies(scaled, examined, check);
   return check;
 }
 

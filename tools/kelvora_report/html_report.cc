@@ -345,7 +345,7 @@ std::string designsSection(const StudyReport& study) {
       "scaled to its own range (black lowest, white highest; all-zero black).";
   if (study.pictures.size() < read) {
     html += " Shown: " + std::to_string(study.pictures.size()) + " of the " + std::to_string(read) +
-            " SDMs, every one with a finding first, then an evenly spaced sample of the others.";
+            " SDMs: those with a finding (up to 60) and an evenly spaced sample of the others.";
   }
   html += "</p>\n<div class=\"designs\">\n";
   for (const DesignPictures& pictures : study.pictures) {
