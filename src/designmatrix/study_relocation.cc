@@ -57,6 +57,10 @@ bool MdmFile::relocateStudyPaths(UserDialogs& dialogs) {
       rebase(*extraPaths[j], cut, prefix);
     }
   }
+  // The first SDM is the file the user chose. Re-based, its path would keep the MDM's separators
+  // after the common end ("after\S01\run1.sdm" for a '/' answer), which names another file
+  // where '\' is no separator, and would be saved unlike the user's answer.
+  sdmPaths[0] = chosenPath;
   return true;
 }
 

@@ -18,10 +18,6 @@ OLD = "D:/lab/old"
 STEMS = ["S01_run1", "S01_run2", "S02_run1"]
 EXPECTED = "S01_run1.sdm"
 
-# Marks a scenario that Linux fails for a known fault (see the scenario's comment).
-expected_failure_on_linux = (lambda test: test) if ON_WINDOWS else unittest.expectedFailure
-
-
 def saved_mdm(studies, data_type="VTC", settings=(2, 1, 0, 1, 1)):
     """The bytes the writer gives an MDM of `studies`; `settings` are FileVersion, RFX-GLM,
     PSCTransformation, zTransformation and SeparatePredictors."""
@@ -267,10 +263,6 @@ class RebasingThePaths(RunTest):
     MIXED_REPORT = [read_line(3), *clean_checks(2, 2)[:4],
                     zero_confound_line("run1.sdm", 3, "Drift")]
 
-    # Fails on Linux only, for the fault that test_first_sdm_is_read_again_from_the_path_the_
-    # user_chose pins down: the first SDM is read again from "<folder>/after\S01\run1.sdm", which
-    # Linux cannot open, instead of from the path the user chose.
-    @expected_failure_on_linux
     def test_slash_answer_to_an_mdm_written_with_backslashes(self):
         mdm = self.mixed_study("D:\\lab\\before", "after", "\\")
         self.run_repair(mdm, self.study.path("after/S01/run1.sdm"), None, self.MIXED_REPORT,
@@ -283,11 +275,8 @@ class RebasingThePaths(RunTest):
         self.run_repair(mdm, f"{after}\\S01\\run1.sdm", None, self.MIXED_REPORT,
                         expected_name="run1.sdm")
 
-    # Fails on both legs: the first SDM is read again from the re-based path, which carries the
-    # MDM's separators after the common end, instead of from the path the user chose. Linux
-    # cannot open "<folder>/after\S01\run1.sdm" and ends the run with "Error Reading"; Windows
-    # opens it but saves that path instead of the chosen one.
-    @unittest.expectedFailure
+    # The first SDM is read again from, and saved as, the path the user chose, not from the
+    # re-based path, which keeps the MDM's '\' after the common end.
     def test_first_sdm_is_read_again_from_the_path_the_user_chose(self):
         self.first_sdm = "D:\\lab\\before\\S01\\run1.sdm"
         mdm = self.study.write("group.mdm", mdm_text(

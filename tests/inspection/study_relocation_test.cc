@@ -50,11 +50,14 @@ TEST_F(StudyRelocationTest, RebasesEveryPathOnTheChosenFirstSdm) {
             (Paths{"E:/moved/study/s01/func1", "E:/moved/other/s02/f", "E:/moved/x"}));
 }
 
-TEST_F(StudyRelocationTest, MixedSeparatorsKeepTheFolderTail) {
-  MdmFile mdm = mdmWith("D:/study/group.mdm", {"D:/study/s02/f.vtc"}, {"D:/study/s01/run1.sdm"});
+TEST_F(StudyRelocationTest, MixedSeparatorsKeepTheFolderTailButTheFirstSdmIsTheChosenPath) {
+  MdmFile mdm = mdmWith("D:/study/group.mdm", {"D:/study/s02/f.vtc", "D:/study/s02/g.vtc"},
+                        {"D:/study/s01/run1.sdm", "D:/study/s02/run1.sdm"});
   dialogs.chooseToOpen("E:\\moved\\study\\s01\\run1.sdm");
   ASSERT_TRUE(mdm.relocateStudyPaths(dialogs));
-  EXPECT_EQ(mdm.functionalPaths, Paths{"E:\\moved/study/s02/f.vtc"});
+  EXPECT_EQ(mdm.functionalPaths, (Paths{"E:\\moved/study/s02/f.vtc", "E:\\moved/study/s02/g.vtc"}));
+  EXPECT_EQ(mdm.sdmPaths,
+            (Paths{"E:\\moved\\study\\s01\\run1.sdm", "E:\\moved/study/s02/run1.sdm"}));
 }
 
 TEST_F(StudyRelocationTest, RelativeOldPathsGetThePrefixInFront) {
