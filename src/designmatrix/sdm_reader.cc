@@ -90,11 +90,7 @@ void readValues(TextScanner& scanner, SdmFile& sdm) {
   if (predictors == 0) return;  // no row to read, however many data points are announced
   std::vector<float*> columns(predictors);
   for (std::size_t p = 0; p < predictors; ++p) columns[p] = sdm.values[p].data();
-  for (std::size_t t = 0; t < dataPoints; ++t) {
-    for (std::size_t p = 0; p < predictors; ++p) {
-      if (!scanner.readFloat(columns[p][t])) return;
-    }
-  }
+  scanner.readFloatRows(columns.data(), predictors, dataPoints);
 }
 
 void readOpenedSdm(std::FILE* file, std::uint64_t fileSize, SdmFile& sdm) {

@@ -130,13 +130,132 @@ bool overflowsFloat(const char* text, const char* last) {
   return leadingExponent + exponent >= 0;
 }
 
+// Short decimals in eight-byte words. The text is read eight bytes at a time from wherever a
+// number starts, so the buffer holds kPadding readable bytes after its end.
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word tricks assume little endian");
+
+std::uint64_t wordAt(const char* text) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, text, sizeof word);
+  return word;
+}
+
+// Non-zero in the bytes of the word that are no decimal digit, up to and including the first such
+// byte and in every byte after a '.'. A byte is a digit when its high nibble is 3 and adding 6
+// keeps it so; only a byte from 0xFA on carries into the next one when 6 is added.
+std::uint64_t notDigitBytes(std::uint64_t word) {
+  constexpr std::uint64_t kHigh = 0xF0F0F0F0F0F0F0F0u;
+  constexpr std::uint64_t kThrees = 0x3030303030303030u;
+  return ((word & kHigh) ^ kThrees) | (((word + 0x0606060606060606u) & kHigh) ^ kThrees);
+}
+
+// How many of the word's bytes, from its first, are decimal digits (0 to 8).
+int leadingDigits(std::uint64_t word) {
+  const std::uint64_t notDigit = notDigitBytes(word);
+  return notDigit == 0 ? 8 : __builtin_ctzll(notDigit) >> 3;
+}
+
+// The bytes of the word below byte `count` (0 to 7).
+std::uint64_t bytesBelow(int count) { return (std::uint64_t{1} << (8 * count)) - 1; }
+
+// The value of the word's first `count` bytes, all digits (1 to 8), the first the most significant.
+std::uint64_t digitsValue(std::uint64_t word, int count) {
+  // Shifted up so that the digits end the word: the bytes shifted in are leading zeros.
+  std::uint64_t value = (word - 0x3030303030303030u) << (8 * (8 - count));
+  value = value * 10 + (value >> 8);
+  return (((value & 0x000000FF000000FFu) * (100 + (std::uint64_t{1000000} << 32))) +
+          (((value >> 16) & 0x000000FF000000FFu) * (1 + (std::uint64_t{10000} << 32)))) >>
+         32;
+}
+
+// The common case of readFloat, without its general conversion: [+|-]digits[.digits] with at
+// most eight digits on each side of the point and no exponent after them, read at `text` (past
+// its whitespace). Returns the end of the number, or nullptr for every other text and when the
+// number might go on past `end` (the bytes available, unless `atEnd`).
+//
+// Rounding. The significand s stays below 10^16. When s < 2^53 it is an exact double, and
+// p = s * 10^-f, with the factor 10^-f rounded to a double and the product rounded once more,
+// lies within 2^-52 * x of the exact value x = s / 10^f: within two units in the last place of a
+// double. Rounding p to a float then gives x correctly rounded unless a float midpoint (the point
+// halfway between two floats, a double whose 29 bits below a float's significand are 1000...0)
+// lies within those two units of p. Such texts, about one in 10^8, go to the general routine.
+const char* readShortDecimal(const char* text, const char* end, bool atEnd, float& value) {
+  static constexpr std::uint64_t kPowersOfTen[] = {1,      10,      100,      1000,     10000,
+                                                   100000, 1000000, 10000000, 100000000};
+  static constexpr double kInversePowersOfTen[] = {1e0,  1e-1, 1e-2, 1e-3, 1e-4,
+                                                   1e-5, 1e-6, 1e-7, 1e-8};
+  constexpr std::uint64_t kExactDouble = std::uint64_t{1} << 53;
+  constexpr std::uint64_t kFloatMidpoint = 0x10000000u;
+  constexpr std::uint64_t kBelowFloat = 0x1FFFFFFFu;
+  constexpr std::uint64_t kMargin = 3;
+  const bool negative = *text == '-';
+  text += static_cast<int>(negative) | static_cast<int>(*text == '+');
+  const std::uint64_t wholeWord = wordAt(text);
+
+  // The usual text, digits, a point and digits in at most eight bytes ("-0.123456"), is one word:
+  // with the point taken out and a '0' put in front, its bytes are the significand's digits.
+  const std::uint64_t notDigit = notDigitBytes(wholeWord);
+  const int point = __builtin_ctzll(notDigit | (std::uint64_t{1} << 63)) >> 3;
+  if (point < 7 && static_cast<char>(wholeWord >> (8 * point)) == '.') {
+    // The first byte after the point that is no digit; byte 8 when the word ends in digits (it
+    // is then readable: those eight bytes are text, not the padding after it).
+    const std::uint64_t after = notDigit & ~bytesBelow(point + 1);
+    const int last = after == 0 ? 8 : __builtin_ctzll(after) >> 3;
+    const char next = text[last];
+    if (last > point + 1 && !isDigit(next) && (next | 0x20) != 'e' &&
+        (text + last != end || atEnd)) {
+      const std::uint64_t digits =
+          ((wholeWord & bytesBelow(point)) << 8) | (wholeWord & ~bytesBelow(point + 1)) | 0x30u;
+      const double product =
+          static_cast<double>(digitsValue(digits, last)) * kInversePowersOfTen[last - point - 1];
+      std::uint64_t bits = 0;
+      std::memcpy(&bits, &product, sizeof bits);
+      if ((bits & kBelowFloat) - (kFloatMidpoint - kMargin) <= 2 * kMargin) return nullptr;
+      const float magnitude = static_cast<float>(product);
+      value = negative ? -magnitude : magnitude;
+      return text + last;
+    }
+  }
+
+  const int whole = leadingDigits(wholeWord);
+  std::uint64_t significand = whole == 0 ? 0 : digitsValue(wholeWord, whole);
+  text += whole;
+  int fraction = 0;
+  if (*text == '.') {
+    const std::uint64_t fractionWord = wordAt(++text);
+    fraction = leadingDigits(fractionWord);
+    if (fraction > 0) {
+      significand = significand * kPowersOfTen[fraction] + digitsValue(fractionWord, fraction);
+      text += fraction;
+    }
+  }
+  if (whole + fraction == 0 || isDigit(*text) || (*text | 0x20) == 'e' || (text == end && !atEnd) ||
+      significand >= kExactDouble) {
+    return nullptr;
+  }
+  const double product = static_cast<double>(significand) * kInversePowersOfTen[fraction];
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &product, sizeof bits);
+  if ((bits & kBelowFloat) - (kFloatMidpoint - kMargin) <= 2 * kMargin) return nullptr;
+  const float magnitude = static_cast<float>(product);
+  value = negative ? -magnitude : magnitude;
+  return text;
+}
+
 }  // namespace
 
 TextScanner::TextScanner(std::FILE* file, std::size_t chunkSize)
     : file(file), chunkSize(chunkSize < 1 ? 1 : chunkSize) {}
 
 TextScanner::TextScanner(std::string_view bytes)
-    : data(bytes.data()), end(bytes.size()), exhausted(true) {}
+    : storage(new char[bytes.size() + kPadding]),
+      capacity(bytes.size()),
+      end(bytes.size()),
+      exhausted(true) {
+  if (!bytes.empty()) std::memcpy(storage.get(), bytes.data(), bytes.size());
+  std::memset(storage.get() + end, 0, kPadding);
+  data = storage.get();
+}
 
 bool TextScanner::fill() {
   if (exhausted) return false;
@@ -144,7 +263,7 @@ bool TextScanner::fill() {
   if (storage == nullptr || live == capacity) {
     // Grows only while one token or line fills the whole buffer.
     const std::size_t grown = capacity == 0 ? chunkSize : capacity * 2;
-    std::unique_ptr<char[]> bigger(new char[grown]);
+    std::unique_ptr<char[]> bigger(new char[grown + kPadding]);
     if (live > 0) std::memcpy(bigger.get(), data + pos, live);
     storage = std::move(bigger);
     capacity = grown;
@@ -156,6 +275,7 @@ bool TextScanner::fill() {
   end = live;
   const std::size_t got = std::fread(storage.get() + end, 1, capacity - end, file);
   end += got;
+  std::memset(storage.get() + end, 0, kPadding);
   if (got == 0) exhausted = true;
   return got > 0;
 }
@@ -232,6 +352,32 @@ bool TextScanner::readFloat(float& value) {
   }
   value = converted;
   return true;
+}
+
+std::size_t TextScanner::readFloatRows(float* const* columns, std::size_t columnCount,
+                                       std::size_t rowCount) {
+  std::size_t read = 0;
+  if (columnCount == 0) return read;  // rows without values, however many
+  const char* text = data + pos;
+  for (std::size_t row = 0; row < rowCount; ++row) {
+    for (std::size_t column = 0; column < columnCount; ++column) {
+      float& value = columns[column][row];
+      while (isSpace(*text)) ++text;  // stops at the sentinel
+      const char* const after = readShortDecimal(text, data + end, exhausted, value);
+      if (after != nullptr) {
+        text = after;
+      } else {
+        // Anything else, and a number that may go on past the bytes available, takes the general
+        // routine from the same place; it refills the buffer when needed.
+        pos = static_cast<std::size_t>(text - data);
+        if (!readFloat(value)) return read;
+        text = data + pos;
+      }
+      ++read;
+    }
+  }
+  pos = static_cast<std::size_t>(text - data);
+  return read;
 }
 
 bool TextScanner::readLine(std::string_view& line) {

@@ -32,7 +32,7 @@ class TextScanner {
   // Reads `file` (open in binary mode; not owned, not closed) from its current position. A read
   // error of the file counts as its end.
   explicit TextScanner(std::FILE* file, std::size_t chunkSize = kDefaultChunkSize);
-  // Reads `bytes`, which must outlive the scanner.
+  // Reads a copy of `bytes`.
   explicit TextScanner(std::string_view bytes);
   TextScanner(const TextScanner&) = delete;
   TextScanner& operator=(const TextScanner&) = delete;
@@ -58,6 +58,12 @@ class TextScanner {
   // digits are no part of the grammar. Fails with `value` untouched; the scanned text is consumed.
   bool readFloat(float& value);
 
+  // Reads a matrix that the text lists row by row into its columns: value c of row t goes to
+  // columns[c][t]. Each value is read exactly as readFloat reads it, and reading stops at the
+  // first that fails (the scanner is then failed). Returns how many values were read. Short
+  // decimals, the bulk of a design matrix, are converted here without the general routine.
+  std::size_t readFloatRows(float* const* columns, std::size_t columnCount, std::size_t rowCount);
+
   // Reads the rest of the current line, without its line end. Fails only at the end of the input
   // (nothing left to read). The view stays valid until the next call on the scanner.
   bool readLine(std::string_view& line);
@@ -77,12 +83,18 @@ class TextScanner {
 
   std::FILE* file = nullptr;
   std::size_t chunkSize = 0;
-  std::unique_ptr<char[]> storage;
+  // The kPadding bytes from data[end] on are always NUL bytes. The first is a sentinel: a scan
+  // for whitespace, digits or a number stops there without testing the bound on every byte (a NUL
+  // byte of the text stops it too, and the position tells the two apart). The others let a number
+  // be read eight bytes at a time.
+  static constexpr std::size_t kPadding = 8;
+  static constexpr char kNoBytes[kPadding] = {};
+  std::unique_ptr<char[]> storage;  // capacity bytes and the padding
   std::size_t capacity = 0;
-  const char* data = nullptr;  // storage, or the bytes given to the scanner
-  std::size_t pos = 0;         // next byte to read
-  std::size_t end = 0;         // end of the bytes available
-  bool exhausted = false;      // nothing more will come from the file
+  const char* data = kNoBytes;  // storage, once there is any
+  std::size_t pos = 0;          // next byte to read
+  std::size_t end = 0;          // end of the bytes available
+  bool exhausted = false;       // nothing more will come from the file
   bool isFailed = false;
 };
 

@@ -1,0 +1,197 @@
+#include "designmatrix/reference_sdm_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <locale>
+#include <system_error>
+#include <vector>
+
+namespace kelvora::testing {
+namespace {
+
+// Formatted extraction that stores only what it read: a stream would store 0 or the largest value
+// of the type into `field` on failure, the system keeps what the field held.
+template <typename Number>
+void extract(std::istream& in, Number& field) {
+  Number value{};
+  if (in >> value) field = value;
+}
+
+// The rest of the current line. A CR directly before the LF goes with it; a CR at the very end of
+// the file (no LF after it) stays. False when nothing is left to read.
+bool readLine(std::istream& in, std::string& line) {
+  if (!std::getline(in, line)) return false;
+  if (!in.eof() && !line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+// Step 3: at most five tokens besides the integer values; it ends after the value of
+// "FirstConfoundPredictor:".
+void readHeader(std::istream& in, SdmFile& sdm) {
+  std::string token;
+  for (int count = 0; token != "FirstConfoundPredictor:" && count < 5; ++count) {
+    in >> token;  // a failed extraction leaves the token as it was
+    if (token == "FileVersion:") {
+      extract(in, sdm.fileVersion);
+    } else if (token == "NrOfPredictors:") {
+      extract(in, sdm.nrOfPredictors);
+    } else if (token == "NrOfDataPoints:") {
+      extract(in, sdm.nrOfDataPoints);
+    } else if (token == "IncludesConstant:") {
+      extract(in, sdm.includesConstant);
+    } else if (token == "FirstConfoundPredictor:") {
+      extract(in, sdm.firstConfoundPredictor);
+    }
+  }
+}
+
+// Step 4: the first component of each next triple is read ahead; the loop runs while the stream
+// has no error (end of file alone is none), and the error state is cleared after it.
+void readColours(std::istream& in, SdmFile& sdm) {
+  const auto count = static_cast<std::size_t>(sdm.nrOfPredictors);
+  sdm.colorRed.assign(count, 0);
+  sdm.colorGreen.assign(count, 0);
+  sdm.colorBlue.assign(count, 0);
+  std::int32_t red = 0;
+  extract(in, red);
+  for (std::size_t stored = 0; !in.fail() && stored < count; ++stored) {
+    std::int32_t green = 0;
+    std::int32_t blue = 0;
+    extract(in, green);
+    extract(in, blue);
+    sdm.colorRed[stored] = red;
+    sdm.colorGreen[stored] = green;
+    sdm.colorBlue[stored] = blue;
+    extract(in, red);
+  }
+  if (in.fail()) in.clear();
+}
+
+// Step 5: the rest of the current line, or the following one when it holds no quote.
+void readNames(std::istream& in, SdmFile& sdm) {
+  const auto count = static_cast<std::size_t>(sdm.nrOfPredictors);
+  sdm.predictorNames.assign(count, kUnreadPredictorName);
+  std::string line;
+  if (!readLine(in, line) || line.find('"') == std::string::npos) {
+    if (!readLine(in, line)) line.clear();
+  }
+  std::size_t quote = line.find('"');
+  for (std::size_t name = 0; name < count && quote != std::string::npos; ++name) {
+    const std::size_t close = line.find('"', quote + 1);
+    if (close == std::string::npos) break;
+    sdm.predictorNames[name] = line.substr(quote + 1, close - quote - 1);
+    quote = line.find('"', close + 1);
+  }
+}
+
+// Step 6: row by row; a row is left as soon as the stream is in any error or end-of-file state.
+void readValues(std::istream& in, SdmFile& sdm) {
+  const auto predictors = static_cast<std::size_t>(sdm.nrOfPredictors);
+  const auto dataPoints = static_cast<std::size_t>(sdm.nrOfDataPoints);
+  sdm.values.assign(predictors, std::vector<float>(dataPoints, 0.0f));
+  for (std::size_t t = 0; t < dataPoints; ++t) {
+    for (std::size_t p = 0; p < predictors; ++p) {
+      if (!in.good()) break;
+      extract(in, sdm.values[p][t]);
+    }
+  }
+}
+
+std::string textOf(std::int32_t value) { return std::to_string(value); }
+std::string textOf(bool value) { return value ? "true" : "false"; }
+std::string textOf(const std::string& value) { return "'" + value + "'"; }
+std::string textOf(float value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+bool same(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+template <typename T>
+bool same(const T& a, const T& b) {
+  return a == b;
+}
+
+template <typename T>
+std::string differenceOf(const char* field, const T& a, const T& b) {
+  return same(a, b) ? std::string()
+                    : std::string(field) + ": " + textOf(a) + " against " + textOf(b);
+}
+
+template <typename T>
+std::string differenceOf(const char* field, const std::vector<T>& a, const std::vector<T>& b) {
+  if (a.size() != b.size()) {
+    return std::string(field) + ": " + std::to_string(a.size()) + " entries against " +
+           std::to_string(b.size());
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const std::string entry = std::string(field) + "[" + std::to_string(i) + "]";
+    std::string found = differenceOf(entry.c_str(), a[i], b[i]);
+    if (!found.empty()) return found;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+std::string differenceBetween(const SdmFile& a, const SdmFile& b) {
+  const std::string found[] = {
+      differenceOf("fileVersion", a.fileVersion, b.fileVersion),
+      differenceOf("path", a.path, b.path),
+      differenceOf("nrOfPredictors", a.nrOfPredictors, b.nrOfPredictors),
+      differenceOf("nrOfDataPoints", a.nrOfDataPoints, b.nrOfDataPoints),
+      differenceOf("includesConstant", a.includesConstant, b.includesConstant),
+      differenceOf("firstConfoundPredictor", a.firstConfoundPredictor, b.firstConfoundPredictor),
+      differenceOf("tooLargeToRead", a.tooLargeToRead, b.tooLargeToRead),
+      differenceOf("colorRed", a.colorRed, b.colorRed),
+      differenceOf("colorGreen", a.colorGreen, b.colorGreen),
+      differenceOf("colorBlue", a.colorBlue, b.colorBlue),
+      differenceOf("predictorNames", a.predictorNames, b.predictorNames),
+      differenceOf("values", a.values, b.values),
+  };
+  for (const std::string& difference : found) {
+    if (!difference.empty()) return difference;
+  }
+  return std::string();
+}
+
+SdmFile readSdmWithStreams(const std::string& path) {
+  SdmFile sdm;
+  sdm.path = path;
+  std::error_code error;
+  const bool regular = std::filesystem::is_regular_file(path, error);
+  const std::uintmax_t fileSize = regular ? std::filesystem::file_size(path, error) : 0;
+  std::ifstream in;
+  if (regular && !error) in.open(path, std::ios::binary);
+  if (!in.is_open()) {
+    sdm.fileVersion = kUnreadableFileVersion;
+    return sdm;
+  }
+  in.imbue(std::locale::classic());
+  try {
+    readHeader(in, sdm);
+    sdm.nrOfPredictors = std::max(sdm.nrOfPredictors, 0);
+    sdm.nrOfDataPoints = std::max(sdm.nrOfDataPoints, 0);
+    if (sdmTooLargeToRead(sdm.nrOfPredictors, sdm.nrOfDataPoints, fileSize)) {
+      sdm.tooLargeToRead = true;
+      return sdm;
+    }
+    readColours(in, sdm);
+    readNames(in, sdm);
+    readValues(in, sdm);
+  } catch (const std::bad_alloc&) {
+    // As readSdm: memory that ran out makes the file too large to read, and nothing is kept.
+    std::vector<std::int32_t>().swap(sdm.colorRed);
+    std::vector<std::int32_t>().swap(sdm.colorGreen);
+    std::vector<std::int32_t>().swap(sdm.colorBlue);
+    std::vector<std::string>().swap(sdm.predictorNames);
+    std::vector<std::vector<float>>().swap(sdm.values);
+    sdm.tooLargeToRead = true;
+  }
+  return sdm;
+}
+
+}  // namespace kelvora::testing

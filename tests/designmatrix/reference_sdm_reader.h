@@ -1,0 +1,38 @@
+// The reference SDM reader: the reader's algorithm written out step by step with a standard input
+// stream (`std::ifstream` in the classic locale, formatted extraction of words, integers and
+// floats, `std::getline` for the names line). It is slow on purpose and plain on purpose: the
+// differential test compares readSdm with it on every input, and the benchmark measures it as the
+// stream reader that readSdm replaces.
+//
+// What it shares with readSdm, and why:
+// - The size rule `sdmTooLargeToRead` and the record type `SdmFile`: the rule is a policy of the
+//   system (how much memory a header may claim), not part of the file grammar.
+// - Nothing of the number grammar. Words, integers and floats are the stream's own extraction
+//   (libstdc++'s num_get, whose float conversion ends in the C runtime's strtof). On both of our
+//   runtimes (glibc, and MinGW-w64's under Wine) that extraction rounds correctly and accepts the
+//   same texts, which the differential test checks on both legs; a runtime where it differs would
+//   fail that test rather than pass silently.
+//
+// Where the stream's own behaviour is not the system's documented one, the reference follows the
+// documentation explicitly (doc/file-formats.md), each place marked where it happens:
+// - The file is opened in binary mode, and a CR directly before a line's LF is dropped, so that
+//   CR LF and LF files read alike on every platform and a 0x1A byte is an ordinary character.
+// - A failed extraction stores nothing: a stream stores 0 or the type's largest value there, the
+//   system keeps what the field held (values then stay 0.0).
+// - Only regular files are opened; anything else reads as a file that cannot be opened, without
+//   the log line (the differential test compares records, and the log line is tested elsewhere).
+#pragma once
+
+#include <string>
+
+#include "designmatrix/sdm_file.h"
+
+namespace kelvora::testing {
+
+SdmFile readSdmWithStreams(const std::string& path);
+
+// The first field in which two records differ, as a short text ("values[3][17]: 0.5 against 0.25"),
+// or an empty text when they are identical. Floats are compared bit for bit, so -0 and 0 differ.
+std::string differenceBetween(const SdmFile& a, const SdmFile& b);
+
+}  // namespace kelvora::testing
