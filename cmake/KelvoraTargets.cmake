@@ -74,3 +74,20 @@ function(kelvora_system_headers target folder)
   add_library(${target} INTERFACE)
   target_include_directories(${target} SYSTEM INTERFACE ${root})
 endfunction()
+
+# kelvora_python_test(<prefix> <module>): registers <module>.py of the current source folder, a
+# Python unittest module that drives the built programs, as the CTest case <prefix>_<module>. It
+# learns the leg (linux, or windows under Wine) and the build folder from its environment.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+function(kelvora_python_test prefix module)
+  if(WIN32)
+    set(leg windows)
+  else()
+    set(leg linux)
+  endif()
+  add_test(NAME ${prefix}_${module}
+           COMMAND ${Python3_EXECUTABLE} -m unittest -v ${module}
+           WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  set_tests_properties(${prefix}_${module} PROPERTIES
+    ENVIRONMENT "KELVORA_LEG=${leg};KELVORA_BUILD_DIR=${PROJECT_BINARY_DIR};PYTHONDONTWRITEBYTECODE=1")
+endfunction()
