@@ -2,6 +2,8 @@
 
 #include <variant>
 
+#include "text_bytes.h"
+
 namespace kelvora::cli {
 namespace {
 
@@ -43,20 +45,7 @@ Json findingJson(const Finding& finding) {
 
 }  // namespace
 
-Json latin1String(std::string_view bytes) {
-  std::string utf8;
-  utf8.reserve(bytes.size() * 2);
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      utf8 += c;
-    } else {
-      utf8 += static_cast<char>(0xC0 | (byte >> 6));
-      utf8 += static_cast<char>(0x80 | (byte & 0x3F));
-    }
-  }
-  return Json(std::move(utf8));
-}
+Json latin1String(std::string_view bytes) { return Json(report::latin1ToUtf8(bytes)); }
 
 const char* endName(RunEnd end) {
   switch (end) {
