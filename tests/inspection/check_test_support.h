@@ -14,11 +14,11 @@ namespace kelvora::testing {
 // column holding `dataPoints` non-zero values except those listed in `zero`.
 inline SdmFile sdm(const std::string& file, std::vector<std::string> names, std::int32_t interest,
                    std::vector<std::size_t> zero = {}, std::size_t dataPoints = 3) {
-  SdmSpec spec;
-  spec.columns = filledColumns(names.size(), dataPoints, std::move(zero));
-  spec.names = std::move(names);
-  spec.firstConfoundPredictor = interest + 1;
-  return sdmOf(spec, "D:/study/" + file);
+  SdmShape shape;
+  shape.columns = filledColumns(names.size(), dataPoints, std::move(zero));
+  shape.names = std::move(names);
+  shape.firstConfoundPredictor = interest + 1;
+  return sdmOf(shape, "D:/study/" + file);
 }
 
 inline std::vector<std::string> textsOf(const Report& report) {

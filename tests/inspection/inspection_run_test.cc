@@ -21,7 +21,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using testing::filledColumns;
-using testing::SdmSpec;
+using testing::SdmShape;
 
 #ifdef _WIN32
 constexpr char kLineEnd[] = "\r\n";
@@ -36,11 +36,11 @@ class InspectionRunTest : public ::testing::Test {
   // An SDM of `names`, the first `interest` of interest, 3 data points, zero where listed.
   std::string writeSdm(const std::string& name, Lines names, std::int32_t interest,
                        std::vector<std::size_t> zero = {}) {
-    SdmSpec spec;
-    spec.columns = filledColumns(names.size(), 3, std::move(zero));
-    spec.names = std::move(names);
-    spec.firstConfoundPredictor = interest + 1;
-    return dir.writeFile(name, testing::sdmText(spec));
+    SdmShape shape;
+    shape.columns = filledColumns(names.size(), 3, std::move(zero));
+    shape.names = std::move(names);
+    shape.firstConfoundPredictor = interest + 1;
+    return dir.writeFile(name, testing::sdmText(shape));
   }
   std::string writeMdm(const std::vector<testing::StudyPaths>& studies) {
     return dir.writeFile("group.mdm", testing::mdmText(studies));

@@ -20,11 +20,11 @@ int main() {
   for (std::size_t i = 0; i < kStudies; ++i) ids.push_back("sub-" + std::to_string(i / 4));
   std::shuffle(ids.begin(), ids.end(), std::mt19937(7));
 
-  kelvora::testing::SdmSpec spec;
-  spec.names = {"A", "B", "C", "Motion"};
-  spec.firstConfoundPredictor = 4;
-  spec.columns = kelvora::testing::filledColumns(4, 20, {1});
-  const std::vector<kelvora::SdmFile> sdms(kStudies, kelvora::testing::sdmOf(spec));
+  kelvora::testing::SdmShape shape;
+  shape.names = {"A", "B", "C", "Motion"};
+  shape.firstConfoundPredictor = 4;
+  shape.columns = kelvora::testing::filledColumns(4, 20, {1});
+  const std::vector<kelvora::SdmFile> sdms(kStudies, kelvora::testing::sdmOf(shape));
 
   const auto start = Clock::now();
   const auto groups = kelvora::groupSubjects(ids);

@@ -73,14 +73,14 @@ class AllocationFailureTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // Three studies of two subjects; the MDM still names the folder they were moved from.
-    testing::SdmSpec spec;
-    spec.names = {"Faces", "Houses", "Motion", "Constant"};
-    spec.firstConfoundPredictor = 3;
-    spec.columns = testing::filledColumns(4, 5, {1});
-    const std::string first = dir.writeFile("S01_run1.sdm", testing::sdmText(spec));
-    dir.writeFile("S01_run2.sdm", testing::sdmText(spec));
-    spec.columns = testing::filledColumns(4, 5, {2});
-    dir.writeFile("S02_run1.sdm", testing::sdmText(spec));
+    testing::SdmShape shape;
+    shape.names = {"Faces", "Houses", "Motion", "Constant"};
+    shape.firstConfoundPredictor = 3;
+    shape.columns = testing::filledColumns(4, 5, {1});
+    const std::string first = dir.writeFile("S01_run1.sdm", testing::sdmText(shape));
+    dir.writeFile("S01_run2.sdm", testing::sdmText(shape));
+    shape.columns = testing::filledColumns(4, 5, {2});
+    dir.writeFile("S02_run1.sdm", testing::sdmText(shape));
     mdmPath = dir.writeFile("group.mdm",
                             testing::mdmText({{"D:/old/S01_run1.vtc", "D:/old/S01_run1.sdm"},
                                               {"D:/old/S01_run2.vtc", "D:/old/S01_run2.sdm"},

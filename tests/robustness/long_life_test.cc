@@ -53,16 +53,16 @@ std::uint64_t heapInUse() {
 class LongLifeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::SdmSpec spec;
-    spec.names = {"Faces", "Houses", "Motion", "Constant"};
-    spec.firstConfoundPredictor = 3;
-    spec.columns = testing::filledColumns(4, 4, {2});
-    const std::string a = dir.writeFile("S01_run1.sdm", testing::sdmText(spec));
-    const std::string b = dir.writeFile("S02_run1.sdm", testing::sdmText(spec));
-    spec.names.insert(spec.names.begin(), "Tools");
-    spec.firstConfoundPredictor = 4;
-    spec.columns = testing::filledColumns(5, 4);
-    const std::string other = dir.writeFile("S03_run1.sdm", testing::sdmText(spec));
+    testing::SdmShape shape;
+    shape.names = {"Faces", "Houses", "Motion", "Constant"};
+    shape.firstConfoundPredictor = 3;
+    shape.columns = testing::filledColumns(4, 4, {2});
+    const std::string a = dir.writeFile("S01_run1.sdm", testing::sdmText(shape));
+    const std::string b = dir.writeFile("S02_run1.sdm", testing::sdmText(shape));
+    shape.names.insert(shape.names.begin(), "Tools");
+    shape.firstConfoundPredictor = 4;
+    shape.columns = testing::filledColumns(5, 4);
+    const std::string other = dir.writeFile("S03_run1.sdm", testing::sdmText(shape));
     const auto mdm = [this](const std::string& name, std::vector<testing::StudyPaths> studies) {
       return dir.writeFile(name, testing::mdmText(studies));
     };

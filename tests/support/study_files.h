@@ -13,7 +13,7 @@
 
 namespace kelvora::testing {
 
-struct SdmSpec {
+struct SdmShape {
   std::vector<std::string> names;
   std::int32_t firstConfoundPredictor = 1;
   std::vector<std::vector<float>> columns;  // one per name, all of the same length
@@ -31,36 +31,36 @@ inline std::vector<std::vector<float>> filledColumns(std::size_t count, std::siz
   return columns;
 }
 
-inline std::string sdmText(const SdmSpec& spec) {
+inline std::string sdmText(const SdmShape& shape) {
   std::ostringstream out;
   out.imbue(std::locale::classic());
   out.precision(9);
-  const std::size_t rows = spec.columns.empty() ? 0 : spec.columns.front().size();
-  out << "FileVersion: 1\n\nNrOfPredictors: " << spec.names.size() << "\nNrOfDataPoints: " << rows
-      << "\nIncludesConstant: 1\nFirstConfoundPredictor: " << spec.firstConfoundPredictor << "\n\n";
-  for (std::size_t p = 0; p < spec.names.size(); ++p) out << "255 " << p << " 0\n";
-  for (const std::string& name : spec.names) out << '"' << name << "\" ";
+  const std::size_t rows = shape.columns.empty() ? 0 : shape.columns.front().size();
+  out << "FileVersion: 1\n\nNrOfPredictors: " << shape.names.size() << "\nNrOfDataPoints: " << rows
+      << "\nIncludesConstant: 1\nFirstConfoundPredictor: " << shape.firstConfoundPredictor << "\n\n";
+  for (std::size_t p = 0; p < shape.names.size(); ++p) out << "255 " << p << " 0\n";
+  for (const std::string& name : shape.names) out << '"' << name << "\" ";
   out << "\n";
   for (std::size_t t = 0; t < rows; ++t) {
-    for (const auto& column : spec.columns) out << column[t] << ' ';
+    for (const auto& column : shape.columns) out << column[t] << ' ';
     out << "\n";
   }
   return out.str();
 }
 
-// An SdmFile with the spec's header, names and values, as the checks see a read SDM (colours
+// An SdmFile with the shape's header, names and values, as the checks see a read SDM (colours
 // left out: no check looks at them).
-inline SdmFile sdmOf(const SdmSpec& spec, std::string path = "D:/study/run.sdm") {
+inline SdmFile sdmOf(const SdmShape& shape, std::string path = "D:/study/run.sdm") {
   SdmFile sdm;
   sdm.fileVersion = 1;
   sdm.path = std::move(path);
-  sdm.nrOfPredictors = static_cast<std::int32_t>(spec.names.size());
+  sdm.nrOfPredictors = static_cast<std::int32_t>(shape.names.size());
   sdm.nrOfDataPoints =
-      spec.columns.empty() ? 0 : static_cast<std::int32_t>(spec.columns.front().size());
+      shape.columns.empty() ? 0 : static_cast<std::int32_t>(shape.columns.front().size());
   sdm.includesConstant = 1;
-  sdm.firstConfoundPredictor = spec.firstConfoundPredictor;
-  sdm.predictorNames = spec.names;
-  sdm.values = spec.columns;
+  sdm.firstConfoundPredictor = shape.firstConfoundPredictor;
+  sdm.predictorNames = shape.names;
+  sdm.values = shape.columns;
   return sdm;
 }
 
