@@ -49,9 +49,13 @@ build_windows() {
   cmake --build "$WINDOWS_BUILD"
 }
 
-# The sanitizer leg: everything built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# The sanitizer leg: everything built with AddressSanitizer and UndefinedBehaviorSanitizer. -O1
+# with line tables only compiles in less than half the time of -O2 -g, and the sanitizers' stack
+# traces still name files and lines.
 build_sanitize() {
-  cmake -S "$KELVORA_ROOT" -B "$SANITIZE_BUILD" -G Ninja -DKELVORA_SANITIZE=ON "$@" >/dev/null
+  cmake -S "$KELVORA_ROOT" -B "$SANITIZE_BUILD" -G Ninja -DKELVORA_SANITIZE=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1" \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" "$@" >/dev/null
   cmake --build "$SANITIZE_BUILD"
 }
 
