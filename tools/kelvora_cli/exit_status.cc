@@ -7,7 +7,8 @@ const char kExitStatusHelp[] =
     "  0   every run came to its complete end and no \"!!!  \" line was logged\n"
     "  1   a run reported something (a \"!!!  \" line, a count or name disagreement),\n"
     "      but every file could be read\n"
-    "  2   a file could not be read, or a repair was cancelled\n"
+    "  2   a file could not be read, a repair was cancelled, or the --report file could\n"
+    "      not be written\n"
     "  64  usage error (unknown option, missing value, no MDM_FILE)\n";
 
 ExitStatus exitStatusOf(const RunOutcome& outcome) {

@@ -9,7 +9,8 @@ namespace kelvora::cli {
 enum ExitStatus : int {
   kClean = 0,         // every run came to its complete end and reported nothing
   kReported = 1,      // a run reported a finding, but every file could be read
-  kNotInspected = 2,  // a file could not be read, or the user cancelled a repair
+  kNotInspected = 2,  // a file could not be read, the user cancelled a repair, or the
+                      // requested report could not be written
   kUsageError = 64,   // unknown option, missing value, no MDM
 };
 
