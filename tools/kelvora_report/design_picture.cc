@@ -1,10 +1,10 @@
 #include "design_picture.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+
+#include "grey_png.h"
 
 namespace kelvora::report {
 namespace {
@@ -73,27 +73,11 @@ GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t e
 }
 
 std::string encodePng(const GreyPicture& picture) {
-  if (picture.width <= 0 || picture.height <= 0) return {};
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(picture.width);
-  image.height = static_cast<png_uint_32>(picture.height);
-  image.format = PNG_FORMAT_GRAY;
-  png_alloc_size_t size = 0;
-  // The first call measures, the second writes.
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.pixels.data(), picture.width,
-                                 nullptr)) {
-    png_image_free(&image);
+  if (picture.pixels.size() !=
+      static_cast<std::size_t>(std::max(picture.width, 0)) * std::max(picture.height, 0)) {
     return {};
   }
-  std::string bytes(size, '\0');
-  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, picture.pixels.data(),
-                                 picture.width, nullptr)) {
-    png_image_free(&image);
-    return {};
-  }
-  bytes.resize(size);
-  return bytes;
+  return greyPng(picture.width, picture.height, picture.pixels.data());
 }
 
 }  // namespace kelvora::report

@@ -2,7 +2,7 @@
 // predictor is scaled to its own range (black its smallest value, white its largest), because
 // predictors come in unrelated units; a constant predictor is white, an all-zero one black. Long
 // runs are downsampled in time by averaging neighbouring data points, so that a report of many
-// SDMs stays small and fast to open. Encoded as PNG with libpng.
+// SDMs stays small and fast to open.
 #pragma once
 
 #include <cstdint>
@@ -27,7 +27,8 @@ struct GreyPicture {
 GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t end,
                           int maxRows = kMaxPictureRows);
 
-// The PNG file of `picture` (8-bit greyscale); empty for an empty picture or when encoding fails.
+// The PNG file of `picture` (8-bit greyscale); empty for an empty picture or one whose pixels do
+// not match its sides.
 std::string encodePng(const GreyPicture& picture);
 
 }  // namespace kelvora::report

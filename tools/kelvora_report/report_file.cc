@@ -30,8 +30,6 @@ struct FlaggedByRun {
 
 }  // namespace
 
-const bool kReportAvailable = true;
-
 StudyReport readStudyReport(const RunOutcome& outcome,
                             const std::optional<std::string>& locatedFirstSdm, bool withPictures) {
   StudyReport report;

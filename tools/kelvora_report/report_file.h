@@ -1,7 +1,5 @@
 // `kelvora --report FILE.html`: the study of one inspection run, read again after the run, and the
-// self-contained HTML report written from it. The HTML report is built on Linux only (its pictures
-// are encoded with libpng, which the Windows build does not link); there, readStudyReport still
-// runs the rank check and writeReportFile says that the report is not available.
+// self-contained HTML report written from it.
 #pragma once
 
 #include <optional>
@@ -12,9 +10,6 @@
 #include "study_designs.h"
 
 namespace kelvora::report {
-
-// Whether this build writes HTML reports.
-extern const bool kReportAvailable;
 
 // The studies whose pictures a report shows: every SDM of a study of up to kPictureEverySdmUpTo
 // SDMs; in a larger study those with a finding of the run or of the rank check (at most
