@@ -1,6 +1,7 @@
 """kelvora at a terminal (Linux: a pseudo-terminal from the pty module): the repair's questions
 asked at a prompt, and the progress of reading a study with many SDMs."""
 
+import json
 import os
 import select
 import subprocess
@@ -119,6 +120,19 @@ class PromptAtTerminal(CliTest):
         self.assertEqual(session.process.returncode, EXIT_REPORTED)
         self.assertIn(b'"end":"COMPLETE","studies":4', stdout)
         self.assertNotIn(b"Select a filename", session.screen)
+
+    def test_a_path_given_at_the_prompt_serves_the_rank_check_too(self):
+        session = TerminalSession(self, ["--json", self.mdm], self.study.root)
+        session.read_until(PATH_PROMPT)
+        session.answer(self.located.encode())
+        session.read_until(YES_NO_PROMPT)
+        session.answer(b"n")
+        [prompted] = [json.loads(line) for line in session.finish().splitlines()]
+        [located] = run_cli("--json", "--locate", self.located, self.mdm,
+                            cwd=self.study.root).objects()
+        self.assertEqual(prompted["designFindings"], located["designFindings"])
+        self.assertEqual({f["code"] for f in prompted["designFindings"]},
+                         {"RANK_DEFICIENT_DESIGN"})
 
     def test_options_answer_without_a_prompt(self):
         session = TerminalSession(self, ["--locate", self.located, self.mdm], self.study.root)

@@ -43,7 +43,10 @@ FileDialogAnswer CommandLineDialogs::chooseFileToOpen(const std::string& title,
     mdmChosen = true;
     return FileDialogAnswer{true, mdmFile};
   }
-  return answerFileDialog(options.locate, "--locate SDM_PATH", title, initialDirectory, filter);
+  const FileDialogAnswer answer =
+      answerFileDialog(options.locate, "--locate SDM_PATH", title, initialDirectory, filter);
+  if (answer.chosen) located = answer.path;
+  return answer;
 }
 
 FileDialogAnswer CommandLineDialogs::chooseFileToSave(const std::string& title,

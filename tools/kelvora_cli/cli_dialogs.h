@@ -36,6 +36,10 @@ class CommandLineDialogs : public UserDialogs {
   void showMessage(const std::string& text) override;
   void showProgress(std::size_t sdmsRead, std::size_t sdmCount) override;
 
+  // The path that answered the repair's dialog (from --locate or the prompt), if one did: the
+  // study is read again from there after the run.
+  const std::optional<std::string>& locatedSdm() const { return located; }
+
  private:
   // The answer to a file dialog: from `option` if given, else from the prompt, else cancelled
   // with a note naming `optionName`.
@@ -51,6 +55,7 @@ class CommandLineDialogs : public UserDialogs {
   std::istream& input;
   ProgressLine& progress;
   bool mdmChosen = false;
+  std::optional<std::string> located;
 };
 
 }  // namespace kelvora::cli

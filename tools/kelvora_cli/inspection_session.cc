@@ -48,13 +48,14 @@ class SinkInstallation {
 
 // The study read again for the rank check and the report. The readers' lines (an SDM that cannot
 // be opened) were already printed by the run, so they are not printed twice.
-report::StudyReport readStudyAfterRun(const RunOutcome& outcome, const CliOptions& options) {
+report::StudyReport readStudyAfterRun(const RunOutcome& outcome, const CliOptions& options,
+                                      const std::optional<std::string>& locatedSdm) {
   struct Silence {
     LogTextSink restored;
     ~Silence() { setLogTextSink(restored); }
   } silence{options.json ? nullptr : &printLogEntry};
   setLogTextSink(nullptr);
-  return report::readStudyReport(outcome, options.locate, options.report.has_value());
+  return report::readStudyReport(outcome, locatedSdm, options.report.has_value());
 }
 
 ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
@@ -66,7 +67,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     ExitStatus status = exitStatusOf(outcome);
     Json object = options.json ? outcomeJson(outcome) : Json();
     if (options.json || options.report) {
-      const report::StudyReport study = readStudyAfterRun(outcome, options);
+      const report::StudyReport study = readStudyAfterRun(outcome, options, dialogs.locatedSdm());
       if (options.json) object["designFindings"] = report::designFindingsJson(study.designs);
       std::string error;
       if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
