@@ -5,8 +5,11 @@ corpora stay small; the fuzzer grows them as it needs. Run it again after changi
 the output is the same every time.
 """
 
+import decimal
+import fractions
 import pathlib
 import shutil
+import struct
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 CORPUS = ROOT / "fuzz" / "corpus"
@@ -66,6 +69,47 @@ SMALL_SDMS = {
 }
 
 
+def around_midpoint(value):
+    """The exact decimal text of the point halfway between the float `value` and the next float
+    up (where rounding to nearest, ties to even, is decided by the very last digit), and the texts
+    a hair above and below it, seven digits further on."""
+    bits = struct.unpack("<I", struct.pack("<f", value))[0]
+    low = fractions.Fraction(value)
+    # Above the largest float, the next one would be 2^128 if the exponent went on.
+    high = (fractions.Fraction(2) ** 128 if bits == 0x7F7FFFFF else
+            fractions.Fraction(struct.unpack("<f", struct.pack("<I", bits + 1))[0]))
+    middle = (low + high) / 2
+    with decimal.localcontext(decimal.Context(prec=300)):
+        exact = decimal.Decimal(middle.numerator) / decimal.Decimal(middle.denominator)
+        hair = decimal.Decimal(1).scaleb(exact.as_tuple().exponent - 7)
+        return [format(text, "f").encode() for text in (exact, exact + hair, exact - hair)]
+
+
+MAX_FLOAT = struct.unpack("<f", struct.pack("<I", 0x7F7FFFFF))[0]
+SMALLEST_DENORMAL = struct.unpack("<f", struct.pack("<I", 1))[0]
+
+# Seeds of the differential SDM target beyond the SDM reader's: number texts where a fast
+# conversion most easily parts from the general one, and the bytes around them.
+NUMBER_SDMS = {
+    "long_digit_runs": sdm([b"A", b"B", b"C"], 3, [
+        [b"1." + b"9" * 60, b"0" * 40 + b"1.5", b"123456789012345678901234567890"],
+        [b"0." + b"0" * 44 + b"1401298464324817", b"-" + b"0" * 45, b"." + b"3" * 70]]),
+    "exponents": sdm([b"A", b"B", b"C"], 3, [
+        [b"1e38", b"3.4028235e38", b"-3.4028235E+38"], [b"1e-45", b"7e-46", b"-1e-46"],
+        [b"1e0000000000000000000001", b"0e999999999999999999999", b"1e-999999999999999999999"],
+        [b"3.40282357e38", b"1e39", b"1e"]]),
+    # The midpoint above the largest float is no value (it rounds to infinity), so it comes last.
+    "rounding_midpoints": sdm([b"Tie", b"Above", b"Below"], 3, [
+        around_midpoint(value) for value in (1.0, 1.0000001192092896, 16777216.0, 16777218.0, 0.1,
+                                             0.0, SMALLEST_DENORMAL, 1.1754942e-38, MAX_FLOAT)]),
+    "crlf_and_lone_cr": sdm([b"A", b"B"], 2, [[b"1.5", b"-0"], [b"2.5\r3.5", b"4"],
+                                             [b"5", b"6\r"]], b"\r\n"),
+    "values_split_by_nul": sdm([b"A\0B", b"C"], 2, [[b"1.5\x002.5", b"3"], [b"4", b"5"]]),
+    "value_at_end_of_file": sdm([b"A", b"B"], 2, [[b"1", b"2"], [b"3", b"-0.125"]])[:-1],
+    "exponent_at_end_of_file": sdm([b"A", b"B"], 2, [[b"1", b"2"], [b"3", b"2.5e"]])[:-1],
+}
+
+
 def write(target, name, data):
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
@@ -93,6 +137,9 @@ def main():
 
     for name, data in {**example_sdms, **SMALL_SDMS}.items():
         write("sdm_reader", f"{name}.sdm", data)
+    # The differential target reads corpus/sdm_reader as well (see CMakeLists.txt).
+    for name, data in NUMBER_SDMS.items():
+        write("sdm_differential", f"{name}.sdm", data)
 
     for name, data in [("sdm", SMALL_SDMS["number_corners"]),
                        ("mdm", mdm([(b"a.vtc", b"a.sdm")], b"MTC", b"\n"))]:

@@ -272,7 +272,8 @@ class SdmDifferentialTest : public ::testing::Test {
 
 TEST_F(SdmDifferentialTest, RepositoryDesignMatricesReadAlike) {
   const std::filesystem::path source = KELVORA_SOURCE_DIR;
-  for (const char* folder : {"examples", "fuzz/corpus/sdm_reader"}) {
+  for (const char* folder :
+       {"examples", "fuzz/corpus/sdm_reader", "fuzz/corpus/sdm_differential"}) {
     std::error_code missing;
     for (std::filesystem::recursive_directory_iterator entry(source / folder, missing), end;
          entry != end; ++entry) {
