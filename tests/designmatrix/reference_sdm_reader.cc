@@ -92,7 +92,10 @@ void readNames(std::istream& in, SdmFile& sdm) {
 void readValues(std::istream& in, SdmFile& sdm) {
   const auto predictors = static_cast<std::size_t>(sdm.nrOfPredictors);
   const auto dataPoints = static_cast<std::size_t>(sdm.nrOfDataPoints);
-  sdm.values.assign(predictors, std::vector<float>(dataPoints, 0.0f));
+  // Each column made in place: a prototype column would claim nrOfDataPoints values even when no
+  // predictor takes it (2147483647 data points and no predictor: 8 GiB for nothing).
+  sdm.values.resize(predictors);
+  for (std::vector<float>& column : sdm.values) column.assign(dataPoints, 0.0f);
   for (std::size_t t = 0; t < dataPoints; ++t) {
     for (std::size_t p = 0; p < predictors; ++p) {
       if (!in.good()) break;
