@@ -96,6 +96,7 @@ void readValues(std::istream& in, SdmFile& sdm) {
   // predictor takes it (2147483647 data points and no predictor: 8 GiB for nothing).
   sdm.values.resize(predictors);
   for (std::vector<float>& column : sdm.values) column.assign(dataPoints, 0.0f);
+  if (predictors == 0) return;  // rows without values: nothing to read, however many
   for (std::size_t t = 0; t < dataPoints; ++t) {
     for (std::size_t p = 0; p < predictors; ++p) {
       if (!in.good()) break;
