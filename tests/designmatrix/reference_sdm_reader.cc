@@ -118,23 +118,26 @@ template <typename T>
 bool same(const T& a, const T& b) {
   return a == b;
 }
-
 template <typename T>
-std::string differenceOf(const char* field, const T& a, const T& b) {
-  return same(a, b) ? std::string()
-                    : std::string(field) + ": " + textOf(a) + " against " + textOf(b);
+bool same(const std::vector<T>& a, const std::vector<T>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const T& x, const T& y) { return same(x, y); });
 }
 
 template <typename T>
-std::string differenceOf(const char* field, const std::vector<T>& a, const std::vector<T>& b) {
+std::string differenceOf(const std::string& field, const T& a, const T& b) {
+  return same(a, b) ? std::string() : field + ": " + textOf(a) + " against " + textOf(b);
+}
+
+// The first entry that differs, named only once found: records hold millions of entries.
+template <typename T>
+std::string differenceOf(const std::string& field, const std::vector<T>& a,
+                         const std::vector<T>& b) {
   if (a.size() != b.size()) {
-    return std::string(field) + ": " + std::to_string(a.size()) + " entries against " +
-           std::to_string(b.size());
+    return field + ": " + std::to_string(a.size()) + " entries against " + std::to_string(b.size());
   }
   for (std::size_t i = 0; i < a.size(); ++i) {
-    const std::string entry = std::string(field) + "[" + std::to_string(i) + "]";
-    std::string found = differenceOf(entry.c_str(), a[i], b[i]);
-    if (!found.empty()) return found;
+    if (!same(a[i], b[i])) return differenceOf(field + "[" + std::to_string(i) + "]", a[i], b[i]);
   }
   return std::string();
 }

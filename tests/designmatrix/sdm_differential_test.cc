@@ -270,6 +270,29 @@ class SdmDifferentialTest : public ::testing::Test {
   int withValues = 0;
 };
 
+// The comparison itself: it must see a difference anywhere in a record, floats bit for bit.
+TEST(SdmRecordComparisonTest, NamesTheFirstDifference) {
+  SdmFile a;
+  a.nrOfPredictors = 2;
+  a.nrOfDataPoints = 3;
+  a.predictorNames = {"Faces", "Houses"};
+  a.values = {{1.0f, 2.0f, 0.0f}, {0.0f, 0.5f, 0.25f}};
+  EXPECT_EQ(testing::differenceBetween(a, a), "");
+
+  SdmFile b = a;
+  b.values[1][0] = -0.0f;
+  EXPECT_EQ(testing::differenceBetween(a, b), "values[1][0]: 0 against -0");
+  b = a;
+  b.values[0].pop_back();
+  EXPECT_EQ(testing::differenceBetween(a, b), "values[0]: 3 entries against 2");
+  b = a;
+  b.predictorNames[1] = "House";
+  EXPECT_EQ(testing::differenceBetween(a, b), "predictorNames[1]: 'Houses' against 'House'");
+  b = a;
+  b.tooLargeToRead = true;
+  EXPECT_EQ(testing::differenceBetween(a, b), "tooLargeToRead: false against true");
+}
+
 TEST_F(SdmDifferentialTest, RepositoryDesignMatricesReadAlike) {
   const std::filesystem::path source = KELVORA_SOURCE_DIR;
   for (const char* folder :
