@@ -1,7 +1,9 @@
 #include "designmatrix/reference_sdm_reader.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -113,7 +115,16 @@ std::string textOf(float value) {
   return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-bool same(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool same(float fast, float reference) {
+#ifdef __MINGW32__
+  // The runtime's known misrounding of long denormal texts (see the header).
+  if (std::fabs(reference) == FLT_MIN && std::fpclassify(fast) == FP_SUBNORMAL &&
+      std::signbit(fast) == std::signbit(reference)) {
+    return true;
+  }
+#endif
+  return std::memcmp(&fast, &reference, sizeof fast) == 0;
+}
 template <typename T>
 bool same(const T& a, const T& b) {
   return a == b;
@@ -144,20 +155,21 @@ std::string differenceOf(const std::string& field, const std::vector<T>& a,
 
 }  // namespace
 
-std::string differenceBetween(const SdmFile& a, const SdmFile& b) {
+std::string differenceBetween(const SdmFile& fast, const SdmFile& reference) {
   const std::string found[] = {
-      differenceOf("fileVersion", a.fileVersion, b.fileVersion),
-      differenceOf("path", a.path, b.path),
-      differenceOf("nrOfPredictors", a.nrOfPredictors, b.nrOfPredictors),
-      differenceOf("nrOfDataPoints", a.nrOfDataPoints, b.nrOfDataPoints),
-      differenceOf("includesConstant", a.includesConstant, b.includesConstant),
-      differenceOf("firstConfoundPredictor", a.firstConfoundPredictor, b.firstConfoundPredictor),
-      differenceOf("tooLargeToRead", a.tooLargeToRead, b.tooLargeToRead),
-      differenceOf("colorRed", a.colorRed, b.colorRed),
-      differenceOf("colorGreen", a.colorGreen, b.colorGreen),
-      differenceOf("colorBlue", a.colorBlue, b.colorBlue),
-      differenceOf("predictorNames", a.predictorNames, b.predictorNames),
-      differenceOf("values", a.values, b.values),
+      differenceOf("fileVersion", fast.fileVersion, reference.fileVersion),
+      differenceOf("path", fast.path, reference.path),
+      differenceOf("nrOfPredictors", fast.nrOfPredictors, reference.nrOfPredictors),
+      differenceOf("nrOfDataPoints", fast.nrOfDataPoints, reference.nrOfDataPoints),
+      differenceOf("includesConstant", fast.includesConstant, reference.includesConstant),
+      differenceOf("firstConfoundPredictor", fast.firstConfoundPredictor,
+                   reference.firstConfoundPredictor),
+      differenceOf("tooLargeToRead", fast.tooLargeToRead, reference.tooLargeToRead),
+      differenceOf("colorRed", fast.colorRed, reference.colorRed),
+      differenceOf("colorGreen", fast.colorGreen, reference.colorGreen),
+      differenceOf("colorBlue", fast.colorBlue, reference.colorBlue),
+      differenceOf("predictorNames", fast.predictorNames, reference.predictorNames),
+      differenceOf("values", fast.values, reference.values),
   };
   for (const std::string& difference : found) {
     if (!difference.empty()) return difference;

@@ -116,6 +116,13 @@ TEST_F(TextScannerTest, FloatRangeAndRounding) {
                        // 2^24 + 1 lies halfway between two floats: ties go to even.
                        {"16777217 16777217.000000000000000000000001", "16777216 16777218 !"},
                        {"0.1 1.17549435e-38", "0.1 1.1754944e-38 !"}});
+  // 3 * 2^-150, halfway between the denormals 2^-149 and 2^-148, written out in full: the tie
+  // goes to even (2^-148), a hair above too, a hair below to 2^-149.
+  const std::string tie =
+      "0.000000000000000000000000000000000000000000002101947696487225606385594374934874196920392"
+      "912814773657635602425834686624028790902229957282543182373046875";
+  const std::string below = tie.substr(0, tie.size() - 1) + "4999";
+  expectReads(floats, {{tie + " " + tie + "0001 " + below, "3e-45 3e-45 1e-45 !"}});
 }
 
 // Short decimals take a quicker way than the general conversion; both must round alike.
