@@ -1,6 +1,6 @@
 """kelvora --report: the HTML report of each example study, rendered by headless Chromium, says
 what the run's JSON says (summary counts, findings, the subject x predictor grid, the rank check)
-and loads nothing from the network; its pictures are valid PNG files (checked here with zlib, apart
+and loads nothing from the network; its pictures are valid PNG files (decoded here with zlib, apart
 from the encoder) that show the design matrices."""
 
 import base64
@@ -131,7 +131,7 @@ class Dom(HTMLParser):
 
 def grey_png(data_uri):
     """The width, height and pixel rows of an 8-bit greyscale PNG given as a data URI, with every
-    chunk's CRC and the image data's own checksum verified."""
+    chunk's CRC and the image data's own checksum verified, and the rows' filters undone."""
     prefix = "data:image/png;base64,"
     assert data_uri.startswith(prefix), data_uri[:40]
     png = base64.b64decode(data_uri[len(prefix):])
@@ -144,15 +144,44 @@ def grey_png(data_uri):
         assert zlib.crc32(kind + data) == crc, kind
         chunks.append((kind, data))
         at += 12 + length
-    assert [kind for kind, _ in chunks] == [b"IHDR", b"IDAT", b"IEND"], chunks
+    kinds = [kind for kind, _ in chunks]
+    assert kinds[0] == b"IHDR" and kinds[-1] == b"IEND" and b"IDAT" in kinds, kinds
     width, height, depth, colour, compression, filtering, interlace = struct.unpack(
         ">IIBBBBB", chunks[0][1])
     assert (depth, colour, compression, filtering, interlace) == (8, 0, 0, 0, 0)
-    raw = zlib.decompress(chunks[1][1])
+    raw = zlib.decompress(b"".join(data for kind, data in chunks if kind == b"IDAT"))
     assert len(raw) == (width + 1) * height
-    rows = [raw[y * (width + 1):(y + 1) * (width + 1)] for y in range(height)]
-    assert all(row[0] == 0 for row in rows), "a row with a filter"
-    return width, height, [row[1:] for row in rows]
+    rows, above = [], bytes(width)
+    for y in range(height):
+        kind, line = raw[y * (width + 1)], raw[y * (width + 1) + 1:(y + 1) * (width + 1)]
+        row = unfiltered(kind, line, above)
+        rows.append(row)
+        above = row
+    return width, height, rows
+
+
+def unfiltered(kind, line, above):
+    """One row of one-byte pixels with its PNG filter undone."""
+    row = bytearray(len(line))
+    for x, value in enumerate(line):
+        left = row[x - 1] if x else 0
+        up, up_left = above[x], above[x - 1] if x else 0
+        if kind == 0:
+            predicted = 0
+        elif kind == 1:
+            predicted = left
+        elif kind == 2:
+            predicted = up
+        elif kind == 3:
+            predicted = (left + up) // 2
+        elif kind == 4:
+            estimate = left + up - up_left
+            predicted = min((abs(estimate - left), 0, left), (abs(estimate - up), 1, up),
+                            (abs(estimate - up_left), 2, up_left))[2]
+        else:
+            raise AssertionError(f"no PNG filter {kind}")
+        row[x] = (value + predicted) & 0xFF
+    return bytes(row)
 
 
 @unittest.skipIf(CHROMIUM is None, "chromium is not installed (scripts/test installs it)")

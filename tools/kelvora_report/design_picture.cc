@@ -4,7 +4,12 @@
 #include <cmath>
 #include <cstddef>
 
-#include "grey_png.h"
+// The PNG writer of a well-kept single-header library, compiled here, private to this file, and
+// without its file functions: pictures are encoded into memory.
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STB_IMAGE_WRITE_STATIC
+#define STBI_WRITE_NO_STDIO
+#include <stb/stb_image_write.h>
 
 namespace kelvora::report {
 namespace {
@@ -73,11 +78,22 @@ GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t e
 }
 
 std::string encodePng(const GreyPicture& picture) {
-  if (picture.pixels.size() !=
-      static_cast<std::size_t>(std::max(picture.width, 0)) * std::max(picture.height, 0)) {
+  if (picture.width <= 0 || picture.height <= 0 ||
+      picture.pixels.size() !=
+          static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height)) {
     return {};
   }
-  return greyPng(picture.width, picture.height, picture.pixels.data());
+  std::string bytes;
+  const auto append = [](void* context, void* data, int size) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data),
+                                               static_cast<std::size_t>(size));
+  };
+  constexpr int kGrey = 1;  // one 8-bit channel
+  if (stbi_write_png_to_func(append, &bytes, picture.width, picture.height, kGrey,
+                             picture.pixels.data(), picture.width) == 0) {
+    return {};  // the encoder ran out of memory
+  }
+  return bytes;
 }
 
 }  // namespace kelvora::report

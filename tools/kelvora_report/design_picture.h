@@ -27,8 +27,9 @@ struct GreyPicture {
 GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t end,
                           int maxRows = kMaxPictureRows);
 
-// The PNG file of `picture` (8-bit greyscale); empty for an empty picture or one whose pixels do
-// not match its sides.
+// The PNG file of `picture` (8-bit greyscale); empty for an empty picture, one whose pixels do not
+// match its sides, or when memory runs out. The appending to the returned text may throw
+// std::bad_alloc.
 std::string encodePng(const GreyPicture& picture);
 
 }  // namespace kelvora::report
