@@ -20,8 +20,6 @@
 // the lines logged from ">  Start inspecting " on (a complete run: all but the last, which says
 // where they were saved); the MDM is byte-for-byte what it was unless the run saved over it; no
 // temporary file is left behind.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -63,8 +61,7 @@ bool startsWith(std::string_view text, std::string_view prefix) {
 
 class ScriptedUser : public kelvora::UserDialogs {
  public:
-  ScriptedUser(std::string mdmPath, std::string_view script,
-               const kelvora::fuzz::ScratchFolder& scratch)
+  ScriptedUser(std::string mdmPath, std::string_view script)
       : mdmPath(std::move(mdmPath)) {
     while (!script.empty()) {
       const std::size_t end = script.find('\n');
@@ -76,7 +73,7 @@ class ScriptedUser : public kelvora::UserDialogs {
       } else if (startsWith(line, "save ")) {
         const std::string_view k = line.substr(5);
         const std::size_t target = k.empty() ? 0 : static_cast<unsigned char>(k[0] - '0') % 5;
-        saves.push_back(scratch.path(kSaveTargets[target]));
+        saves.emplace_back(kSaveTargets[target]);
       }
       if (end == std::string_view::npos) break;
       script.remove_prefix(end + 1);
@@ -151,65 +148,45 @@ bool findingsWereLogged(const kelvora::RunOutcome& outcome, const std::vector<st
   return true;
 }
 
+// The findings file's lines; on Windows the file is written in text mode, with CR LF line ends.
 std::vector<std::string> fileLines(const std::string& bytes) {
   std::vector<std::string> lines;
   std::size_t start = 0;
   for (std::size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1) {
-    lines.push_back(asHostSees(bytes.substr(start, end - start)));
+    std::size_t length = end - start;
+#ifdef _WIN32
+    if (length > 0 && bytes[end - 1] == '\r') --length;
+#endif
+    lines.push_back(asHostSees(bytes.substr(start, length)));
   }
   if (start != bytes.size()) lines.push_back("unterminated: " + bytes.substr(start));
   return lines;
 }
 
-bool leftTemporaryFiles(const kelvora::fuzz::ScratchFolder& scratch) {
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.folder())) {
+bool leftTemporaryFiles() {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(".")) {
     if (entry.path().extension() == ".tmp") return true;
   }
   return false;
 }
 
+// The scratch folder, with the log recorded from its first use on.
 const kelvora::fuzz::ScratchFolder& scratchFolder() {
-  static const kelvora::fuzz::ScratchFolder scratch;
-  return scratch;
+  static const bool recording = [] {
+    loggedLines();  // the recorder exists before the sink points to it
+    kelvora::setLogTextSink(&recordLine);
+    return true;
+  }();
+  (void)recording;
+  return kelvora::fuzz::scratchFolder();
 }
 
 }  // namespace
 
-// The target works inside its scratch folder, so libFuzzer's own paths are made absolute first:
-// the corpus folders and files, a -dict file, and where crash inputs go (by default the folder it
-// was started in). libFuzzer reads its arguments after this function returns.
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  static std::vector<std::string> arguments;
-  static std::vector<char*> pointers;
-  const std::filesystem::path startedIn = std::filesystem::current_path();
-  bool artifactPrefixGiven = false;
-  for (int i = 0; i < *argc; ++i) {
-    std::string argument = (*argv)[i];
-    if (i > 0 && argument[0] != '-') {
-      argument = (startedIn / argument).string();
-    } else if (startsWith(argument, "-dict=")) {
-      argument = "-dict=" + (startedIn / argument.substr(6)).string();
-    }
-    artifactPrefixGiven = artifactPrefixGiven || startsWith(argument, "-artifact_prefix=") ||
-                          startsWith(argument, "-exact_artifact_path=");
-    arguments.push_back(argument);
-  }
-  if (!artifactPrefixGiven) arguments.push_back("-artifact_prefix=" + startedIn.string() + "/");
-  for (std::string& argument : arguments) pointers.push_back(argument.data());
-  pointers.push_back(nullptr);
-  *argc = static_cast<int>(arguments.size());
-  *argv = pointers.data();
-
-  require(::chdir(scratchFolder().folder().c_str()) == 0, "the scratch folder is enterable");
-  loggedLines();  // the recorder exists before the sink points to it
-  kelvora::setLogTextSink(&recordLine);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const kelvora::fuzz::ScratchFolder& scratch = scratchFolder();
   scratch.empty();
-  std::filesystem::create_directory(scratch.folder() / "folder");
+  std::filesystem::create_directory("folder");
 
   const std::vector<std::string_view> sections = sectionsOf(kelvora::fuzz::bytesOf(data, size));
   const std::string_view mdmBytes = sections.size() > 1 ? sections[1] : std::string_view();
@@ -220,13 +197,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::vector<std::string>& lines = loggedLines();
   lines.clear();
-  ScriptedUser user(mdmPath, sections[0], scratch);
+  ScriptedUser user(mdmPath, sections[0]);
   const kelvora::RunOutcome outcome = kelvora::runInspection(user, kMaxValuesPerRun);
 
   require(!kelvora::pluginLog.hasFile(), "the findings file is closed at the end of a run");
   require(std::all_of(lines.begin(), lines.end(), hasLogForm), "every line has a log form");
   require(findingsWereLogged(outcome, lines), "every finding's line was logged, in order");
-  require(!leftTemporaryFiles(scratch), "no temporary file is left behind");
+  require(!leftTemporaryFiles(), "no temporary file is left behind");
   if (outcome.savedMdmPath != mdmPath) {
     require(scratch.read("group.mdm") == mdmBytes, "the MDM stays as it was unless saved over");
   }

@@ -28,7 +28,7 @@ bool sameContents(const MdmFile& written, const MdmFile& read) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const kelvora::fuzz::ScratchFolder scratch;
+  const kelvora::fuzz::ScratchFolder& scratch = kelvora::fuzz::scratchFolder();
   MdmFile mdm(scratch.write("input.mdm", kelvora::fuzz::bytesOf(data, size)));
 
   const std::size_t studies = mdm.sdmPaths.size();
@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Without a type, the written "TypeOfFunctionalData:" line has no value and the reader takes
   // the next word for it: the format cannot express an empty type.
   if (mdm.typeOfFunctionalData.empty()) return 0;
-  require(mdm.saveAs(scratch.path("written.mdm")), "an MDM can be written into the scratch folder");
-  const MdmFile again(scratch.path("written.mdm"));
+  require(mdm.saveAs("written.mdm"), "an MDM can be written into the scratch folder");
+  const MdmFile again("written.mdm");
   require(sameContents(mdm, again), "a written MDM reads back the same");
   return 0;
 }

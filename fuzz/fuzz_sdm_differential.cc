@@ -13,7 +13,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const kelvora::fuzz::ScratchFolder scratch;
+  const kelvora::fuzz::ScratchFolder& scratch = kelvora::fuzz::scratchFolder();
   const std::string path = scratch.write("input.sdm", kelvora::fuzz::bytesOf(data, size));
   const kelvora::SdmFile fast = kelvora::readSdm(path);
   const kelvora::SdmFile reference = kelvora::testing::readSdmWithStreams(path);

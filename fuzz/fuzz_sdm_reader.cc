@@ -35,7 +35,7 @@ bool keepsNothing(const SdmFile& sdm) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const kelvora::fuzz::ScratchFolder scratch;
+  const kelvora::fuzz::ScratchFolder& scratch = kelvora::fuzz::scratchFolder();
   const SdmFile sdm =
       kelvora::readSdm(scratch.write("input.sdm", kelvora::fuzz::bytesOf(data, size)));
 
@@ -45,8 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             "an SDM marked too large breaks the size rule");
     return 0;
   }
-  // "FileVersion: -1" in the file reads as -1, like a file that could not be opened; its lists
-  // are still read.
+  require(!sdm.unreadable(), "an opened SDM never reads as one that could not be opened");
   require(shapedByItsHeader(sdm), "an opened SDM's lists have the sizes its header gives");
 
   const auto predictors = static_cast<std::int64_t>(sdm.nrOfPredictors);

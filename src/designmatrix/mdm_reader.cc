@@ -70,6 +70,7 @@ void addStudyLine(std::string_view line, MdmFile& mdm) {
 void readOpenedMdm(std::FILE* file, MdmFile& mdm) {
   TextScanner scanner(file);
   readHeader(scanner, mdm);
+  mdm.fileVersion = openedFileVersion(mdm.fileVersion);
   scanner.skipLine();
   // Up to nrOfStudies lines, and never past the end of the file, however many were announced.
   std::string_view line;

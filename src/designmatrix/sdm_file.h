@@ -17,6 +17,13 @@ inline constexpr char kUnreadPredictorName[] = "NoName";
 // `fileVersion` of a file that could not be opened. No other value is reserved.
 inline constexpr std::int32_t kUnreadableFileVersion = -1;
 
+// The version an opened file reads as: a stated -1 is a value the reader cannot use, so it reads
+// as 0, like a missing one. Otherwise an opened file would pass for one that could not be opened,
+// and the run would go on without the failure line that such a file gets.
+constexpr std::int32_t openedFileVersion(std::int32_t stated) {
+  return stated == kUnreadableFileVersion ? 0 : stated;
+}
+
 // Memory that an SDM may claim although its file is too small to hold what its header announces,
 // counted in 32-bit value slots: 16 Mi slots, 64 MiB. Claims beyond both are refused (see
 // sdmTooLargeToRead), so a hostile or damaged header costs at most this much memory.

@@ -96,6 +96,7 @@ void readValues(TextScanner& scanner, SdmFile& sdm) {
 void readOpenedSdm(std::FILE* file, std::uint64_t fileSize, SdmFile& sdm) {
   TextScanner scanner(file);
   readHeader(scanner, sdm);
+  sdm.fileVersion = openedFileVersion(sdm.fileVersion);
   sdm.nrOfPredictors = std::max(sdm.nrOfPredictors, 0);
   sdm.nrOfDataPoints = std::max(sdm.nrOfDataPoints, 0);
   if (sdmTooLargeToRead(sdm.nrOfPredictors, sdm.nrOfDataPoints, fileSize)) {

@@ -104,7 +104,8 @@ TEST_F(MdmReaderTest, StudyLines) {
       // Windows text mode would end the file at a 0x1A byte; here it is an ordinary byte.
       {"0x1A byte", header() + "\"f\x1A\" \"s1\"\n\"f2\" \"s2\"\n",
        "v3 VTC r1 p0 z1 s2 n2 | 'f\x1A' 's1' | 'f2' 's2'"},
-      {"stated version -1", "FileVersion: -1 NrOfStudies: 1\n\"f\" \"s\"\n", "unreadable"},
+      {"stated version -1 reads as 0", "FileVersion: -1 NrOfStudies: 1\n\"f\" \"s\"\n",
+       "v0  r0 p0 z0 s0 n1 | 'f' 's'"},
   });
 }
 

@@ -192,6 +192,7 @@ SdmFile readSdmWithStreams(const std::string& path) {
   in.imbue(std::locale::classic());
   try {
     readHeader(in, sdm);
+    sdm.fileVersion = openedFileVersion(sdm.fileVersion);
     sdm.nrOfPredictors = std::max(sdm.nrOfPredictors, 0);
     sdm.nrOfDataPoints = std::max(sdm.nrOfDataPoints, 0);
     if (sdmTooLargeToRead(sdm.nrOfPredictors, sdm.nrOfDataPoints, fileSize)) {

@@ -83,7 +83,7 @@ TEST_F(SdmReaderTest, HeaderTokens) {
       {"empty file", "", "v0 p0 d0 c0 f0 | | |"},
       {"header only", "NrOfPredictors: 2 NrOfDataPoints: 1",
        "v0 p2 d1 c0 f0 | 0,0,0 0,0,0 | 'NoName' 'NoName' | 0 0"},
-      {"stated version -1", "FileVersion: -1\n", "unreadable"},
+      {"stated version -1 reads as 0", "FileVersion: -1\n", "v0 p0 d0 c0 f0 | | |"},
   });
 }
 

@@ -1,0 +1,32 @@
+#!/bin/sh
+# A fuzz target's smoke case, the same on every machine:
+#
+#   smoke.sh FUZZER RUNS WORK_FOLDER INPUT_FOLDER...
+#
+# First every input of the folders (seeds and regressions) runs once, in name order. Then RUNS
+# inputs are fuzzed from random seed 1, starting from those inputs in that order, with new inputs
+# kept in a fresh corpus under WORK_FOLDER: the same commit explores the same inputs everywhere,
+# whatever the machine's speed or load. Findings are written to WORK_FOLDER/artifacts.
+set -eu
+fuzzer=$1 runs=$2 work=$3
+shift 3
+rm -rf "$work"
+mkdir -p "$work/corpus" "$work/artifacts"
+
+for folder in "$@"; do
+  find "$folder" -maxdepth 1 -type f
+done | LC_ALL=C sort >"$work/inputs"
+[ -s "$work/inputs" ] || { echo "no inputs in: $*"; exit 1; }
+
+echo "== Replaying $(wc -l <"$work/inputs") seeds and regressions"
+tr '\n' '\0' <"$work/inputs" | xargs -0 "$fuzzer" -artifact_prefix="$work/artifacts/"
+
+echo "== Fuzzing $runs inputs from seed 1"
+tr '\n' ',' <"$work/inputs" | sed 's/,$//' >"$work/seed-inputs"
+# -malloc_limit_mb: no single allocation may pass the SDM allowance (64 MiB of values) by much.
+# -timeout: an input this slow is a finding on any machine, however busy.
+# -use_cmp=0: the operands of the program's comparisons would steer the mutations, and some of
+# them are addresses, which differ from process to process (address-space randomisation, the
+# length of the environment): the same seed would explore other inputs on every run.
+exec "$fuzzer" -seed=1 -use_cmp=0 -runs="$runs" -seed_inputs=@"$work/seed-inputs" -malloc_limit_mb=96 \
+  -timeout=60 -reload=0 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus"
