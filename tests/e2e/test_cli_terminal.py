@@ -38,7 +38,7 @@ class TerminalSession:
             os.close(self.master)
             self.master = None
 
-    def read_until(self, text, count=1, timeout=20.0):
+    def read_until(self, text, count=1, timeout=90.0):
         """What the terminal showed once `text` has come `count` times; fails when it does not."""
         while self.screen.count(text) < count:
             ready, _, _ = select.select([self.master], [], [], timeout)
