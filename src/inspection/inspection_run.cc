@@ -33,8 +33,8 @@ class FindingsFileGuard {
 
 class InspectionRun {
  public:
-  InspectionRun(UserDialogs& dialogs, std::int64_t maxValues)
-      : dialogs(dialogs), maxValues(maxValues) {}
+  InspectionRun(UserDialogs& dialogs, std::int64_t maxValues, FindingsFileRule findingsFile)
+      : dialogs(dialogs), maxValues(maxValues), findingsFile(std::move(findingsFile)) {}
   RunOutcome perform();
 
  private:
@@ -54,6 +54,7 @@ class InspectionRun {
 
   UserDialogs& dialogs;
   const std::int64_t maxValues;
+  const FindingsFileRule findingsFile;
   RunOutcome outcome;
   std::vector<SdmFile> sdms;
 };
@@ -68,9 +69,9 @@ RunOutcome InspectionRun::perform() {
   }
 
   // Named before a repair may save the MDM elsewhere; the run keeps this name to its end.
-  const std::string findingsPath = replaceExtension(outcome.mdmPath, "_log.txt");
+  const std::optional<std::string> findingsPath = findingsFile(outcome.mdmPath);
   FindingsFileGuard guard;
-  pluginLog.attachFile(findingsPath);
+  if (findingsPath) pluginLog.attachFile(*findingsPath);
   outcome.findingsPath = findingsPath;
 
   write(startInspectingLine(mdm.path));
@@ -97,9 +98,10 @@ RunOutcome InspectionRun::perform() {
   write(subjectReport(subjects, findZeroAcrossRuns(sdms, subjects, counts.n), sdms));
   write(confoundReport(findZeroConfounds(sdms, counts.n), sdms));
 
+  if (!findingsPath) return finish(RunEnd::kComplete);
   // Closed first, so the last line reaches the host only.
   const bool saved = pluginLog.closeFile();
-  write(saved ? savedFindingsLine(findingsPath) : findingsNotSavedLine(findingsPath));
+  write(saved ? savedFindingsLine(*findingsPath) : findingsNotSavedLine(*findingsPath));
   return finish(RunEnd::kComplete);
 }
 
@@ -179,10 +181,18 @@ std::size_t InspectionRun::record(Finding finding) {
 
 }  // namespace
 
+std::optional<std::string> findingsBesideMdm(const std::string& mdmPath) {
+  return replaceExtension(mdmPath, "_log.txt");
+}
+
 RunOutcome runInspection(UserDialogs& dialogs) { return runInspection(dialogs, kMaxValuesPerRun); }
 
 RunOutcome runInspection(UserDialogs& dialogs, std::int64_t maxValuesPerRun) {
-  return InspectionRun(dialogs, maxValuesPerRun).perform();
+  return InspectionRun(dialogs, maxValuesPerRun, findingsBesideMdm).perform();
+}
+
+RunOutcome runInspection(UserDialogs& dialogs, const FindingsFileRule& findingsFile) {
+  return InspectionRun(dialogs, kMaxValuesPerRun, findingsFile).perform();
 }
 
 }  // namespace kelvora

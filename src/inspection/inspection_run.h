@@ -11,6 +11,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
 
 #include "designmatrix/user_dialogs.h"
 #include "inspection/run_outcome.h"
@@ -23,6 +26,13 @@ namespace kelvora {
 // SDM whose values pass it ends the run, after it was read.
 inline constexpr std::int64_t kMaxValuesPerRun = std::int64_t{256} * 1024 * 1024;
 
+// Names a run's findings file from the MDM path the user chose. None: the run writes no findings
+// file, and its complete end logs no "Saved findings to: " line.
+using FindingsFileRule = std::function<std::optional<std::string>(const std::string& mdmPath)>;
+
+// The plug-in's rule: beside the MDM, the MDM path with "_log.txt" for its extension.
+std::optional<std::string> findingsBesideMdm(const std::string& mdmPath);
+
 // Performs one run, talking to the user through `dialogs`. `complete` is true only when the run
 // came to its complete end (every SDM read, counts and names agree, all checks reported).
 RunOutcome runInspection(UserDialogs& dialogs);
@@ -30,5 +40,8 @@ RunOutcome runInspection(UserDialogs& dialogs);
 // The same with another allowance of values per run, so that it can be exercised without
 // allocating gigabytes.
 RunOutcome runInspection(UserDialogs& dialogs, std::int64_t maxValuesPerRun);
+
+// The same with another findings file (the command line's --findings-dir, --no-findings-file).
+RunOutcome runInspection(UserDialogs& dialogs, const FindingsFileRule& findingsFile);
 
 }  // namespace kelvora

@@ -5,13 +5,15 @@
 // - the question whether to save the corrected MDM: yes when --save-mdm is given, otherwise no;
 // - the save dialog by the --save-mdm path.
 // When standard input is a terminal and --locate is not given, the repair's questions are asked at
-// a prompt on standard error instead (an option that answers one still answers it). When nothing
-// can answer a dialog, it is cancelled and standard error names the option that would have
-// answered it. Message boxes are written to standard error. The texts shown are those the run
-// passes in.
+// a prompt on standard error instead (an option that answers one still answers it). The prompt
+// behaves like the dialog it stands for: a relative path is taken in the folder it names (the
+// MDM's, the current folder during the run) and becomes a full path; open refuses a path that is
+// missing or a folder and asks again; save asks before it overwrites; an empty line cancels. When
+// nothing can answer a dialog, it is cancelled and standard error names the option that would
+// have answered it. Message boxes are written to standard error. The texts shown are those the
+// run passes in.
 #pragma once
 
-#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -23,10 +25,10 @@ namespace kelvora::cli {
 
 class CommandLineDialogs : public UserDialogs {
  public:
-  // `prompting`: a person answers at `input` what the options leave open. The references must
-  // outlive the dialogs.
+  // `mdmFile`: the full path that answers the run's first dialog. `prompting`: a person answers
+  // at the terminal what the options leave open. The references must outlive the dialogs.
   CommandLineDialogs(std::string mdmFile, const CliOptions& options, bool prompting,
-                     std::istream& input, ProgressLine& progress);
+                     ProgressLine& progress);
 
   FileDialogAnswer chooseFileToOpen(const std::string& title, const std::string& initialDirectory,
                                     const std::string& filter) override;
@@ -39,22 +41,28 @@ class CommandLineDialogs : public UserDialogs {
   // The path that answered the repair's dialog (from --locate or the prompt), if one did: the
   // study is read again from there after the run.
   const std::optional<std::string>& locatedSdm() const { return located; }
+  // The run asked where its first SDM is: a repair began.
+  bool repairAsked() const { return askedToLocate; }
+  // The repair read the located SDM and asked whether to save the corrected MDM.
+  bool saveOffered() const { return askedToSave; }
 
  private:
-  // The answer to a file dialog: from `option` if given, else from the prompt, else cancelled
-  // with a note naming `optionName`.
+  // The answer to a file dialog: from `option` if given, else from the prompt (`saving`: the save
+  // dialog's), else cancelled with a note naming `optionName`.
   FileDialogAnswer answerFileDialog(const std::optional<std::string>& option,
-                                    const char* optionName, const std::string& title,
+                                    const char* optionName, bool saving, const std::string& title,
                                     const std::string& initialDirectory, const std::string& filter);
-  // Writes `question` to standard error and reads one line; nothing at the end of the input.
-  std::optional<std::string> promptLine(const std::string& question);
+  // Asks for a path until one is acceptable to the dialog; nothing when the person cancels.
+  std::optional<std::string> promptPath(bool saving);
+  std::optional<std::string> prompt(const std::string& question);
 
   const std::string mdmFile;
   const CliOptions& options;
   const bool prompting;
-  std::istream& input;
   ProgressLine& progress;
   bool mdmChosen = false;
+  bool askedToLocate = false;
+  bool askedToSave = false;
   std::optional<std::string> located;
 };
 

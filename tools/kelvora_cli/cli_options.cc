@@ -11,10 +11,11 @@ namespace {
 
 constexpr char kDescription[] =
     "Inspects the design matrices of a multi-subject GLM, exactly as the Kelvora plug-in does in\n"
-    "its host: each MDM_FILE in turn is read with every SDM it names, its log lines go to\n"
-    "standard output and to a findings file beside the MDM (group.mdm gives group_log.txt).\n"
-    "When the first SDM is missing, the repair asks where it is (--locate, or a prompt when\n"
-    "standard input is a terminal) and whether to save the corrected MDM (--save-mdm).";
+    "its host: each MDM_FILE in turn is read with every SDM it names (relative paths in an MDM\n"
+    "are found in the MDM's folder), its log lines go to standard output and to a findings file\n"
+    "beside the MDM (group.mdm gives group_log.txt). When the first SDM is missing, the repair\n"
+    "asks where it is (--locate, or a prompt when standard input is a terminal) and whether to\n"
+    "save the corrected MDM (--save-mdm). Paths given are made full paths, as a dialog gives.";
 
 CommandLine usageError(const std::string& message) {
   CommandLine line;
@@ -54,6 +55,15 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
             ->type_name("FILE.html");
     app.add_flag("--json", options.json,
                  "One JSON object per MDM on each line, instead of the log lines");
+    app.add_flag("--quiet", options.quiet,
+                 "Print no log lines (the exit status, errors and --json stay as they are)");
+    std::string findingsDir;
+    CLI::Option* findingsDirOption =
+        app.add_option("--findings-dir", findingsDir,
+                       "Write the findings file (same name) into this folder, not beside the MDM")
+            ->type_name("DIR");
+    app.add_flag("--no-findings-file", options.noFindingsFile, "Write no findings file")
+        ->excludes(findingsDirOption);
     app.add_option("MDM_FILE", options.mdmFiles, "The MDM files to inspect, in this order")
         ->type_name("MDM_FILE");
 
@@ -69,12 +79,15 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
           CommandLineAction::kShowVersion, {}, std::string("kelvora ") + kPluginVersion + "\n"};
     }
     if (options.mdmFiles.empty()) return usageError("no MDM_FILE given");
-    if (reportOption->count() > 0 && options.mdmFiles.size() > 1) {
-      return usageError("--report takes one MDM_FILE");
+    for (const CLI::Option* option : {reportOption, locateOption, saveOption}) {
+      if (option->count() > 0 && options.mdmFiles.size() > 1) {
+        return usageError(option->get_name() + " takes one MDM_FILE");
+      }
     }
     if (reportOption->count() > 0) options.report = report;
     if (locateOption->count() > 0) options.locate = locate;
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
+    if (findingsDirOption->count() > 0) options.findingsDir = findingsDir;
     return CommandLine{CommandLineAction::kInspect, options, ""};
   } catch (const std::exception& error) {
     return usageError(error.what());

@@ -1,5 +1,6 @@
 // The inspector's command line:
-//   kelvora [--json] [--report FILE.html] [--locate SDM_PATH] [--save-mdm MDM_PATH] MDM_FILE...
+//   kelvora [--json] [--quiet] [--report FILE.html] [--findings-dir DIR | --no-findings-file]
+//           [--locate SDM_PATH] [--save-mdm MDM_PATH] MDM_FILE...
 //   kelvora --help | --version
 // Parsing only: nothing is read or run here.
 #pragma once
@@ -12,10 +13,13 @@ namespace kelvora::cli {
 
 struct CliOptions {
   std::vector<std::string> mdmFiles;   // inspected in this order; never empty after parsing
-  std::optional<std::string> locate;   // answers every run's "SDM not found" dialog
+  std::optional<std::string> locate;   // answers the one run's "SDM not found" dialog
   std::optional<std::string> saveMdm;  // answers yes to saving, and the save dialog
   bool json = false;                   // one JSON object per MDM instead of the log lines
+  bool quiet = false;                  // no log lines (errors, notes and JSON as without it)
   std::optional<std::string> report;   // the HTML report of the one MDM_FILE, written after its run
+  std::optional<std::string> findingsDir;  // the findings files go there instead of beside the MDM
+  bool noFindingsFile = false;             // no findings file at all
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };
@@ -29,7 +33,8 @@ struct CommandLine {
 };
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
-// option. No MDM_FILE, and --report with more than one, are usage errors. Never throws.
+// option. No MDM_FILE, --report, --locate or --save-mdm with more than one, and --findings-dir
+// with --no-findings-file are usage errors. Paths are kept as given. Never throws.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvora::cli

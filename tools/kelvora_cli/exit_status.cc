@@ -9,7 +9,8 @@ const char kExitStatusHelp[] =
     "      but every file could be read\n"
     "  2   a file could not be read, a repair was cancelled, or the --report file could\n"
     "      not be written\n"
-    "  64  usage error (unknown option, missing value, no MDM_FILE)\n";
+    "  64  usage error (unknown option, missing value, no MDM_FILE, an option for one\n"
+    "      MDM_FILE with several, a --findings-dir that is no folder)\n";
 
 ExitStatus exitStatusOf(const RunOutcome& outcome) {
   if (outcome.fileUnreadable() || outcome.repairCancelled()) return kNotInspected;

@@ -6,17 +6,21 @@
 
 #include "cli_dialogs.h"
 #include "design_json.h"
+#include "designmatrix/path_names.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
 #include "outcome_json.h"
 #include "progress_line.h"
 #include "report_file.h"
+#include "user_paths.h"
 
 namespace kelvora::cli {
 namespace {
 
 // The log sink is a plain function, so the progress line it must erase first is reached here.
 ProgressLine* activeProgress = nullptr;
+
+bool printsLog(const CliOptions& options) { return !options.json && !options.quiet; }
 
 void write(const std::string& text, std::FILE* stream) {
   std::fwrite(text.data(), 1, text.size(), stream);
@@ -53,17 +57,70 @@ report::StudyReport readStudyAfterRun(const RunOutcome& outcome, const CliOption
   struct Silence {
     LogTextSink restored;
     ~Silence() { setLogTextSink(restored); }
-  } silence{options.json ? nullptr : &printLogEntry};
+  } silence{printsLog(options) ? &printLogEntry : nullptr};
   setLogTextSink(nullptr);
   return report::readStudyReport(outcome, locatedSdm, options.report.has_value());
 }
 
+// The options' paths as full paths, taken in the folder the call started in.
+CliOptions withFullPaths(CliOptions options) {
+  for (std::string& mdmFile : options.mdmFiles) mdmFile = fullPath(mdmFile);
+  for (std::optional<std::string>* path :
+       {&options.locate, &options.saveMdm, &options.report, &options.findingsDir}) {
+    if (*path) **path = fullPath(**path);
+  }
+  return options;
+}
+
+FindingsFileRule findingsFileRule(const CliOptions& options) {
+  if (options.noFindingsFile) return [](const std::string&) { return std::optional<std::string>(); };
+  if (!options.findingsDir) return findingsBesideMdm;
+  return [folder = *options.findingsDir](const std::string& mdmPath) {
+    return std::optional<std::string>(
+        pathInFolder(folder, fileNameOf(*findingsBesideMdm(mdmPath))));
+  };
+}
+
+// The folder that holds the file at the full path `path`, with its separator ("/" for "/g.mdm");
+// empty for the empty path, which names no file.
+std::string folderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of("/\\") + 1);
+}
+
+// Tells on standard error what became of the corrected MDM, and which options found no question.
+void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
+                const CliOptions& options) {
+  if (!dialogs.repairAsked()) {
+    if (!options.locate && !options.saveMdm) return;
+    const char* unused = !options.saveMdm ? "--locate was"
+                         : !options.locate ? "--save-mdm was"
+                                           : "--locate and --save-mdm were";
+    write("kelvora: note: " + outcome.mdmPath + " asked for no repair; " + unused + " not used\n",
+          stderr);
+    return;
+  }
+  if (!dialogs.saveOffered()) return;  // the located SDM could not be read: the run said so
+  std::string text;
+  if (outcome.savedMdmPath) {
+    text = "saved to " + *outcome.savedMdmPath;
+  } else if (outcome.end == RunEnd::kRepairSaveCancelled) {
+    text = "not saved: the save was cancelled";
+  } else if (options.saveMdm) {
+    text = "not saved: " + *options.saveMdm + " could not be written";
+  } else {
+    text = "not saved; its paths served this run only (--save-mdm MDM_PATH saves it)";
+  }
+  write("kelvora: the corrected MDM was " + text + "\n", stderr);
+}
+
 ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
                       const SessionStreams& streams, ProgressLine& progress) {
-  CommandLineDialogs dialogs(mdmFile, options, streams.inputIsTerminal, streams.input, progress);
+  const CurrentFolder mdmFolder(folderOf(mdmFile));
+  CommandLineDialogs dialogs(mdmFile, options, streams.inputIsTerminal, progress);
   try {
-    const RunOutcome outcome = runInspection(dialogs);
+    const RunOutcome outcome = runInspection(dialogs, findingsFileRule(options));
     progress.erase();
+    tellRepair(outcome, dialogs, options);
     ExitStatus status = exitStatusOf(outcome);
     Json object = options.json ? outcomeJson(outcome) : Json();
     if (options.json || options.report) {
@@ -94,9 +151,10 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
 
 }  // namespace
 
-ExitStatus inspectAll(const CliOptions& options, const SessionStreams& streams) {
+ExitStatus inspectAll(const CliOptions& givenOptions, const SessionStreams& streams) {
+  const CliOptions options = withFullPaths(givenOptions);
   ProgressLine progress(streams.errorIsTerminal);
-  SinkInstallation sink(!options.json, progress);
+  SinkInstallation sink(printsLog(options), progress);
   ExitStatus status = kClean;
   for (const std::string& mdmFile : options.mdmFiles) {
     status = worseOf(status, inspectOne(mdmFile, options, streams, progress));

@@ -1,10 +1,15 @@
 // One call of the inspector: the inspection run of each MDM in turn, exactly as the plug-in's
 // execute performs it, with the log's entries printed one per line on standard output (or, with
-// --json, one object per run instead). The run's log goes through pluginLog, so each run also
-// writes its findings file beside its MDM.
+// --json, one object per run instead; with --quiet, nothing). The run's log goes through
+// pluginLog, so each run also writes its findings file beside its MDM (or into --findings-dir).
+//
+// Every path of the options is made a full path first, in the folder the call started in. Each
+// run then works in its MDM's folder: the relative paths an MDM lists are found there, whatever
+// the folder the call started in, and are logged as the MDM lists them, as by the plug-in in a
+// host whose folder is the MDM's. After a repair, standard error tells where the corrected MDM was
+// saved, or that it was not; --locate or --save-mdm given to a run that asked for no repair get a
+// note there.
 #pragma once
-
-#include <iosfwd>
 
 #include "cli_options.h"
 #include "exit_status.h"
@@ -12,7 +17,6 @@
 namespace kelvora::cli {
 
 struct SessionStreams {
-  std::istream& input;   // answers to prompts
   bool inputIsTerminal;  // prompts are asked only then
   bool errorIsTerminal;  // progress is shown only then
 };

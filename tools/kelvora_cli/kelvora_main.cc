@@ -4,12 +4,12 @@
 // exit_status.h for the statuses.
 #include <cstdio>
 #include <exception>
-#include <iostream>
 
 #include "cli_options.h"
 #include "exit_status.h"
 #include "inspection_session.h"
 #include "terminal.h"
+#include "user_paths.h"
 
 namespace kelvora::cli {
 namespace {
@@ -28,7 +28,14 @@ int runCommandLine(int argc, char** argv) {
     case CommandLineAction::kInspect:
       break;
   }
-  const SessionStreams streams{std::cin, standardInputIsTerminal(), standardErrorIsTerminal()};
+  const std::optional<std::string>& findingsDir = commandLine.options.findingsDir;
+  if (findingsDir && kindOf(*findingsDir) != PathKind::kFolder) {
+    std::fprintf(stderr,
+                 "kelvora: --findings-dir: %s is no folder\nRun 'kelvora --help' for the usage.\n",
+                 findingsDir->c_str());
+    return kUsageError;
+  }
+  const SessionStreams streams{standardInputIsTerminal(), standardErrorIsTerminal()};
   return inspectAll(commandLine.options, streams);
 }
 

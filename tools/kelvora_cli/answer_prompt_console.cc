@@ -1,0 +1,21 @@
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "answer_prompt.h"
+
+namespace kelvora::cli {
+
+std::optional<std::string> readAnswer(const std::string& prompt) {
+  std::fwrite(prompt.data(), 1, prompt.size(), stderr);
+  std::fflush(stderr);
+  std::string line;
+  if (!std::getline(std::cin, line)) {
+    std::fputs("\n", stderr);
+    return std::nullopt;
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+}  // namespace kelvora::cli

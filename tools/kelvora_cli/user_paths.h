@@ -1,0 +1,35 @@
+// Paths as the user gives them on the command line or at a prompt, and the folder a run works in.
+// One implementation per platform: user_paths_posix.cc, user_paths_windows.cc. Paths are 8-bit
+// strings as the platform's 8-bit file functions take them. Nothing here throws.
+#pragma once
+
+#include <string>
+
+namespace kelvora::cli {
+
+// `path` as a file dialog returns it: a full path. A relative path is taken in the current folder
+// (its "." segments dropped); a full path is returned unchanged, and so is an empty one.
+std::string fullPath(const std::string& path);
+
+// The file `name` in `folder`, joined with the platform's separator unless `folder` ends in one.
+std::string pathInFolder(const std::string& folder, const std::string& name);
+
+enum class PathKind { kNothing, kFolder, kFile };  // kFile: anything else that exists
+
+PathKind kindOf(const std::string& path);
+
+// Makes `folder` the current folder for the object's lifetime, so that the relative paths an MDM
+// lists are found in the MDM's folder, and then returns to the folder it left. When `folder`
+// cannot be entered, the current folder stays as it is.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& folder);
+  ~CurrentFolder();
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  std::string left;  // empty: nothing to return to
+};
+
+}  // namespace kelvora::cli

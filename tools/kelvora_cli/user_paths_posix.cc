@@ -1,0 +1,67 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+#include <utility>
+
+#include "user_paths.h"
+
+namespace kelvora::cli {
+namespace {
+
+std::string currentFolder() {
+  std::string folder(256, '\0');
+  while (getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return std::string();
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(folder.find('\0'));
+  return folder;
+}
+
+}  // namespace
+
+std::string fullPath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::string full = currentFolder();
+  if (full.empty()) return path;  // the current folder is gone: nothing to anchor the path to
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    const std::size_t end = rest.find('/');
+    const std::string_view segment = rest.substr(0, end);
+    if (!segment.empty() && segment != ".") {
+      if (full.back() != '/') full += '/';
+      full += segment;
+    }
+    if (end == std::string_view::npos) break;
+    rest.remove_prefix(end + 1);
+  }
+  if (path.back() == '/' && full.back() != '/') full += '/';
+  return full;
+}
+
+std::string pathInFolder(const std::string& folder, const std::string& name) {
+  if (folder.empty() || folder.back() == '/') return folder + name;
+  return folder + '/' + name;
+}
+
+PathKind kindOf(const std::string& path) {
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return PathKind::kNothing;
+  return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kFile;
+}
+
+CurrentFolder::CurrentFolder(const std::string& folder) {
+  std::string here = currentFolder();
+  if (!here.empty() && ::chdir(folder.c_str()) == 0) left = std::move(here);
+}
+
+CurrentFolder::~CurrentFolder() {
+  // A folder that has gone meanwhile cannot be returned to; the next run's paths are full anyway.
+  if (!left.empty()) {
+    [[maybe_unused]] const int ignored = ::chdir(left.c_str());
+  }
+}
+
+}  // namespace kelvora::cli
