@@ -26,6 +26,12 @@ _VALIDATOR = jsonschema.Draft7Validator(SCHEMA)
 EXIT_CLEAN, EXIT_REPORTED, EXIT_NOT_INSPECTED, EXIT_USAGE = 0, 1, 2, 64
 
 
+def full_path(path):
+    """A full path as the tests spell it, as kelvora spells it when it makes one: under Wine, the
+    Linux root is drive Z:."""
+    return "Z:" + path.replace("/", "\\") if ON_WINDOWS else path
+
+
 def kelvora_command():
     return ([os.path.join(BUILD_DIR, "wine-run.sh")] if ON_WINDOWS else []) + [KELVORA]
 

@@ -3,11 +3,12 @@ without them, cancelled), the same as the plug-in answered by the host's dialogs
 
 import unittest
 
-from cli_harness import (EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs, run_cli,
-                         run_host_in, run_texts, write_study)
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs,
+                         full_path, run_cli, run_host_in, run_texts, write_study)
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
              "If you select it manually the plugin will try to correct the path!\n")
+NOT_SAVED = "kelvora: the corrected MDM was not saved"
 
 
 class RepairByOptions(CliTest):
@@ -30,7 +31,8 @@ class RepairByOptions(CliTest):
         cli, _ = self.assertSameAsHost(["--locate", self.located],
                                        ["--open", self.located, "--yesno", "2"])
         self.assertStatus(cli, EXIT_REPORTED)
-        self.assertEqual(cli.error_text(), NOT_FOUND)
+        self.assertEqual(cli.error_text(), NOT_FOUND + NOT_SAVED + "; its paths served this run "
+                         "only (--save-mdm MDM_PATH saves it)\n")
         self.assertIn("Kelvora>  Asking user to select correct path", cli.lines())
         self.assertEqual(cli.lines()[-1],
                          f"Kelvora>  Saved findings to: {self.study.root}/moved/group_log.txt")
@@ -43,6 +45,7 @@ class RepairByOptions(CliTest):
             ["--locate", self.located, "--save-mdm", target],
             ["--open", self.located, "--yesno", "1", "--save", target])
         self.assertStatus(cli, EXIT_REPORTED)
+        self.assertTrue(cli.error_text().endswith(f"MDM was saved to {target}\n"))
         self.assertIsNotNone(host_saved)
         self.assertEqual(self.study.read("fixed.mdm"), host_saved)
         self.assertIn(f'"{self.study.root}/moved/S02_run2.sdm"'.encode(), host_saved)
@@ -60,6 +63,7 @@ class RepairByOptions(CliTest):
                                        ["--open", self.located, "--yesno", "1", "--save", target])
         self.assertStatus(cli, EXIT_REPORTED)
         self.assertIn(f"!! Cannot Create file: {target}", cli.lines())
+        self.assertIn(f"{NOT_SAVED}: {target} could not be written\n", cli.error_text())
         [run] = run_cli("--json", "--locate", self.located, "--save-mdm", target,
                         self.mdm).objects()
         self.assertEqual([f["code"] for f in run["findings"]], ["SDM_UNREADABLE", "MDM_NOT_SAVED"])
@@ -79,11 +83,22 @@ class RepairByOptions(CliTest):
         self.assertStatus(cli, EXIT_NOT_INSPECTED)
         self.assertEqual(cli.lines()[-1], f"Kelvora>  Error Reading {wrong}")
 
-    def test_a_located_path_shorter_than_the_file_name_is_refused(self):
-        cli, _ = self.assertSameAsHost(["--locate", "x.sdm"], ["--open", "x.sdm"])
-        self.assertStatus(cli, EXIT_NOT_INSPECTED)
-        [run] = run_cli("--json", "--locate", "x.sdm", self.mdm).objects()
-        self.assertEqual(run["end"], "NOT_RELOCATED")
+    def test_relative_paths_given_become_full_paths_in_the_saved_mdm(self):
+        cli = run_cli("--json", "--locate", "moved/S01_run1.sdm", "--save-mdm", "fixed.mdm",
+                      self.mdm, cwd=self.study.root)
+        [run] = cli.objects()
+        self.assertEqual((run["end"], run["savedMdm"]),
+                         ("COMPLETE", full_path(self.study.path("fixed.mdm"))))
+        self.assertIn(f'"{full_path(self.study.path("moved/S02_run2.sdm"))}"'.encode(),
+                      self.study.read("fixed.mdm"))
+
+    def test_options_for_a_study_that_needs_no_repair_get_a_note(self):
+        clean = write_study(self.study, clean_runs(), folder="clean")
+        cli = run_cli("--locate", self.located, "--save-mdm", "fixed.mdm", clean)
+        self.assertStatus(cli, EXIT_CLEAN)
+        self.assertEqual(cli.error_text(), f"kelvora: note: {clean} asked for no repair; "
+                                           "--locate and --save-mdm were not used\n")
+        self.assertFalse(self.study.exists("fixed.mdm"))
 
 
 if __name__ == "__main__":

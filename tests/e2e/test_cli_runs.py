@@ -7,8 +7,8 @@ import shutil
 import unittest
 
 from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE,
-                         CliTest, clean_runs, mdm_text, read_bytes, run_cli, run_host_in, run_sdm, run_texts,
-                         write_study)
+                         CliTest, clean_runs, full_path, mdm_text, read_bytes, run_cli, run_host_in,
+                         run_sdm, run_texts, write_study)
 from harness import lines, run_host
 
 SAVED = "Kelvora>  Saved findings to: "
@@ -18,11 +18,11 @@ class HostComparison(CliTest):
     """For each study, the command prints the log texts that one execute hands to the host, and
     leaves the same findings file."""
 
-    def assertSameAsHost(self, mdm, status, cwd=None):
-        """Runs the host, then kelvora, on `mdm` (both in `cwd`); returns kelvora's result."""
-        folder = cwd or self.study.root
-        findings = os.path.join(folder, mdm[:-len(".mdm")] + "_log.txt")
-        host = run_host_in(folder, "--open", mdm)
+    def assertSameAsHost(self, mdm, status):
+        """Runs the host in the folder of `mdm` (a full path, as its dialog gives it), then
+        kelvora in another folder; returns kelvora's result."""
+        findings = mdm[:-len(".mdm")] + "_log.txt"
+        host = run_host_in(os.path.dirname(mdm), "--open", mdm)
         self.assertEqual(host.returncode, 0, host.stderr)
         host_log = run_texts(host)
         host_file = None
@@ -30,7 +30,7 @@ class HostComparison(CliTest):
             host_file = read_bytes(findings)
             os.remove(findings)
 
-        cli = run_cli(mdm, cwd=folder)
+        cli = run_cli(mdm, cwd=self.study.root)
         self.assertStatus(cli, status)
         self.assertEqual(cli.lines(), host_log)
         if host_file is None:
@@ -52,8 +52,8 @@ class SameRunAsThePlugin(HostComparison):
 
     def test_example_study_reports_its_two_problems_and_exits_1(self):
         shutil.copytree(f"{EXAMPLES}/study", self.study.path("study"))
-        # Its MDM lists paths relative to its own folder: both run from there.
-        cli = self.assertSameAsHost("group.mdm", EXIT_REPORTED, cwd=self.study.path("study"))
+        # Its MDM lists paths relative to its own folder, where they are found from any folder.
+        cli = self.assertSameAsHost(self.study.path("study/group.mdm"), EXIT_REPORTED)
         self.assertEqual([l for l in cli.lines() if l.startswith("!!!")], [
             '!!!  sub-03, predictor number 3 named "Bodies" contains only zeros across runs',
             '!!!  sub-02_run-2.sdm predictor number 12 named "Rot Z" contains only zeros'])
@@ -82,7 +82,7 @@ class SameRunAsThePlugin(HostComparison):
         for name, runs in cases.items():
             with self.subTest(name):
                 folder = name.replace(" ", "-")
-                mdm = (self.study.path(f"{folder}/none.mdm") if runs is None
+                mdm = (self.study.path("none.mdm") if runs is None
                        else write_study(self.study, runs, folder=folder))
                 self.assertSameAsHost(mdm, EXIT_NOT_INSPECTED)
 
@@ -140,15 +140,44 @@ class SeveralMdms(CliTest):
         self.assertStatus(run_cli(clean, zeros), EXIT_REPORTED)
         self.assertStatus(run_cli(clean, clean), EXIT_CLEAN)
 
-    def test_a_repair_answer_serves_every_mdm_that_asks(self):
-        for name in ("a.mdm", "b.mdm"):
-            write_study(self.study, clean_runs(), folder="moved", sdm_folder="D:/old/x",
-                        mdm_name=name)
-        cli = run_cli("--json", "--locate", "moved/S01_run1.sdm", "moved/a.mdm", "moved/b.mdm",
-                      cwd=self.study.root)
-        self.assertEqual([o["end"] for o in cli.objects()], ["COMPLETE", "COMPLETE"])
-        # The repair mends the missing SDM, but its "!!!  " line was logged.
-        self.assertStatus(cli, EXIT_REPORTED)
+
+class OutputControl(CliTest):
+
+    def test_findings_elsewhere_or_none_and_quiet_runs(self):
+        mdm = write_study(self.study, clean_runs(zero=("Faces",)), folder="data")
+        plain = run_cli(mdm)
+        beside = self.study.read("data/group_log.txt")
+        os.remove(self.study.path("data/group_log.txt"))
+        os.mkdir(self.study.path("out"))
+
+        elsewhere = run_cli("--findings-dir", "out", mdm, cwd=self.study.root)
+        self.assertEqual(self.study.read("out/group_log.txt"), beside)
+        self.assertEqual(elsewhere.lines()[-1],
+                         SAVED + full_path(self.study.path("out/group_log.txt")))
+        self.assertEqual(elsewhere.lines()[:-1], plain.lines()[:-1])
+        none = run_cli("--no-findings-file", mdm)
+        self.assertEqual(none.lines(), plain.lines()[:-1])  # no "Saved findings to: " line
+        self.assertFalse(self.study.exists("data/group_log.txt"))
+        quiet = run_cli("--quiet", "--no-findings-file", mdm)
+        self.assertEqual((quiet.stdout, quiet.stderr), (b"", b""))
+        [run] = run_cli("--json", "--quiet", "--no-findings-file", mdm).objects()
+        self.assertIsNone(run["findingsFile"])
+        self.assertEqual([f["line"] for f in run["findings"]],
+                         [line for line in plain.lines() if line.startswith("!!!  ")])
+        for result in (plain, elsewhere, none, quiet):
+            self.assertStatus(result, EXIT_REPORTED)
+        self.assertFalse(self.study.exists("data/group_log.txt"))
+
+    def test_the_readme_batch_loop_checks_the_examples_from_any_folder(self):
+        shutil.copytree(EXAMPLES, self.study.path("data"), ignore=shutil.ignore_patterns("*.py"))
+        ends = {}
+        for name in ("study", "names", "moved"):
+            [run] = run_cli("--json", f"data/{name}/group.mdm", cwd=self.study.root).objects()
+            ends[name] = (run["end"], run["mdm"])
+        self.assertEqual(ends, {
+            name: (end, full_path(self.study.path(f"data/{name}/group.mdm")))
+            for name, end in (("study", "COMPLETE"), ("names", "PREDICTOR_NAME_MISMATCH"),
+                              ("moved", "NOT_RELOCATED"))})
 
 
 class Usage(CliTest):
@@ -156,7 +185,9 @@ class Usage(CliTest):
     def test_usage_errors_exit_64_and_inspect_nothing(self):
         mdm = write_study(self.study, clean_runs())
         for args in ([], ["--json"], ["--no-such-option", mdm], ["--locate"], ["--save-mdm"],
-                     ["-x", mdm]):
+                     ["-x", mdm], ["--locate", mdm, mdm, mdm], ["--save-mdm", "x.mdm", mdm, mdm],
+                     ["--findings-dir", "no-such-folder", mdm],
+                     ["--findings-dir", self.study.root, "--no-findings-file", mdm]):
             with self.subTest(args=args):
                 cli = run_cli(*args)
                 self.assertStatus(cli, EXIT_USAGE)

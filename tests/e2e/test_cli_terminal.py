@@ -134,6 +134,34 @@ class PromptAtTerminal(CliTest):
         self.assertEqual({f["code"] for f in prompted["designFindings"]},
                          {"RANK_DEFICIENT_DESIGN"})
 
+    def test_prompts_refuse_what_a_dialog_would_and_complete_paths_with_tab(self):
+        session = TerminalSession(self, ["--json", self.mdm], self.study.root)
+        session.read_until(PATH_PROMPT)
+        for refused in (b"no-such.sdm", self.study.root.encode()):
+            session.answer(refused)
+            session.read_until(PATH_PROMPT, count=2 + (refused != b"no-such.sdm"))
+        self.assertIn(f"{self.study.root}/moved/no-such.sdm does not exist".encode(),
+                      session.screen)
+        self.assertIn(f"{self.study.root} is a folder".encode(), session.screen)
+        # Relative to the folder the prompt names; without Tab, S01_run1 would be refused.
+        session.answer(b"S01_run1\t")
+        session.read_until(YES_NO_PROMPT)
+        session.answer(b"y")
+        session.read_until(PATH_PROMPT, count=4)
+        session.answer(b"group.mdm")
+        session.read_until(b"moved/group.mdm exists: overwrite? [y/N] ")
+        session.answer(b"n")
+        session.read_until(PATH_PROMPT, count=5)
+        session.answer(b"fixed.mdm")
+        [run] = [json.loads(line) for line in session.finish().splitlines()]
+        self.assertEqual((run["end"], run["savedMdm"]),
+                         ("COMPLETE", f"{self.study.root}/moved/fixed.mdm"))
+        self.assertIn(f"MDM was saved to {self.study.root}/moved/fixed.mdm".encode(),
+                      session.screen)
+        self.assertIn(f'"{self.study.root}/moved/S02_run2.sdm"'.encode(),
+                      self.study.read("moved/fixed.mdm"))
+        self.assertNotIn(f"{self.study.root}/moved".encode(), self.study.read("moved/group.mdm"))
+
     def test_options_answer_without_a_prompt(self):
         session = TerminalSession(self, ["--locate", self.located, self.mdm], self.study.root)
         session.finish()
