@@ -89,7 +89,8 @@ class RepairByOptions(CliTest):
         [run] = cli.objects()
         self.assertEqual((run["end"], run["savedMdm"]),
                          ("COMPLETE", full_path(self.study.path("fixed.mdm"))))
-        self.assertIn(f'"{full_path(self.study.path("moved/S02_run2.sdm"))}"'.encode(),
+        # The paths are re-based on the full path of the located SDM's folder.
+        self.assertIn(f'"{full_path(self.study.path("moved"))}/S02_run2.sdm"'.encode(),
                       self.study.read("fixed.mdm"))
 
     def test_options_for_a_study_that_needs_no_repair_get_a_note(self):
