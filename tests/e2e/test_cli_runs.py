@@ -187,7 +187,8 @@ class Usage(CliTest):
         for args in ([], ["--json"], ["--no-such-option", mdm], ["--locate"], ["--save-mdm"],
                      ["-x", mdm], ["--locate", mdm, mdm, mdm], ["--save-mdm", "x.mdm", mdm, mdm],
                      ["--findings-dir", "no-such-folder", mdm],
-                     ["--findings-dir", self.study.root, "--no-findings-file", mdm]):
+                     ["--findings-dir", self.study.root, "--no-findings-file", mdm],
+                     ["--findings-dir", self.study.root, mdm, mdm[:-4] + ".MDM/group.mdm"]):
             with self.subTest(args=args):
                 cli = run_cli(*args)
                 self.assertStatus(cli, EXIT_USAGE)

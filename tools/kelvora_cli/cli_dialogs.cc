@@ -47,8 +47,8 @@ FileDialogAnswer CommandLineDialogs::chooseFileToOpen(const std::string& title,
     return FileDialogAnswer{true, mdmFile};
   }
   askedToLocate = true;
-  const FileDialogAnswer answer = answerFileDialog(options.locate, "--locate SDM_PATH", false,
-                                                   title, initialDirectory, filter);
+  const FileDialogAnswer answer =
+      answerFileDialog(options.locate, "--locate SDM_PATH", false, title, initialDirectory, filter);
   if (answer.chosen) located = answer.path;
   return answer;
 }
@@ -109,7 +109,8 @@ std::optional<std::string> CommandLineDialogs::promptPath(bool saving) {
         continue;
       case PathKind::kFile: {
         if (!saving) return path;
-        const std::optional<std::string> overwrite = prompt("  " + path + " exists: overwrite? [y/N] ");
+        const std::optional<std::string> overwrite =
+            prompt("  " + path + " exists: overwrite? [y/N] ");
         if (!overwrite) return std::nullopt;
         if (isYes(*overwrite)) return path;
         continue;

@@ -2,8 +2,11 @@
 
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <set>
 
+#include "designmatrix/path_names.h"
 #include "exit_status.h"
+#include "inspection/inspection_run.h"
 #include "plugin/plugin_metadata.h"
 
 namespace kelvora::cli {
@@ -22,6 +25,17 @@ CommandLine usageError(const std::string& message) {
   line.action = CommandLineAction::kUsageError;
   line.text = "kelvora: " + message + "\nRun 'kelvora --help' for the usage.\n";
   return line;
+}
+
+// The findings file name that two of `mdmFiles` share, if any: in one folder, the second run's
+// file would replace the first's.
+std::optional<std::string> sharedFindingsName(const std::vector<std::string>& mdmFiles) {
+  std::set<std::string> names;
+  for (const std::string& mdmFile : mdmFiles) {
+    std::string name = fileNameOf(*findingsBesideMdm(mdmFile));
+    if (!names.insert(name).second) return name;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -87,7 +101,12 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (reportOption->count() > 0) options.report = report;
     if (locateOption->count() > 0) options.locate = locate;
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
-    if (findingsDirOption->count() > 0) options.findingsDir = findingsDir;
+    if (findingsDirOption->count() > 0) {
+      options.findingsDir = findingsDir;
+      if (const std::optional<std::string> shared = sharedFindingsName(options.mdmFiles)) {
+        return usageError("--findings-dir: two MDM_FILEs would both write " + *shared);
+      }
+    }
     return CommandLine{CommandLineAction::kInspect, options, ""};
   } catch (const std::exception& error) {
     return usageError(error.what());

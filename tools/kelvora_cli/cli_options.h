@@ -33,8 +33,8 @@ struct CommandLine {
 };
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
-// option. No MDM_FILE, --report, --locate or --save-mdm with more than one, and --findings-dir
-// with --no-findings-file are usage errors. Paths are kept as given. Never throws.
+// option. No MDM_FILE, --report, --locate or --save-mdm with more than one, --findings-dir with
+// --no-findings-file or with two MDM_FILEs whose findings files have one name are usage errors. Paths are kept as given. Never throws.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvora::cli

@@ -10,7 +10,8 @@ const char kExitStatusHelp[] =
     "  2   a file could not be read, a repair was cancelled, or the --report file could\n"
     "      not be written\n"
     "  64  usage error (unknown option, missing value, no MDM_FILE, an option for one\n"
-    "      MDM_FILE with several, a --findings-dir that is no folder)\n";
+    "      MDM_FILE with several, a --findings-dir that is no folder or would get two\n"
+    "      findings files of one name)\n";
 
 ExitStatus exitStatusOf(const RunOutcome& outcome) {
   if (outcome.fileUnreadable() || outcome.repairCancelled()) return kNotInspected;

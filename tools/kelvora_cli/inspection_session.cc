@@ -1,5 +1,6 @@
 #include "inspection_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -72,8 +73,10 @@ CliOptions withFullPaths(CliOptions options) {
   return options;
 }
 
+std::optional<std::string> noFindingsFile(const std::string&) { return std::nullopt; }
+
 FindingsFileRule findingsFileRule(const CliOptions& options) {
-  if (options.noFindingsFile) return [](const std::string&) { return std::optional<std::string>(); };
+  if (options.noFindingsFile) return noFindingsFile;
   if (!options.findingsDir) return findingsBesideMdm;
   return [folder = *options.findingsDir](const std::string& mdmPath) {
     return std::optional<std::string>(
@@ -81,18 +84,12 @@ FindingsFileRule findingsFileRule(const CliOptions& options) {
   };
 }
 
-// The folder that holds the file at the full path `path`, with its separator ("/" for "/g.mdm");
-// empty for the empty path, which names no file.
-std::string folderOf(const std::string& path) {
-  return path.substr(0, path.find_last_of("/\\") + 1);
-}
-
 // Tells on standard error what became of the corrected MDM, and which options found no question.
 void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
                 const CliOptions& options) {
   if (!dialogs.repairAsked()) {
     if (!options.locate && !options.saveMdm) return;
-    const char* unused = !options.saveMdm ? "--locate was"
+    const char* unused = !options.saveMdm  ? "--locate was"
                          : !options.locate ? "--save-mdm was"
                                            : "--locate and --save-mdm were";
     write("kelvora: note: " + outcome.mdmPath + " asked for no repair; " + unused + " not used\n",
@@ -100,13 +97,16 @@ void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
     return;
   }
   if (!dialogs.saveOffered()) return;  // the located SDM could not be read: the run said so
+  const auto notSaved = std::find_if(
+      outcome.findings.begin(), outcome.findings.end(),
+      [](const Finding& finding) { return finding.code == FindingCode::kMdmNotSaved; });
   std::string text;
   if (outcome.savedMdmPath) {
     text = "saved to " + *outcome.savedMdmPath;
+  } else if (notSaved != outcome.findings.end()) {
+    text = "not saved: " + notSaved->path + " could not be written";
   } else if (outcome.end == RunEnd::kRepairSaveCancelled) {
     text = "not saved: the save was cancelled";
-  } else if (options.saveMdm) {
-    text = "not saved: " + *options.saveMdm + " could not be written";
   } else {
     text = "not saved; its paths served this run only (--save-mdm MDM_PATH saves it)";
   }

@@ -11,6 +11,10 @@ namespace kelvora::cli {
 // (its "." segments dropped); a full path is returned unchanged, and so is an empty one.
 std::string fullPath(const std::string& path);
 
+// The folder that holds the file at the full path `path`, with its separator ("/" for "/g.mdm");
+// empty when `path` has no separator.
+std::string folderOf(const std::string& path);
+
 // The file `name` in `folder`, joined with the platform's separator unless `folder` ends in one.
 std::string pathInFolder(const std::string& folder, const std::string& name);
 

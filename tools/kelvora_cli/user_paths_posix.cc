@@ -41,6 +41,10 @@ std::string fullPath(const std::string& path) {
   return full;
 }
 
+std::string folderOf(const std::string& path) {
+  return path.substr(0, path.rfind('/') + 1);  // npos + 1 is 0
+}
+
 std::string pathInFolder(const std::string& folder, const std::string& name) {
   if (folder.empty() || folder.back() == '/') return folder + name;
   return folder + '/' + name;

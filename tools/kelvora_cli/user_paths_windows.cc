@@ -39,13 +39,18 @@ std::string fullPath(const std::string& path) {
   return full;
 }
 
+std::string folderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of("/\\") + 1);  // npos + 1 is 0
+}
+
 std::string pathInFolder(const std::string& folder, const std::string& name) {
   if (folder.empty() || isSeparator(folder.back())) return folder + name;
   return folder + '\\' + name;
 }
 
 PathKind kindOf(const std::string& path) {
-  const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
+  const DWORD attributes =
+      path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kNothing;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kFile;
 }
