@@ -54,12 +54,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string locate;
     std::string saveMdm;
     CLI::Option* locateOption =
-        app.add_option("--locate", locate,
-                       "Where the MDM's first SDM is now: answers \"SDM not found\"")
+        app.add_option(
+               "--locate", locate,
+               "Where the MDM's first SDM is now: answers \"SDM not found\" (one MDM_FILE only)")
             ->type_name("SDM_PATH");
     CLI::Option* saveOption =
-        app.add_option("--save-mdm", saveMdm,
-                       "Save the corrected MDM under this name (without it: not saved)")
+        app.add_option(
+               "--save-mdm", saveMdm,
+               "Save the corrected MDM under this name (without it: not saved; one MDM_FILE only)")
             ->type_name("MDM_PATH");
     std::string report;
     CLI::Option* reportOption =
@@ -76,8 +78,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         app.add_option("--findings-dir", findingsDir,
                        "Write the findings file (same name) into this folder, not beside the MDM")
             ->type_name("DIR");
-    app.add_flag("--no-findings-file", options.noFindingsFile, "Write no findings file")
-        ->excludes(findingsDirOption);
+    app.add_flag("--no-findings-file", options.noFindingsFile, "Write no findings file");
     app.add_option("MDM_FILE", options.mdmFiles, "The MDM files to inspect, in this order")
         ->type_name("MDM_FILE");
 
@@ -102,6 +103,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (locateOption->count() > 0) options.locate = locate;
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
     if (findingsDirOption->count() > 0) {
+      if (options.noFindingsFile) {
+        return usageError("--findings-dir and --no-findings-file exclude each other");
+      }
       options.findingsDir = findingsDir;
       if (const std::optional<std::string> shared = sharedFindingsName(options.mdmFiles)) {
         return usageError("--findings-dir: two MDM_FILEs would both write " + *shared);
