@@ -18,15 +18,19 @@ for folder in "$@"; do
 done | LC_ALL=C sort >"$work/inputs"
 [ -s "$work/inputs" ] || { echo "no inputs in: $*"; exit 1; }
 
+# -malloc_limit_mb: no single allocation may pass the SDM allowance (64 MiB of values) by much.
+# -timeout: an input this slow is a finding on any machine, however busy.
+limits="-malloc_limit_mb=96 -timeout=60"
+
 echo "== Replaying $(wc -l <"$work/inputs") seeds and regressions"
-tr '\n' '\0' <"$work/inputs" | xargs -0 "$fuzzer" -artifact_prefix="$work/artifacts/"
+# shellcheck disable=SC2086
+tr '\n' '\0' <"$work/inputs" | xargs -0 "$fuzzer" $limits -artifact_prefix="$work/artifacts/"
 
 echo "== Fuzzing $runs inputs from seed 1"
 tr '\n' ',' <"$work/inputs" | sed 's/,$//' >"$work/seed-inputs"
-# -malloc_limit_mb: no single allocation may pass the SDM allowance (64 MiB of values) by much.
-# -timeout: an input this slow is a finding on any machine, however busy.
 # -use_cmp=0: the operands of the program's comparisons would steer the mutations, and some of
 # them are addresses, which differ from process to process (address-space randomisation, the
 # length of the environment): the same seed would explore other inputs on every run.
-exec "$fuzzer" -seed=1 -use_cmp=0 -runs="$runs" -seed_inputs=@"$work/seed-inputs" -malloc_limit_mb=96 \
-  -timeout=60 -reload=0 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus"
+# shellcheck disable=SC2086
+exec "$fuzzer" $limits -seed=1 -use_cmp=0 -runs="$runs" -seed_inputs=@"$work/seed-inputs" \
+  -reload=0 -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus"
