@@ -1,7 +1,6 @@
 // The metadata exports: constant texts that live as long as the library, the same pointer on
 // every call, callable at any time.
-#include "plugin/plugin_metadata.h"
-
+#include "kelvora_version.h"
 #include "log/plugin_name.h"
 #include "plugin/plugin_interface.h"
 

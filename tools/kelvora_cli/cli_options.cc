@@ -3,22 +3,36 @@
 #include <CLI/CLI.hpp>
 #include <exception>
 #include <set>
+#include <stdexcept>
+#include <string_view>
 
 #include "designmatrix/path_names.h"
-#include "exit_status.h"
 #include "inspection/inspection_run.h"
-#include "plugin/plugin_metadata.h"
+#include "kelvora_usage.h"
+#include "kelvora_version.h"
 
 namespace kelvora::cli {
 namespace {
 
-constexpr char kDescription[] =
-    "Inspects the design matrices of a multi-subject GLM, exactly as the Kelvora plug-in does in\n"
-    "its host: each MDM_FILE in turn is read with every SDM it names (relative paths in an MDM\n"
-    "are found in the MDM's folder), its log lines go to standard output and to a findings file\n"
-    "beside the MDM (group.mdm gives group_log.txt). When the first SDM is missing, the repair\n"
-    "asks where it is (--locate, or a prompt when standard input is a terminal) and whether to\n"
-    "save the corrected MDM (--save-mdm). Paths given are made full paths, as a dialog gives.";
+// `name` when usage.txt documents it; an option it does not document fails to compile.
+constexpr std::string_view documented(std::string_view name) {
+  for (std::string_view known : usage::kOptionNames) {
+    if (known == name) return known;
+  }
+  throw std::logic_error("option missing from usage.txt");
+}
+
+constexpr std::string_view kHelp = documented("--help");
+constexpr std::string_view kVersion = documented("--version");
+constexpr std::string_view kLocate = documented("--locate");
+constexpr std::string_view kSaveMdm = documented("--save-mdm");
+constexpr std::string_view kReport = documented("--report");
+constexpr std::string_view kJson = documented("--json");
+constexpr std::string_view kQuiet = documented("--quiet");
+constexpr std::string_view kFindingsDir = documented("--findings-dir");
+constexpr std::string_view kNoFindingsFile = documented("--no-findings-file");
+
+std::string optionName(std::string_view name) { return std::string(name); }
 
 CommandLine usageError(const std::string& message) {
   CommandLine line;
@@ -42,56 +56,38 @@ std::optional<std::string> sharedFindingsName(const std::vector<std::string>& md
 
 CommandLine parseCommandLine(int argc, const char* const* argv) {
   try {
-    CLI::App app(kDescription, "kelvora");
-    app.footer(kExitStatusHelp);
+    // The help text is usage.txt's, so --help, the man page and the README say the same.
+    CLI::App app("", "kelvora");
     // Arguments beginning with '/' are paths on every platform, never options.
     app.allow_windows_style_options(false);
-    app.set_help_flag("-h,--help", "Print this help and exit");
+    app.set_help_flag("-h," + optionName(kHelp));
     bool version = false;
-    app.add_flag("--version", version, "Print the version and exit");
+    app.add_flag(optionName(kVersion), version);
 
     CliOptions options;
     std::string locate;
     std::string saveMdm;
-    CLI::Option* locateOption =
-        app.add_option(
-               "--locate", locate,
-               "Where the MDM's first SDM is now: answers \"SDM not found\" (one MDM_FILE only)")
-            ->type_name("SDM_PATH");
-    CLI::Option* saveOption =
-        app.add_option(
-               "--save-mdm", saveMdm,
-               "Save the corrected MDM under this name (without it: not saved; one MDM_FILE only)")
-            ->type_name("MDM_PATH");
     std::string report;
-    CLI::Option* reportOption =
-        app.add_option("--report", report,
-                       "Write an HTML report of the MDM_FILE (one only) after its run: findings, "
-                       "design-matrix pictures, rank check")
-            ->type_name("FILE.html");
-    app.add_flag("--json", options.json,
-                 "One JSON object per MDM on each line, instead of the log lines");
-    app.add_flag("--quiet", options.quiet,
-                 "Print no log lines (the exit status, errors and --json stay as they are)");
     std::string findingsDir;
-    CLI::Option* findingsDirOption =
-        app.add_option("--findings-dir", findingsDir,
-                       "Write the findings file (same name) into this folder, not beside the MDM")
-            ->type_name("DIR");
-    app.add_flag("--no-findings-file", options.noFindingsFile, "Write no findings file");
-    app.add_option("MDM_FILE", options.mdmFiles, "The MDM files to inspect, in this order")
-        ->type_name("MDM_FILE");
+    CLI::Option* locateOption = app.add_option(optionName(kLocate), locate);
+    CLI::Option* saveOption = app.add_option(optionName(kSaveMdm), saveMdm);
+    CLI::Option* reportOption = app.add_option(optionName(kReport), report);
+    app.add_flag(optionName(kJson), options.json);
+    app.add_flag(optionName(kQuiet), options.quiet);
+    CLI::Option* findingsDirOption = app.add_option(optionName(kFindingsDir), findingsDir);
+    app.add_flag(optionName(kNoFindingsFile), options.noFindingsFile);
+    app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
       app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
-      return CommandLine{CommandLineAction::kShowHelp, {}, app.help()};
+      return CommandLine{CommandLineAction::kShowHelp, {}, usage::kHelpText};
     } catch (const CLI::ParseError& error) {
       return usageError(error.what());
     }
     if (version) {
       return CommandLine{
-          CommandLineAction::kShowVersion, {}, std::string("kelvora ") + kPluginVersion + "\n"};
+          CommandLineAction::kShowVersion, {}, std::string("kelvora ") + kKelvoraVersion + "\n"};
     }
     if (options.mdmFiles.empty()) return usageError("no MDM_FILE given");
     for (const CLI::Option* option : {reportOption, locateOption, saveOption}) {

@@ -1,8 +1,5 @@
-// The inspector's command line:
-//   kelvora [--json] [--quiet] [--report FILE.html] [--findings-dir DIR | --no-findings-file]
-//           [--locate SDM_PATH] [--save-mdm MDM_PATH] MDM_FILE...
-//   kelvora --help | --version
-// Parsing only: nothing is read or run here.
+// The inspector's command line, as usage.txt documents it (the one source of --help, the man page
+// and the README's option table). Parsing only: nothing is read or run here.
 #pragma once
 
 #include <optional>

@@ -6,6 +6,7 @@
 
 namespace kelvora::cli {
 
+// usage.txt explains them to the user (--help, the man page, the README).
 enum ExitStatus : int {
   kClean = 0,         // every run came to its complete end and reported nothing
   kReported = 1,      // a run reported a finding, but every file could be read
@@ -13,9 +14,6 @@ enum ExitStatus : int {
                       // requested report could not be written
   kUsageError = 64,   // unknown option, missing value, no MDM
 };
-
-// The statuses as --help explains them.
-extern const char kExitStatusHelp[];
 
 // kNotInspected when a file the run needed could not be read or the repair was cancelled;
 // kReported when the run ended early or reported any finding (each "!!!  " line of a run is one
