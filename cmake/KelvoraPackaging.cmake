@@ -43,12 +43,14 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The Kelvora developers <maintainers@kelvora.invalid>")
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
-  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n"
-    "kelvora reads a multi-study design matrix (MDM) and every single-study design matrix (SDM) "
-    "it names, repairs stale paths when the data set has moved, and reports predictor counts and "
-    "names that differ between runs, predictors of interest that are zero in every run of a "
-    "subject, and confounds that are zero in a run. It runs the same inspection as the Kelvora "
-    "plug-in of the HalvaneZR analysis host.")
+  # CPack puts the summary above it as the first line.
+  string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "kelvora reads a multi-study design matrix (MDM) and every single-study design\n"
+    "matrix (SDM) it names, repairs stale paths when the data set has moved, and\n"
+    "reports predictor counts and names that differ between runs, predictors of\n"
+    "interest that are zero in every run of a subject, and confounds that are zero\n"
+    "in a run. It runs the same inspection as the Kelvora plug-in of the HalvaneZR\n"
+    "analysis host.")
   # The package's dependencies from the libraries that kelvora links (dpkg-shlibdeps).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 endif()

@@ -9,8 +9,8 @@ FUZZ_BUILD="$KELVORA_ROOT/build/fuzz"
 LINUX_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3
                 nlohmann-json3-dev libcli11-dev python3-jsonschema time libeigen3-dev libstb-dev
                 libedit-dev pkgconf
-                chromium)
-WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest clang)
+                chromium dpkg-dev man-db)
+WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest clang unzip)
 
 missing_packages() {
   local pkg missing=()

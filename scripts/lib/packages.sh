@@ -1,0 +1,98 @@
+# The release packages: how scripts/package builds them and how scripts/test checks them as a
+# user would. Sourced after common.sh, with both builds done.
+
+KELVORA_VERSION="$(sed -n 's/^project(Kelvora VERSION \([0-9.]*\).*/\1/p' "$KELVORA_ROOT/CMakeLists.txt")"
+WINDOWS_ZIP="$WINDOWS_BUILD/packages/Kelvora-$KELVORA_VERSION-windows-x64.zip"
+# The example study's two findings, as the README shows them.
+EXAMPLE_FINDINGS='!!!  sub-03, predictor number 3 named "Bodies" contains only zeros across runs
+!!!  sub-02_run-2.sdm predictor number 12 named "Rot Z" contains only zeros'
+
+# package <build folder>: runs CPack there; the package lands in <build folder>/packages.
+package() {
+  local log
+  log=$(cpack --config "$1/CPackConfig.cmake" 2>&1) || { echo "$log"; return 1; }
+}
+
+debian_package() {
+  echo "$LINUX_BUILD/packages/kelvora_${KELVORA_VERSION}_$(dpkg --print-architecture).deb"
+}
+
+# expect_example_findings <exit status> <output file>: the example study's run found its two
+# problems (status 1, and exactly these finding lines).
+expect_example_findings() {
+  [ "$1" = 1 ] || { echo "exit status $1, expected 1"; return 1; }
+  diff <(grep -a '^!!!  ' "$2" | tr -d '\r') <(echo "$EXAMPLE_FINDINGS")
+}
+
+# Installs the Debian package with dpkg, runs the installed command on a copy of the installed
+# example study, then purges the package (also when a check failed) and checks that none of its
+# files is left.
+check_debian_package() {
+  local work result=0 files
+  work=$(mktemp -d)
+  dpkg -i "$(debian_package)" >/dev/null
+  installed_command_works "$work" || result=1
+  files=$(dpkg-query -L kelvora)
+  dpkg --purge kelvora >/dev/null
+  while read -r file; do
+    [ -d "$file" ] || [ ! -e "$file" ] || { echo "left after removal: $file"; result=1; }
+  done <<<"$files"
+  rm -rf "$work"
+  return $result
+}
+
+installed_command_works() {
+  local work=$1 status=0
+  [ "$(kelvora --version)" = "kelvora $KELVORA_VERSION" ] || { echo "kelvora --version"; return 1; }
+  [ "$(man -w kelvora)" = /usr/share/man/man1/kelvora.1.gz ] || { echo "man -w kelvora"; return 1; }
+  cp -r /usr/share/doc/kelvora/examples/study "$work/" || return 1
+  (cd "$work/study" && kelvora group.mdm >"$work/out.txt") || status=$?
+  expect_example_findings "$status" "$work/out.txt"
+}
+
+# Unzips the Windows package into an empty folder; there, under Wine, runs kelvora.exe on the
+# example study and has the stand-in host load Kelvora.dll and inspect the same study. Then the
+# binaries' version resources, as objdump shows them.
+check_windows_zip() {
+  local work folder study status=0 binary
+  work=$(mktemp -d)
+  unzip -q "$WINDOWS_ZIP" -d "$work"
+  folder="$work/Kelvora-$KELVORA_VERSION-windows-x64"
+  study="$folder/examples/study"
+  (cd "$study" && "$WINDOWS_BUILD/wine-run.sh" ../../kelvora.exe group.mdm >"$work/cli.txt") ||
+    status=$?
+  expect_example_findings "$status" "$work/cli.txt"
+  rm "$study/group_log.txt"
+  (cd "$study" && "$WINDOWS_BUILD/wine-run.sh" \
+    "$WINDOWS_BUILD/tools/standin_host/full/HalvaneZR.exe" --open group.mdm \
+    "$folder/Kelvora.dll" >"$work/host.txt")
+  grep -q 'contains only zeros across runs' "$study/group_log.txt"
+  grep -q 'Saved findings to' "$work/host.txt"
+  for binary in Kelvora.dll kelvora.exe; do
+    x86_64-w64-mingw32-objdump -s -j .rsrc "$folder/$binary" | version_resource_strings |
+      grep -qx "FileVersion $KELVORA_VERSION" || { echo "$binary: no version resource"; return 1; }
+  done
+  rm -rf "$work"
+}
+
+# The UTF-16 texts of a resource section that objdump dumps in hex, as "Name Value" lines of the
+# version resource's string table.
+version_resource_strings() {
+  python3 -c '
+import re, sys
+# Each dump line: an address, then 16 bytes in four groups (35 columns), then the same as text.
+dump = [re.match(r"^ [0-9a-f]{4,} (.{1,35})", line) for line in sys.stdin]
+data = b"".join(bytes.fromhex(m.group(1).replace(" ", "")) for m in dump if m)
+texts = [t.decode("utf-16-le") for t in re.findall(rb"(?:[\x20-\x7e]\x00){2,}", data)]
+for name, value in zip(texts, texts[1:]):
+    print(name, value)'
+}
+
+# list_package <file>: its contents with their sizes in bytes, for the record.
+list_package() {
+  case "$1" in
+    *.deb) dpkg-deb --contents "$1" | awk '$3 > 0 || $1 !~ /^d/ { print $3, $6 }' ;;
+    *.zip) unzip -l "$1" | awk 'NR > 3 && $4 != "" && $4 !~ /\/$/ { print $1, $4 }' | sed '$d' ;;
+  esac
+  echo "$(stat -c %s "$1") bytes: $(basename "$1")"
+}
