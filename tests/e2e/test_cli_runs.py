@@ -204,11 +204,6 @@ class Usage(CliTest):
                          "\n  0 ", "\n  1 ", "\n  2 ", "\n  64 "):
             self.assertIn(expected, text)
 
-    def test_version_is_the_plugin_version(self):
-        cli = run_cli("--version")
-        self.assertStatus(cli, EXIT_CLEAN)
-        self.assertEqual(cli.stdout, b"kelvora 2.1\n")
-
     def test_a_file_named_like_an_option_after_the_separator(self):
         mdm = write_study(self.study, clean_runs(), mdm_name="-odd.mdm")
         cli = run_cli("--", "-odd.mdm", cwd=self.study.root)
