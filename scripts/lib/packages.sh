@@ -54,7 +54,7 @@ installed_command_works() {
 # example study and has the stand-in host load Kelvora.dll and inspect the same study. Then the
 # binaries' version resources, as objdump shows them.
 check_windows_zip() {
-  local work folder study status=0 binary
+  local work folder study status=0 binary strings expected
   work=$(mktemp -d)
   unzip -q "$WINDOWS_ZIP" -d "$work"
   folder="$work/Kelvora-$KELVORA_VERSION-windows-x64"
@@ -69,8 +69,11 @@ check_windows_zip() {
   grep -q 'contains only zeros across runs' "$study/group_log.txt"
   grep -q 'Saved findings to' "$work/host.txt"
   for binary in Kelvora.dll kelvora.exe; do
-    x86_64-w64-mingw32-objdump -s -j .rsrc "$folder/$binary" | version_resource_strings |
-      grep -qx "FileVersion $KELVORA_VERSION" || { echo "$binary: no version resource"; return 1; }
+    strings=$(x86_64-w64-mingw32-objdump -s -j .rsrc "$folder/$binary" | version_resource_strings)
+    for expected in "FileVersion $KELVORA_VERSION" "ProductVersion $KELVORA_VERSION" \
+                    "OriginalFilename $binary"; do
+      grep -qxF "$expected" <<<"$strings" || { echo "$binary: no \"$expected\""; return 1; }
+    done
   done
   rm -rf "$work"
 }
@@ -91,8 +94,8 @@ for name, value in zip(texts, texts[1:]):
 # list_package <file>: its contents with their sizes in bytes, for the record.
 list_package() {
   case "$1" in
-    *.deb) dpkg-deb --contents "$1" | awk '$3 > 0 || $1 !~ /^d/ { print $3, $6 }' ;;
-    *.zip) unzip -l "$1" | awk 'NR > 3 && $4 != "" && $4 !~ /\/$/ { print $1, $4 }' | sed '$d' ;;
-  esac
+    *.deb) dpkg-deb --contents "$1" | awk '$1 !~ /^d/ { print $3, $6 }' ;;
+    *.zip) unzip -l "$1" | awk 'NR > 3 && $4 != "" && $4 !~ /\/$/ { print $1, $4 }' ;;
+  esac | sort -k2
   echo "$(stat -c %s "$1") bytes: $(basename "$1")"
 }

@@ -204,7 +204,7 @@ def main(argv):
         with open(targets[0], encoding="utf-8") as template:
             text = template.read()
         text = text.replace("@KELVORA_VERSION@", version)
-        text = text.replace("@KELVORA_HELP@", help_text(usage).replace("kelvora ", "kelvora.exe "))
+        text = text.replace("@KELVORA_HELP@", help_text(usage))
         with open(targets[1], "w", encoding="utf-8", newline="\r\n") as out:
             out.write(text)
     elif mode == "--markdown":
