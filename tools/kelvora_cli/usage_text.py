@@ -179,15 +179,19 @@ def man_page(usage, version):
     return "\n".join(out) + "\n"
 
 
+def cell(text):
+    return text.replace("|", "\\|")
+
+
 def markdown(usage):
     """The README's synopsis block, option table and exit-status table, in that order."""
     first, second = usage.synopsis()
     lines = wrap_synopsis(first, "kelvora ", README_WIDTH) + [f"kelvora {second}"]
     synopsis = "```\n" + "\n".join(lines) + "\n```\n"
     options = ["| option | what it does |", "|---|---|"]
-    options += [f"| `{o.value}` | {o.text()} |" for o in usage.options + usage.actions]
+    options += [f"| `{o.value}` | {cell(o.text())} |" for o in usage.options + usage.actions]
     statuses = ["| status | meaning |", "|---|---|"]
-    statuses += [f"| {s.value} | {s.text()} |" for s in usage.statuses]
+    statuses += [f"| {s.value} | {cell(s.text())} |" for s in usage.statuses]
     return [synopsis, "\n".join(options) + "\n", "\n".join(statuses) + "\n"]
 
 
