@@ -59,8 +59,9 @@ check_windows_zip() {
   unzip -q "$WINDOWS_ZIP" -d "$work"
   folder="$work/Kelvora-$KELVORA_VERSION-windows-x64"
   study="$folder/examples/study"
-  (cd "$study" && "$WINDOWS_BUILD/wine-run.sh" ../../kelvora.exe group.mdm >"$work/cli.txt") ||
-    status=$?
+  # As the package's README.txt shows it: from the unzipped folder.
+  (cd "$folder" && "$WINDOWS_BUILD/wine-run.sh" kelvora.exe examples/study/group.mdm \
+    >"$work/cli.txt") || status=$?
   expect_example_findings "$status" "$work/cli.txt"
   rm "$study/group_log.txt"
   (cd "$study" && "$WINDOWS_BUILD/wine-run.sh" \
