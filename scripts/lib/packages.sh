@@ -1,7 +1,8 @@
 # The release packages: how scripts/package builds them and how scripts/test checks them as a
 # user would. Sourced after common.sh, with both builds done.
 
-KELVORA_VERSION="$(sed -n 's/^project(Kelvora VERSION \([0-9.]*\).*/\1/p' "$KELVORA_ROOT/CMakeLists.txt")"
+KELVORA_VERSION="$(sed -n 's/^project(Kelvora VERSION \([0-9.]*\).*/\1/p' \
+  "$KELVORA_ROOT/CMakeLists.txt")"
 WINDOWS_ZIP="$WINDOWS_BUILD/packages/Kelvora-$KELVORA_VERSION-windows-x64.zip"
 # The example study's two findings, as the README shows them.
 EXAMPLE_FINDINGS='!!!  sub-03, predictor number 3 named "Bodies" contains only zeros across runs
