@@ -15,10 +15,13 @@ namespace {
 // over from an earlier failure or by another writer at the same moment.
 constexpr int kTemporaryNameAttempts = 16;
 
+// A short name in the target's folder: a name built on the target's own would pass the system's
+// path limit first, and a long target would then be saved nowhere.
 std::string temporaryNameFor(const std::string& target, std::uint64_t salt) {
   static const char kDigits[] = "0123456789abcdef";
-  std::string name = target + ".";
-  for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(salt >> shift) & 0xF];
+  const std::size_t nameStart = target.size() - fileNameOf(target).size();
+  std::string name = target.substr(0, nameStart) + ".kv";
+  for (int shift = 28; shift >= 0; shift -= 4) name += kDigits[(salt >> shift) & 0xF];
   return name + ".tmp";
 }
 
@@ -36,9 +39,12 @@ FilePtr createTemporaryBeside(const std::string& target, std::string& temporary)
   return nullptr;
 }
 
-bool writeAndClose(FilePtr file, std::string_view bytes) {
+// Writes the bytes and has them on the disk before the file is closed, so that the move that
+// follows can never put an incomplete file in the target's place, even after a power cut.
+bool writeAndClose(FilePtr file, std::string_view bytes, const std::string& target) {
   bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-  ok = std::fflush(file.get()) == 0 && ok;
+  ok = adoptPermissions(file.get(), target) && ok;
+  ok = syncToDisk(file.get()) && ok;
   ok = std::ferror(file.get()) == 0 && ok;
   return std::fclose(file.release()) == 0 && ok;
 }
@@ -52,8 +58,10 @@ bool replaceFileContents(const std::string& target, std::string_view bytes) {
     std::string temporary;
     FilePtr file = createTemporaryBeside(target, temporary);
     if (file == nullptr) return false;
-    if (writeAndClose(std::move(file), bytes) && moveFileOver(temporary, target)) return true;
-    std::remove(temporary.c_str());
+    if (writeAndClose(std::move(file), bytes, target) && moveFileOver(temporary, target)) {
+      return true;
+    }
+    removeFile(temporary);
     return false;
   } catch (...) {
     return false;  // only an allocation can throw here, before the temporary exists

@@ -43,9 +43,10 @@ struct MdmFile {
 
   // Stores the file at `path` with CR LF line ends, replacing an existing file only once every
   // byte is written (through a temporary beside it); the studies written are those sdmPaths holds,
-  // and their number follows "NrOfStudies:". On any failure, a target that is no regular file
-  // included, logs "!! Cannot Create file: " and the path, leaves an existing file untouched and
-  // returns false.
+  // and their number follows "NrOfStudies:". Refuses a path list holding a '"', CR or LF (it
+  // could not be read back) and a target that is the findings file attached to pluginLog. On any
+  // failure, such a refusal and a target that is no regular file included, logs "!! Cannot Create
+  // file: " and the path, leaves an existing file untouched and returns false.
   bool write() const;
 
   // Sets `path` to `newPath` (whatever happens next) and returns write().

@@ -1,6 +1,8 @@
 // Writing an MDM: MdmFile::write and saveAs. The whole file is formatted in memory (an MDM is a
 // few kilobytes) and stored with replaceFileContents, so a failure never damages the file it
-// would replace.
+// would replace. It refuses to write what could not be read back, and to replace the findings
+// file the run is writing.
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string_view>
@@ -53,6 +55,23 @@ const std::string& entryOrEmpty(const std::vector<std::string>& list, std::size_
   return i < list.size() ? list[i] : kEmpty;
 }
 
+// A quote ends a path on reading, and a CR or LF ends its study line: a path holding one would
+// be written as lines that read back as other studies, or as none.
+bool canBeReadBack(std::string_view path) {
+  return path.find_first_of("\"\r\n") == std::string_view::npos;
+}
+
+bool allPathsCanBeReadBack(const MdmFile& mdm) {
+  const auto readable = [](const std::string& path) { return canBeReadBack(path); };
+  const bool extrasReadable =
+      !mdm.isMtcDesign() ||
+      std::all_of(mdm.extraPaths.begin(), mdm.extraPaths.end(),
+                  [](const std::optional<std::string>& path) { return !path || canBeReadBack(*path); });
+  return extrasReadable &&
+         std::all_of(mdm.functionalPaths.begin(), mdm.functionalPaths.end(), readable) &&
+         std::all_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(), readable);
+}
+
 std::string formatMdm(const MdmFile& mdm) {
   const std::size_t studies = mdm.sdmPaths.size();
   std::string out;
@@ -86,7 +105,8 @@ std::string formatMdm(const MdmFile& mdm) {
 bool MdmFile::write() const {
   bool stored = false;
   try {
-    stored = replaceFileContents(path, formatMdm(*this));
+    stored = allPathsCanBeReadBack(*this) && !pluginLog.writesTo(path) &&
+             replaceFileContents(path, formatMdm(*this));
   } catch (...) {
     stored = false;  // memory ran out while formatting
   }

@@ -34,7 +34,24 @@ FilePtr createNewFile(const std::string& path, bool& nameTaken);
 // False for a regular file and for a name that nothing has.
 bool namesNonRegularFile(const std::string& path);
 
-// Moves the file `from` to `to` in one step, replacing a file at `to`. True on success.
+// Gives the open `file` the permission bits of the file at `model` (POSIX: owner, group and
+// others; Windows keeps no such bits, and a read-only target refuses to be replaced). True when
+// done, or when nothing exists at `model`.
+bool adoptPermissions(std::FILE* file, const std::string& model);
+
+// Flushes `file` and has the system write it to the disk. True on success.
+bool syncToDisk(std::FILE* file);
+
+// Moves the file `from` to `to` in one step, replacing a file at `to`, and makes the move itself
+// durable where the platform allows (POSIX: the folder is synced; Windows: the move is written
+// through). True once the move was made.
 bool moveFileOver(const std::string& from, const std::string& to);
+
+// True where '\' separates folders as '/' does (Windows); false where it is an ordinary
+// character of a file name (POSIX).
+bool backslashSeparatesFolders();
+
+// Removes the file `path`, with the same path rules as the calls above. True on success.
+bool removeFile(const std::string& path);
 
 }  // namespace kelvora

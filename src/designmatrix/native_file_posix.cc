@@ -59,9 +59,34 @@ bool namesNonRegularFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
+bool adoptPermissions(std::FILE* file, const std::string& model) {
+  if (holdsNul(model)) return false;
+  struct stat info {};
+  if (::stat(model.c_str(), &info) != 0) return errno == ENOENT;
+  return ::fchmod(::fileno(file), info.st_mode & 07777) == 0;
+}
+
+bool syncToDisk(std::FILE* file) {
+  return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+}
+
 bool moveFileOver(const std::string& from, const std::string& to) {
   if (holdsNul(from) || holdsNul(to)) return false;
-  return std::rename(from.c_str(), to.c_str()) == 0;
+  if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+  // The new name is durable once its folder is; a folder that cannot be synced (some file
+  // systems refuse) does not undo the move.
+  const std::string::size_type slash = to.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+  return true;
 }
+
+bool backslashSeparatesFolders() { return false; }
+
+bool removeFile(const std::string& path) { return !holdsNul(path) && ::unlink(path.c_str()) == 0; }
 
 }  // namespace kelvora

@@ -43,18 +43,26 @@ FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) 
 FilePtr createNewFile(const std::string& path, bool& nameTaken) {
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
-  // The runtime's "x" mode flag is ignored by msvcrt (an existing file would be truncated), so
-  // the exclusive creation goes through _O_EXCL.
-  const int fd = ::_sopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _SH_DENYNO,
-                          _S_IREAD | _S_IWRITE);
+  // The same 8-bit system calls as moveFileOver and removeFile, so that a name this accepts (a
+  // long one, say) can also be moved and removed.
+  const HANDLE handle =
+      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
   if (fd < 0) {
-    nameTaken = errno == EEXIST;
+    CloseHandle(handle);
+    DeleteFileA(path.c_str());
     return nullptr;
   }
   FilePtr file(::_fdopen(fd, "wb"));
   if (file == nullptr) {
     ::_close(fd);
-    ::remove(path.c_str());
+    DeleteFileA(path.c_str());
   }
   return file;
 }
@@ -65,6 +73,12 @@ bool namesNonRegularFile(const std::string& path) {
   return ::_stati64(path.c_str(), &info) == 0 && (info.st_mode & _S_IFMT) != _S_IFREG;
 }
 
+bool adoptPermissions(std::FILE*, const std::string&) { return true; }
+
+bool syncToDisk(std::FILE* file) {
+  return std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0;
+}
+
 bool moveFileOver(const std::string& from, const std::string& to) {
   if (holdsNul(from) || holdsNul(to)) return false;
   // The runtime's rename refuses an existing target. The 8-bit system call replaces it in one
@@ -72,6 +86,12 @@ bool moveFileOver(const std::string& from, const std::string& to) {
   // (the standard library's rename would read them as ISO 8859-1 and miss such a file).
   return MoveFileExA(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool backslashSeparatesFolders() { return true; }
+
+bool removeFile(const std::string& path) {
+  return !holdsNul(path) && DeleteFileA(path.c_str()) != 0;
 }
 
 }  // namespace kelvora

@@ -24,10 +24,18 @@ constexpr std::int32_t openedFileVersion(std::int32_t stated) {
   return stated == kUnreadableFileVersion ? 0 : stated;
 }
 
-// Memory that an SDM may claim although its file is too small to hold what its header announces,
-// counted in 32-bit value slots: 16 Mi slots, 64 MiB. Claims beyond both are refused (see
-// sdmTooLargeToRead), so a hostile or damaged header costs at most this much memory.
-inline constexpr std::int64_t kSdmValueAllowance = std::int64_t{16} * 1024 * 1024;
+// The reader's memory caps, counted in 32-bit value slots. An SDM's values and its predictors'
+// bookkeeping are bounded by a fixed cap, whatever its header announces and however large its file
+// is (a sparse or zero-filled file is no exception): 16 Mi slots, 64 MiB, room for 8,000 data
+// points of 2,000 predictors. Within that cap, a header announcing more values than its file can
+// hold (a short value matrix) may claim only 1 Mi slots, 4 MiB: beyond that the file is damaged
+// or hostile, not a design. Claims beyond either are refused (see sdmTooLargeToRead).
+inline constexpr std::int64_t kSdmMaxSlots = std::int64_t{16} * 1024 * 1024;
+inline constexpr std::int64_t kSdmValueAllowance = std::int64_t{1} * 1024 * 1024;
+
+// The most predictors an SDM may announce. Each predictor may cause a finding line of its own, so
+// this also bounds the findings one SDM can cause.
+inline constexpr std::int32_t kSdmMaxPredictors = 65536;
 
 // The memory of one predictor's colour triple, name and column bookkeeping (68 bytes), counted in
 // value slots, so that a header announcing many predictors and no data points is bounded too.
@@ -46,8 +54,8 @@ struct SdmFile {
   std::vector<std::string> predictorNames;
   // values[p][t]: predictor p (0-based) at data point t (0-based).
   std::vector<std::vector<float>> values;
-  // The header announced more values than the file could hold and than the reader's allowance
-  // (or the memory ran out while reading): nothing is kept, the lists are empty, and the counts
+  // The header announced more than the reader's caps allow (or the memory ran out while
+  // reading): nothing is kept, the lists are empty, and the counts
   // hold what the header announced.
   bool tooLargeToRead = false;
 
@@ -60,13 +68,14 @@ struct SdmFile {
 // file is not reported: what cannot be read keeps its default (0, 0.0, "NoName"); header fields
 // that the file does not give are 0, negative counts are taken as 0. Whenever the file was opened
 // and is not too large, every per-predictor list has nrOfPredictors entries and every column
-// nrOfDataPoints values. Memory stays within the allowance above plus what the file itself holds.
+// nrOfDataPoints values. Memory stays within the caps above, plus a line of the file.
 SdmFile readSdm(std::string path);
 
-// The reader's size rule: true when the header's counts (already non-negative) claim more than
-// kSdmValueAllowance value slots, nrOfPredictors * (nrOfDataPoints + kSdmSlotsPerPredictor), and
-// also more values, nrOfPredictors * max(nrOfDataPoints, 1), than a file of `fileSize` bytes can
-// hold at two bytes per value (a digit and a separator).
+// The reader's size rule (counts already non-negative): true when the header announces more
+// than kSdmMaxPredictors predictors, or claims more than kSdmMaxSlots value slots,
+// nrOfPredictors * (nrOfDataPoints + kSdmSlotsPerPredictor), or claims more than
+// kSdmValueAllowance slots and also more values, nrOfPredictors * max(nrOfDataPoints, 1), than a
+// file of `fileSize` bytes can hold at two bytes per value (a digit and a separator).
 bool sdmTooLargeToRead(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints,
                        std::uint64_t fileSize);
 

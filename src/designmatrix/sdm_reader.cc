@@ -122,6 +122,7 @@ bool sdmTooLargeToRead(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints,
   const std::int64_t slots = predictors * (dataPoints + kSdmSlotsPerPredictor);
   const std::uint64_t values =
       static_cast<std::uint64_t>(predictors * std::max<std::int64_t>(dataPoints, 1));
+  if (predictors > kSdmMaxPredictors || slots > kSdmMaxSlots) return true;
   return slots > kSdmValueAllowance && values > fileSize / 2 + fileSize % 2;
 }
 

@@ -1,11 +1,14 @@
 // MdmFile::relocateStudyPaths: the user locates the first study's SDM, and the part of the old
-// paths that the answer does not share is replaced in every study path.
+// first SDM path that the answer does not share is replaced in every study path that begins with
+// it.
 
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "designmatrix/mdm_file.h"
+#include "designmatrix/native_file.h"
 #include "designmatrix/path_names.h"
 #include "designmatrix/sdm_path_repair.h"
 
@@ -14,19 +17,38 @@ namespace {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-// Replaces the first `cut` characters of `path` (all of it when shorter) by `prefix`.
-void rebase(std::string& path, std::size_t cut, const std::string& prefix) {
-  path.replace(0, std::min(cut, path.size()), prefix);
+bool sameCharacter(char x, char y) { return x == y || (isSeparator(x) && isSeparator(y)); }
+
+// True when `path` begins with `cut`, compared as the common tail is compared.
+bool beginsWith(std::string_view path, std::string_view cut) {
+  return path.size() >= cut.size() &&
+         std::equal(cut.begin(), cut.end(), path.begin(), sameCharacter);
 }
+
+// How a path is re-based: its first cut.size() characters become `prefix`, when it begins with
+// `cut`. With `toSlashes`, the rest of a re-based path takes '/' for every '\'.
+class Rebase {
+ public:
+  Rebase(std::string_view cut, std::string prefix, bool toSlashes)
+      : cut(cut), prefix(std::move(prefix)), toSlashes(toSlashes) {}
+
+  void apply(std::string& path) const {
+    if (!beginsWith(path, cut)) return;  // not below the moved folder: left exactly as it is
+    path.replace(0, cut.size(), prefix);
+    if (toSlashes) std::replace(path.begin() + prefix.size(), path.end(), '\\', '/');
+  }
+
+ private:
+  std::string_view cut;
+  std::string prefix;
+  bool toSlashes;
+};
 
 }  // namespace
 
 std::size_t commonTailLength(std::string_view a, std::string_view b) {
   std::size_t k = 0;
-  while (k < a.size() && k < b.size()) {
-    const char x = a[a.size() - 1 - k];
-    const char y = b[b.size() - 1 - k];
-    if (x != y && !(isSeparator(x) && isSeparator(y))) break;
+  while (k < a.size() && k < b.size() && sameCharacter(a[a.size() - 1 - k], b[b.size() - 1 - k])) {
     ++k;
   }
   return k;
@@ -45,17 +67,18 @@ bool MdmFile::relocateStudyPaths(UserDialogs& dialogs) {
   if (chosenPath.size() < expectedName.size()) return false;
 
   const std::size_t tail = commonTailLength(oldFirstPath, chosenPath);
-  const std::size_t cut = oldFirstPath.size() - tail;
-  const std::string prefix = chosenPath.substr(0, chosenPath.size() - tail);
-
-  // Every path loses its first `cut` characters, whether or not it began like the old first SDM
-  // path: the studies of one MDM were moved together.
+  // An MDM written where '\' separates folders, repaired where it does not: the re-based paths
+  // take '/' throughout, as the user's answer does, or they would name no file here.
+  const bool toSlashes =
+      !backslashSeparatesFolders() && oldFirstPath.find('\\') != std::string::npos;
+  const Rebase rebase(std::string_view(oldFirstPath).substr(0, oldFirstPath.size() - tail),
+                      chosenPath.substr(0, chosenPath.size() - tail), toSlashes);
+  // Only the paths below the moved folder move with it: a study's files may lie elsewhere (the
+  // functional data on another drive), and those stay where the MDM says.
   for (std::size_t j = 0; j < sdmPaths.size(); ++j) {
-    rebase(sdmPaths[j], cut, prefix);
-    if (j < functionalPaths.size()) rebase(functionalPaths[j], cut, prefix);
-    if (isMtcDesign() && j < extraPaths.size() && extraPaths[j]) {
-      rebase(*extraPaths[j], cut, prefix);
-    }
+    rebase.apply(sdmPaths[j]);
+    if (j < functionalPaths.size()) rebase.apply(functionalPaths[j]);
+    if (isMtcDesign() && j < extraPaths.size() && extraPaths[j]) rebase.apply(*extraPaths[j]);
   }
   // The first SDM is the file the user chose. Re-based, its path would keep the MDM's separators
   // after the common end ("after\S01\run1.sdm" for a '/' answer), which names another file

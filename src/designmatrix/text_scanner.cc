@@ -1,5 +1,6 @@
 #include "designmatrix/text_scanner.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <system_error>
@@ -245,7 +246,9 @@ const char* readShortDecimal(const char* text, const char* end, bool atEnd, floa
 }  // namespace
 
 TextScanner::TextScanner(std::FILE* file, std::size_t chunkSize)
-    : file(file), chunkSize(chunkSize < 1 ? 1 : chunkSize) {}
+    : file(file), chunkSize(chunkSize < 1 ? 1 : chunkSize) {
+  skipByteOrderMark();
+}
 
 TextScanner::TextScanner(std::string_view bytes)
     : storage(new char[bytes.size() + kPadding]),
@@ -255,6 +258,20 @@ TextScanner::TextScanner(std::string_view bytes)
   if (!bytes.empty()) std::memcpy(storage.get(), bytes.data(), bytes.size());
   std::memset(storage.get() + end, 0, kPadding);
   data = storage.get();
+  skipByteOrderMark();
+}
+
+void TextScanner::skipByteOrderMark() {
+  static constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+  constexpr std::size_t kLength = sizeof kByteOrderMark - 1;
+  while (end - pos < kLength && fill()) {
+  }
+  if (end - pos >= kLength && std::memcmp(data + pos, kByteOrderMark, kLength) == 0) pos += kLength;
+}
+
+void TextScanner::endInput() {
+  pos = end;
+  exhausted = true;
 }
 
 bool TextScanner::fill() {
@@ -289,12 +306,19 @@ bool TextScanner::skipSpace() {
 }
 
 // Runs `scan` on the unread bytes, refilling while its match reaches their end, so that the match
-// is whole and contiguous at data + pos.
+// is whole and contiguous at data + pos. A match longer than kMaxTokenLength is not followed to
+// its end: the scanner fails and the input ends, and the match returned is empty.
 template <typename Scan>
 auto TextScanner::scanWhole(Scan scan) {
   for (;;) {
-    const auto match = scan(data + pos, end - pos);
-    if (match.length < end - pos || !fill()) return match;
+    const std::size_t available = std::min(end - pos, kMaxTokenLength + 1);
+    auto match = scan(data + pos, available);
+    if (match.length > kMaxTokenLength) {
+      endInput();
+      fail();
+      return decltype(match){};
+    }
+    if (match.length < available || !fill()) return match;
   }
 }
 
@@ -308,6 +332,7 @@ bool TextScanner::readWord(std::string& word) {
     while (i < size && !isSpace(text[i])) ++i;
     return WordMatch{i};
   });
+  if (isFailed) return false;
   word.assign(data + pos, match.length);
   pos += match.length;
   return true;
@@ -317,7 +342,7 @@ bool TextScanner::readInt(std::int32_t& value) {
   if (isFailed || !skipSpace()) return fail();
   const IntMatch match = scanWhole(matchInt);
   pos += match.length;
-  if (!match.hasDigits || match.outOfRange) return fail();
+  if (isFailed || !match.hasDigits || match.outOfRange) return fail();
   value = match.negative ? static_cast<std::int32_t>(0u - match.magnitude)
                          : static_cast<std::int32_t>(match.magnitude);
   return true;
@@ -383,22 +408,38 @@ std::size_t TextScanner::readFloatRows(float* const* columns, std::size_t column
 bool TextScanner::readLine(std::string_view& line) {
   if (isFailed) return false;
   if (pos == end && !fill()) return fail();
-  std::size_t searched = 0;  // bytes after pos known to hold no LF
+  std::size_t searched = 0;  // bytes after pos known to hold no line end
   for (;;) {
-    const void* found = std::memchr(data + pos + searched, '\n', end - pos - searched);
-    if (found != nullptr) {
-      const std::size_t lineEnd = static_cast<const char*>(found) - data;
-      std::size_t length = lineEnd - pos;
-      if (length > 0 && data[lineEnd - 1] == '\r') --length;
-      line = std::string_view(data + pos, length);
+    const std::size_t available = std::min(end - pos, kMaxLineLength);
+    const char* const from = data + pos + searched;
+    const std::size_t span = available - searched;
+    const void* lf = std::memchr(from, '\n', span);
+    const std::size_t toLf = lf == nullptr ? span : static_cast<const char*>(lf) - from;
+    const void* cr = std::memchr(from, '\r', toLf);
+    if (cr != nullptr || lf != nullptr) {
+      const std::size_t lineEnd = (cr != nullptr ? static_cast<const char*>(cr) : from + toLf) - data;
+      line = std::string_view(data + pos, lineEnd - pos);
       pos = lineEnd + 1;
+      // A CR at the end of the bytes available may be the first half of a CR LF.
+      if (cr != nullptr && pos == end && !exhausted) {
+        const std::size_t lineStart = static_cast<std::size_t>(line.data() - data);
+        const std::size_t length = line.size();
+        pos = lineStart;
+        fill();  // keeps the line (the unread bytes from pos on) and moves it to the start
+        line = std::string_view(data + pos, length);
+        pos += length + 1;
+      }
+      if (cr != nullptr && pos < end && data[pos] == '\n') ++pos;
       return true;
     }
-    searched = end - pos;
+    searched = available;
+    if (available == kMaxLineLength) break;  // damage, not a line: the input ends after it
     if (!fill()) break;
   }
-  line = std::string_view(data + pos, end - pos);  // the last line, without a line end
-  pos = end;
+  const std::size_t length = std::min(end - pos, kMaxLineLength);
+  line = std::string_view(data + pos, length);  // the last line, without a line end
+  pos += length;
+  if (length == kMaxLineLength) endInput();
   return true;
 }
 

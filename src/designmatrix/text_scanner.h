@@ -3,8 +3,9 @@
 // classic locale, but implemented here so that they are the same on every platform and runtime.
 //
 // Bytes are taken as they are (the file is read in binary mode): whitespace is exactly space, \t,
-// \n, \v, \f and \r; a line ends at LF, and a CR directly before that LF is dropped with it, so
-// CR LF and LF files read alike; a 0x1A byte or a NUL byte is an ordinary character.
+// \n, \v, \f and \r; a line ends at LF, at CR LF, or at a lone CR (as old tools write them), so
+// all three kinds of file read alike; a 0x1A byte or a NUL byte is an ordinary character. A UTF-8
+// byte-order mark (EF BB BF) at the very start of the input is skipped.
 //
 // Failure state: a read that fails sets it, and while it is set every read fails at once and
 // consumes nothing (whitespace included) until clearFailure(); skipLine() then does nothing. This
@@ -13,7 +14,10 @@
 // there fails.
 //
 // Memory: a file is read in chunks of a fixed size; the buffer grows only to hold one token or one
-// line that is longer than a chunk, so it stays bounded by the longest of those.
+// line that is longer than a chunk. Neither format has a token longer than kMaxTokenLength or a
+// line longer than kMaxLineLength: such a text is damage, not content. A token that long fails
+// and ends the input; a line that long yields its first kMaxLineLength bytes and ends the input.
+// So the buffer stays below twice kMaxLineLength, and no such text is scanned to its end.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +32,10 @@ namespace kelvora {
 class TextScanner {
  public:
   static constexpr std::size_t kDefaultChunkSize = 256 * 1024;
+  // Far beyond a header key, a number or a path, and beyond a names line of thousands of long
+  // predictor names.
+  static constexpr std::size_t kMaxTokenLength = 64 * 1024;
+  static constexpr std::size_t kMaxLineLength = 64 * 1024 * 1024;
 
   // Reads `file` (open in binary mode; not owned, not closed) from its current position. A read
   // error of the file counts as its end.
@@ -78,6 +86,9 @@ class TextScanner {
   }
   bool skipSpace();
   bool fill();
+  void skipByteOrderMark();
+  // Drops what is buffered and reads nothing more: the input has ended.
+  void endInput();
   template <typename Scan>
   auto scanWhole(Scan scan);
 

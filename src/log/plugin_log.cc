@@ -1,5 +1,6 @@
 #include "log/plugin_log.h"
 
+#include <cstdio>
 #include <locale>
 #include <new>
 #include <utility>
@@ -21,7 +22,7 @@ void setLogTextSink(LogTextSink sink) { logTextSink = sink; }
 // owning log has attached at the moment of the flush.
 class HVZRLog::HVZRBuf : public std::stringbuf {
  public:
-  HVZRBuf(std::unique_ptr<std::ofstream>& fileRef, bool& writeFailedRef)
+  HVZRBuf(FindingsFilePtr& fileRef, bool& writeFailedRef)
       : std::stringbuf(std::ios_base::in | std::ios_base::out),
         fileRef(fileRef),
         writeFailedRef(writeFailedRef) {}
@@ -64,9 +65,10 @@ class HVZRLog::HVZRBuf : public std::stringbuf {
         const std::string text = str();
         deliverToSink(text.c_str());
         if (fileRef != nullptr) {
-          *fileRef << text << '\n';
-          fileRef->flush();
-          if (!*fileRef) writeFailedRef = true;
+          std::FILE* file = fileRef.get();
+          const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
+                               std::fputc('\n', file) != EOF && std::fflush(file) == 0;
+          if (!written) writeFailedRef = true;
         }
       } catch (...) {
         lost = true;
@@ -79,7 +81,7 @@ class HVZRLog::HVZRBuf : public std::stringbuf {
   }
 
  private:
-  std::unique_ptr<std::ofstream>& fileRef;
+  FindingsFilePtr& fileRef;
   bool& writeFailedRef;
   bool entryLost = false;
 };
@@ -101,24 +103,16 @@ HVZRLog::~HVZRLog() {
 
 void HVZRLog::attachFile(std::string path) {
   closeFile();
-  auto opened = std::make_unique<std::ofstream>();
-  opened->imbue(std::locale::classic());
-  if (path.find('\0') == std::string::npos) {
-    opened->open(path, std::ios_base::out | std::ios_base::trunc);
-  } else {
-    opened->setstate(std::ios_base::failbit);
-  }
-  fileWriteFailed = !opened->is_open();
-  file = std::move(opened);
+  file = createFindingsFile(path);
+  attached = true;
+  fileWriteFailed = file == nullptr;
 }
 
 bool HVZRLog::closeFile() {
-  if (file == nullptr) return true;
-  if (file->is_open()) {
-    file->close();
-    if (file->fail()) fileWriteFailed = true;
-  }
+  if (!attached) return true;
+  if (file != nullptr && std::fclose(file.release()) != 0) fileWriteFailed = true;
   file.reset();
+  attached = false;
   return !fileWriteFailed;
 }
 

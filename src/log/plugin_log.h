@@ -9,12 +9,13 @@
 // then counts as not saved), and the entries after it arrive as usual.
 #pragma once
 
-#include <fstream>
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <string_view>
+
+#include "log/findings_file.h"
 
 namespace kelvora {
 
@@ -31,10 +32,11 @@ class HVZRLog : public std::ostream {
   HVZRLog(const HVZRLog&) = delete;
   HVZRLog& operator=(const HVZRLog&) = delete;
 
-  // Creates or empties the file at `path` (text mode, so each line ends as the platform's text
-  // files do) and writes every later entry to it. A file attached before is closed first. A file
-  // that cannot be created is attached in its failed state: its text is lost, which closeFile()
-  // reports.
+  // Makes the file at `path` anew with createFindingsFile (text mode, so each line ends as the
+  // platform's text files do; a file or link of that name is replaced, never written through;
+  // a folder, pipe or device of that name is left alone) and writes every later entry to it. A
+  // file attached before is closed first. A file that cannot be created is attached in its failed
+  // state: its text is lost, which closeFile() reports.
   void attachFile(std::string path);
 
   // Closes and drops the attached file; does not flush the stream. Returns false when a file was
@@ -42,12 +44,17 @@ class HVZRLog : public std::ostream {
   // also when no file was attached.
   bool closeFile();
 
-  bool hasFile() const { return file != nullptr; }
+  bool hasFile() const { return attached; }
+
+  // True when a file is attached and `path` names that very file, however spelled or linked: a
+  // writer must not replace the file the run is writing its findings to.
+  bool writesTo(const std::string& path) const { return namesOpenFile(file.get(), path); }
 
  private:
   class HVZRBuf;
 
-  std::unique_ptr<std::ofstream> file;
+  FindingsFilePtr file;  // null while none is attached, or when it could not be created
+  bool attached = false;
   bool fileWriteFailed = false;
   HVZRBuf* buffer;
 };

@@ -63,7 +63,11 @@ TEST_F(MdmReaderTest, HeaderWordsAndValues) {
       {"byte order mark",
        allKeysAfter("\xEF\xBB\xBF"
                     "FileVersion: 2"),
-       "v0 VTC r1 p1 z1 s1 n0"},
+       "v2 VTC r1 p1 z1 s1 n1 | 'f' 's'"},
+      {"lone CR line ends",
+       "\xEF\xBB\xBF\rFileVersion: 3\rTypeOfFunctionalData: VTC\rNrOfStudies: 2\r\"f1\" \"s1\"\r"
+       "\"f2\" \"s2\"\r",
+       "v3 VTC r0 p0 z0 s0 n2 | 'f1' 's1' | 'f2' 's2'"},
       {"unknown key and value", allKeysAfter("Note: x FileVersion: 2"), "v2 VTC r1 p1 z1 s0 n0"},
       {"count first", "NrOfStudies: 1 FileVersion: 3\n\"f\" \"s\"\n",
        "v0  r0 p0 z0 s0 n1 | 'f' 's'"},

@@ -104,16 +104,12 @@ TEST_F(MdmWriterTest, RefusedTargetsLeaveEverythingAsItWas) {
   std::filesystem::create_directory(dir.path("folder.mdm"));
   dir.writeFile("folder.mdm/inside.txt", "kept");
   dir.writeFile("plain.mdm", "unchanged");
-  // A temporary longer than the file system allows for a name: the move is never reached.
-  const std::string longName(240, 'g');
-  dir.writeFile(longName, "original\r\nbytes");
   std::vector<std::string> targets = {dir.path("folder.mdm"),
                                       dir.path("missing/group.mdm"),
                                       dir.path("plain.mdm/group.mdm"),
                                       "",
                                       dir.path("") + "\\",
-                                      dir.path("x.mdm") + '\0' + "y",
-                                      dir.path(longName)};
+                                      dir.path("x.mdm") + '\0' + "y"};
 #ifndef _WIN32
   ASSERT_EQ(::mkfifo(dir.path("pipe.mdm").c_str(), 0600), 0);
   targets.push_back(dir.path("pipe.mdm"));
@@ -128,13 +124,52 @@ TEST_F(MdmWriterTest, RefusedTargetsLeaveEverythingAsItWas) {
   EXPECT_EQ(log.lines().size(), targets.size());
   EXPECT_EQ(testing::readFileBytes(dir.path("folder.mdm/inside.txt")), "kept");
   EXPECT_EQ(testing::readFileBytes(dir.path("plain.mdm")), "unchanged");
-  EXPECT_EQ(testing::readFileBytes(dir.path(longName)), "original\r\nbytes");
-  Names expected = {"folder.mdm", longName, "in.mdm", "plain.mdm"};
+  Names expected = {"folder.mdm", "in.mdm", "plain.mdm"};
 #ifndef _WIN32
-  expected.insert(expected.begin() + 3, "pipe.mdm");
+  expected.insert(expected.begin() + 2, "pipe.mdm");
   EXPECT_TRUE(std::filesystem::is_fifo(dir.path("pipe.mdm")));
 #endif
   EXPECT_EQ(testing::folderEntries(dir.path("")), expected);
+}
+
+// Paths that would read back as other lines, and the findings file the run is writing, are
+// refused before anything is written; the file at the target keeps its bytes.
+TEST_F(MdmWriterTest, RefusesWhatCouldNotBeReadBackAndTheFindingsFile) {
+  const std::string target = dir.writeFile("group.mdm", "original");
+  for (const char* path : {"D:/a\"b.sdm", "D:/a\rb.sdm", "D:/a\nb.sdm"}) {
+    MdmFile mdm = twoStudies("MTC");
+    mdm.extraPaths = {std::nullopt, std::string(path)};
+    EXPECT_FALSE(mdm.saveAs(target)) << path;
+    mdm.extraPaths.clear();
+    mdm.functionalPaths[1] = path;
+    EXPECT_FALSE(mdm.saveAs(target)) << path;
+  }
+  pluginLog.attachFile(dir.path("group_log.txt"));
+  EXPECT_FALSE(twoStudies().saveAs(dir.path("./group_log.txt")));
+  pluginLog.closeFile();
+  Names expected(6, "!! Cannot Create file: " + target);
+  expected.push_back("!! Cannot Create file: " + dir.path("./group_log.txt"));
+  EXPECT_EQ(log.lines(), expected);
+  EXPECT_EQ(testing::readFileBytes(target), "original");
+  EXPECT_EQ(testing::readFileBytes(dir.path("group_log.txt")).rfind(expected.back(), 0), 0u);
+}
+
+// A long target saves (its temporary's name is short), keeps the target's permission bits, and
+// leaves no temporary.
+TEST_F(MdmWriterTest, ReplacedFileKeepsItsPermissionsAndALongNameSaves) {
+  const std::string longName = std::string(200, 'g') + ".mdm";
+  dir.writeFile(longName, "original");
+#ifndef _WIN32
+  ASSERT_EQ(::chmod(dir.path(longName).c_str(), 0440), 0);
+#endif
+  EXPECT_TRUE(twoStudies().saveAs(dir.path(longName)));
+  EXPECT_EQ(testing::readFileBytes(dir.path(longName)).substr(0, 2), "\r\n");
+#ifndef _WIN32
+  struct stat info {};
+  ASSERT_EQ(::stat(dir.path(longName).c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0440u);
+#endif
+  EXPECT_EQ(testing::folderEntries(dir.path("")), (Names{longName, "in.mdm"}));
 }
 
 }  // namespace

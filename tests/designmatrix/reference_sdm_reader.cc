@@ -23,12 +23,30 @@ void extract(std::istream& in, Number& field) {
   if (in >> value) field = value;
 }
 
-// The rest of the current line. A CR directly before the LF goes with it; a CR at the very end of
-// the file (no LF after it) stays. False when nothing is left to read.
+// The rest of the current line: it ends at LF, at CR LF or at a lone CR. False when nothing is
+// left to read (as getline, with the stream failed).
 bool readLine(std::istream& in, std::string& line) {
-  if (!std::getline(in, line)) return false;
-  if (!in.eof() && !line.empty() && line.back() == '\r') line.pop_back();
-  return true;
+  line.clear();
+  bool any = false;
+  for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+    any = true;
+    if (c == '\n') return true;
+    if (c == '\r') {
+      if (in.peek() == '\n') in.get();
+      return true;
+    }
+    line += static_cast<char>(c);
+  }
+  if (any) in.clear(std::ios::eofbit);  // the last line, without a line end
+  return any;
+}
+
+// A UTF-8 byte-order mark at the start of the file is skipped.
+void skipByteOrderMark(std::istream& in) {
+  char start[3] = {};
+  if (in.read(start, 3) && std::memcmp(start, "\xEF\xBB\xBF", 3) == 0) return;
+  in.clear();
+  in.seekg(0);
 }
 
 // Step 3: at most five tokens besides the integer values; it ends after the value of
@@ -190,6 +208,7 @@ SdmFile readSdmWithStreams(const std::string& path) {
     return sdm;
   }
   in.imbue(std::locale::classic());
+  skipByteOrderMark(in);
   try {
     readHeader(in, sdm);
     sdm.fileVersion = openedFileVersion(sdm.fileVersion);

@@ -18,8 +18,10 @@
 //
 // Where the stream's own behaviour is not the system's documented one, the reference follows the
 // documentation explicitly (doc/file-formats.md), each place marked where it happens:
-// - The file is opened in binary mode, and a CR directly before a line's LF is dropped, so that
-//   CR LF and LF files read alike on every platform and a 0x1A byte is an ordinary character.
+// - The file is opened in binary mode, a line ends at LF, CR LF or a lone CR, so that every kind
+//   of file reads alike on every platform and a 0x1A byte is an ordinary character, and a UTF-8
+//   byte-order mark at the start is skipped. The scanner's length limits for one token or line
+//   (tens of kilobytes and more) are not mirrored: no compared input comes near them.
 // - A failed extraction stores nothing: a stream stores 0 or the type's largest value there, the
 //   system keeps what the field held (values then stay 0.0).
 // - Only regular files are opened; anything else reads as a file that cannot be opened, without

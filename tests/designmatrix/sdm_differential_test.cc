@@ -383,11 +383,12 @@ TEST_F(SdmDifferentialTest, TokensAcrossChunkBoundariesReadAlike) {
     expectSameRecord(std::string(static_cast<std::size_t>(shift), ' ') + body,
                      "shifted by " + std::to_string(shift));
   }
-  // A single number and a names line longer than a chunk: the fast reader's buffer must grow.
+  // A number near the longest token the scanner takes, and a names line longer than a chunk: the
+  // fast reader's buffer must grow.
   const std::string header =
       "FileVersion: 1 NrOfPredictors: 2 NrOfDataPoints: 2 "
       "IncludesConstant: 1 FirstConfoundPredictor: 2\n1 2 3\n4 5 6\n";
-  expectSameRecord(header + "\"A\" \"B\"\n1.5" + std::string(300 * 1024, '0') + "1 -2\n3 4\n",
+  expectSameRecord(header + "\"A\" \"B\"\n1.5" + std::string(60 * 1024, '0') + "1 -2\n3 4\n",
                    "long number");
   expectSameRecord(header + "\"" + std::string(300 * 1024, 'n') + "\" \"B\"\n1 2\n3 4\n",
                    "long name");

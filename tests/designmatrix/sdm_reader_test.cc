@@ -150,7 +150,8 @@ TEST_F(SdmReaderTest, FileThatCannotBeOpenedLogsOneLineAndKeepsItsPath) {
 }
 
 // A header claiming more than the allowance and more than its file can hold allocates nothing;
-// a short matrix in a normal file, or a file large enough for its header, reads as usual.
+// a short matrix in a normal file, or a file large enough for its header, reads as usual, within
+// the fixed caps.
 TEST_F(SdmReaderTest, SizeLimit) {
   const auto fits = static_cast<int>(kSdmValueAllowance - kSdmSlotsPerPredictor);
   const std::string ten = "1\n2\n3\n4\n5\n6\n7\n8\n9\n10\n";
@@ -160,7 +161,7 @@ TEST_F(SdmReaderTest, SizeLimit) {
       {"many data points", header(1, 2147483647), "v1 p1 d2147483647 c1 f2 too large | | |"},
       {"predictors alone", header(2147483647, 0), "v1 p2147483647 d0 c1 f2 too large | | |"},
       {"16 Mi predictors", header(16 << 20, 0), "v1 p16777216 d0 c1 f2 too large | | |"},
-      {"beyond the allowance", header(1, fits + 1), "v1 p1 d16777200 c1 f2 too large | | |"},
+      {"beyond the allowance", header(1, fits + 1), "v1 p1 d1048560 c1 f2 too large | | |"},
   });
   const SdmFile atAllowance = read(header(1, fits) + "\"A\"\n4.5\n");
   EXPECT_EQ(atAllowance.values.at(0).size(), std::size_t(fits));
@@ -169,13 +170,19 @@ TEST_F(SdmReaderTest, SizeLimit) {
   EXPECT_EQ(shortMatrix.values.at(0).size(), 1000u);
   EXPECT_EQ(shortMatrix.values[0][9], 10.0f);
   EXPECT_EQ(shortMatrix.values[0][10], 0.0f);
-  const std::int32_t dataPoints = 20 << 20;
-  const std::string big = dir.writeFile("big.sdm", header(1, dataPoints) + "\"A\"\n4.5\n");
-  std::filesystem::resize_file(big, 2u * dataPoints);  // the rest reads as NUL bytes
-  const SdmFile backed = readSdm(big);
+  // A file large enough for its header reads up to the fixed caps, and not beyond, however
+  // large it is (the rest of each file reads as NUL bytes).
+  const auto backedBy = [&](const std::string& name, std::int32_t predictors, std::int32_t points) {
+    const std::string path = dir.writeFile(name, header(predictors, points) + "\"A\"\n4.5\n");
+    std::filesystem::resize_file(path, 3u * static_cast<std::uint64_t>(predictors) * points);
+    return readSdm(path);
+  };
+  const SdmFile backed = backedBy("backed.sdm", 1, 4 << 20);
   EXPECT_FALSE(backed.tooLargeToRead);
-  EXPECT_EQ(backed.values.at(0).size(), std::size_t(dataPoints));
+  EXPECT_EQ(backed.values.at(0).size(), std::size_t(4 << 20));
   EXPECT_EQ(backed.values[0][0], 4.5f);
+  EXPECT_TRUE(backedBy("cap.sdm", 2, static_cast<std::int32_t>(kSdmMaxSlots / 2)).tooLargeToRead);
+  EXPECT_TRUE(backedBy("wide.sdm", kSdmMaxPredictors + 1, 1).tooLargeToRead);
 }
 
 }  // namespace

@@ -147,8 +147,9 @@ TEST_F(TextScannerTest, ShortDecimalsRoundLikeTheGeneralConversion) {
   }
 }
 
-TEST_F(TextScannerTest, LinesEndAtLfAndDropOnlyACrRightBeforeIt) {
-  expectReads(lines, {{"a\r\nb\nc\rd\r\n\r\n\r\r\nlast\r", "[a][b][c\rd][][\r][last\r]"},
+TEST_F(TextScannerTest, LinesEndAtLfCrLfOrALoneCrAfterAByteOrderMark) {
+  expectReads(lines, {{"a\r\nb\nc\rd\r\n\r\n\r\r\nlast\r", "[a][b][c][d][][][][last]"},
+                      {"\xEF\xBB\xBF\xEF\xBB\xBFx\r", "[\xEF\xBB\xBFx]"},
                       {"", ""},
                       {std::string("\x1A\n\0x", 4), std::string("[\x1A][\0x]", 7)}});
 }
@@ -172,6 +173,24 @@ TEST_F(TextScannerTest, SmallChunksReadLikeOnePiece) {
     EXPECT_EQ(mixed(in), expected) << "chunk size " << chunk;
     std::fclose(file);
   }
+}
+
+// A token longer than any the formats hold fails and ends the input, read whole or in chunks; one
+// of the longest length still reads.
+TEST_F(TextScannerTest, OverlongTokenEndsTheInput) {
+  constexpr std::size_t kMax = TextScanner::kMaxTokenLength;
+  const std::string text = std::string(kMax, 'w') + " " + std::string(kMax + 1, '7') + " 5\nnext";
+  testing::TempDir dir;
+  const std::string path = dir.writeFile("scan.txt", text);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  TextScanner whole(text);
+  TextScanner chunked(file, 1000);
+  for (TextScanner* in : {&whole, &chunked}) {
+    std::string word;
+    EXPECT_TRUE(in->readWord(word) && word.size() == kMax);
+    EXPECT_EQ(mixed(*in), "!!");
+  }
+  std::fclose(file);
 }
 
 }  // namespace

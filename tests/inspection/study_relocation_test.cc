@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "designmatrix/mdm_file.h"
+#include "designmatrix/native_file.h"
 #include "designmatrix/sdm_path_repair.h"
 #include "support/fake_dialogs.h"
 
@@ -35,19 +36,17 @@ class StudyRelocationTest : public ::testing::Test {
   FakeDialogs dialogs;
 };
 
-TEST_F(StudyRelocationTest, RebasesEveryPathOnTheChosenFirstSdm) {
-  MdmFile mdm = mdmWith("D:/study/group.mdm", {"D:/study/s01/func1", "D:/other/s02/f", "D:/x"},
+TEST_F(StudyRelocationTest, RebasesThePathsThatBeginWithTheCutPart) {
+  MdmFile mdm = mdmWith("D:/study/group.mdm", {"D:/study/s01/func1", "D:\\other/s02/f", "V:/x"},
                         {"D:/study/s01/run1.sdm", "D:/study/s02/run1.sdm", "D"});
   dialogs.chooseToOpen("E:/moved/study/s01/run1.sdm");
   ASSERT_TRUE(mdm.relocateStudyPaths(dialogs));
   EXPECT_EQ(dialogs.calls(), Paths{"open|SDM not found. Select run1.sdm manually.|D:/study|"
                                    "Single Subject Desgin Matrix (run1.sdm)"});
-  // The cut is 2 characters ("D:"), whatever each path begins with; shorter paths become the
-  // prefix as a whole.
-  EXPECT_EQ(mdm.sdmPaths,
-            (Paths{"E:/moved/study/s01/run1.sdm", "E:/moved/study/s02/run1.sdm", "E:/moved"}));
-  EXPECT_EQ(mdm.functionalPaths,
-            (Paths{"E:/moved/study/s01/func1", "E:/moved/other/s02/f", "E:/moved/x"}));
+  // The cut part is "D:": a path that does not begin with it (another drive, or too short) stays
+  // exactly as it is.
+  EXPECT_EQ(mdm.sdmPaths, (Paths{"E:/moved/study/s01/run1.sdm", "E:/moved/study/s02/run1.sdm", "D"}));
+  EXPECT_EQ(mdm.functionalPaths, (Paths{"E:/moved/study/s01/func1", "E:/moved\\other/s02/f", "V:/x"}));
 }
 
 TEST_F(StudyRelocationTest, MixedSeparatorsKeepTheFolderTailButTheFirstSdmIsTheChosenPath) {
@@ -93,6 +92,20 @@ TEST_F(StudyRelocationTest, ExtraPathsAreRebasedOnlyInAnMtcDesignAndOnlyWhereGiv
   ASSERT_TRUE(mdm.relocateStudyPaths(dialogs));
   EXPECT_EQ(mdm.extraPaths[0], std::optional<std::string>("F:/s/e1"));
   EXPECT_EQ(mdm.sdmPaths[1], "G:/s/r2.sdm");
+}
+
+// Where '\' separates no folders, a re-based path of an MDM written with '\' takes '/' throughout;
+// where it does, nothing changes. A path outside the moved folder stays as written.
+TEST_F(StudyRelocationTest, BackslashPathsRebasedWhereTheySeparateNothingTakeSlashes) {
+  MdmFile mdm = mdmWith("C:\\lab\\group.mdm", {"C:\\lab\\sdm\\S01.vtc", "V:\\f\\S01.vtc"},
+                        {"C:\\lab\\sdm\\S01_1.sdm", "C:\\lab\\sdm\\run\\S01_2.sdm"});
+  dialogs.chooseToOpen("/data/S01_1.sdm");
+  ASSERT_TRUE(mdm.relocateStudyPaths(dialogs));
+  const bool slashes = !backslashSeparatesFolders();
+  EXPECT_EQ(mdm.sdmPaths, (Paths{"/data/S01_1.sdm", slashes ? "/data/run/S01_2.sdm"
+                                                            : "/data\\run\\S01_2.sdm"}));
+  EXPECT_EQ(mdm.functionalPaths,
+            (Paths{slashes ? "/data/S01.vtc" : "/data\\S01.vtc", "V:\\f\\S01.vtc"}));
 }
 
 }  // namespace
