@@ -1,10 +1,12 @@
 """kelvora's path repair: an MDM whose SDMs have moved, answered by --locate and --save-mdm (and,
 without them, cancelled), the same as the plug-in answered by the host's dialogs."""
 
+import os
 import unittest
 
 from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs,
-                         full_path, run_cli, run_host_in, run_texts, write_study)
+                         full_path, mdm_text, run_cli, run_host_in, run_sdm, run_texts, write_study)
+from harness import ON_WINDOWS
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
              "If you select it manually the plugin will try to correct the path!\n")
@@ -100,6 +102,61 @@ class RepairByOptions(CliTest):
         self.assertEqual(cli.error_text(), f"kelvora: note: {clean} asked for no repair; "
                                            "--locate and --save-mdm were not used\n")
         self.assertFalse(self.study.exists("fixed.mdm"))
+
+
+class SavesThatMustNotHappen(CliTest):
+    """The corrected MDM is never saved where it would destroy the run's own findings, nor as
+    lines that would not read back; a replaced MDM keeps its permission bits."""
+
+    def repair(self, folder, target):
+        mdm = write_study(self.study, clean_runs(), folder=folder, sdm_folder="D:/lab/old")
+        located = self.study.path(f"{folder}/S01_run1.sdm")
+        return mdm, run_cli("--locate", located, "--save-mdm", target, mdm)
+
+    def test_refused_targets_leave_the_files_as_they_were(self):
+        cases = [("moved", "moved/group_log.txt")]
+        if not ON_WINDOWS:  # a folder name that holds a quote or a line break
+            cases += [('mo"ved', 'mo"ved/group.mdm'), ("mo\nved", "mo\nved/group.mdm")]
+        for folder, target in cases:
+            target = self.study.path(target)
+            mdm, cli = self.repair(folder, target)
+            self.assertStatus(cli, EXIT_REPORTED)
+            self.assertIn(f"\n!! Cannot Create file: {target}\n", cli.stdout.decode("latin-1"))
+            self.assertIn(b'"D:/lab/old/S01_run1.sdm"', self.study.read(f"{folder}/group.mdm"))
+            self.assertTrue(self.study.read(f"{folder}/group_log.txt").startswith(
+                f"Kelvora>  Start inspecting {mdm}".encode("latin-1")))
+
+    @unittest.skipIf(ON_WINDOWS, "permission bits are POSIX's")
+    def test_replaced_mdm_keeps_its_permission_bits(self):
+        target = self.study.write("fixed.mdm", "read-only")
+        os.chmod(target, 0o440)
+        _, cli = self.repair("moved", target)
+        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertEqual(os.stat(target).st_mode & 0o7777, 0o440)
+        self.assertTrue(self.study.read("fixed.mdm").startswith(b"\r\nFileVersion:"))
+
+
+class MdmWrittenWithBackslashes(CliTest):
+
+    def test_rebased_paths_can_be_opened_and_are_saved(self):
+        # Where '\\' separates no folders the re-based paths take '/' throughout; where it does,
+        # they keep the MDM's '\\'. A path outside the moved folder stays as written.
+        old = "C:\\Users\\lab\\stroop\\sdm"
+        for stem in ("S01_run1", "S01_run2"):
+            self.study.write(f"stroop/{stem}.sdm", run_sdm())
+        mdm = self.study.write("group.mdm", mdm_text(
+            [(f"{old}\\S01_run1.vtc", f"{old}\\S01_run1.sdm"),
+             ("V:\\func\\S01_run2.vtc", f"{old}\\S01_run2.sdm")]))
+        located = self.study.path("stroop/S01_run1.sdm")
+        target = self.study.path("fixed.mdm")
+        cli = run_cli("--locate", located, "--save-mdm", target, mdm)
+        self.assertStatus(cli, EXIT_REPORTED)  # the repair's own warning
+        self.assertEqual(cli.lines()[-1], f"Kelvora>  Saved findings to: {self.study.root}/group_log.txt")
+        separator = "\\" if ON_WINDOWS else "/"
+        saved = self.study.read("fixed.mdm").decode("latin-1")
+        self.assertIn(f'"{self.study.path("stroop")}{separator}S01_run1.vtc" "{located}"', saved)
+        self.assertIn(f'"V:\\func\\S01_run2.vtc" "{self.study.path("stroop")}{separator}S01_run2.sdm"',
+                      saved)
 
 
 if __name__ == "__main__":

@@ -127,6 +127,21 @@ class BadInput(HostComparison):
 
 class SeveralMdms(CliTest):
 
+    def test_lone_cr_line_ends_and_a_byte_order_mark_read_as_lf(self):
+        # The same study twice, once with LF and once with lone CR line ends (the MDM also with
+        # a byte-order mark): the same findings, the folder aside.
+        runs = clean_runs(zero=("Trans X",))
+        plain = write_study(self.study, runs, folder="lf")
+        write_study(self.study, runs, folder="cr")
+        for name in os.listdir(self.study.path("cr")):
+            text = self.study.read(f"cr/{name}").replace(b"\r\n", b"\n").replace(b"\n", b"\r")
+            self.study.write(f"cr/{name}", (b"\xEF\xBB\xBF" if name.endswith(".mdm") else b"") + text)
+        lf, cr = run_cli(plain), run_cli(self.study.path("cr/group.mdm"))
+        self.assertStatus(cr, EXIT_REPORTED)
+        self.assertEqual(cr.lines(), [t.replace("/lf/", "/cr/").replace("/lf\\", "/cr\\")
+                                      for t in lf.lines()])
+        self.assertEqual(len([t for t in cr.lines() if t.startswith("!!!  ")]), 4)
+
     def test_each_mdm_in_turn_and_the_worst_status(self):
         clean = write_study(self.study, clean_runs(), folder="clean")
         zeros = write_study(self.study, clean_runs(zero=("Faces",)), folder="zeros")

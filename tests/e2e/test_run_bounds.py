@@ -6,7 +6,7 @@ of the size the run allows for."""
 import os
 import unittest
 
-from harness import log, run_host
+from harness import ON_WINDOWS, log, run_host
 from study_builder import (ASKING, COUNTS_DIFFER, NAMES_DIFFER, NAMES_MATCH, NO_ZERO_CONFOUND,
                            NO_ZERO_INTEREST, RunTest, cannot_create_line, clean_checks, count_line,
                            error_reading_line, locate_dialog, mdm_failed_line, mdm_text,
@@ -113,10 +113,12 @@ class TooLargeToRead(RunTest):
         self.assertFileLines("moved/group_log.txt", *moved_body)
 
     def test_run_whose_sdms_together_pass_the_allowance_ends_at_the_sdm_that_passes_it(self):
-        # Each SDM announces 16,000,000 values, within what one SDM may claim; the 17th passes
-        # the run's 268,435,456. The same small file is listed 17 times.
+        # Each SDM announces 16,000,000 values, within what one SDM may claim, in a (sparse)
+        # file large enough to hold them; the 17th passes the run's 268,435,456. The same file
+        # is listed 17 times.
         path = self.study.write("S01_run1.sdm",
                                 header_only_sdm(1, 16000000, 2, ["Constant"], ["1"]))
+        os.truncate(path, 32000000)
         mdm = self.study.write("group.mdm", mdm_text(
             [(self.study.path(f"S{i:02d}_run1.vtc"), path) for i in range(1, 18)]))
         t = run_host("--open", mdm)
@@ -159,23 +161,35 @@ class TooLargeToRead(RunTest):
 class FindingsAndDialogBuffers(RunTest):
 
     def test_findings_file_that_cannot_be_created_is_reported_last(self):
-        mdm = write_group(self.study, [("S01_run1", sdm())])
-        os.mkdir(self.study.path("group_log.txt"))
-        t = run_host("--open", mdm)
-        body = [start_line(mdm), read_line(1)] + clean_checks(2, 1)
-        self.assertRuns(t, run_events(mdm, log(*body, not_saved_line(
-            self.study.path("group_log.txt"))), True))
-        self.assertEqual(os.listdir(self.study.path("group_log.txt")), [])
+        # A folder of that name; on Linux also a pipe without a reader, which is never opened (it
+        # would block the run before its first line).
+        folders = ["folder"] + ([] if ON_WINDOWS else ["pipe"])
+        mdms = [write_group(self.study, [("S01_run1", sdm())], folder=f) for f in folders]
+        os.mkdir(self.study.path("folder/group_log.txt"))
+        if not ON_WINDOWS:
+            os.mkfifo(self.study.path("pipe/group_log.txt"))
+        t = run_host("--runs", str(len(mdms)), *[a for m in mdms for a in ("--open", m)])
+        body = [read_line(1)] + clean_checks(2, 1)
+        self.assertRuns(t, *[run_events(m, log(start_line(m), *body, not_saved_line(
+            self.study.path(f"{f}/group_log.txt"))), True) for m, f in zip(mdms, folders)])
+        self.assertEqual(os.listdir(self.study.path("folder/group_log.txt")), [])
 
-    # Under Wine too, the link leads to the device, which refuses every write.
-    @unittest.skipUnless(os.path.exists("/dev/full"), "needs a device that refuses every write")
-    def test_findings_file_whose_writes_fail_is_reported_last(self):
-        mdm = write_group(self.study, [("S01_run1", sdm())])
-        os.symlink("/dev/full", self.study.path("group_log.txt"))
-        t = run_host("--open", mdm)
-        body = [start_line(mdm), read_line(1)] + clean_checks(2, 1)
-        self.assertRuns(t, run_events(mdm, log(*body, not_saved_line(
-            self.study.path("group_log.txt"))), True))
+    def test_findings_file_is_made_anew_and_no_link_is_followed(self):
+        # A symbolic link to another user's file, and a hard link to the study's own first SDM:
+        # each name is replaced by a new findings file, and what it led to stays as it was.
+        other = self.study.write("other.txt", "another user's file")
+        mdms = [write_group(self.study, [("S01_run1", sdm())], folder=f) for f in ("a", "b")]
+        os.symlink(other, self.study.path("a/group_log.txt"))
+        os.link(self.study.path("b/S01_run1.sdm"), self.study.path("b/group_log.txt"))
+        t = run_host("--runs", "2", "--open", mdms[0], "--open", mdms[1])
+        body = [read_line(1)] + clean_checks(2, 1)
+        self.assertRuns(t, *[run_events(m, log(start_line(m), *body, saved_line(
+            self.study.path(f"{f}/group_log.txt"))), True) for m, f in zip(mdms, "ab")])
+        for f, m in zip("ab", mdms):
+            self.assertFileLines(f"{f}/group_log.txt", start_line(m), *body)
+        self.assertFalse(os.path.islink(self.study.path("a/group_log.txt")))
+        self.assertEqual(self.study.read("other.txt"), b"another user's file")
+        self.assertEqual(self.study.read("b/S01_run1.sdm"), sdm().encode("latin-1"))
 
     def test_dialog_that_fills_its_whole_buffer_gives_511_characters(self):
         # The host writes 600 bytes with no NUL: the transcript shows the 512 bytes of the

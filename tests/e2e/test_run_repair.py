@@ -226,40 +226,39 @@ class RebasingThePaths(RunTest):
         self.assertEqual(self.study.read("fixed.mdm"), saved_mdm(
             [(f"{base}/{s}.vtc", f"{base}/{s}.sdm") for s in STEMS], settings=(3, 0, 1, 0, 0)))
 
-    def test_file_of_another_name_rebases_on_the_common_end_only(self):
-        # Only ".sdm" is common: every study ends up at the chosen file, and the reports name it.
+    def test_file_of_another_name_rebases_only_the_paths_that_begin_like_the_cut_part(self):
+        # Only "01_run1.sdm" is common, so the cut part is "D:/lab/old/S": the paths that begin
+        # with it take the chosen folder and "X"; the functional data on another drive stays.
         # Any non-zero result means chosen.
         self.first_sdm = f"{OLD}/S01_run1.sdm"
-        mdm = write_group(self.study, [(stem, None) for stem in STEMS], folder="moved",
-                          listed_in=OLD)
-        chosen = self.study.write("moved/S01_run1_copy.sdm", sdm(confounds=["Drift"],
-                                                                 zero=("Drift",)))
+        mdm = self.study.write("moved/group.mdm", mdm_text(
+            [(f"{OLD}/S01_run1.vtc", self.first_sdm), ("V:/func/S01_run2.vtc", f"{OLD}/S01_run2.sdm")]))
+        chosen = self.study.write("moved/X01_run1.sdm", sdm(confounds=["Drift"], zero=("Drift",)))
+        second = self.study.write("moved/X01_run2.sdm", sdm(confounds=["Drift"]))
         self.run_repair(mdm, chosen, self.study.path("fixed.mdm"), [
-            read_line(3), count_line(2), NAMES_MATCH, subjects_line(1), NO_ZERO_INTEREST,
-            *[zero_confound_line("S01_run1_copy.sdm", 3, "Drift")] * 3], open_result="-1")
-        stem = chosen[:-len(".sdm")]
+            read_line(2), count_line(2), NAMES_MATCH, subjects_line(2), NO_ZERO_INTEREST,
+            zero_confound_line("X01_run1.sdm", 3, "Drift")], expected_name="S01_run1.sdm",
+            open_result="-1")
         self.assertEqual(self.study.read("fixed.mdm"), saved_mdm(
-            [(f"{stem}.vtc", chosen)] * 3, settings=(3, 0, 1, 0, 0)))
+            [(self.study.path("moved/X01_run1.vtc"), chosen), ("V:/func/S01_run2.vtc", second)],
+            settings=(3, 0, 1, 0, 0)))
 
     def mixed_study(self, before, after, sep):
         """Three studies under `before` with the separator `sep`, the SDMs at `after` (S02's
         with a zero confound, so the report shows which file study 3 read); returns the MDM.
-        Where the re-based paths of studies 2 and 3 keep the MDM's '\\', Linux takes the part
-        after `after` as one file name, so the files are also written under those names."""
+        Where '\\' separates no folders, the re-based paths of an MDM written with '\\' take
+        '/' throughout, so they name the files written here."""
         runs = [("S01", "run1"), ("S01", "run2"), ("S02", "run1")]
         self.first_sdm = sep.join([before, "S01", "run1.sdm"])
-        for i, (s, r) in enumerate(runs):
+        for s, r in runs:
             text = sdm(confounds=["Drift"], zero=("Drift",) if s == "S02" else ())
             self.study.write(f"{after}/{s}/{r}.sdm", text)
-            if i > 0 and sep == "\\" and not ON_WINDOWS:
-                self.study.write(f"{after}\\{s}\\{r}.sdm", text)
         return self.study.write("group.mdm", mdm_text(
             [(sep.join([before, s, f"{s}_{r}.vtc"]), sep.join([before, s, f"{r}.sdm"]))
              for s, r in runs]))
 
     # Compared byte by byte, only "run1.sdm" would be common to the old and the chosen path, and
-    # study 3 would be pointed at S01's file: no zero confound. The re-based paths keep the MDM's
-    # separators after the common end.
+    # study 3 would be pointed at S01's file: no zero confound.
     MIXED_REPORT = [read_line(3), *clean_checks(2, 2)[:4],
                     zero_confound_line("run1.sdm", 3, "Drift")]
 
@@ -275,8 +274,9 @@ class RebasingThePaths(RunTest):
         self.run_repair(mdm, f"{after}\\S01\\run1.sdm", None, self.MIXED_REPORT,
                         expected_name="run1.sdm")
 
-    # The first SDM is read again from, and saved as, the path the user chose, not from the
-    # re-based path, which keeps the MDM's '\' after the common end.
+    # The first SDM is read again from, and saved as, the path the user chose. The other re-based
+    # paths take '/' throughout where '\' separates no folders, and keep the MDM's '\' where it
+    # does.
     def test_first_sdm_is_read_again_from_the_path_the_user_chose(self):
         self.first_sdm = "D:\\lab\\before\\S01\\run1.sdm"
         mdm = self.study.write("group.mdm", mdm_text(
@@ -285,7 +285,8 @@ class RebasingThePaths(RunTest):
         self.run_repair(mdm, chosen, self.study.path("fixed.mdm"),
                         [read_line(1), *clean_checks(2, 1)], expected_name="run1.sdm")
         self.assertEqual(self.study.read("fixed.mdm"), saved_mdm(
-            [(self.study.path("after") + "\\S01\\S01_run1.vtc", chosen)],
+            [(self.study.path("after") + ("\\S01\\" if ON_WINDOWS else "/S01/") + "S01_run1.vtc",
+              chosen)],
             settings=(3, 0, 1, 0, 0)))
 
     def test_mtc_design_rebases_the_extra_paths_too(self):
