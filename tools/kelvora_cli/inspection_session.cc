@@ -122,17 +122,17 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     progress.erase();
     tellRepair(outcome, dialogs, options);
     ExitStatus status = exitStatusOf(outcome);
-    Json object = options.json ? outcomeJson(outcome) : Json();
+    Json designFindings = Json::array();
     if (options.json || options.report) {
       const report::StudyReport study = readStudyAfterRun(outcome, options, dialogs.locatedSdm());
-      if (options.json) object["designFindings"] = report::designFindingsJson(study.designs);
+      if (options.json) designFindings = report::designFindingsJson(study.designs);
       std::string error;
       if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
         write("kelvora: no report: " + error + "\n", stderr);
         status = worseOf(status, kNotInspected);
       }
     }
-    if (options.json) write(jsonLine(object), stdout);
+    if (options.json) writeOutcomeLine(outcome, designFindings, stdout);
     return status;
   } catch (const std::exception& error) {
     progress.erase();
@@ -141,11 +141,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     progress.erase();
     write("kelvora: the inspection of " + mdmFile + " stopped\n", stderr);
   }
-  if (options.json) {
-    Json object = interruptedRunJson(mdmFile);
-    object["designFindings"] = Json::array();
-    write(jsonLine(object), stdout);
-  }
+  if (options.json) writeInterruptedRunLine(mdmFile, stdout);
   return kNotInspected;
 }
 

@@ -75,32 +75,47 @@ const char* endName(RunEnd end) {
   return "INTERRUPTED";
 }
 
-Json outcomeJson(const RunOutcome& outcome) {
-  Json findings = Json::array();
-  for (const Finding& finding : outcome.findings) findings.push_back(findingJson(finding));
-  return Json{
+namespace {
+
+// Indentation -1 (one line), ensure_ascii; no byte strings reach dump, so it cannot throw.
+std::string dumped(const Json& value) { return value.dump(-1, ' ', true); }
+
+void put(std::string_view text, std::FILE* out) { std::fwrite(text.data(), 1, text.size(), out); }
+
+void writeLine(const RunOutcome& outcome, const char* end, const Json& designFindings,
+               std::FILE* out) {
+  const Json head{
       {"mdm", latin1String(outcome.mdmPath)},
       {"complete", outcome.complete},
-      {"end", endName(outcome.end)},
+      {"end", end},
       {"studies", optionalNumber(outcome.studyCount)},
       {"subjects", optionalNumber(outcome.subjectCount)},
       {"findingsFile", optionalText(outcome.findingsPath)},
       {"savedMdm", optionalText(outcome.savedMdmPath)},
-      {"findings", std::move(findings)},
   };
+  std::string text = dumped(head);
+  text.back() = ',';  // the object goes on with its arrays
+  put(text + "\"findings\":[", out);
+  bool first = true;
+  for (const Finding& finding : outcome.findings) {
+    if (!first) put(",", out);
+    first = false;
+    put(dumped(findingJson(finding)), out);
+  }
+  put("],\"designFindings\":" + dumped(designFindings) + "}\n", out);
+  std::fflush(out);
 }
 
-Json interruptedRunJson(const std::string& mdmPath) {
+}  // namespace
+
+void writeOutcomeLine(const RunOutcome& outcome, const Json& designFindings, std::FILE* out) {
+  writeLine(outcome, endName(outcome.end), designFindings, out);
+}
+
+void writeInterruptedRunLine(const std::string& mdmPath, std::FILE* out) {
   RunOutcome outcome;
   outcome.mdmPath = mdmPath;
-  Json object = outcomeJson(outcome);
-  object["end"] = "INTERRUPTED";
-  return object;
-}
-
-std::string jsonLine(const Json& object) {
-  // Indentation -1 (one line), ensure_ascii; no byte strings reach dump, so it cannot throw.
-  return object.dump(-1, ' ', true) + "\n";
+  writeLine(outcome, "INTERRUPTED", Json::array(), out);
 }
 
 }  // namespace kelvora::cli

@@ -9,6 +9,7 @@
 // string as Latin-1 gets the original bytes back.
 #pragma once
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -28,13 +29,13 @@ Json latin1String(std::string_view bytes);
 // "SAVE_CANCELLED", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH".
 const char* endName(RunEnd end);
 
-Json outcomeJson(const RunOutcome& outcome);
+// Writes the line of one run to `out`: its object, with `designFindings` as the last member. The
+// findings are rendered and written one at a time, so that the output costs the memory of one
+// finding, not a second copy of all of them (a run may have hundreds of thousands).
+void writeOutcomeLine(const RunOutcome& outcome, const Json& designFindings, std::FILE* out);
 
-// The object for a run that stopped on an unexpected failure (end "INTERRUPTED") before it could
-// say how it ended.
-Json interruptedRunJson(const std::string& mdmPath);
-
-// One line of output: the object in ASCII, followed by a line end.
-std::string jsonLine(const Json& object);
+// The line of a run that stopped on an unexpected failure (end "INTERRUPTED") before it could say
+// how it ended: no findings, no design findings.
+void writeInterruptedRunLine(const std::string& mdmPath, std::FILE* out);
 
 }  // namespace kelvora::cli
