@@ -27,6 +27,18 @@ Json designFindingsJson(const StudyDesigns& designs) {
   Json findings = Json::array();
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) continue;
+    if (design.rank.skipped) {
+      findings.push_back(Json{
+          {"code", "RANK_CHECK_SKIPPED"},
+          {"severity", "warning"},
+          {"file", latin1ToUtf8(design.path)},
+          {"rank", nullptr},
+          {"columns", design.rank.columns},
+          {"conditionIndex", nullptr},
+          {"dependent", nullptr},
+          {"predictors", Json::array()},
+      });
+    }
     for (const Dependency& dependency : design.rank.dependencies) {
       Json predictors = Json::array();
       for (const std::int64_t column : dependency.predictors) {

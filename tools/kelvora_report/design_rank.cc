@@ -49,7 +49,7 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
       check.dependencies.begin(), check.dependencies.end(),
       [](const Dependency& a, const Dependency& b) { return a.dependent < b.dependent; });
 
-  Eigen::JacobiSVD<Eigen::MatrixXd> svd(r11, Eigen::ComputeFullV);
+  Eigen::BDCSVD<Eigen::MatrixXd> svd(r11, Eigen::ComputeFullV);
   const Eigen::VectorXd& sigma = svd.singularValues();  // decreasing
   const double largest = sigma(0);
   check.conditionNumber = largest / sigma(rank - 1);
@@ -74,6 +74,11 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
 RankCheck checkRank(const SdmFile& sdm) {
   RankCheck check;
   const std::int64_t columns = columnCountOf(sdm);
+  if (columns > kRankCheckMaxColumns) {
+    check.columns = columns;
+    check.skipped = true;
+    return check;
+  }
   const std::size_t rows =
       sdm.values.empty()
           ? 0

@@ -324,7 +324,12 @@ std::string panel(const char* title, const std::string& png, const SdmDesign& de
   return html + "</div></div>";
 }
 
+std::string skippedText() {
+  return "rank check skipped: more than " + std::to_string(kRankCheckMaxColumns) + " columns";
+}
+
 std::string rankText(const RankCheck& rank) {
+  if (rank.skipped) return skippedText();
   if (!rank.fullRank()) {
     return "rank " + std::to_string(rank.rank) + " of " + std::to_string(rank.columns) +
            ": rank deficient";
@@ -382,6 +387,14 @@ std::string rankSection(const StudyDesigns& designs) {
       continue;
     }
     const RankCheck& rank = design.rank;
+    if (rank.skipped) {
+      html += "<tr class=\"skipped\" data-file=\"" + htmlText(design.path) + "\"><td>" +
+              htmlText(design.path) + "</td><td class=\"num\">" +
+              std::to_string(design.dataPoints) + "</td><td class=\"num\">" +
+              std::to_string(rank.columns) + "</td><td colspan=\"3\">" + skippedText() +
+              "</td></tr>\n";
+      continue;
+    }
     bool near = false;
     for (const Dependency& d : rank.dependencies) near |= d.kind == DependencyKind::kNearDependent;
     const std::string state = !rank.fullRank() ? "deficient" : near ? "near" : "ok";
