@@ -9,6 +9,7 @@ to locate the file named `expected`, and cancels).
 """
 
 import os
+import random
 
 from study_builder import (ASKING, clean_checks, mdm_text, read_line, sdm, sdm_failed_line,
                            start_line, too_large_line)
@@ -88,6 +89,71 @@ def long_names_line(folder):
     return mdm, [start_line(mdm), read_line(1), *clean_checks(2, 1)], COMPLETE
 
 
+def predictors_announced_in_102_bytes(folder):
+    """An SDM of about 100 bytes announcing 932,067 predictors of one data point each."""
+    path = _write(f"{folder}/wide.sdm", "FileVersion: 1\nNrOfPredictors: 932067\nNrOfDataPoints: 1\n"
+                  "IncludesConstant: 1\nFirstConfoundPredictor: 2\n\n\"A\"\n1\n")
+    mdm = _mdm(folder, [path])
+    return mdm, [start_line(mdm), too_large_line(path)], ENDED
+
+
+def sparse_file_with_a_huge_header(folder):
+    """A sparse file of 2 GiB whose header announces 32768 x 32768 values: large enough to hold
+    them, beyond the fixed cap all the same."""
+    path = _write(f"{folder}/sparse.sdm", "FileVersion: 1\nNrOfPredictors: 32768\n"
+                  "NrOfDataPoints: 32768\nIncludesConstant: 1\nFirstConfoundPredictor: 2\n")
+    os.truncate(path, 2 << 30)
+    mdm = _mdm(folder, [path])
+    return mdm, [start_line(mdm), too_large_line(path)], ENDED
+
+
+def zero_filled_sdm(folder):
+    """2 GiB of NUL bytes as an SDM: its first word is longer than any the format holds, which
+    ends the file; it reads as an SDM without predictors."""
+    os.makedirs(folder, exist_ok=True)
+    path = f"{folder}/zeros.sdm"
+    with open(path, "wb") as out:
+        out.truncate(2 << 30)
+    mdm = _mdm(folder, [path])
+    return mdm, [start_line(mdm), read_line(1), *clean_checks(-1, 1)], COMPLETE
+
+
+def sdms_announcing_more_than_they_hold(folder):
+    """Twenty SDMs of 63 KB, each announcing 4000 x 4000 values: the first ends the run."""
+    text = ("FileVersion: 1\nNrOfPredictors: 4000\nNrOfDataPoints: 4000\nIncludesConstant: 1\n"
+            "FirstConfoundPredictor: 2\n\n")
+    paths = [_write(f"{folder}/S{i:02d}.sdm", text + "1 " * 31500) for i in range(20)]
+    mdm = _mdm(folder, paths)
+    return mdm, [start_line(mdm), too_large_line(paths[0])], ENDED
+
+
+def dense_wide_sdm(folder):
+    """A dense SDM of 4.5 MB: 1500 predictors of interest x 1500 data points of one digit each,
+    the work of the rank check (--json, --report)."""
+    digits = random.Random(1500)
+    rows = "".join(" ".join(digits.choice("0123456789") for _ in range(1500)) + "\n"
+                   for _ in range(1500))
+    names = " ".join(f'"P{p}"' for p in range(1, 1501))
+    path = _write(f"{folder}/dense.sdm", "FileVersion: 1\nNrOfPredictors: 1500\n"
+                  "NrOfDataPoints: 1500\nIncludesConstant: 0\nFirstConfoundPredictor: 1501\n\n"
+                  + names + "\n" + rows)
+    mdm = _mdm(folder, [path])
+    return mdm, [start_line(mdm), read_line(1), *clean_checks(1500, 1)], COMPLETE
+
+
+def many_findings(folder):
+    """200 studies of one SDM with 999 all-zero confounds: 199,800 findings, for the memory of
+    --json."""
+    names = " ".join(f'"C{p}"' for p in range(1000))
+    path = _write(f"{folder}/S.sdm", "FileVersion: 1\nNrOfPredictors: 1000\nNrOfDataPoints: 1\n"
+                  "IncludesConstant: 0\nFirstConfoundPredictor: 2\n\n" + names + "\n1" + " 0" * 999 + "\n")
+    mdm = _mdm(folder, [path] * 200)
+    zero = [f'!!!  S.sdm predictor number {p} named "C{p - 1}" contains only zeros'
+            for p in range(2, 1001)]
+    return (mdm, [start_line(mdm), read_line(200), *clean_checks(1, 100)[:4], *zero * 200],
+            COMPLETE)
+
+
 def many_studies(folder):
     """Ten thousand studies of five thousand subjects, all naming one SDM."""
     path = _write(f"{folder}/S.sdm", sdm())
@@ -105,4 +171,10 @@ CASES = {
     "first SDM path is a pipe without writer": first_sdm_is_a_pipe,
     f"names line of {NAMES_LINE_BYTES // 2**20} MiB": long_names_line,
     f"{MANY_STUDIES} studies in one MDM": many_studies,
+    "SDM of about 100 bytes announcing 932067 predictors": predictors_announced_in_102_bytes,
+    "sparse 2 GiB SDM announcing 32768 x 32768": sparse_file_with_a_huge_header,
+    "2 GiB of NUL bytes as an SDM": zero_filled_sdm,
+    "20 SDMs of 63 KB announcing 4000 x 4000": sdms_announcing_more_than_they_hold,
+    "dense SDM of 4.5 MB with 1500 predictors": dense_wide_sdm,
+    "199,800 findings in one run": many_findings,
 }

@@ -54,6 +54,13 @@ class ResourceBounds(RunTest):
     def test_ten_thousand_studies_in_one_mdm(self):
         self.check(resource_cases.many_studies)
 
+    def test_sdms_announcing_more_than_their_files_hold_or_the_caps_allow(self):
+        for case in (resource_cases.predictors_announced_in_102_bytes,
+                     resource_cases.sparse_file_with_a_huge_header,
+                     resource_cases.sdms_announcing_more_than_they_hold,
+                     resource_cases.zero_filled_sdm):
+            self.check(case)
+
 
 if __name__ == "__main__":
     unittest.main()

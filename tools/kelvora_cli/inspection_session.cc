@@ -6,7 +6,6 @@
 #include <string>
 
 #include "cli_dialogs.h"
-#include "design_json.h"
 #include "designmatrix/path_names.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
@@ -122,17 +121,15 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     progress.erase();
     tellRepair(outcome, dialogs, options);
     ExitStatus status = exitStatusOf(outcome);
-    Json designFindings = Json::array();
     if (options.json || options.report) {
       const report::StudyReport study = readStudyAfterRun(outcome, options, dialogs.locatedSdm());
-      if (options.json) designFindings = report::designFindingsJson(study.designs);
+      if (options.json) writeOutcomeLine(outcome, &study.designs, stdout);
       std::string error;
       if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
         write("kelvora: no report: " + error + "\n", stderr);
         status = worseOf(status, kNotInspected);
       }
     }
-    if (options.json) writeOutcomeLine(outcome, designFindings, stdout);
     return status;
   } catch (const std::exception& error) {
     progress.erase();

@@ -2,6 +2,7 @@
 
 #include <variant>
 
+#include "design_json.h"
 #include "text_bytes.h"
 
 namespace kelvora::cli {
@@ -82,7 +83,18 @@ std::string dumped(const Json& value) { return value.dump(-1, ' ', true); }
 
 void put(std::string_view text, std::FILE* out) { std::fwrite(text.data(), 1, text.size(), out); }
 
-void writeLine(const RunOutcome& outcome, const char* end, const Json& designFindings,
+// Writes the elements of an array, separated by commas, each as `visit` hands it over.
+template <typename Visit>
+void putElements(std::FILE* out, Visit&& each) {
+  bool first = true;
+  each([&](const Json& element) {
+    put(first ? "" : ",", out);
+    first = false;
+    put(dumped(element), out);
+  });
+}
+
+void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDesigns* designs,
                std::FILE* out) {
   const Json head{
       {"mdm", latin1String(outcome.mdmPath)},
@@ -96,26 +108,28 @@ void writeLine(const RunOutcome& outcome, const char* end, const Json& designFin
   std::string text = dumped(head);
   text.back() = ',';  // the object goes on with its arrays
   put(text + "\"findings\":[", out);
-  bool first = true;
-  for (const Finding& finding : outcome.findings) {
-    if (!first) put(",", out);
-    first = false;
-    put(dumped(findingJson(finding)), out);
+  putElements(out, [&](const auto& write) {
+    for (const Finding& finding : outcome.findings) write(findingJson(finding));
+  });
+  put("],\"designFindings\":[", out);
+  if (designs != nullptr) {
+    putElements(out, [&](const auto& write) { report::forEachDesignFinding(*designs, write); });
   }
-  put("],\"designFindings\":" + dumped(designFindings) + "}\n", out);
+  put("]}\n", out);
   std::fflush(out);
 }
 
 }  // namespace
 
-void writeOutcomeLine(const RunOutcome& outcome, const Json& designFindings, std::FILE* out) {
-  writeLine(outcome, endName(outcome.end), designFindings, out);
+void writeOutcomeLine(const RunOutcome& outcome, const report::StudyDesigns* designs,
+                      std::FILE* out) {
+  writeLine(outcome, endName(outcome.end), designs, out);
 }
 
 void writeInterruptedRunLine(const std::string& mdmPath, std::FILE* out) {
   RunOutcome outcome;
   outcome.mdmPath = mdmPath;
-  writeLine(outcome, "INTERRUPTED", Json::array(), out);
+  writeLine(outcome, "INTERRUPTED", nullptr, out);
 }
 
 }  // namespace kelvora::cli

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "inspection/run_outcome.h"
+#include "study_designs.h"
 
 namespace kelvora::cli {
 
@@ -29,10 +30,12 @@ Json latin1String(std::string_view bytes);
 // "SAVE_CANCELLED", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH".
 const char* endName(RunEnd end);
 
-// Writes the line of one run to `out`: its object, with `designFindings` as the last member. The
-// findings are rendered and written one at a time, so that the output costs the memory of one
-// finding, not a second copy of all of them (a run may have hundreds of thousands).
-void writeOutcomeLine(const RunOutcome& outcome, const Json& designFindings, std::FILE* out);
+// Writes the line of one run to `out`: its object, with the design findings of `designs` (none
+// when null) as the last member, "designFindings". The findings are rendered and written one at
+// a time, so that the output costs the memory of one finding, not a second copy of all of them
+// (a run may have hundreds of thousands).
+void writeOutcomeLine(const RunOutcome& outcome, const report::StudyDesigns* designs,
+                      std::FILE* out);
 
 // The line of a run that stopped on an unexpected failure (end "INTERRUPTED") before it could say
 // how it ended: no findings, no design findings.

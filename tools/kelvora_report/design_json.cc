@@ -23,12 +23,11 @@ const char* dependencyCodeName(DependencyKind kind) {
   return kind == DependencyKind::kRankDeficient ? "RANK_DEFICIENT_DESIGN" : "NEAR_DEPENDENT_DESIGN";
 }
 
-Json designFindingsJson(const StudyDesigns& designs) {
-  Json findings = Json::array();
+void forEachDesignFinding(const StudyDesigns& designs, const std::function<void(const Json&)>& visit) {
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) continue;
     if (design.rank.skipped) {
-      findings.push_back(Json{
+      visit(Json{
           {"code", "RANK_CHECK_SKIPPED"},
           {"severity", "warning"},
           {"file", latin1ToUtf8(design.path)},
@@ -45,7 +44,7 @@ Json designFindingsJson(const StudyDesigns& designs) {
         predictors.push_back(predictorJson(design, column));
       }
       const bool near = dependency.kind == DependencyKind::kNearDependent;
-      findings.push_back(Json{
+      visit(Json{
           {"code", dependencyCodeName(dependency.kind)},
           {"severity", "warning"},
           {"file", latin1ToUtf8(design.path)},
@@ -57,7 +56,6 @@ Json designFindingsJson(const StudyDesigns& designs) {
       });
     }
   }
-  return findings;
 }
 
 }  // namespace kelvora::report

@@ -8,6 +8,7 @@
 // All have severity "warning": the inspection run went on.
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
 
 #include "design_rank.h"
@@ -18,9 +19,11 @@ namespace kelvora::report {
 // "RANK_DEFICIENT_DESIGN" or "NEAR_DEPENDENT_DESIGN".
 const char* dependencyCodeName(DependencyKind kind);
 
-// An array of objects {code, severity, file, rank, columns, conditionIndex, dependent,
-// predictors}, by study and then in the order of RankCheck::dependencies. Strings are Latin-1
-// code points of the bytes, as everywhere in the object.
-nlohmann::ordered_json designFindingsJson(const StudyDesigns& designs);
+// Hands each design finding, an object {code, severity, file, rank, columns, conditionIndex,
+// dependent, predictors}, to `visit`, by study and then in the order of RankCheck::dependencies:
+// the elements of the array "designFindings", one at a time, so that no copy of all of them is
+// held. Strings are Latin-1 code points of the bytes, as everywhere in the object.
+void forEachDesignFinding(const StudyDesigns& designs,
+                          const std::function<void(const nlohmann::ordered_json&)>& visit);
 
 }  // namespace kelvora::report
