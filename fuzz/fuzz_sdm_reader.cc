@@ -1,7 +1,8 @@
 // Fuzz target: the SDM reader on arbitrary bytes. Properties checked: an opened file that is not
 // too large has one colour triple, one name and one column per predictor and one value per data
 // point in every column; a file marked too large keeps nothing; and what is kept stays within the
-// reader's allowance unless the file itself is large enough to hold it.
+// reader's allowance unless the file itself is large enough to hold it, and within its fixed caps
+// whatever the file.
 #include <cstddef>
 #include <cstdint>
 
@@ -55,5 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(
       slots <= kelvora::kSdmValueAllowance || static_cast<std::uint64_t>(values) <= (size + 1) / 2,
       "memory kept stays within the allowance or what the file can hold");
+  require(slots <= kelvora::kSdmMaxSlots && predictors <= kelvora::kSdmMaxPredictors,
+          "memory kept stays within the fixed caps, however large the file");
   return 0;
 }
