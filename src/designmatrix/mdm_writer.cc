@@ -64,9 +64,10 @@ bool canBeReadBack(std::string_view path) {
 bool allPathsCanBeReadBack(const MdmFile& mdm) {
   const auto readable = [](const std::string& path) { return canBeReadBack(path); };
   const bool extrasReadable =
-      !mdm.isMtcDesign() ||
-      std::all_of(mdm.extraPaths.begin(), mdm.extraPaths.end(),
-                  [](const std::optional<std::string>& path) { return !path || canBeReadBack(*path); });
+      !mdm.isMtcDesign() || std::all_of(mdm.extraPaths.begin(), mdm.extraPaths.end(),
+                                        [](const std::optional<std::string>& path) {
+                                          return !path || canBeReadBack(*path);
+                                        });
   return extrasReadable &&
          std::all_of(mdm.functionalPaths.begin(), mdm.functionalPaths.end(), readable) &&
          std::all_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(), readable);

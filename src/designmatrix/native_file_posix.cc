@@ -66,9 +66,7 @@ bool adoptPermissions(std::FILE* file, const std::string& model) {
   return ::fchmod(::fileno(file), info.st_mode & 07777) == 0;
 }
 
-bool syncToDisk(std::FILE* file) {
-  return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
-}
+bool syncToDisk(std::FILE* file) { return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0; }
 
 bool moveFileOver(const std::string& from, const std::string& to) {
   if (holdsNul(from) || holdsNul(to)) return false;
@@ -76,7 +74,9 @@ bool moveFileOver(const std::string& from, const std::string& to) {
   // The new name is durable once its folder is; a folder that cannot be synced (some file
   // systems refuse) does not undo the move.
   const std::string::size_type slash = to.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : to.substr(0, slash);
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : to.substr(0, slash);
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
     ::fsync(fd);

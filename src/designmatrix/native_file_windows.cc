@@ -45,9 +45,9 @@ FilePtr createNewFile(const std::string& path, bool& nameTaken) {
   if (holdsNul(path)) return nullptr;
   // The same 8-bit system calls as moveFileOver and removeFile, so that a name this accepts (a
   // long one, say) can also be moved and removed.
-  const HANDLE handle =
-      CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;

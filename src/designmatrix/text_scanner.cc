@@ -417,7 +417,8 @@ bool TextScanner::readLine(std::string_view& line) {
     const std::size_t toLf = lf == nullptr ? span : static_cast<const char*>(lf) - from;
     const void* cr = std::memchr(from, '\r', toLf);
     if (cr != nullptr || lf != nullptr) {
-      const std::size_t lineEnd = (cr != nullptr ? static_cast<const char*>(cr) : from + toLf) - data;
+      const std::size_t lineEnd =
+          (cr != nullptr ? static_cast<const char*>(cr) : from + toLf) - data;
       line = std::string_view(data + pos, lineEnd - pos);
       pos = lineEnd + 1;
       // A CR at the end of the bytes available may be the first half of a CR LF.

@@ -104,12 +104,9 @@ TEST_F(MdmWriterTest, RefusedTargetsLeaveEverythingAsItWas) {
   std::filesystem::create_directory(dir.path("folder.mdm"));
   dir.writeFile("folder.mdm/inside.txt", "kept");
   dir.writeFile("plain.mdm", "unchanged");
-  std::vector<std::string> targets = {dir.path("folder.mdm"),
-                                      dir.path("missing/group.mdm"),
-                                      dir.path("plain.mdm/group.mdm"),
-                                      "",
-                                      dir.path("") + "\\",
-                                      dir.path("x.mdm") + '\0' + "y"};
+  std::vector<std::string> targets = {
+      dir.path("folder.mdm"), dir.path("missing/group.mdm"), dir.path("plain.mdm/group.mdm"), "",
+      dir.path("") + "\\",    dir.path("x.mdm") + '\0' + "y"};
 #ifndef _WIN32
   ASSERT_EQ(::mkfifo(dir.path("pipe.mdm").c_str(), 0600), 0);
   targets.push_back(dir.path("pipe.mdm"));

@@ -5,7 +5,7 @@ import os
 import unittest
 
 from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs,
-                         full_path, mdm_text, run_cli, run_host_in, run_sdm, run_texts, write_study)
+                         full_path, run_cli, run_host_in, run_texts, write_study)
 from harness import ON_WINDOWS
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
@@ -134,29 +134,6 @@ class SavesThatMustNotHappen(CliTest):
         self.assertStatus(cli, EXIT_REPORTED)
         self.assertEqual(os.stat(target).st_mode & 0o7777, 0o440)
         self.assertTrue(self.study.read("fixed.mdm").startswith(b"\r\nFileVersion:"))
-
-
-class MdmWrittenWithBackslashes(CliTest):
-
-    def test_rebased_paths_can_be_opened_and_are_saved(self):
-        # Where '\\' separates no folders the re-based paths take '/' throughout; where it does,
-        # they keep the MDM's '\\'. A path outside the moved folder stays as written.
-        old = "C:\\Users\\lab\\stroop\\sdm"
-        for stem in ("S01_run1", "S01_run2"):
-            self.study.write(f"stroop/{stem}.sdm", run_sdm())
-        mdm = self.study.write("group.mdm", mdm_text(
-            [(f"{old}\\S01_run1.vtc", f"{old}\\S01_run1.sdm"),
-             ("V:\\func\\S01_run2.vtc", f"{old}\\S01_run2.sdm")]))
-        located = self.study.path("stroop/S01_run1.sdm")
-        target = self.study.path("fixed.mdm")
-        cli = run_cli("--locate", located, "--save-mdm", target, mdm)
-        self.assertStatus(cli, EXIT_REPORTED)  # the repair's own warning
-        self.assertEqual(cli.lines()[-1], f"Kelvora>  Saved findings to: {self.study.root}/group_log.txt")
-        separator = "\\" if ON_WINDOWS else "/"
-        saved = self.study.read("fixed.mdm").decode("latin-1")
-        self.assertIn(f'"{self.study.path("stroop")}{separator}S01_run1.vtc" "{located}"', saved)
-        self.assertIn(f'"V:\\func\\S01_run2.vtc" "{self.study.path("stroop")}{separator}S01_run2.sdm"',
-                      saved)
 
 
 if __name__ == "__main__":

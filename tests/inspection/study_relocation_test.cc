@@ -45,8 +45,10 @@ TEST_F(StudyRelocationTest, RebasesThePathsThatBeginWithTheCutPart) {
                                    "Single Subject Desgin Matrix (run1.sdm)"});
   // The cut part is "D:": a path that does not begin with it (another drive, or too short) stays
   // exactly as it is.
-  EXPECT_EQ(mdm.sdmPaths, (Paths{"E:/moved/study/s01/run1.sdm", "E:/moved/study/s02/run1.sdm", "D"}));
-  EXPECT_EQ(mdm.functionalPaths, (Paths{"E:/moved/study/s01/func1", "E:/moved\\other/s02/f", "V:/x"}));
+  EXPECT_EQ(mdm.sdmPaths,
+            (Paths{"E:/moved/study/s01/run1.sdm", "E:/moved/study/s02/run1.sdm", "D"}));
+  EXPECT_EQ(mdm.functionalPaths,
+            (Paths{"E:/moved/study/s01/func1", "E:/moved\\other/s02/f", "V:/x"}));
 }
 
 TEST_F(StudyRelocationTest, MixedSeparatorsKeepTheFolderTailButTheFirstSdmIsTheChosenPath) {
@@ -102,8 +104,8 @@ TEST_F(StudyRelocationTest, BackslashPathsRebasedWhereTheySeparateNothingTakeSla
   dialogs.chooseToOpen("/data/S01_1.sdm");
   ASSERT_TRUE(mdm.relocateStudyPaths(dialogs));
   const bool slashes = !backslashSeparatesFolders();
-  EXPECT_EQ(mdm.sdmPaths, (Paths{"/data/S01_1.sdm", slashes ? "/data/run/S01_2.sdm"
-                                                            : "/data\\run\\S01_2.sdm"}));
+  EXPECT_EQ(mdm.sdmPaths,
+            (Paths{"/data/S01_1.sdm", slashes ? "/data/run/S01_2.sdm" : "/data\\run\\S01_2.sdm"}));
   EXPECT_EQ(mdm.functionalPaths,
             (Paths{slashes ? "/data/S01.vtc" : "/data\\S01.vtc", "V:\\f\\S01.vtc"}));
 }

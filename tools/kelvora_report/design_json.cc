@@ -23,7 +23,8 @@ const char* dependencyCodeName(DependencyKind kind) {
   return kind == DependencyKind::kRankDeficient ? "RANK_DEFICIENT_DESIGN" : "NEAR_DEPENDENT_DESIGN";
 }
 
-void forEachDesignFinding(const StudyDesigns& designs, const std::function<void(const Json&)>& visit) {
+void forEachDesignFinding(const StudyDesigns& designs,
+                          const std::function<void(const Json&)>& visit) {
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) continue;
     if (design.rank.skipped) {
