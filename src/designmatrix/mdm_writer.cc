@@ -63,12 +63,11 @@ bool canBeReadBack(std::string_view path) {
 
 bool allPathsCanBeReadBack(const MdmFile& mdm) {
   const auto readable = [](const std::string& path) { return canBeReadBack(path); };
-  const bool extrasReadable =
-      !mdm.isMtcDesign() || std::all_of(mdm.extraPaths.begin(), mdm.extraPaths.end(),
-                                        [](const std::optional<std::string>& path) {
-                                          return !path || canBeReadBack(*path);
-                                        });
-  return extrasReadable &&
+  const auto extraReadable = [](const std::optional<std::string>& path) {
+    return !path || canBeReadBack(*path);
+  };
+  const auto& extras = mdm.extraPaths;
+  return (!mdm.isMtcDesign() || std::all_of(extras.begin(), extras.end(), extraReadable)) &&
          std::all_of(mdm.functionalPaths.begin(), mdm.functionalPaths.end(), readable) &&
          std::all_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(), readable);
 }

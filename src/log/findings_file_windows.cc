@@ -17,9 +17,8 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // folder alone. True when the name is free afterwards, or was.
 bool removeFileOrLink(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    return true;  // nothing there (or no access: the
-                  // exclusive creation then fails)
+  // Nothing there, or nothing that may be examined: the exclusive creation then decides.
+  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
   const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return link && RemoveDirectoryA(path.c_str()) != 0;
