@@ -15,12 +15,14 @@ struct FindingsFileCloser {
 };
 using FindingsFilePtr = std::unique_ptr<std::FILE, FindingsFileCloser>;
 
-// Removes a regular file or a link (symbolic or hard: only the name goes) at `path`, then creates
-// a new file there exclusively, without following links, open for writing in text mode (so each
-// "\n" becomes the platform's line end) and without locking out other programs. Null, touching
-// nothing, when anything else has the name (a folder, a pipe, a device: never opened, so a pipe
-// without a reader cannot block), when the path holds a NUL byte, or when removing or creating
-// fails (also when someone else takes the name in between). Never throws.
+// Replaces a regular file or a link (symbolic or hard: only the name goes) at `path` by a new
+// file, created exclusively and without following links, open for writing in text mode (so each
+// "\n" becomes the platform's line end) and without locking out other programs. POSIX removes
+// the name, then creates the file; Windows creates it under a name of its own beside, then moves
+// it over the name. Null, touching nothing, when anything else has the name (a folder; on POSIX
+// also a pipe or a device, never opened, so a pipe without a reader cannot block), when the path
+// holds a NUL byte, or when removing, creating or moving fails (also when someone else takes the
+// name in between). Never throws.
 FindingsFilePtr createFindingsFile(const std::string& path);
 
 // True when `path` names the very file that `file` has open (the same file, however spelled or

@@ -6,6 +6,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <string>
+
 #include "log/findings_file.h"
 
 namespace kelvora {
@@ -13,17 +15,12 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Removes a plain file or a link (a reparse point, whichever kind of entry it is); leaves a
-// folder alone. True when the name is free afterwards, or was.
-bool removeFileOrLink(const std::string& path) {
+// True when something that must be left alone has the name: a folder (a link to one is a reparse
+// point and may go).
+bool namesFolder(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
-  // Nothing there, or nothing that may be examined: the exclusive creation then decides.
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return link && RemoveDirectoryA(path.c_str()) != 0;
-  }
-  return DeleteFileA(path.c_str()) != 0;
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
 bool sameFileInformation(HANDLE a, HANDLE b) {
@@ -37,15 +34,18 @@ bool sameFileInformation(HANDLE a, HANDLE b) {
 
 }  // namespace
 
+// The new file is created under a name of its own and then moved over the findings name: a move
+// replaces the entry itself, a link included, and never what it leads to (deleting first would
+// not do: a file system seen through a compatibility layer may delete a link's target instead).
 FindingsFilePtr createFindingsFile(const std::string& path) {
-  if (path.find('\0') != std::string::npos || !removeFileOrLink(path)) return nullptr;
-  // CREATE_NEW refuses whatever has the name, a link included; FILE_FLAG_OPEN_REPARSE_POINT keeps
-  // one that appears meanwhile from being followed.
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (path.find('\0') != std::string::npos || namesFolder(path)) return nullptr;
+  const std::string fresh = path + "." + std::to_string(GetCurrentProcessId()) + ".new";
+  const HANDLE handle = CreateFileA(fresh.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  if (GetFileType(handle) != FILE_TYPE_DISK) {  // a device name such as NUL or CON
+  if (!MoveFileExA(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     CloseHandle(handle);
+    DeleteFileA(fresh.c_str());
     return nullptr;
   }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
