@@ -3,6 +3,7 @@
 // the file in its exact layout.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +16,19 @@ namespace kelvora {
 // The starts of the lines logged for an MDM that cannot be opened or written; the path follows.
 inline constexpr char kMdmOpenFailure[] = "!!!  Failed opening MDM for reading: ";
 inline constexpr char kMdmCreateFailure[] = "!! Cannot Create file: ";
+
+// What the reader noticed while reading an opened MDM that the record itself does not show. Plain
+// data; the inspection run does not look at it, the command-line inspector reports it.
+struct MdmReadNotes {
+  std::int64_t studyLinesRead = 0;  // lines read after the header, up to NrOfStudies of them
+  // Those of them that held no study (not 4 quotes, or 6 in an "MTC" design), 0-based among the
+  // lines read, with their text (at most kMostSkippedTextKept bytes).
+  std::vector<std::int64_t> skippedLines;
+  std::vector<std::string> skippedTexts;
+  std::int64_t linesAfterStudies = 0;  // non-blank lines after those, which are not read
+};
+
+inline constexpr std::size_t kMostSkippedTextKept = 80;
 
 struct MdmFile {
   // Reads the MDM at `path` at once (format and leniency rules: doc/file-formats.md). Never
@@ -37,6 +51,7 @@ struct MdmFile {
   std::vector<std::optional<std::string>> extraPaths;
   std::vector<std::string> functionalPaths;
   std::vector<std::string> sdmPaths;  // its length is the number of studies
+  MdmReadNotes notes;
 
   bool unreadable() const;
   bool isMtcDesign() const { return typeOfFunctionalData == "MTC"; }

@@ -42,9 +42,9 @@ void readHeader(TextScanner& scanner, MdmFile& mdm) {
 }
 
 // Adds the paths of one study line: three quoted paths in an "MTC" design, two otherwise. A line
-// with another number of quotes adds nothing. In an "MTC" design a two-path line adds an empty
+// with another number of quotes adds nothing, and gives false. In an "MTC" design a two-path line adds an empty
 // extra path, so that extraPaths stays aligned with the studies.
-void addStudyLine(std::string_view line, MdmFile& mdm) {
+bool addStudyLine(std::string_view line, MdmFile& mdm) {
   constexpr int kMostQuotesUsed = 6;
   std::size_t quotes[kMostQuotesUsed + 1];
   int count = 0;
@@ -64,7 +64,14 @@ void addStudyLine(std::string_view line, MdmFile& mdm) {
     if (mtc) mdm.extraPaths.emplace_back(std::nullopt);
     mdm.functionalPaths.push_back(between(0));
     mdm.sdmPaths.push_back(between(2));
+  } else {
+    return false;
   }
+  return true;
+}
+
+bool isBlank(std::string_view line) {
+  return line.find_first_not_of(" \t\r\v\f") == std::string_view::npos;
 }
 
 void readOpenedMdm(std::FILE* file, MdmFile& mdm) {
@@ -74,9 +81,15 @@ void readOpenedMdm(std::FILE* file, MdmFile& mdm) {
   scanner.skipLine();
   // Up to nrOfStudies lines, and never past the end of the file, however many were announced.
   std::string_view line;
+  MdmReadNotes& notes = mdm.notes;
   for (std::int32_t i = 0; i < mdm.nrOfStudies && scanner.readLine(line); ++i) {
-    addStudyLine(line, mdm);
+    ++notes.studyLinesRead;
+    if (!addStudyLine(line, mdm)) {
+      notes.skippedLines.push_back(i);
+      notes.skippedTexts.emplace_back(line.substr(0, kMostSkippedTextKept));
+    }
   }
+  while (scanner.readLine(line)) notes.linesAfterStudies += isBlank(line) ? 0 : 1;
 }
 
 }  // namespace
@@ -98,6 +111,7 @@ MdmFile::MdmFile(std::string path) : path(std::move(path)) {
   std::vector<std::optional<std::string>>().swap(extraPaths);
   std::vector<std::string>().swap(functionalPaths);
   std::vector<std::string>().swap(sdmPaths);
+  notes = MdmReadNotes();
   try {
     logLine(kMdmOpenFailure + this->path);
   } catch (...) {

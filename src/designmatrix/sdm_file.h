@@ -3,6 +3,7 @@
 // every leniency rule of the reader are described in doc/file-formats.md.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +42,36 @@ inline constexpr std::int32_t kSdmMaxPredictors = 65536;
 // value slots, so that a header announcing many predictors and no data points is bounded too.
 inline constexpr std::int64_t kSdmSlotsPerPredictor = 17;
 
+// The header fields of an SDM, as bits of SdmReadNotes' masks.
+enum SdmHeaderField : std::uint8_t {
+  kFileVersionField = 1,
+  kNrOfPredictorsField = 2,
+  kNrOfDataPointsField = 4,
+  kIncludesConstantField = 8,
+  kFirstConfoundPredictorField = 16,
+};
+
+// The longest text of an unreadable value that the notes keep.
+inline constexpr std::size_t kMostUnreadTextKept = 40;
+
+// What the reader noticed while reading an opened SDM that the record itself does not show. Plain
+// data gathered on the way at no measurable cost; the inspection run does not look at it, the
+// command-line inspector reports it.
+struct SdmReadNotes {
+  std::uint8_t headerMissing = 0;     // SdmHeaderField bits: the key was not found (value 0)
+  std::uint8_t headerUnreadable = 0;  // the key was found, its value could not be read (0)
+  std::int64_t namesFound = 0;        // quoted names on the names line, also beyond the predictors
+  std::int64_t valuesRead = 0;        // of nrOfPredictors * nrOfDataPoints announced
+  // When reading stopped before every value was read on a value it could not read: that value's
+  // 0-based index in row order and its text (the whole word, at most kMostUnreadTextKept bytes).
+  // Empty text: the file ended first. `unreadInWord`: the word's start was read as the value
+  // before it ("1,5" gives 1, then stops on ",5").
+  std::int64_t unreadIndex = -1;
+  std::string unreadText;
+  bool unreadInWord = false;
+  bool textAfterMatrix = false;  // text follows the last announced value
+};
+
 struct SdmFile {
   std::int32_t fileVersion = 0;
   std::string path;
@@ -58,6 +89,7 @@ struct SdmFile {
   // reading): nothing is kept, the lists are empty, and the counts
   // hold what the header announced.
   bool tooLargeToRead = false;
+  SdmReadNotes notes;
 
   bool unreadable() const { return fileVersion == kUnreadableFileVersion; }
 };

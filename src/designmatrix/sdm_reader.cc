@@ -22,20 +22,27 @@ constexpr int kHeaderTokens = 5;
 // "FirstConfoundPredictor:". A failed read leaves `token` as it was, as a stream does.
 void readHeader(TextScanner& scanner, SdmFile& sdm) {
   std::string token;
+  std::uint8_t found = 0;
+  const auto readField = [&](SdmHeaderField field, std::int32_t& value) {
+    found |= field;
+    if (!scanner.readInt(value)) sdm.notes.headerUnreadable |= field;
+  };
   for (int count = 0; token != kFirstConfoundKey && count < kHeaderTokens; ++count) {
     scanner.readWord(token);
     if (token == "FileVersion:") {
-      scanner.readInt(sdm.fileVersion);
+      readField(kFileVersionField, sdm.fileVersion);
     } else if (token == "NrOfPredictors:") {
-      scanner.readInt(sdm.nrOfPredictors);
+      readField(kNrOfPredictorsField, sdm.nrOfPredictors);
     } else if (token == "NrOfDataPoints:") {
-      scanner.readInt(sdm.nrOfDataPoints);
+      readField(kNrOfDataPointsField, sdm.nrOfDataPoints);
     } else if (token == "IncludesConstant:") {
-      scanner.readInt(sdm.includesConstant);
+      readField(kIncludesConstantField, sdm.includesConstant);
     } else if (token == kFirstConfoundKey) {
-      scanner.readInt(sdm.firstConfoundPredictor);
+      readField(kFirstConfoundPredictorField, sdm.firstConfoundPredictor);
     }
   }
+  constexpr std::uint8_t kAllFields = 31;
+  sdm.notes.headerMissing = static_cast<std::uint8_t>(kAllFields & ~found);
 }
 
 // One triple per predictor. The first component of the next triple is read ahead; after the
@@ -71,12 +78,14 @@ void readNames(TextScanner& scanner, SdmFile& sdm) {
   }
   std::size_t name = 0;
   std::size_t open = line.find('"');
-  while (name < count && open != std::string_view::npos) {
+  while (open != std::string_view::npos) {
     const std::size_t close = line.find('"', open + 1);
     if (close == std::string_view::npos) break;
-    sdm.predictorNames[name++].assign(line.substr(open + 1, close - open - 1));
+    if (name < count) sdm.predictorNames[name].assign(line.substr(open + 1, close - open - 1));
+    ++name;  // names beyond the predictors are only counted
     open = line.find('"', close + 1);
   }
+  sdm.notes.namesFound = static_cast<std::int64_t>(name);
 }
 
 // Row by row into the columns; the first value that cannot be read ends the matrix.
@@ -90,7 +99,15 @@ void readValues(TextScanner& scanner, SdmFile& sdm) {
   if (predictors == 0) return;  // no row to read, however many data points are announced
   std::vector<float*> columns(predictors);
   for (std::size_t p = 0; p < predictors; ++p) columns[p] = sdm.values[p].data();
-  scanner.readFloatRows(columns.data(), predictors, dataPoints);
+  const std::size_t read = scanner.readFloatRows(columns.data(), predictors, dataPoints);
+  SdmReadNotes& notes = sdm.notes;
+  notes.valuesRead = static_cast<std::int64_t>(read);
+  if (read == predictors * dataPoints) {
+    notes.textAfterMatrix = scanner.hasMoreText();
+  } else {
+    notes.unreadText.assign(scanner.failedWord(kMostUnreadTextKept, notes.unreadInWord));
+    if (!notes.unreadText.empty()) notes.unreadIndex = static_cast<std::int64_t>(read);
+  }
 }
 
 void readOpenedSdm(std::FILE* file, std::uint64_t fileSize, SdmFile& sdm) {

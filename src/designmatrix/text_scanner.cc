@@ -352,10 +352,14 @@ bool TextScanner::readFloat(float& value) {
   // Powers of ten that are exact as floats (5^10 < 2^24).
   static constexpr float kExactPowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                                 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-  if (isFailed || !skipSpace()) return fail();
+  if (isFailed || !skipSpace()) {
+    failedFloatAt = kNoFailedFloat;
+    return fail();
+  }
   const FloatMatch match = scanWhole(matchFloat);
   const char* first = data + pos;
   const char* last = first + match.length;
+  failedFloatAt = pos;  // kept for failedWord; nothing moves the bytes while the scanner is failed
   pos += match.length;
   if (!match.valid) return fail();
   if (match.exact) {
@@ -404,6 +408,19 @@ std::size_t TextScanner::readFloatRows(float* const* columns, std::size_t column
   pos = static_cast<std::size_t>(text - data);
   return read;
 }
+
+std::string_view TextScanner::failedWord(std::size_t limit, bool& beganBefore) const {
+  beganBefore = false;
+  if (!isFailed || failedFloatAt == kNoFailedFloat) return {};
+  std::size_t first = failedFloatAt;
+  while (first > 0 && !isSpace(data[first - 1])) --first;
+  beganBefore = first < failedFloatAt;
+  std::size_t last = failedFloatAt;
+  while (last < end && !isSpace(data[last]) && last - first < limit) ++last;
+  return std::string_view(data + first, last - first);
+}
+
+bool TextScanner::hasMoreText() { return !isFailed && skipSpace(); }
 
 bool TextScanner::readLine(std::string_view& line) {
   if (isFailed) return false;

@@ -72,6 +72,15 @@ class TextScanner {
   // decimals, the bulk of a design matrix, are converted here without the general routine.
   std::size_t readFloatRows(float* const* columns, std::size_t columnCount, std::size_t rowCount);
 
+  // After readFloat (or readFloatRows) failed on text: the whitespace-delimited word in which it
+  // failed, at most `limit` bytes of it, and whether that word began before the failed number (so
+  // that the read before it took the word's start, as "1" of "1,5"). Empty when the read failed at
+  // the end of the input, or before any float read failed. Valid until the next read.
+  std::string_view failedWord(std::size_t limit, bool& beganBefore) const;
+
+  // True when non-whitespace text remains. Consumes the whitespace before it; fails nothing.
+  bool hasMoreText();
+
   // Reads the rest of the current line, without its line end. Fails only at the end of the input
   // (nothing left to read). The view stays valid until the next call on the scanner.
   bool readLine(std::string_view& line);
@@ -106,6 +115,9 @@ class TextScanner {
   std::size_t pos = 0;          // next byte to read
   std::size_t end = 0;          // end of the bytes available
   bool exhausted = false;       // nothing more will come from the file
+  // Where the last failed readFloat began scanning text (after whitespace), or kNoFailedFloat.
+  static constexpr std::size_t kNoFailedFloat = static_cast<std::size_t>(-1);
+  std::size_t failedFloatAt = kNoFailedFloat;
   bool isFailed = false;
 };
 

@@ -87,10 +87,19 @@ def sdm_text(names, first_confound, columns):
     return "\n".join(out) + "\n"
 
 
-def run_sdm(interest=("Faces", "Houses"), confounds=("Trans X", "Constant"), zero=(), points=6):
-    """A plain run's SDM; the predictors named in `zero` hold zeros, the others vary."""
+def varied_column(p, points):
+    """Values of predictor p that vary unlike any other predictor's (quarters, 0.5 to 4.5), so
+    that a plain design has full rank."""
+    return [((t * (p + 3) * 37 + p * 11 + t * t) % 17) / 4 + 0.5 for t in range(points)]
+
+
+def run_sdm(interest=("Faces", "Houses"), confounds=("Trans X", "Constant"), zero=(), points=6,
+            repeating=False):
+    """A plain run's SDM; the predictors named in `zero` hold zeros, the others vary. With
+    `repeating`, every column repeats every three data points, so the fourth equals the first."""
     names = list(interest) + list(confounds)
-    columns = [[0.0] * points if n in zero else [(p + t) % 3 + 0.5 for t in range(points)]
+    columns = [[0.0] * points if n in zero else
+               [(p + t) % 3 + 0.5 for t in range(points)] if repeating else varied_column(p, points)
                for p, n in enumerate(names)]
     return sdm_text(names, len(interest) + 1, columns)
 

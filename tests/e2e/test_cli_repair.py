@@ -74,9 +74,12 @@ class RepairByOptions(CliTest):
     def test_without_an_answer_the_repair_is_cancelled_and_the_option_named(self):
         cli, _ = self.assertSameAsHost([], ["--cancel-open"])
         self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        # The SDMs past the first are not where the MDM says either: each is named after the run.
         self.assertEqual(cli.error_text(), NOT_FOUND + (
             'kelvora: cancelled "SDM not found. Select S01_run1.sdm manually.": no answer '
-            "(--locate SDM_PATH would answer it)\n"))
+            "(--locate SDM_PATH would answer it)\n") + "".join(
+            f'kelvora: warning (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
+            for stem in ("S01_run2", "S02_run1", "S02_run2")))
         self.assertEqual(cli.lines()[-1], "Kelvora>  Asking user to select correct path")
 
     def test_a_located_file_that_cannot_be_read_ends_the_run(self):

@@ -298,7 +298,7 @@ class ReportInBrowser(CliTest):
 
     def test_rank_deficient_sdm_names_its_predictors(self):
         # run_sdm's columns repeat every three data points: the fourth equals the first.
-        write_study(self.study, clean_runs(), folder="repeats")
+        write_study(self.study, clean_runs(repeating=True), folder="repeats")
         run, dom, _ = self.report(self.study.path("repeats"))
         self.assertSameAsJson(run, dom)
         [first, *_] = run["designFindings"]

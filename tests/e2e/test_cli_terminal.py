@@ -72,7 +72,8 @@ class PromptAtTerminal(CliTest):
 
     def setUp(self):
         super().setUp()
-        self.mdm = write_study(self.study, clean_runs(), folder="moved", sdm_folder="D:/lab/old")
+        self.mdm = write_study(self.study, clean_runs(repeating=True), folder="moved",
+                               sdm_folder="D:/lab/old")
         self.located = self.study.path("moved/S01_run1.sdm")
         self.target = self.study.path("fixed.mdm")
 

@@ -7,6 +7,7 @@
 
 #include "cli_dialogs.h"
 #include "designmatrix/path_names.h"
+#include "further_output.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
 #include "outcome_json.h"
@@ -120,15 +121,17 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     const RunOutcome outcome = runInspection(dialogs, findingsFileRule(options));
     progress.erase();
     tellRepair(outcome, dialogs, options);
-    ExitStatus status = exitStatusOf(outcome);
-    if (options.json || options.report) {
-      const report::StudyReport study = readStudyAfterRun(outcome, options, dialogs.locatedSdm());
-      if (options.json) writeOutcomeLine(outcome, &study.designs, stdout);
-      std::string error;
-      if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
-        write("kelvora: no report: " + error + "\n", stderr);
-        status = worseOf(status, kNotInspected);
-      }
+    const report::StudyReport study = readStudyAfterRun(outcome, options, dialogs.locatedSdm());
+    ExitStatus status = worseOf(exitStatusOf(outcome), furtherStatus(study));
+    if (options.json) {
+      writeOutcomeLine(outcome, &study.designs, furtherMembers(&study.diagnosis), stdout);
+    } else {
+      write(furtherLines(study), stderr);
+    }
+    std::string error;
+    if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
+      write("kelvora: no report: " + error + "\n", stderr);
+      status = worseOf(status, kNotInspected);
     }
     return status;
   } catch (const std::exception& error) {
@@ -138,7 +141,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     progress.erase();
     write("kelvora: the inspection of " + mdmFile + " stopped\n", stderr);
   }
-  if (options.json) writeInterruptedRunLine(mdmFile, stdout);
+  if (options.json) writeInterruptedRunLine(mdmFile, furtherMembers(nullptr), stdout);
   return kNotInspected;
 }
 

@@ -95,7 +95,7 @@ void putElements(std::FILE* out, Visit&& each) {
 }
 
 void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDesigns* designs,
-               std::FILE* out) {
+               const std::vector<ArrayMember>& further, std::FILE* out) {
   const Json head{
       {"mdm", latin1String(outcome.mdmPath)},
       {"complete", outcome.complete},
@@ -115,21 +115,28 @@ void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDe
   if (designs != nullptr) {
     putElements(out, [&](const auto& write) { report::forEachDesignFinding(*designs, write); });
   }
-  put("]}\n", out);
+  put("]", out);
+  for (const ArrayMember& member : further) {
+    put(std::string(",\"") + member.name + "\":[", out);
+    putElements(out, member.forEachElement);
+    put("]", out);
+  }
+  put("}\n", out);
   std::fflush(out);
 }
 
 }  // namespace
 
 void writeOutcomeLine(const RunOutcome& outcome, const report::StudyDesigns* designs,
-                      std::FILE* out) {
-  writeLine(outcome, endName(outcome.end), designs, out);
+                      const std::vector<ArrayMember>& further, std::FILE* out) {
+  writeLine(outcome, endName(outcome.end), designs, further, out);
 }
 
-void writeInterruptedRunLine(const std::string& mdmPath, std::FILE* out) {
+void writeInterruptedRunLine(const std::string& mdmPath, const std::vector<ArrayMember>& further,
+                             std::FILE* out) {
   RunOutcome outcome;
   outcome.mdmPath = mdmPath;
-  writeLine(outcome, "INTERRUPTED", nullptr, out);
+  writeLine(outcome, "INTERRUPTED", nullptr, further, out);
 }
 
 }  // namespace kelvora::cli

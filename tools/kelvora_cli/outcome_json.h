@@ -10,9 +10,11 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "inspection/run_outcome.h"
 #include "study_designs.h"
@@ -30,15 +32,23 @@ Json latin1String(std::string_view bytes);
 // "SAVE_CANCELLED", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH".
 const char* endName(RunEnd end);
 
+// A member of the line that follows "designFindings": an array whose elements are handed, one at a
+// time, to the function that writes them.
+struct ArrayMember {
+  const char* name;
+  std::function<void(const std::function<void(const Json&)>& write)> forEachElement;
+};
+
 // Writes the line of one run to `out`: its object, with the design findings of `designs` (none
-// when null) as the last member, "designFindings". The findings are rendered and written one at
-// a time, so that the output costs the memory of one finding, not a second copy of all of them
-// (a run may have hundreds of thousands).
+// when null) as the member "designFindings", then the members `further`. Every element is
+// rendered and written one at a time, so that the output costs the memory of one finding, not a
+// second copy of all of them (a run may have hundreds of thousands).
 void writeOutcomeLine(const RunOutcome& outcome, const report::StudyDesigns* designs,
-                      std::FILE* out);
+                      const std::vector<ArrayMember>& further, std::FILE* out);
 
 // The line of a run that stopped on an unexpected failure (end "INTERRUPTED") before it could say
-// how it ended: no findings, no design findings.
-void writeInterruptedRunLine(const std::string& mdmPath, std::FILE* out);
+// how it ended: no findings, no design findings, and the members `further` as they give them.
+void writeInterruptedRunLine(const std::string& mdmPath, const std::vector<ArrayMember>& further,
+                             std::FILE* out);
 
 }  // namespace kelvora::cli

@@ -1,9 +1,12 @@
 #include "design_json.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "designmatrix/path_names.h"
+#include "further_finding.h"
 #include "text_bytes.h"
 
 namespace kelvora::report {
@@ -17,7 +20,37 @@ Json predictorJson(const SdmDesign& design, std::int64_t column) {
               {"name", latin1ToUtf8(index < design.names.size() ? design.names[index] : "")}};
 }
 
+std::string predictorText(const SdmDesign& design, std::int64_t column) {
+  const auto index = static_cast<std::size_t>(column);
+  return "predictor " + std::to_string(column + 1) + " " +
+         diagnostics::visible(index < design.names.size() ? design.names[index] : "");
+}
+
+std::string predictorsText(const SdmDesign& design, const std::vector<std::int64_t>& columns,
+                           std::int64_t except) {
+  std::string text;
+  for (const std::int64_t column : columns) {
+    if (column != except) text += (text.empty() ? "" : ", ") + predictorText(design, column);
+  }
+  return text;
+}
+
 }  // namespace
+
+std::string dependencySentence(const SdmDesign& design, const Dependency& dependency) {
+  const std::string file = fileNameOf(design.path) + ": ";
+  char index[32];
+  std::snprintf(index, sizeof index, "%.1f", dependency.conditionIndex);
+  if (dependency.kind == DependencyKind::kNearDependent) {
+    return file + predictorsText(design, dependency.predictors, -1) +
+           " are nearly dependent (condition index " + index + ")";
+  }
+  if (dependency.predictors.size() == 1) {
+    return file + predictorText(design, dependency.dependent) + " is zero throughout";
+  }
+  return file + predictorText(design, dependency.dependent) + " is a combination of " +
+         predictorsText(design, dependency.predictors, dependency.dependent);
+}
 
 const char* dependencyCodeName(DependencyKind kind) {
   return kind == DependencyKind::kRankDeficient ? "RANK_DEFICIENT_DESIGN" : "NEAR_DEPENDENT_DESIGN";

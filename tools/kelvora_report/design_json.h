@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "design_rank.h"
 #include "study_designs.h"
@@ -25,5 +26,10 @@ const char* dependencyCodeName(DependencyKind kind);
 // held. Strings are Latin-1 code points of the bytes, as everywhere in the object.
 void forEachDesignFinding(const StudyDesigns& designs,
                           const std::function<void(const nlohmann::ordered_json&)>& visit);
+
+// One sentence for a dependency of `design`, file bytes as they are:
+// `S01.sdm: predictor 12 "Rot Z" is zero throughout`, `... is a combination of ...`,
+// `... are nearly dependent (condition index 140.2)`.
+std::string dependencySentence(const SdmDesign& design, const Dependency& dependency);
 
 }  // namespace kelvora::report

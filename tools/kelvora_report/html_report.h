@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "inspection/run_outcome.h"
+#include "further_finding.h"
 #include "study_designs.h"
 
 namespace kelvora::report {
@@ -29,6 +30,7 @@ struct DesignPictures {
 struct StudyReport {
   StudyDesigns designs;
   std::vector<DesignPictures> pictures;  // in study order; fewer than the SDMs in large studies
+  diagnostics::StudyDiagnosis diagnosis;  // what kelvora finds beyond the log
 };
 
 // The whole page, UTF-8 (file bytes shown as Latin-1 code points, as in the JSON).

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "design_picture.h"
+#include "study_diagnosis.h"
 
 namespace kelvora::report {
 namespace {
@@ -66,6 +67,9 @@ StudyReport readStudyReport(const RunOutcome& outcome,
   const std::string& mdm = outcome.savedMdmPath ? *outcome.savedMdmPath : outcome.mdmPath;
   report.designs = loadStudyDesigns(mdm, outcome.savedMdmPath ? std::nullopt : locatedFirstSdm,
                                     withPictures ? SdmVisitor(picture) : SdmVisitor());
+  if (report.designs.mdmRead) {
+    report.diagnosis = diagnostics::diagnoseStudy(outcome, diagnosisInput(report.designs));
+  }
   return report;
 }
 

@@ -20,8 +20,9 @@ inline constexpr std::size_t kSampledPictures = 24;
 
 // Reads again the MDM that `outcome` inspected (the corrected MDM when the repair saved one;
 // otherwise the MDM, re-based on `locatedFirstSdm` when the run's repair located its first SDM)
-// and every SDM it lists; `withPictures` encodes the pictures of the SDMs chosen as above. Nothing
-// is read when the run could not read the MDM. The readers' lines go to pluginLog.
+// and every SDM it lists; `withPictures` encodes the pictures of the SDMs chosen as above; the
+// study diagnosis is made from what was read. Nothing is read when the run could not read the MDM.
+// The readers' lines go to pluginLog.
 StudyReport readStudyReport(const RunOutcome& outcome,
                             const std::optional<std::string>& locatedFirstSdm, bool withPictures);
 

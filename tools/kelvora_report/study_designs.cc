@@ -2,7 +2,6 @@
 
 #include "designmatrix/mdm_file.h"
 #include "designmatrix/user_dialogs.h"
-#include "inspection/sdm_predictors.h"
 
 namespace kelvora::report {
 namespace {
@@ -29,16 +28,8 @@ class ReplayedLocation : public UserDialogs {
 
 SdmDesign describe(const SdmFile& sdm) {
   SdmDesign design;
-  design.read = !sdm.unreadable() && !sdm.tooLargeToRead;
-  if (!design.read) return design;
-  design.dataPoints = sdm.nrOfDataPoints;
-  design.interestCount = interestCountOf(sdm);
-  const std::int64_t columns = columnCountOf(sdm);
-  for (std::int64_t j = 0; j < columns; ++j) {
-    design.names.emplace_back(predictorNameAt(sdm, j));
-    design.zeroColumns.push_back(isAllZeroColumn(sdm, j));
-  }
-  design.rank = checkRank(sdm);
+  diagnostics::summarizeSdm(sdm, design);
+  if (design.read) design.rank = checkRank(sdm);
   return design;
 }
 
@@ -67,7 +58,19 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
     if (design.read && visit) visit(study, sdm, design);
     designs.sdms.push_back(std::move(design));
   }
+  diagnostics::StudyInput& input = designs.mdm;
+  input.mdmPath = mdm.path;
+  input.nrOfStudies = mdm.nrOfStudies;
+  input.mdmNotes = std::move(mdm.notes);
+  input.sdmPaths = std::move(mdm.sdmPaths);
+  input.functionalPaths = std::move(mdm.functionalPaths);
   return designs;
+}
+
+diagnostics::StudyInput diagnosisInput(const StudyDesigns& designs) {
+  diagnostics::StudyInput input = designs.mdm;
+  for (const SdmDesign& design : designs.sdms) input.sdms.push_back(&design);
+  return input;
 }
 
 }  // namespace kelvora::report

@@ -17,26 +17,27 @@
 
 #include "design_rank.h"
 #include "designmatrix/sdm_file.h"
+#include "sdm_summary.h"
+#include "study_input.h"
 #include "inspection/subjects.h"
 
 namespace kelvora::report {
 
-struct SdmDesign {
-  std::string path;     // as the MDM lists it (after the repair's relocation, if any)
-  std::string subject;  // the identifier the run gives its study
-  bool read = false;    // false: the file could not be opened, or was too large to read
-  std::int32_t dataPoints = 0;
-  std::int64_t interestCount = 0;  // firstConfoundPredictor - 1, as the file says
-  std::vector<std::string> names;  // one per column
-  std::vector<bool> zeroColumns;   // per column: all-zero, as the zero checks define it
-  RankCheck rank;                  // meaningful when `read`
+struct SdmDesign : diagnostics::SdmSummary {
+  RankCheck rank;  // meaningful when `read`
 };
 
 struct StudyDesigns {
   bool mdmRead = false;
   std::vector<SdmDesign> sdms;         // one per study, in the MDM's order
   std::vector<SubjectGroup> subjects;  // the studies grouped as the run groups them
+  // What the diagnostics need of the MDM; its `sdms` are left empty (see diagnosisInput).
+  diagnostics::StudyInput mdm;
 };
+
+// The diagnostics' view of `designs`: the MDM's part, and the summaries pointing into `designs`,
+// which must outlive it and not change meanwhile.
+diagnostics::StudyInput diagnosisInput(const StudyDesigns& designs);
 
 // Called once per study whose SDM was read, while its values are in memory.
 using SdmVisitor = std::function<void(std::size_t study, const SdmFile& sdm, SdmDesign& design)>;

@@ -1,0 +1,149 @@
+"""What kelvora finds beyond the plug-in's log: one study per situation a researcher met, each
+giving its finding (and likely cause) in --json, one line on standard error in text mode, and the
+exit status, while standard output stays the log."""
+
+import unittest
+
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, mdm_text, run_cli,
+                         varied_column,
+                         sdm_text, write_study)
+
+CONDITIONS = ("Faces", "Houses", "Neutral", "Error")
+CONFOUNDS = ("Trans X", "Rot Z", "Constant")
+
+
+def design(interest=CONDITIONS, zero=(), confounds=CONFOUNDS):
+    """An event design: the predictors of interest, motion confounds and a constant."""
+    names = list(interest) + list(confounds)
+    columns = [[0.0] * 12 if n in zero else [1.0] * 12 if n == "Constant" else varied_column(p, 12)
+               for p, n in enumerate(names)]
+    return sdm_text(names, len(interest) + 1, columns)
+
+
+class Diagnostics(CliTest):
+
+    def inspect(self, mdm, status):
+        """Text mode and --json of one MDM: the stderr lines, the JSON object; both statuses."""
+        text, report = run_cli(mdm), run_cli("--json", mdm)
+        self.assertStatus(text, status)
+        self.assertStatus(report, status)
+        self.assertTrue(all(not l.startswith("kelvora:") for l in text.lines()))
+        return text.error_text().splitlines(), report.objects()[0]
+
+    def codes(self, run, key="furtherFindings"):
+        return [f["code"] for f in run[key]]
+
+    def runs(self, subjects=("S01", "S02", "S03"), count=2, **options):
+        return [(f"{s}_run{r}", design(**options)) for s in subjects for r in range(1, count + 1)]
+
+    def test_damaged_sdms_are_told_with_the_first_unreadable_value(self):
+        runs = self.runs()
+        lines = runs[1][1].split("\n")
+        runs[1] = (runs[1][0], "\n".join(lines[:-6]) + "\n")  # 12 rows announced, 7 left
+        runs[2] = (runs[2][0], runs[2][1].replace("1.5 ", "1,5 "))  # decimal commas
+        runs[3] = (runs[3][0], runs[3][1].replace("2.5", "nan", 1))
+        errors, run = self.inspect(write_study(self.study, runs), EXIT_REPORTED)
+        self.assertEqual(run["end"], "COMPLETE")
+        self.assertEqual(self.codes(run)[:3], ["SDM_SHORT_MATRIX", "SDM_UNREADABLE_VALUE",
+                                               "SDM_UNREADABLE_VALUE"])
+        self.assertIn("kelvora: warning: S01_run2.sdm: the matrix ends after 7 of 12 announced rows"
+                      " (49 of 84 values read); every value after it reads as 0", errors)
+        self.assertIn('kelvora: warning: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'
+                      " cannot be read (only its start was); every value after it reads as 0"
+                      " (6 of 84 values read)", errors)
+        value = run["furtherFindings"][2]
+        self.assertEqual((value["predictorNumber"], value["predictorName"]), (3, "Neutral"))
+        self.assertIn('"nan" in row 4', value["text"])
+
+    def test_subject_rule_that_does_not_fit_is_said(self):
+        s = self.study
+        runs = [(f"S0{i}/run{r}", design(zero=("Error",) if i == 3 else ())) for i in range(1, 4)
+                for r in (1, 2)]
+        for stem, text in runs:
+            s.write(f"folders/{stem}.sdm", text)
+        mdm = s.write("folders/group.mdm", mdm_text([(s.path(f"folders/{stem}.vtc"),
+                                                      s.path(f"folders/{stem}.sdm"))
+                                                     for stem, _ in runs]))
+        errors, run = self.inspect(mdm, EXIT_REPORTED)
+        self.assertEqual(run["subjects"], 2)
+        self.assertEqual(self.codes(run)[:2], ["SUBJECT_NO_UNDERSCORE", "SUBJECT_IN_FOLDER"])
+        [zero] = [f for f in run["furtherFindings"] if f["code"] == "ZERO_ACROSS_RUNS"]
+        self.assertEqual((zero["subject"], zero["predictorNumber"], zero["beyondRun"]),
+                         ("S03", 4, True))
+        self.assertIn('kelvora: warning (beyond the run): with the folder as the subject: subject '
+                      '"S03", predictor number 4 named "Error" is zero in all its 2 runs', errors)
+        hyphens = [(f"S0{i}-run{r}", design()) for i in (1, 2) for r in (1, 2)]
+        _, run = self.inspect(write_study(s, hyphens, folder="hyphens"), EXIT_REPORTED)
+        self.assertEqual(self.codes(run), ["SUBJECT_NO_UNDERSCORE", "SUBJECT_PER_STUDY"])
+
+    def test_study_list_mistakes_are_seen(self):
+        runs = self.runs()
+        mdm = write_study(self.study, runs + runs[:1], folder="twice")
+        _, run = self.inspect(mdm, EXIT_REPORTED)
+        self.assertEqual(self.codes(run)[:2], ["MDM_DUPLICATE_SDM", "MDM_DUPLICATE_FUNCTIONAL"])
+        self.assertIn("(studies 1, 7)", run["furtherFindings"][0]["text"])
+        with open(write_study(self.study, runs, folder="short"), encoding="latin-1") as f:
+            text = f.read()
+        mdm = self.study.write("short/group.mdm", text.replace("NrOfStudies:          6",
+                                                               "NrOfStudies:          7"))
+        errors, run = self.inspect(mdm, EXIT_REPORTED)
+        self.assertEqual(run["studies"], 6)
+        self.assertIn("kelvora: warning: group.mdm: NrOfStudies is 7, but the file has 6 lines after"
+                      " its header", errors)
+        uneven = self.runs()[:-1]
+        errors, run = self.inspect(write_study(self.study, uneven, folder="uneven"), EXIT_CLEAN)
+        self.assertEqual(errors, ['kelvora: note: group.mdm: subject "S03" has 1 run, most subjects'
+                                  " have 2"])
+
+    def test_every_problem_in_one_pass(self):
+        runs = self.runs(zero=("Rot Z",))
+        runs[2], runs[4] = (runs[2][0], None), (runs[4][0], None)
+        _, run = self.inspect(write_study(self.study, runs, folder="missing"), EXIT_NOT_INSPECTED)
+        [unread] = [f for f in run["furtherFindings"] if f["code"] == "SDM_UNREADABLE"]
+        self.assertTrue(unread["beyondRun"] and unread["file"].endswith("S03_run1.sdm"))
+        runs = self.runs(zero=("Error",))
+        runs[0] = (runs[0][0], design(interest=("Faces", "Houses", "Neutral ", "Error"),
+                                      zero=("Error",)))
+        errors, run = self.inspect(write_study(self.study, runs, folder="names"), EXIT_REPORTED)
+        self.assertEqual(run["end"], "PREDICTOR_NAME_MISMATCH")
+        beyond = [(f["code"], f["subject"]) for f in run["furtherFindings"] if f["beyondRun"]]
+        self.assertEqual(beyond, [("SUBJECT_COUNT", None)] +
+                         [("ZERO_ACROSS_RUNS", s) for s in ("S01", "S02", "S03")])
+        self.assertIn('kelvora: likely cause: S01_run1.sdm: "Neutral " for "Neutral" (predictor 3)'
+                      " differs only in blanks: a trailing blank", errors)
+
+    def test_likely_causes_of_disagreements(self):
+        cases = [
+            (("Face", "Houses", "Neutral", "Error"), "TYPO", 1),
+            (("Faces", "Neutral", "Houses", "Error"), "SWAPPED", 2),
+            (("faces", "Houses", "Neutral", "Error"), "CASE_ONLY", 1),
+            (("Faces", "Houses", "Neutral-", "Error"), "PUNCTUATION_ONLY", 3),
+            (("Faces", "Cars", "Neutral", "Error"), None, 2),
+            (("Faces", "Neutral", "Error"), "MISSING_PREDICTOR", None),
+            (("Faces", "Houses", "Neutral", "Error", "Trans X"), "CONFOUND_BOUNDARY", None),
+        ]
+        for interest, cause, number in cases:
+            with self.subTest(cause=cause):
+                runs = self.runs()
+                confounds = CONFOUNDS[1:] if "Trans X" in interest else CONFOUNDS
+                runs[3] = (runs[3][0], design(interest=interest, confounds=confounds))
+                mdm = write_study(self.study, runs, folder=f"{cause}")
+                _, run = self.inspect(mdm, EXIT_REPORTED)
+                causes = [(c["code"], c["predictorNumber"]) for c in run["causes"]]
+                self.assertEqual(causes[:1], [(cause, number)] if cause else [])
+
+    def test_rank_deficient_design_makes_the_status(self):
+        runs = self.runs(subjects=("S01",))
+        names = list(CONDITIONS) + ["Sum"]
+        columns = [varied_column(p, 12) for p in range(4)]
+        columns.append([a + b for a, b in zip(columns[0], columns[1])])
+        runs[0] = (runs[0][0], sdm_text(names, 6, columns))
+        runs[1] = (runs[1][0], sdm_text(names, 6, columns))
+        errors, run = self.inspect(write_study(self.study, runs), EXIT_REPORTED)
+        self.assertEqual(run["findings"], [])
+        self.assertEqual(errors[0], 'kelvora: warning: S01_run1.sdm: predictor 5 "Sum" is a '
+                                    'combination of predictor 1 "Faces", predictor 2 "Houses"')
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,21 @@
+#include "sdm_summary.h"
+
+#include "inspection/sdm_predictors.h"
+
+namespace kelvora::diagnostics {
+
+void summarizeSdm(const SdmFile& sdm, SdmSummary& summary) {
+  summary.openFailed = sdm.unreadable();
+  summary.read = !sdm.unreadable() && !sdm.tooLargeToRead;
+  if (!summary.read) return;
+  summary.dataPoints = sdm.nrOfDataPoints;
+  summary.interestCount = interestCountOf(sdm);
+  const std::int64_t columns = columnCountOf(sdm);
+  for (std::int64_t j = 0; j < columns; ++j) {
+    summary.names.emplace_back(predictorNameAt(sdm, j));
+    summary.zeroColumns.push_back(isAllZeroColumn(sdm, j));
+  }
+  summary.notes = sdm.notes;
+}
+
+}  // namespace kelvora::diagnostics

@@ -1,0 +1,29 @@
+// What the study diagnostics need of one SDM once its values are gone: its names, which columns are
+// all zero, and what the reader noticed. Made from one SdmFile while its values are at hand, so a
+// study of any size is diagnosed from summaries alone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "designmatrix/sdm_file.h"
+
+namespace kelvora::diagnostics {
+
+struct SdmSummary {
+  std::string path;        // as the MDM lists it (after the repair's relocation, if any)
+  std::string subject;     // the identifier the run gives its study
+  bool read = false;       // false: the file could not be opened, or was too large to read
+  bool openFailed = false;  // the file could not be opened
+  std::int32_t dataPoints = 0;
+  std::int64_t interestCount = 0;  // firstConfoundPredictor - 1, as the file says
+  std::vector<std::string> names;  // one per column
+  std::vector<bool> zeroColumns;   // per column: all-zero, as the zero checks define it
+  SdmReadNotes notes;
+};
+
+// Fills every field but `path` and `subject` from `sdm`.
+void summarizeSdm(const SdmFile& sdm, SdmSummary& summary);
+
+}  // namespace kelvora::diagnostics

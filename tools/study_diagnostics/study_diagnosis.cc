@@ -1,0 +1,206 @@
+#include "study_diagnosis.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "designmatrix/path_names.h"
+#include "inspection/prevailing_value.h"
+#include "inspection/subjects.h"
+#include "mismatch_causes.h"
+#include "reader_findings.h"
+#include "subject_rule.h"
+
+namespace kelvora::diagnostics {
+namespace {
+
+using Summaries = std::vector<const SdmSummary*>;  // one per study; null: left out
+
+bool isZero(const SdmSummary& sdm, std::int64_t j) {
+  return j >= static_cast<std::int64_t>(sdm.zeroColumns.size()) ||
+         sdm.zeroColumns[static_cast<std::size_t>(j)];
+}
+
+std::string nameOf(const SdmSummary& sdm, std::int64_t j) {
+  return j < static_cast<std::int64_t>(sdm.names.size()) ? sdm.names[static_cast<std::size_t>(j)]
+                                                         : kUnreadPredictorName;
+}
+
+struct ZeroScope {
+  bool beyondRun = false;
+  bool acrossRuns = true;   // report predictors zero in every run
+  bool someRuns = false;    // report predictors zero in some runs only (notes)
+  std::string preamble;     // what the text begins with
+};
+
+void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& groups,
+                     std::int64_t n, const ZeroScope& scope, std::vector<FurtherFinding>& findings) {
+  for (const SubjectGroup& group : groups) {
+    std::vector<const SdmSummary*> runs;
+    for (const std::size_t study : group.studies) {
+      if (sdms[study] != nullptr) runs.push_back(sdms[study]);
+    }
+    if (runs.empty()) continue;
+    for (std::int64_t j = 0; j < n; ++j) {
+      std::vector<std::string> zeroRuns;
+      for (const SdmSummary* run : runs) {
+        if (isZero(*run, j)) zeroRuns.push_back(fileNameOf(run->path));
+      }
+      const bool all = zeroRuns.size() == runs.size();
+      if (zeroRuns.empty() || (all && !scope.acrossRuns) || (!all && !scope.someRuns)) continue;
+      FurtherFinding finding;
+      finding.code = all ? FurtherCode::kZeroAcrossRuns : FurtherCode::kZeroInSomeRuns;
+      finding.severity = all ? FurtherSeverity::kWarning : FurtherSeverity::kNote;
+      finding.beyondRun = scope.beyondRun;
+      finding.subject = group.id;
+      finding.predictorNumber = j + 1;
+      finding.predictorName = nameOf(*runs.front(), j);
+      std::string text = scope.preamble + "subject " + visible(group.id) + ", predictor number " +
+                         std::to_string(j + 1) + " named " + visible(finding.predictorName) +
+                         " is zero in ";
+      if (all) {
+        text += runs.size() == 1 ? "its only run" : "all its " + std::to_string(runs.size()) + " runs";
+      } else {
+        text += std::to_string(zeroRuns.size()) + " of its " + std::to_string(runs.size()) + " runs (";
+        for (std::size_t i = 0; i < zeroRuns.size(); ++i) text += (i ? ", " : "") + zeroRuns[i];
+        text += ")";
+      }
+      finding.text = std::move(text);
+      findings.push_back(std::move(finding));
+    }
+  }
+}
+
+void addZeroConfoundFindings(const Summaries& sdms, std::int64_t n, const std::string& preamble,
+                             std::vector<FurtherFinding>& findings) {
+  for (const SdmSummary* sdm : sdms) {
+    if (sdm == nullptr) continue;
+    const auto columns = static_cast<std::int64_t>(sdm->zeroColumns.size());
+    for (std::int64_t j = std::max<std::int64_t>(n, 0); j < columns; ++j) {
+      if (!isZero(*sdm, j)) continue;
+      FurtherFinding finding;
+      finding.code = FurtherCode::kZeroConfound;
+      finding.beyondRun = true;
+      finding.path = sdm->path;
+      finding.predictorNumber = j + 1;
+      finding.predictorName = nameOf(*sdm, j);
+      finding.text = preamble + fileNameOf(sdm->path) + " predictor number " +
+                     std::to_string(j + 1) + " named " + visible(finding.predictorName) +
+                     " contains only zeros";
+      findings.push_back(std::move(finding));
+    }
+  }
+}
+
+// The SDMs that agree with the prevailing count and names of interest; the others are null.
+Summaries agreeingSdms(const StudyInput& study, const Summaries& read, std::int64_t& n) {
+  std::vector<std::int64_t> counts;
+  for (const SdmSummary* sdm : read) counts.push_back(sdm->interestCount);
+  n = prevailingCount(counts);
+  std::vector<std::string> prevailing;
+  for (std::int64_t j = 0; j < n; ++j) {
+    std::vector<std::string_view> names;
+    for (const SdmSummary* sdm : read) {
+      if (sdm->interestCount == n) names.emplace_back(j < static_cast<std::int64_t>(sdm->names.size()) ? std::string_view(sdm->names[static_cast<std::size_t>(j)]) : std::string_view(kUnreadPredictorName));
+    }
+    prevailing.push_back(prevailingName(std::move(names)));
+  }
+  Summaries agreeing;
+  for (const SdmSummary* sdm : study.sdms) {
+    bool agrees = sdm->read && sdm->interestCount == n;
+    for (std::int64_t j = 0; agrees && j < n; ++j) {
+      agrees = nameOf(*sdm, j) == prevailing[static_cast<std::size_t>(j)];
+    }
+    agreeing.push_back(agrees ? sdm : nullptr);
+  }
+  return agreeing;
+}
+
+void addUnreadSdms(const RunOutcome& outcome, const StudyInput& study,
+                   std::vector<FurtherFinding>& findings) {
+  std::set<std::string> reported;
+  for (const Finding& finding : outcome.findings) {
+    if (finding.code == FindingCode::kSdmUnreadable) reported.insert(finding.path);
+  }
+  for (const SdmSummary* sdm : study.sdms) {
+    if (!sdm->openFailed || reported.count(sdm->path) > 0) continue;
+    FurtherFinding finding;
+    finding.code = FurtherCode::kSdmUnreadable;
+    finding.beyondRun = true;
+    finding.path = sdm->path;
+    finding.text = "the SDM " + visible(sdm->path) + " cannot be opened";
+    findings.push_back(std::move(finding));
+  }
+}
+
+void addBeyondMismatch(const StudyInput& study, const Summaries& read,
+                       const std::vector<std::string>& ids, StudyDiagnosis& diagnosis) {
+  std::int64_t n = 0;
+  const Summaries agreeing = agreeingSdms(study, read, n);
+  std::vector<std::string> agreeingIds;
+  std::vector<std::size_t> studyOf;
+  for (std::size_t i = 0; i < agreeing.size(); ++i) {
+    if (agreeing[i] == nullptr) continue;
+    agreeingIds.push_back(ids[i]);
+    studyOf.push_back(i);
+  }
+  std::vector<SubjectGroup> groups = groupSubjects(agreeingIds);
+  for (SubjectGroup& group : groups) {
+    for (std::size_t& member : group.studies) member = studyOf[member];
+  }
+  const std::string preamble =
+      "over the " + std::to_string(studyOf.size()) + " SDMs that agree with the prevailing names: ";
+  FurtherFinding count;
+  count.code = FurtherCode::kSubjectCount;
+  count.severity = FurtherSeverity::kNote;
+  count.beyondRun = true;
+  count.path = study.mdmPath;
+  count.text = preamble + std::to_string(groups.size()) + " unique subjects";
+  diagnosis.findings.push_back(std::move(count));
+  addZeroFindings(agreeing, groups, n, ZeroScope{true, true, true, preamble}, diagnosis.findings);
+  addZeroConfoundFindings(agreeing, n, preamble, diagnosis.findings);
+}
+
+}  // namespace
+
+StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study) {
+  StudyDiagnosis diagnosis;
+  addMdmFindings(study, diagnosis.findings);
+  Summaries read;
+  for (const SdmSummary* sdm : study.sdms) {
+    if (sdm->read) {
+      addSdmFindings(*sdm, diagnosis.findings);
+      read.push_back(sdm);
+    }
+  }
+  addUnreadSdms(outcome, study, diagnosis.findings);
+  const std::size_t count = study.sdms.size();
+  if (count == 0) return diagnosis;
+  const std::vector<std::string> ids = subjectIdsOf(study.functionalPaths, count);
+  const std::vector<SubjectGroup> groups = groupSubjects(ids);
+  addSubjectRuleFindings(study, groups, diagnosis.findings);
+  if (read.empty()) return diagnosis;
+
+  std::vector<std::int64_t> counts;
+  for (const SdmSummary* sdm : read) counts.push_back(sdm->interestCount);
+  const std::int64_t n = prevailingCount(counts);
+  if (outcome.end == RunEnd::kPredictorCountMismatch) diagnosis.causes = countCauses(read, n);
+  if (outcome.end == RunEnd::kPredictorNameMismatch) diagnosis.causes = nameCauses(read, n);
+  if (outcome.end == RunEnd::kPredictorCountMismatch ||
+      outcome.end == RunEnd::kPredictorNameMismatch) {
+    addBeyondMismatch(study, read, ids, diagnosis);
+  } else if (outcome.complete) {
+    addZeroFindings(study.sdms, groups, n, ZeroScope{false, false, true, ""}, diagnosis.findings);
+    const bool inFolders = std::any_of(
+        diagnosis.findings.begin(), diagnosis.findings.end(),
+        [](const FurtherFinding& f) { return f.code == FurtherCode::kSubjectInFolder; });
+    if (inFolders) {
+      addZeroFindings(study.sdms, groupByFolder(study.functionalPaths), n,
+                      ZeroScope{true, true, false, "with the folder as the subject: "},
+                      diagnosis.findings);
+    }
+  }
+  return diagnosis;
+}
+
+}  // namespace kelvora::diagnostics
