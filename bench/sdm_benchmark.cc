@@ -6,7 +6,11 @@
 //   (b) the reference reader (tests/designmatrix/reference_sdm_reader.h), which extracts every
 //       value with standard streams;
 //   (c) the whole inspection run of kelvora on the study's MDM, started as a child process, with
-//       its peak resident memory.
+//       its peak resident memory (kelvora's own work after the run, the rank check and the study
+//       diagnostics, included);
+//   (d) the plug-in's run alone: the stand-in host loading the plug-in and running it once on the
+//       MDM, started as a child process, so that what kelvora adds does not hide a change of the
+//       plug-in's own speed.
 // It prints every repetition, the medians, the ratios (c)/(a) and (b)/(c), each in elapsed and in
 // processor time, and the peak memory of (c) against 1.5 x the values' own size + 64 MiB. Then it
 // checks that readSdm gives every SDM exactly the reference reader's record and that kelvora's
@@ -51,13 +55,16 @@ struct Options {
   StudyShape shape;
   int runs = 5;
   std::string kelvora = KELVORA_CLI_PATH;
+  std::string host = KELVORA_HOST_PATH;
+  std::string plugin = KELVORA_PLUGIN_PATH;
   bool keepStudy = false;
 };
 
 const char kUsage[] =
     "usage: sdm_benchmark [--sdms N] [--data-points N] [--predictors N] [--runs N]\n"
-    "                     [--kelvora PATH] [--keep-study]\n"
-    "defaults: 400 SDMs x 1200 data points x 36 predictors, 5 runs, the kelvora of this build\n";
+    "                     [--kelvora PATH] [--host PATH --plugin PATH] [--keep-study]\n"
+    "defaults: 400 SDMs x 1200 data points x 36 predictors, 5 runs, the kelvora, stand-in host\n"
+    "and plug-in of this build\n";
 
 Options parseOptions(int argc, char** argv) {
   Options options;
@@ -79,6 +86,10 @@ Options parseOptions(int argc, char** argv) {
       options.runs = number();
     } else if (option == "--kelvora" && i + 1 < argc) {
       options.kelvora = argv[++i];
+    } else if (option == "--host" && i + 1 < argc) {
+      options.host = argv[++i];
+    } else if (option == "--plugin" && i + 1 < argc) {
+      options.plugin = argv[++i];
     } else if (option == "--keep-study") {
       options.keepStudy = true;
     } else {
@@ -168,23 +179,24 @@ struct ChildRun {
   int exitStatus = -1;
 };
 
-// (c): kelvora on the MDM, its output going to `outputPath`.
-ChildRun inspect(const std::string& kelvora, const std::string& mdmPath,
-                 const std::string& outputPath) {
+// (c) and (d): the program `arguments[0]` with `arguments`, its output going to `outputPath`.
+ChildRun inspect(const std::vector<std::string>& arguments, const std::string& outputPath) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::vector<char*> argv{const_cast<char*>(kelvora.c_str()), const_cast<char*>(mdmPath.c_str()),
-                          nullptr};
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const std::string& program = arguments.front();
   ChildRun run;
   const Clock::time_point start = Clock::now();
   pid_t child = 0;
-  const int error = posix_spawn(&child, kelvora.c_str(), &actions, nullptr, argv.data(), environ);
+  const int error = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) throw std::runtime_error("cannot start " + kelvora + ": " + std::strerror(error));
+  if (error != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
   int status = 0;
   rusage usage{};
   if (::wait4(child, &status, 0, &usage) != child) throw std::runtime_error("wait4 failed");
@@ -285,6 +297,7 @@ int run(const Options& options) {
   std::vector<char> buffer;
   readBytes(study.sdmPaths, buffer);  // warms the page cache and the buffer
   std::vector<double> bytes, streams, inspection, bytesCpu, streamsCpu, inspectionCpu, peak;
+  std::vector<double> plugin, pluginCpu;
   std::printf("\n%-4s %22s %22s %22s %14s %14s %9s\n", "", "(a) bytes", "(b) streams",
               "(c) kelvora", "(c)/(a)", "(b)/(c)", "(c) peak");
   std::printf("%-4s %22s %22s %22s %14s %14s %9s\n", "run", "wall s   cpu s", "wall s   cpu s",
@@ -297,13 +310,17 @@ int run(const Options& options) {
   for (int r = 0; r < options.runs; ++r) {
     const Times a = readBytes(study.sdmPaths, buffer);
     const Times b = readWithStreams(study.sdmPaths);
-    const ChildRun child = inspect(options.kelvora, study.mdmPath, outputPath);
-    if (child.exitStatus != 0 && child.exitStatus != 1) {
-      std::printf("kelvora ended with status %d; its output is in %s\n", child.exitStatus,
-                  outputPath.c_str());
+    const ChildRun host =
+        inspect({options.host, "--open", study.mdmPath, options.plugin}, outputPath);
+    const ChildRun child = inspect({options.kelvora, study.mdmPath}, outputPath);
+    if ((child.exitStatus != 0 && child.exitStatus != 1) || host.exitStatus != 0) {
+      std::printf("kelvora ended with status %d, the host with %d; the last output is in %s\n",
+                  child.exitStatus, host.exitStatus, outputPath.c_str());
       folder.keep = true;
       return 1;
     }
+    plugin.push_back(host.times.wall);
+    pluginCpu.push_back(host.times.cpu);
     bytes.push_back(a.wall);
     bytesCpu.push_back(a.cpu);
     streams.push_back(b.wall);
@@ -323,6 +340,8 @@ int run(const Options& options) {
   std::printf("(b)/(c) = %.2f, %.2f in processor time (target >= 8)\n", b / c, bCpu / cCpu);
   std::printf("peak memory of (c) = %.1f MiB (target <= 1.5 x %.1f + 64 = %.1f MiB)\n",
               median(peak), valueMiB, peakLimit);
+  std::printf("(d) the plug-in's run in the stand-in host: %.3f s wall, %.3f s cpu (medians)\n",
+              median(plugin), median(pluginCpu));
   std::printf("throughput (wall): (a) %.0f MiB/s, (c) %.0f MiB/s of SDM text\n\n",
               static_cast<double>(study.sdmBytes) / (1024.0 * 1024.0) / a,
               static_cast<double>(study.sdmBytes) / (1024.0 * 1024.0) / c);

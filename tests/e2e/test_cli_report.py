@@ -208,9 +208,16 @@ class ReportInBrowser(CliTest):
         self.assertEqual(dom.by_id("complete"), "complete" if run["complete"] else "ended early")
         every = run["findings"] + run["designFindings"]
         self.assertEqual(dom.by_id("finding-total"), str(len(every)))
-        counts = {tr.attrs["data-code"]: int(next(c for c in tr.children if "count" in c.classes()).text)
+        self.assertEqual(dom.by_id("further-total"), str(len(run["furtherFindings"])))
+        counts = {(tr.attrs["data-source"], tr.attrs["data-code"]):
+                  int(next(c for c in tr.children if "count" in c.classes()).text)
                   for tr in dom.find("tr") if "data-code" in tr.attrs}
-        self.assertEqual(counts, collections.Counter(f["code"] for f in every))
+        self.assertEqual(counts, collections.Counter(
+            [("log", f["code"]) for f in run["findings"]] +
+            [("design", f["code"]) for f in run["designFindings"]] +
+            [("further", f["code"]) for f in run["furtherFindings"]]))
+        further = [li.text for li in dom.find("li") if li.attrs.get("data-source") == "further"]
+        self.assertEqual(len(further), len(run["furtherFindings"]))
         # The log's findings, each with its exact line, grouped by code in the run's order.
         for code in {f["code"] for f in run["findings"]}:
             shown = [li.children[0].text for li in dom.find("li", data_code=code)]
@@ -295,6 +302,18 @@ class ReportInBrowser(CliTest):
                                           ("S01", 2): ("zero-some", "1 of 2"),
                                           ("S02", 1): ("zero-all", "zero"),
                                           ("S02", 2): ("nonzero", "")})
+
+    def test_disagreements_and_further_findings_come_first(self):
+        runs = clean_runs()
+        runs[1] = (runs[1][0], run_sdm(interest=("Faces", "Houses ")))
+        write_study(self.study, runs, folder="blank")
+        run, dom, text = self.report(self.study.path("blank"))
+        self.assertSameAsJson(run, dom)
+        [row] = [tr for tr in dom.find("tr") if "data-cause" in tr.attrs]
+        self.assertEqual((row.attrs["data-file"], row.attrs["data-cause"]),
+                         (run["causes"][0]["file"], "BLANKS_ONLY"))
+        self.assertLess(text.index('id="disagreements"'), text.index('id="further"'))
+        self.assertLess(text.index('id="further"'), text.index('id="findings"'))
 
     def test_rank_deficient_sdm_names_its_predictors(self):
         # run_sdm's columns repeat every three data points: the fourth equals the first.

@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "design_json.h"
+#include "disagreement_table.h"
+#include "subject_rule.h"
 #include "text_bytes.h"
 
 namespace kelvora::report {
@@ -49,6 +51,9 @@ ul.findings li { background: #fff; border-left: 4px solid #c58b00; padding: 4px 
                  margin: 3px 0; word-break: break-all; }
 ul.findings li.error { border-left-color: #b3261e; }
 .note { color: #56606b; font-size: 13px; }
+.tag { background: #eef1f4; border-radius: 3px; padding: 0 5px; font-size: 12px; color: #56606b; }
+ul.findings li[data-source="further"] { border-left-color: #1f5fae; }
+ul.findings li[data-severity="note"] { border-left-color: #9aa3ad; }
 table.grid td.cell { width: 64px; text-align: center; font-size: 13px; }
 table.grid td.zero-all { background: #3b3f45; color: #fff; }
 table.grid td.zero-some { background: #c9ced5; }
@@ -115,6 +120,21 @@ const char* describe(const std::string& code) {
       {"MDM_NOT_SAVED", "the corrected MDM could not be written"},
       {"RANK_DEFICIENT_DESIGN", "predictors whose effects cannot be estimated (not in the log)"},
       {"NEAR_DEPENDENT_DESIGN", "predictors that are nearly dependent (not in the log)"},
+      {"SDM_SHORT_MATRIX", "an SDM ends before its announced values; the rest read as 0"},
+      {"SDM_UNREADABLE_VALUE", "a value of an SDM cannot be read; every value after it reads as 0"},
+      {"SDM_TEXT_AFTER_MATRIX", "text follows an SDM's announced values"},
+      {"SDM_NAMES_LINE", "an SDM's names line holds fewer or more names than predictors"},
+      {"SDM_HEADER_FIELD", "an SDM's header field is missing or unreadable; 0 took its place"},
+      {"MDM_STUDY_COUNT", "NrOfStudies is not the number of study lines"},
+      {"MDM_LINE_SKIPPED", "a line among the studies holds no study"},
+      {"MDM_DUPLICATE_SDM", "the same SDM is listed more than once"},
+      {"MDM_DUPLICATE_FUNCTIONAL", "the same functional file is listed more than once"},
+      {"SUBJECT_NO_UNDERSCORE", "functional file names without \"_\": the whole name is the subject"},
+      {"SUBJECT_PER_STUDY", "every study is its own subject"},
+      {"SUBJECT_IN_FOLDER", "the subject is probably in the folder name"},
+      {"SUBJECT_UNEVEN_RUNS", "a subject has another number of runs than most (a note)"},
+      {"SUBJECT_COUNT", "the subjects of the SDMs that agree (a note)"},
+      {"ZERO_IN_SOME_RUNS", "a predictor of interest is zero in some of a subject's runs (a note)"},
   };
   const auto found = kMeanings.find(code);
   return found == kMeanings.end() ? "" : found->second;
@@ -123,6 +143,7 @@ const char* describe(const std::string& code) {
 // One item of the findings list: its code, severity and text (already HTML).
 struct Item {
   std::string code;
+  std::string source;  // "log", "design" (the rank check) or "further" (beyond the log)
   bool error = false;
   std::string attributes;  // further data attributes, already HTML
   std::string html;
@@ -154,7 +175,8 @@ std::string dependencyText(const SdmDesign& design, const Dependency& dependency
   return text + quotedName(design, dependency.dependent) + " is a combination of " + others;
 }
 
-std::vector<Item> allItems(const RunOutcome& outcome, const StudyDesigns& designs) {
+std::vector<Item> allItems(const RunOutcome& outcome, const StudyReport& study) {
+  const StudyDesigns& designs = study.designs;
   std::vector<Item> items;
   for (const Finding& finding : outcome.findings) {
     std::string attributes;
@@ -162,8 +184,8 @@ std::vector<Item> allItems(const RunOutcome& outcome, const StudyDesigns& design
       attributes = " data-subject=\"" + htmlText(finding.subject) + "\" data-predictor=\"" +
                    std::to_string(*finding.predictorNumber) + "\"";
     }
-    items.push_back({codeName(finding.code), finding.severity == Severity::kError, attributes,
-                     "<span class=\"line\">" + htmlText(finding.line) + "</span>"});
+    items.push_back({codeName(finding.code), "log", finding.severity == Severity::kError,
+                     attributes, "<span class=\"line\">" + htmlText(finding.line) + "</span>"});
   }
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) continue;
@@ -173,27 +195,57 @@ std::vector<Item> allItems(const RunOutcome& outcome, const StudyDesigns& design
         predictors += (predictors.empty() ? "" : " ") + std::to_string(p + 1);
       }
       items.push_back(
-          {dependencyCodeName(dependency.kind), false,
+          {dependencyCodeName(dependency.kind), "design", false,
            " data-file=\"" + htmlText(design.path) + "\" data-predictors=\"" + predictors + "\"",
            dependencyText(design, dependency)});
     }
   }
+  for (const diagnostics::FurtherFinding& finding : study.diagnosis.findings) {
+    const bool note = finding.severity == diagnostics::FurtherSeverity::kNote;
+    items.push_back({diagnostics::furtherCodeName(finding.code), "further", false,
+                     std::string(" data-severity=\"") + (note ? "note" : "warning") + "\"" +
+                         (finding.beyondRun ? " data-beyond-run=\"true\"" : ""),
+                     std::string(finding.beyondRun ? "<span class=\"tag\">beyond the run</span> "
+                                                   : "") +
+                         (note ? "<span class=\"tag note\">note</span> " : "") +
+                         htmlText(finding.text)});
+  }
   return items;
 }
 
-// The codes in the order they first occur, with their counts.
-std::vector<std::pair<std::string, std::size_t>> countByCode(const std::vector<Item>& items) {
-  std::vector<std::pair<std::string, std::size_t>> counts;
-  for (const Item& item : items) {
-    auto at = std::find_if(counts.begin(), counts.end(),
-                           [&](const auto& entry) { return entry.first == item.code; });
-    if (at == counts.end()) {
-      counts.emplace_back(item.code, 1);
-    } else {
-      ++at->second;
+struct CodeCount {
+  std::string source;
+  std::string code;
+  std::size_t count = 0;
+};
+
+// The sources' codes in the order they first occur, with their counts; further findings first,
+// as the page shows them.
+std::vector<CodeCount> countByCode(const std::vector<Item>& items) {
+  std::vector<CodeCount> counts;
+  for (const char* source : {"further", "log", "design"}) {
+    for (const Item& item : items) {
+      if (item.source != source) continue;
+      auto at = std::find_if(counts.begin(), counts.end(), [&](const CodeCount& entry) {
+        return entry.source == item.source && entry.code == item.code;
+      });
+      if (at == counts.end()) {
+        counts.push_back({item.source, item.code, 1});
+      } else {
+        ++at->count;
+      }
     }
   }
   return counts;
+}
+
+std::size_t countOf(const std::vector<Item>& items, const std::string& source) {
+  return static_cast<std::size_t>(std::count_if(
+      items.begin(), items.end(), [&](const Item& item) { return item.source == source; }));
+}
+
+const char* sourceText(const std::string& source) {
+  return source == "log" ? "the log" : source == "design" ? "rank check" : "beyond the log";
 }
 
 const SdmDesign* firstRead(const StudyDesigns& designs) {
@@ -224,33 +276,50 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
                "predictors of interest");
   html += tile("complete", outcome.complete ? "complete" : "ended early", "inspection run",
                outcome.complete ? "good" : "bad");
-  html += tile("finding-total", std::to_string(items.size()), "findings",
-               items.empty() ? "good" : "bad");
+  const std::size_t logged = countOf(items, "log") + countOf(items, "design");
+  const std::size_t further = countOf(items, "further");
+  html += tile("finding-total", std::to_string(logged), "findings of the log and rank check",
+               logged == 0 ? "good" : "bad");
+  html += tile("further-total", std::to_string(further), "findings beyond the log",
+               further == 0 ? "good" : "bad");
   html += "</div>\n";
   const auto counts = countByCode(items);
   if (!counts.empty()) {
-    html += "<table class=\"counts\"><tr><th>code</th><th>findings</th><th>meaning</th></tr>\n";
-    for (const auto& [code, count] : counts) {
-      html += "<tr data-code=\"" + code + "\"><td><code>" + code +
-              "</code></td><td class=\"num count\">" + std::to_string(count) + "</td><td>" +
-              describe(code) + "</td></tr>\n";
+    html += "<table class=\"counts\"><tr><th>code</th><th>from</th><th>findings</th>"
+            "<th>meaning</th></tr>\n";
+    for (const CodeCount& entry : counts) {
+      html += "<tr data-code=\"" + entry.code + "\" data-source=\"" + entry.source +
+              "\"><td><code>" + entry.code + "</code></td><td>" + sourceText(entry.source) +
+              "</td><td class=\"num count\">" + std::to_string(entry.count) + "</td><td>" +
+              describe(entry.code) + "</td></tr>\n";
     }
     html += "</table>\n";
   }
+  html += "<p class=\"note\" id=\"subject-rule\">" + htmlText(diagnostics::kSubjectRule) + "</p>\n";
   return html + "</section>\n";
 }
 
-std::string findingsSection(const std::vector<Item>& items) {
-  std::string html = "<section id=\"findings\"><h2>Findings</h2>\n";
-  if (items.empty()) html += "<p class=\"note\">No findings.</p>\n";
-  for (const auto& entry : countByCode(items)) {
-    const std::string& code = entry.first;
+// The items of `sources` grouped by code: the log's and the rank check's findings, or those beyond
+// the log.
+std::string findingsSection(const std::vector<Item>& items, const char* id, const char* title,
+                            const std::set<std::string>& sources) {
+  std::string html = std::string("<section id=\"") + id + "\"><h2>" + title + "</h2>\n";
+  const auto counts = countByCode(items);
+  const bool none = std::none_of(counts.begin(), counts.end(), [&](const CodeCount& entry) {
+    return sources.count(entry.source) > 0;
+  });
+  if (none) html += "<p class=\"note\">No findings.</p>\n";
+  for (const CodeCount& entry : counts) {
+    if (sources.count(entry.source) == 0) continue;
+    const std::string& code = entry.code;
     html += "<h3><code>" + code + "</code> &middot; " + describe(code) + "</h3>\n";
-    html += "<ul class=\"findings\" data-code=\"" + code + "\">\n";
+    html += "<ul class=\"findings\" data-code=\"" + code + "\" data-source=\"" + entry.source +
+            "\">\n";
     for (const Item& item : items) {
-      if (item.code != code) continue;
+      if (item.code != code || item.source != entry.source) continue;
       html += "<li class=\"finding" + std::string(item.error ? " error" : "") + "\" data-code=\"" +
-              code + "\"" + item.attributes + ">" + item.html + "</li>\n";
+              code + "\" data-source=\"" + item.source + "\"" + item.attributes + ">" + item.html +
+              "</li>\n";
     }
     html += "</ul>\n";
   }
@@ -415,14 +484,17 @@ std::string rankSection(const StudyDesigns& designs) {
 }  // namespace
 
 std::string renderReport(const RunOutcome& outcome, const StudyReport& study) {
-  const std::vector<Item> items = allItems(outcome, study.designs);
+  const std::vector<Item> items = allItems(outcome, study);
   std::string html = kHead;
   html += "<title>Kelvora report: " + htmlText(outcome.mdmPath) + "</title>\n";
   html += kStyle;
   html += "</head>\n<body><main>\n<h1>Kelvora report</h1>\n<div class=\"path\" id=\"mdm\">" +
           htmlText(outcome.mdmPath) + "</div>\n";
   html += summary(outcome, study.designs, items);
-  html += findingsSection(items);
+  html += disagreementSection(outcome, study.diagnosis);
+  html += findingsSection(items, "further", "Beyond the log", {"further"});
+  html += findingsSection(items, "findings", "Findings of the log and the rank check",
+                          {"log", "design"});
   html += gridSection(outcome, study.designs);
   if (study.designs.mdmRead) {
     html += designsSection(study);

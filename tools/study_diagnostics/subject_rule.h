@@ -17,6 +17,12 @@
 
 namespace kelvora::diagnostics {
 
+// The rule as the report states it.
+inline constexpr char kSubjectRule[] =
+    "How subjects are found: a study's subject is the file name of its functional data up to the "
+    "first \"_\" (\"sub-03_run-2.vtc\" gives \"sub-03\"), or the whole file name when it has "
+    "none; the folders do not count (\"S03/run1.vtc\" gives \"run1.vtc\").";
+
 void addSubjectRuleFindings(const StudyInput& study, const std::vector<SubjectGroup>& groups,
                             std::vector<FurtherFinding>& findings);
 
