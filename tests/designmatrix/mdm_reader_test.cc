@@ -113,6 +113,17 @@ TEST_F(MdmReaderTest, StudyLines) {
   });
 }
 
+TEST_F(MdmReaderTest, NotesCountStudyLinesAgainstNrOfStudies) {
+  const MdmFile fewer(dir.writeFile("a.mdm", header("VTC", "3") + "\"f\" \"s\"\nnot a study\n"));
+  EXPECT_EQ(fewer.notes.studyLinesRead, 2);
+  EXPECT_EQ(fewer.notes.skippedLines, std::vector<std::int64_t>{1});
+  EXPECT_EQ(fewer.notes.skippedTexts, std::vector<std::string>{"not a study"});
+  const MdmFile more(dir.writeFile("b.mdm", header("VTC", "1") + "\"f\" \"s\"\n\"g\" \"t\"\n \n"));
+  EXPECT_EQ(more.notes.studyLinesRead, 1);
+  EXPECT_EQ(more.notes.linesAfterStudies, 1);
+  EXPECT_EQ(more.sdmPaths, std::vector<std::string>{"s"});
+}
+
 TEST_F(MdmReaderTest, FileThatCannotBeOpenedLogsOneLineAndKeepsItsPath) {
   dir.writeFile("a.mdm", header() + "\"f\" \"s\"\n");
 #ifdef _WIN32

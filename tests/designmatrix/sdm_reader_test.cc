@@ -118,6 +118,31 @@ TEST_F(SdmReaderTest, ValuesStopAtTheFirstThatCannotBeRead) {
   });
 }
 
+TEST_F(SdmReaderTest, NotesTellWhatTheRecordHidesAndChangeNothingElse) {
+  const auto notes = [&](const std::string& bytes) { return read(bytes).notes; };
+  const SdmReadNotes comma = notes(header(2, 2) + "\"A\" \"B\"\n1 2\n1,5 3\n");
+  EXPECT_EQ(comma.valuesRead, 3);
+  EXPECT_EQ(comma.unreadIndex, 3);
+  EXPECT_EQ(comma.unreadText, "1,5");
+  EXPECT_TRUE(comma.unreadInWord);
+  const SdmReadNotes nan = notes(header(1, 3) + "\"A\"\n1\nnan\n");
+  EXPECT_EQ(nan.unreadText, "nan");
+  EXPECT_FALSE(nan.unreadInWord);
+  const SdmReadNotes cut = notes(header(2, 3) + "\"A\"\n1 2\n3");
+  EXPECT_EQ(cut.valuesRead, 3);
+  EXPECT_EQ(cut.unreadIndex, -1);
+  EXPECT_EQ(cut.namesFound, 1);
+  const SdmReadNotes extra = notes(header(1, 1) + "\"A\" \"B\" \"C\"\n1\n2\n");
+  EXPECT_TRUE(extra.textAfterMatrix);
+  EXPECT_EQ(extra.namesFound, 3);
+  const SdmReadNotes fields = notes("NrOfPredictors: 1 NrOfDataPoints: x\n");
+  EXPECT_EQ(fields.headerUnreadable, kNrOfDataPointsField);
+  EXPECT_EQ(fields.headerMissing,
+            kFileVersionField | kIncludesConstantField | kFirstConfoundPredictorField);
+  EXPECT_EQ(testing::describe(read(header(2, 2) + "\"A\" \"B\"\n1 2\n1,5 3\n")),
+            "v1 p2 d2 c1 f2 | 0,0,0 0,0,0 | 'A' 'B' | 1,1 2,0");
+}
+
 TEST_F(SdmReaderTest, ValuesReadTheSameInAnyGlobalLocale) {
   struct Comma : std::numpunct<char> {
     char do_decimal_point() const override { return ','; }

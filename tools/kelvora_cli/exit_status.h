@@ -8,8 +8,9 @@ namespace kelvora::cli {
 
 // usage.txt explains them to the user (--help, the man page, the README).
 enum ExitStatus : int {
-  kClean = 0,         // every run came to its complete end and reported nothing
-  kReported = 1,      // a run reported a finding, but every file could be read
+  kClean = 0,         // every run came to its complete end and reported nothing (notes aside)
+  kReported = 1,      // a run, or kelvora beyond it, reported a finding, but every file could
+                      // be read
   kNotInspected = 2,  // a file could not be read, the user cancelled a repair, or the
                       // requested report could not be written
   kUsageError = 64,   // unknown option, missing value, no MDM

@@ -77,10 +77,12 @@ GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t e
   return picture;
 }
 
-std::string encodePng(const GreyPicture& picture) {
-  if (picture.width <= 0 || picture.height <= 0 ||
-      picture.pixels.size() !=
-          static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height)) {
+namespace {
+
+std::string encode(int width, int height, int channels, const std::vector<std::uint8_t>& pixels) {
+  if (width <= 0 || height <= 0 ||
+      pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                           static_cast<std::size_t>(channels)) {
     return {};
   }
   std::string bytes;
@@ -88,12 +90,21 @@ std::string encodePng(const GreyPicture& picture) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data),
                                                static_cast<std::size_t>(size));
   };
-  constexpr int kGrey = 1;  // one 8-bit channel
-  if (stbi_write_png_to_func(append, &bytes, picture.width, picture.height, kGrey,
-                             picture.pixels.data(), picture.width) == 0) {
+  if (stbi_write_png_to_func(append, &bytes, width, height, channels, pixels.data(),
+                             width * channels) == 0) {
     return {};  // the encoder ran out of memory
   }
   return bytes;
+}
+
+}  // namespace
+
+std::string encodePng(const GreyPicture& picture) {
+  return encode(picture.width, picture.height, 1, picture.pixels);
+}
+
+std::string encodePng(const RgbPicture& picture) {
+  return encode(picture.width, picture.height, 3, picture.pixels);
 }
 
 }  // namespace kelvora::report

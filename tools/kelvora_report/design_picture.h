@@ -27,9 +27,17 @@ struct GreyPicture {
 GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t end,
                           int maxRows = kMaxPictureRows);
 
-// The PNG file of `picture` (8-bit greyscale); empty for an empty picture, one whose pixels do not
-// match its sides, or when memory runs out. The appending to the returned text may throw
-// std::bad_alloc.
+// A colour picture: three bytes (red, green, blue) a pixel.
+struct RgbPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;  // row by row, 3 * `width` bytes a row
+};
+
+// The PNG file of `picture` (8-bit greyscale, or 8-bit RGB); empty for an empty picture, one whose
+// pixels do not match its sides, or when memory runs out. The appending to the returned text may
+// throw std::bad_alloc.
 std::string encodePng(const GreyPicture& picture);
+std::string encodePng(const RgbPicture& picture);
 
 }  // namespace kelvora::report

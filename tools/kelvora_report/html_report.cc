@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "design_correlation.h"
 #include "design_json.h"
 #include "disagreement_table.h"
 #include "subject_rule.h"
@@ -72,6 +73,9 @@ figcaption .file { font-weight: 600; word-break: break-all; }
 .labels span { writing-mode: vertical-rl; transform: rotate(180deg); font-size: 11px;
                white-space: nowrap; overflow: hidden; text-overflow: ellipsis; max-height: 96px;
                text-align: left; line-height: 14px; }
+.vif { font-size: 12px; color: #56606b; margin-top: 6px; max-width: 520px; }
+.vif .high { color: #b3261e; font-weight: 600; }
+.panel.correlation img { height: auto; }
 tr.deficient td.result { color: #b3261e; font-weight: 600; }
 tr.near td.result { color: #a06400; font-weight: 600; }
 </style>
@@ -397,6 +401,30 @@ std::string skippedText() {
   return "rank check skipped: more than " + std::to_string(kRankCheckMaxColumns) + " columns";
 }
 
+// The heatmap, one cell of kCorrelationCell pixels per pair of predictors.
+std::string correlationPanel(const DesignPictures& pictures, const SdmDesign& design) {
+  if (pictures.correlationPng.empty()) return "";
+  constexpr int kCorrelationCell = 8;
+  const std::string side = std::to_string(static_cast<int>(design.names.size()) * kCorrelationCell);
+  return "<div class=\"panel correlation\"><div class=\"title\">correlations (blue &minus;1, "
+         "red +1)</div><img alt=\"correlations\" style=\"width:" + side + "px;height:" + side +
+         "px\" src=\"data:image/png;base64," + base64(pictures.correlationPng) + "\"></div>";
+}
+
+// The variance inflation factor of each predictor of interest; high ones stand out.
+std::string inflationList(const DesignPictures& pictures, const SdmDesign& design) {
+  if (pictures.varianceInflation.empty()) return "";
+  std::string html = "<div class=\"vif\">VIF: ";
+  for (std::size_t j = 0; j < pictures.varianceInflation.size(); ++j) {
+    const double vif = pictures.varianceInflation[j];
+    const std::string value = std::isnan(vif) ? "&ndash;" : std::isinf(vif) ? "&infin;" : number(vif, 1);
+    html += std::string(j ? ", " : "") + "<span data-predictor=\"" + std::to_string(j + 1) + "\"" +
+            (vif > kHighVarianceInflation ? " class=\"high\"" : "") + ">" +
+            htmlText(design.names[j]) + " " + value + "</span>";
+  }
+  return html + "</div>";
+}
+
 std::string rankText(const RankCheck& rank) {
   if (rank.skipped) return skippedText();
   if (!rank.fullRank()) {
@@ -437,7 +465,8 @@ std::string designsSection(const StudyReport& study) {
             " &middot; " + rankText(design.rank) + "</figcaption><div class=\"panels\">";
     html += panel("predictors of interest", pictures.interestPng, design, 0, interest);
     html += panel("confounds", pictures.confoundPng, design, interest, columns);
-    html += "</div></figure>\n";
+    html += correlationPanel(pictures, design);
+    html += "</div>" + inflationList(pictures, design) + "</figure>\n";
   }
   return html + "</div></section>\n";
 }

@@ -19,12 +19,15 @@
 
 namespace kelvora::report {
 
-// The pictures of one SDM: predictors of interest and confounds apart, as PNG files.
+// The pictures of one SDM: predictors of interest and confounds apart, as PNG files, and the
+// correlations of its predictors.
 struct DesignPictures {
   std::size_t study = 0;    // index into StudyDesigns::sdms
   std::string interestPng;  // empty when the SDM has no predictor of interest
   std::string confoundPng;  // empty when it has no confound
   int rows = 0;             // pixel rows of each picture (data points, or fewer when averaged)
+  std::string correlationPng;             // the predictors' correlation heatmap; may be empty
+  std::vector<double> varianceInflation;  // per predictor of interest (design_correlation.h)
 };
 
 struct StudyReport {

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <set>
 
+#include "design_correlation.h"
 #include "design_picture.h"
 #include "study_diagnosis.h"
 
@@ -62,6 +63,9 @@ StudyReport readStudyReport(const RunOutcome& outcome,
     pictures.interestPng = encodePng(interestPicture);
     pictures.confoundPng = encodePng(confoundPicture);
     pictures.rows = std::max(interestPicture.height, confoundPicture.height);
+    const DesignCorrelation correlation = correlateDesign(sdm, interest);
+    pictures.correlationPng = heatmapPng(correlation);
+    pictures.varianceInflation = correlation.varianceInflation;
     report.pictures.push_back(std::move(pictures));
   };
   const std::string& mdm = outcome.savedMdmPath ? *outcome.savedMdmPath : outcome.mdmPath;
