@@ -262,9 +262,13 @@ class ReportInBrowser(CliTest):
         figures = dom.find("figure")
         self.assertEqual(len(figures), 8)
         for figure in figures:
-            panels = [c for c in figure.children if "panel" in c.classes()]
-            interest, confounds = [grey_png(c.attrs["src"])
-                                   for c in figure.children if c.tag == "img"]
+            panels = [c for c in figure.children
+                      if "panel" in c.classes() and "correlation" not in c.classes()]
+            pictures = [c for c in figure.children if c.tag == "img"]
+            interest, confounds = [grey_png(c.attrs["src"]) for c in pictures[:2]]
+            # Beside them, the correlation heatmap and a VIF for each predictor of interest.
+            self.assertEqual([c.attrs["alt"] for c in pictures[2:]], ["correlations"])
+            self.assertEqual(len([c for c in figure.children if "data-predictor" in c.attrs]), 6)
             labels = [len([s for s in p.children if s.tag == "span"]) for p in panels]
             self.assertEqual([interest[:2], confounds[:2]], [(6, 240), (7, 240)])
             self.assertEqual(labels, [6, 7])
