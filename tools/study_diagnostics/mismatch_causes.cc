@@ -160,21 +160,25 @@ std::optional<MismatchCause> nameCause(const SdmSummary& sdm, const Names& preva
 std::size_t editDistance(std::string_view a, std::string_view b, std::size_t limit) {
   const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
   if (gap > limit) return limit + 1;
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  // Three rows of the table: i - 2, i - 1 and i.
+  std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
   for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
     row[0] = i;
     std::size_t best = row[0];
     for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
+      row[j] = std::min({previous[j] + 1, row[j - 1] + 1,
+                         previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        row[j] = std::min(row[j], before[j - 2] + 1);  // two neighbours swapped
+      }
       best = std::min(best, row[j]);
     }
     if (best > limit) return limit + 1;
+    std::swap(before, previous);
+    std::swap(previous, row);
   }
-  return std::min(row[b.size()], limit + 1);
+  return std::min(previous[b.size()], limit + 1);
 }
 
 std::vector<MismatchCause> nameCauses(const std::vector<const SdmSummary*>& sdms, std::int64_t n) {

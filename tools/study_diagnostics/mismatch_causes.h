@@ -8,7 +8,7 @@
 // - MISSING_PREDICTOR / EXTRA_PREDICTOR: from k on, every name of interest is the prevailing name
 //   one predictor further on (one missing) or one before (one extra);
 // - CASE_ONLY, BLANKS_ONLY (leading, trailing or doubled blanks), PUNCTUATION_ONLY;
-// - TYPO: an edit distance of 1 for names of 4 to 7 bytes, of up to 2 from 8 bytes on; none for
+// - TYPO: an edit distance (two neighbours swapped count as one edit) of 1 for names of 4 to 7 bytes, of up to 2 from 8 bytes on; none for
 //   shorter names ("Cue" and "Car" are different words, not a typo).
 // A count (an SDM with one predictor of interest fewer or more than the prevailing count):
 // - CONFOUND_BOUNDARY: the names are the prevailing names, but FirstConfoundPredictor is one off,
@@ -27,7 +27,8 @@
 
 namespace kelvora::diagnostics {
 
-// Levenshtein distance of a and b, or `limit` + 1 when it exceeds `limit`.
+// The edit distance of a and b (insertions, deletions, substitutions, and swaps of two neighbours,
+// each counting 1), or `limit` + 1 when it exceeds `limit`.
 std::size_t editDistance(std::string_view a, std::string_view b, std::size_t limit);
 
 // Causes of the name disagreements among `sdms` (those read; all with the prevailing count n), one
