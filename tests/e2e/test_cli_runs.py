@@ -174,7 +174,9 @@ class OutputControl(CliTest):
         self.assertEqual(none.lines(), plain.lines()[:-1])  # no "Saved findings to: " line
         self.assertFalse(self.study.exists("data/group_log.txt"))
         quiet = run_cli("--quiet", "--no-findings-file", mdm)
-        self.assertEqual((quiet.stdout, quiet.stderr), (b"", b""))
+        # Standard error stays as it is: the rank check's line for the all-zero "Faces".
+        self.assertEqual((quiet.stdout, quiet.stderr), (b"", plain.stderr))
+        self.assertIn(b'"Faces" is zero throughout', quiet.stderr)
         [run] = run_cli("--json", "--quiet", "--no-findings-file", mdm).objects()
         self.assertIsNone(run["findingsFile"])
         self.assertEqual([f["line"] for f in run["findings"]],
