@@ -42,8 +42,8 @@ void readHeader(TextScanner& scanner, MdmFile& mdm) {
 }
 
 // Adds the paths of one study line: three quoted paths in an "MTC" design, two otherwise. A line
-// with another number of quotes adds nothing, and gives false. In an "MTC" design a two-path line adds an empty
-// extra path, so that extraPaths stays aligned with the studies.
+// with another number of quotes adds nothing, and gives false. In an "MTC" design a two-path line
+// adds an empty extra path, so that extraPaths stays aligned with the studies.
 bool addStudyLine(std::string_view line, MdmFile& mdm) {
   constexpr int kMostQuotesUsed = 6;
   std::size_t quotes[kMostQuotesUsed + 1];

@@ -23,8 +23,8 @@ std::vector<std::pair<std::string, std::int64_t>> causesOf(const Names& usual, c
     runs[i].interestCount = i == 2 ? oddInterest : interest;
   }
   const std::vector<const SdmSummary*> sdms{&runs[0], &runs[1], &runs[2]};
-  const auto causes = oddInterest == interest ? nameCauses(sdms, interest)
-                                              : countCauses(sdms, interest);
+  const auto causes =
+      oddInterest == interest ? nameCauses(sdms, interest) : countCauses(sdms, interest);
   std::vector<std::pair<std::string, std::int64_t>> found;
   for (const MismatchCause& cause : causes) {
     found.emplace_back(causeCodeName(cause.code), cause.predictorNumber.value_or(0));

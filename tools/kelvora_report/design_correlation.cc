@@ -69,9 +69,10 @@ DesignCorrelation correlateDesign(const SdmFile& sdm, std::int64_t interest) {
   for (std::size_t k = 0; k < original.size(); ++k) {
     position[static_cast<std::size_t>(original[k])] = static_cast<Eigen::Index>(k);
     for (std::size_t l = 0; l < original.size(); ++l) {
-      const double value = std::clamp(r(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(l)),
-                                      -1.0, 1.0);
-      result.r[static_cast<std::size_t>(original[k]) * size + static_cast<std::size_t>(original[l])] =
+      const double value =
+          std::clamp(r(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(l)), -1.0, 1.0);
+      result
+          .r[static_cast<std::size_t>(original[k]) * size + static_cast<std::size_t>(original[l])] =
           value;
     }
   }

@@ -133,7 +133,8 @@ const char* describe(const std::string& code) {
       {"MDM_LINE_SKIPPED", "a line among the studies holds no study"},
       {"MDM_DUPLICATE_SDM", "the same SDM is listed more than once"},
       {"MDM_DUPLICATE_FUNCTIONAL", "the same functional file is listed more than once"},
-      {"SUBJECT_NO_UNDERSCORE", "functional file names without \"_\": the whole name is the subject"},
+      {"SUBJECT_NO_UNDERSCORE",
+       "functional file names without \"_\": the whole name is the subject"},
       {"SUBJECT_PER_STUDY", "every study is its own subject"},
       {"SUBJECT_IN_FOLDER", "the subject is probably in the folder name"},
       {"SUBJECT_UNEVEN_RUNS", "a subject has another number of runs than most (a note)"},
@@ -206,13 +207,12 @@ std::vector<Item> allItems(const RunOutcome& outcome, const StudyReport& study) 
   }
   for (const diagnostics::FurtherFinding& finding : study.diagnosis.findings) {
     const bool note = finding.severity == diagnostics::FurtherSeverity::kNote;
-    items.push_back({diagnostics::furtherCodeName(finding.code), "further", false,
-                     std::string(" data-severity=\"") + (note ? "note" : "warning") + "\"" +
-                         (finding.beyondRun ? " data-beyond-run=\"true\"" : ""),
-                     std::string(finding.beyondRun ? "<span class=\"tag\">beyond the run</span> "
-                                                   : "") +
-                         (note ? "<span class=\"tag note\">note</span> " : "") +
-                         htmlText(finding.text)});
+    items.push_back(
+        {diagnostics::furtherCodeName(finding.code), "further", false,
+         std::string(" data-severity=\"") + (note ? "note" : "warning") + "\"" +
+             (finding.beyondRun ? " data-beyond-run=\"true\"" : ""),
+         std::string(finding.beyondRun ? "<span class=\"tag\">beyond the run</span> " : "") +
+             (note ? "<span class=\"tag note\">note</span> " : "") + htmlText(finding.text)});
   }
   return items;
 }
@@ -289,8 +289,9 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
   html += "</div>\n";
   const auto counts = countByCode(items);
   if (!counts.empty()) {
-    html += "<table class=\"counts\"><tr><th>code</th><th>from</th><th>findings</th>"
-            "<th>meaning</th></tr>\n";
+    html +=
+        "<table class=\"counts\"><tr><th>code</th><th>from</th><th>findings</th>"
+        "<th>meaning</th></tr>\n";
     for (const CodeCount& entry : counts) {
       html += "<tr data-code=\"" + entry.code + "\" data-source=\"" + entry.source +
               "\"><td><code>" + entry.code + "</code></td><td>" + sourceText(entry.source) +
@@ -317,8 +318,8 @@ std::string findingsSection(const std::vector<Item>& items, const char* id, cons
     if (sources.count(entry.source) == 0) continue;
     const std::string& code = entry.code;
     html += "<h3><code>" + code + "</code> &middot; " + describe(code) + "</h3>\n";
-    html += "<ul class=\"findings\" data-code=\"" + code + "\" data-source=\"" + entry.source +
-            "\">\n";
+    html +=
+        "<ul class=\"findings\" data-code=\"" + code + "\" data-source=\"" + entry.source + "\">\n";
     for (const Item& item : items) {
       if (item.code != code || item.source != entry.source) continue;
       html += "<li class=\"finding" + std::string(item.error ? " error" : "") + "\" data-code=\"" +
@@ -407,8 +408,9 @@ std::string correlationPanel(const DesignPictures& pictures, const SdmDesign& de
   constexpr int kCorrelationCell = 8;
   const std::string side = std::to_string(static_cast<int>(design.names.size()) * kCorrelationCell);
   return "<div class=\"panel correlation\"><div class=\"title\">correlations (blue &minus;1, "
-         "red +1)</div><img alt=\"correlations\" style=\"width:" + side + "px;height:" + side +
-         "px\" src=\"data:image/png;base64," + base64(pictures.correlationPng) + "\"></div>";
+         "red +1)</div><img alt=\"correlations\" style=\"width:" +
+         side + "px;height:" + side + "px\" src=\"data:image/png;base64," +
+         base64(pictures.correlationPng) + "\"></div>";
 }
 
 // The variance inflation factor of each predictor of interest; high ones stand out.
@@ -417,7 +419,9 @@ std::string inflationList(const DesignPictures& pictures, const SdmDesign& desig
   std::string html = "<div class=\"vif\">VIF: ";
   for (std::size_t j = 0; j < pictures.varianceInflation.size(); ++j) {
     const double vif = pictures.varianceInflation[j];
-    const std::string value = std::isnan(vif) ? "&ndash;" : std::isinf(vif) ? "&infin;" : number(vif, 1);
+    const std::string value = std::isnan(vif)   ? "&ndash;"
+                              : std::isinf(vif) ? "&infin;"
+                                                : number(vif, 1);
     html += std::string(j ? ", " : "") + "<span data-predictor=\"" + std::to_string(j + 1) + "\"" +
             (vif > kHighVarianceInflation ? " class=\"high\"" : "") + ">" +
             htmlText(design.names[j]) + " " + value + "</span>";

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "inspection/run_outcome.h"
 #include "further_finding.h"
+#include "inspection/run_outcome.h"
 #include "study_designs.h"
 
 namespace kelvora::report {
@@ -22,17 +22,17 @@ namespace kelvora::report {
 // The pictures of one SDM: predictors of interest and confounds apart, as PNG files, and the
 // correlations of its predictors.
 struct DesignPictures {
-  std::size_t study = 0;    // index into StudyDesigns::sdms
-  std::string interestPng;  // empty when the SDM has no predictor of interest
-  std::string confoundPng;  // empty when it has no confound
-  int rows = 0;             // pixel rows of each picture (data points, or fewer when averaged)
-  std::string correlationPng;             // the predictors' correlation heatmap; may be empty
+  std::size_t study = 0;       // index into StudyDesigns::sdms
+  std::string interestPng;     // empty when the SDM has no predictor of interest
+  std::string confoundPng;     // empty when it has no confound
+  int rows = 0;                // pixel rows of each picture (data points, or fewer when averaged)
+  std::string correlationPng;  // the predictors' correlation heatmap; may be empty
   std::vector<double> varianceInflation;  // per predictor of interest (design_correlation.h)
 };
 
 struct StudyReport {
   StudyDesigns designs;
-  std::vector<DesignPictures> pictures;  // in study order; fewer than the SDMs in large studies
+  std::vector<DesignPictures> pictures;   // in study order; fewer than the SDMs in large studies
   diagnostics::StudyDiagnosis diagnosis;  // what kelvora finds beyond the log
 };
 

@@ -17,9 +17,9 @@
 
 #include "design_rank.h"
 #include "designmatrix/sdm_file.h"
+#include "inspection/subjects.h"
 #include "sdm_summary.h"
 #include "study_input.h"
-#include "inspection/subjects.h"
 
 namespace kelvora::report {
 

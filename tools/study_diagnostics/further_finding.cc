@@ -4,38 +4,64 @@ namespace kelvora::diagnostics {
 
 const char* furtherCodeName(FurtherCode code) {
   switch (code) {
-    case FurtherCode::kSdmShortMatrix: return "SDM_SHORT_MATRIX";
-    case FurtherCode::kSdmUnreadableValue: return "SDM_UNREADABLE_VALUE";
-    case FurtherCode::kSdmTextAfterMatrix: return "SDM_TEXT_AFTER_MATRIX";
-    case FurtherCode::kSdmNamesLine: return "SDM_NAMES_LINE";
-    case FurtherCode::kSdmHeaderField: return "SDM_HEADER_FIELD";
-    case FurtherCode::kMdmStudyCount: return "MDM_STUDY_COUNT";
-    case FurtherCode::kMdmLineSkipped: return "MDM_LINE_SKIPPED";
-    case FurtherCode::kMdmDuplicateSdm: return "MDM_DUPLICATE_SDM";
-    case FurtherCode::kMdmDuplicateFunctional: return "MDM_DUPLICATE_FUNCTIONAL";
-    case FurtherCode::kSubjectNoUnderscore: return "SUBJECT_NO_UNDERSCORE";
-    case FurtherCode::kSubjectPerStudy: return "SUBJECT_PER_STUDY";
-    case FurtherCode::kSubjectInFolder: return "SUBJECT_IN_FOLDER";
-    case FurtherCode::kSubjectUnevenRuns: return "SUBJECT_UNEVEN_RUNS";
-    case FurtherCode::kSdmUnreadable: return "SDM_UNREADABLE";
-    case FurtherCode::kSubjectCount: return "SUBJECT_COUNT";
-    case FurtherCode::kZeroAcrossRuns: return "ZERO_ACROSS_RUNS";
-    case FurtherCode::kZeroConfound: return "ZERO_CONFOUND";
-    case FurtherCode::kZeroInSomeRuns: return "ZERO_IN_SOME_RUNS";
+    case FurtherCode::kSdmShortMatrix:
+      return "SDM_SHORT_MATRIX";
+    case FurtherCode::kSdmUnreadableValue:
+      return "SDM_UNREADABLE_VALUE";
+    case FurtherCode::kSdmTextAfterMatrix:
+      return "SDM_TEXT_AFTER_MATRIX";
+    case FurtherCode::kSdmNamesLine:
+      return "SDM_NAMES_LINE";
+    case FurtherCode::kSdmHeaderField:
+      return "SDM_HEADER_FIELD";
+    case FurtherCode::kMdmStudyCount:
+      return "MDM_STUDY_COUNT";
+    case FurtherCode::kMdmLineSkipped:
+      return "MDM_LINE_SKIPPED";
+    case FurtherCode::kMdmDuplicateSdm:
+      return "MDM_DUPLICATE_SDM";
+    case FurtherCode::kMdmDuplicateFunctional:
+      return "MDM_DUPLICATE_FUNCTIONAL";
+    case FurtherCode::kSubjectNoUnderscore:
+      return "SUBJECT_NO_UNDERSCORE";
+    case FurtherCode::kSubjectPerStudy:
+      return "SUBJECT_PER_STUDY";
+    case FurtherCode::kSubjectInFolder:
+      return "SUBJECT_IN_FOLDER";
+    case FurtherCode::kSubjectUnevenRuns:
+      return "SUBJECT_UNEVEN_RUNS";
+    case FurtherCode::kSdmUnreadable:
+      return "SDM_UNREADABLE";
+    case FurtherCode::kSubjectCount:
+      return "SUBJECT_COUNT";
+    case FurtherCode::kZeroAcrossRuns:
+      return "ZERO_ACROSS_RUNS";
+    case FurtherCode::kZeroConfound:
+      return "ZERO_CONFOUND";
+    case FurtherCode::kZeroInSomeRuns:
+      return "ZERO_IN_SOME_RUNS";
   }
   return "";
 }
 
 const char* causeCodeName(CauseCode code) {
   switch (code) {
-    case CauseCode::kCaseOnly: return "CASE_ONLY";
-    case CauseCode::kBlanksOnly: return "BLANKS_ONLY";
-    case CauseCode::kPunctuationOnly: return "PUNCTUATION_ONLY";
-    case CauseCode::kTypo: return "TYPO";
-    case CauseCode::kSwapped: return "SWAPPED";
-    case CauseCode::kMissingPredictor: return "MISSING_PREDICTOR";
-    case CauseCode::kExtraPredictor: return "EXTRA_PREDICTOR";
-    case CauseCode::kConfoundBoundary: return "CONFOUND_BOUNDARY";
+    case CauseCode::kCaseOnly:
+      return "CASE_ONLY";
+    case CauseCode::kBlanksOnly:
+      return "BLANKS_ONLY";
+    case CauseCode::kPunctuationOnly:
+      return "PUNCTUATION_ONLY";
+    case CauseCode::kTypo:
+      return "TYPO";
+    case CauseCode::kSwapped:
+      return "SWAPPED";
+    case CauseCode::kMissingPredictor:
+      return "MISSING_PREDICTOR";
+    case CauseCode::kExtraPredictor:
+      return "EXTRA_PREDICTOR";
+    case CauseCode::kConfoundBoundary:
+      return "CONFOUND_BOUNDARY";
   }
   return "";
 }

@@ -16,24 +16,24 @@
 namespace kelvora::diagnostics {
 
 enum class FurtherCode {
-  kSdmShortMatrix,        // the file ended before every announced value
-  kSdmUnreadableValue,    // a value could not be read; every value after it read as 0
-  kSdmTextAfterMatrix,    // text follows the announced values
-  kSdmNamesLine,          // the names line holds fewer or more names than predictors
-  kSdmHeaderField,        // a header field is missing or unreadable; 0 took its place
-  kMdmStudyCount,         // NrOfStudies is not the number of study lines
-  kMdmLineSkipped,        // a line among the studies holds no study
-  kMdmDuplicateSdm,       // the same SDM path is listed more than once
+  kSdmShortMatrix,          // the file ended before every announced value
+  kSdmUnreadableValue,      // a value could not be read; every value after it read as 0
+  kSdmTextAfterMatrix,      // text follows the announced values
+  kSdmNamesLine,            // the names line holds fewer or more names than predictors
+  kSdmHeaderField,          // a header field is missing or unreadable; 0 took its place
+  kMdmStudyCount,           // NrOfStudies is not the number of study lines
+  kMdmLineSkipped,          // a line among the studies holds no study
+  kMdmDuplicateSdm,         // the same SDM path is listed more than once
   kMdmDuplicateFunctional,  // the same functional data path is listed more than once
-  kSubjectNoUnderscore,   // functional file names without '_': the whole name is the subject
-  kSubjectPerStudy,       // every study is its own subject
-  kSubjectInFolder,       // equal functional file names in different folders
-  kSubjectUnevenRuns,     // a subject with another number of runs than most (a note)
-  kSdmUnreadable,         // beyond the run: an SDM that could not be opened
-  kSubjectCount,          // beyond the run: the subjects of the SDMs that agree (a note)
-  kZeroAcrossRuns,        // beyond the run: as the log's check, over the SDMs that agree
-  kZeroConfound,          // beyond the run: as the log's check, over the SDMs that agree
-  kZeroInSomeRuns,        // a predictor of interest zero in some of a subject's runs (a note)
+  kSubjectNoUnderscore,     // functional file names without '_': the whole name is the subject
+  kSubjectPerStudy,         // every study is its own subject
+  kSubjectInFolder,         // equal functional file names in different folders
+  kSubjectUnevenRuns,       // a subject with another number of runs than most (a note)
+  kSdmUnreadable,           // beyond the run: an SDM that could not be opened
+  kSubjectCount,            // beyond the run: the subjects of the SDMs that agree (a note)
+  kZeroAcrossRuns,          // beyond the run: as the log's check, over the SDMs that agree
+  kZeroConfound,            // beyond the run: as the log's check, over the SDMs that agree
+  kZeroInSomeRuns,          // a predictor of interest zero in some of a subject's runs (a note)
 };
 
 // kWarning: worth a look, makes kelvora's exit status 1. kNote: information only.

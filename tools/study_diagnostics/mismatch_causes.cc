@@ -51,7 +51,8 @@ std::string blanksDescribed(std::string_view found) {
   if (!found.empty() && isBlank(found.front())) kinds.emplace_back("a leading blank");
   if (!found.empty() && isBlank(found.back())) kinds.emplace_back("a trailing blank");
   for (std::size_t i = 1; i < found.size(); ++i) {
-    if (isBlank(found[i]) && isBlank(found[i - 1]) && found.find_first_not_of(" \t", i) != std::string_view::npos &&
+    if (isBlank(found[i]) && isBlank(found[i - 1]) &&
+        found.find_first_not_of(" \t", i) != std::string_view::npos &&
         found.find_last_not_of(" \t", i) != std::string_view::npos) {
       kinds.emplace_back("doubled blanks");
       break;
@@ -69,9 +70,8 @@ std::size_t typoLimit(std::string_view a, std::string_view b) {
 }
 
 std::string nameAt(const Names& names, std::int64_t j) {
-  return j >= 0 && j < static_cast<std::int64_t>(names.size())
-             ? names[static_cast<std::size_t>(j)]
-             : kUnreadPredictorName;
+  return j >= 0 && j < static_cast<std::int64_t>(names.size()) ? names[static_cast<std::size_t>(j)]
+                                                               : kUnreadPredictorName;
 }
 
 // The prevailing name of each column 0 to columns - 1 among `sdms`.
@@ -128,8 +128,8 @@ std::optional<MismatchCause> nameCause(const SdmSummary& sdm, const Names& preva
                                        std::int64_t k, std::int64_t n) {
   const std::string found = nameAt(sdm.names, k);
   const std::string& wanted = prevailing[static_cast<std::size_t>(k)];
-  const std::string pair = visible(found) + " for " + visible(wanted) + " (predictor " +
-                           std::to_string(k + 1) + ")";
+  const std::string pair =
+      visible(found) + " for " + visible(wanted) + " (predictor " + std::to_string(k + 1) + ")";
   for (std::int64_t m = 0; m < n; ++m) {
     if (m != k && found == prevailing[static_cast<std::size_t>(m)] &&
         nameAt(sdm.names, m) == wanted) {
@@ -167,8 +167,8 @@ std::size_t editDistance(std::string_view a, std::string_view b, std::size_t lim
     row[0] = i;
     std::size_t best = row[0];
     for (std::size_t j = 1; j <= b.size(); ++j) {
-      row[j] = std::min({previous[j] + 1, row[j - 1] + 1,
-                         previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      row[j] = std::min(
+          {previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
       if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
         row[j] = std::min(row[j], before[j - 2] + 1);  // two neighbours swapped
       }
@@ -224,19 +224,20 @@ std::vector<MismatchCause> countCauses(const std::vector<const SdmSummary*>& sdm
                            nameAt(sdm->names, n - 1) == nameAt(prevailing, n - 1);
     if (sameNames) {
       const std::int64_t boundary = std::min(count, n);
-      causes.push_back(cause(
-          *sdm, CauseCode::kConfoundBoundary,
-          "FirstConfoundPredictor is probably one too " + std::string(count < n ? "small" : "large") +
-              ": " + predictorText(boundary, nameAt(sdm->names, boundary)) + " is taken for " +
-              (count < n ? "a confound" : "a predictor of interest")));
+      causes.push_back(cause(*sdm, CauseCode::kConfoundBoundary,
+                             "FirstConfoundPredictor is probably one too " +
+                                 std::string(count < n ? "small" : "large") + ": " +
+                                 predictorText(boundary, nameAt(sdm->names, boundary)) +
+                                 " is taken for " +
+                                 (count < n ? "a confound" : "a predictor of interest")));
     } else if (count == n - 1 && shiftedMatch(sdm->names, prevailing, first + 1, n + 1, -1)) {
-      causes.push_back(cause(*sdm, CauseCode::kMissingPredictor,
-                             "probably " + predictorText(first, nameAt(prevailing, first)) +
-                                 " is missing"));
+      causes.push_back(
+          cause(*sdm, CauseCode::kMissingPredictor,
+                "probably " + predictorText(first, nameAt(prevailing, first)) + " is missing"));
     } else if (count == n + 1 && shiftedMatch(sdm->names, prevailing, first, n + 1, 1)) {
-      causes.push_back(cause(*sdm, CauseCode::kExtraPredictor,
-                             "probably " + predictorText(first, nameAt(sdm->names, first)) +
-                                 " is extra"));
+      causes.push_back(
+          cause(*sdm, CauseCode::kExtraPredictor,
+                "probably " + predictorText(first, nameAt(sdm->names, first)) + " is extra"));
     }
   }
   return causes;

@@ -8,7 +8,8 @@
 // - MISSING_PREDICTOR / EXTRA_PREDICTOR: from k on, every name of interest is the prevailing name
 //   one predictor further on (one missing) or one before (one extra);
 // - CASE_ONLY, BLANKS_ONLY (leading, trailing or doubled blanks), PUNCTUATION_ONLY;
-// - TYPO: an edit distance (two neighbours swapped count as one edit) of 1 for names of 4 to 7 bytes, of up to 2 from 8 bytes on; none for
+// - TYPO: an edit distance (two neighbours swapped count as one edit) of 1 for names of 4 to 7
+// bytes, of up to 2 from 8 bytes on; none for
 //   shorter names ("Cue" and "Car" are different words, not a typo).
 // A count (an SDM with one predictor of interest fewer or more than the prevailing count):
 // - CONFOUND_BOUNDARY: the names are the prevailing names, but FirstConfoundPredictor is one off,

@@ -33,10 +33,10 @@ void addDuplicates(const std::vector<std::string>& paths, FurtherCode code, cons
     for (const std::size_t number : studies) {
       numbers += (numbers.empty() ? "" : ", ") + std::to_string(number);
     }
-    listed.emplace_back(studies.front(),
-                        fileNameOf(study.mdmPath) + ": the " + what + " " + visible(path) +
-                            " is listed " + std::to_string(studies.size()) +
-                            " times (studies " + numbers + ")");
+    listed.emplace_back(studies.front(), fileNameOf(study.mdmPath) + ": the " + what + " " +
+                                             visible(path) + " is listed " +
+                                             std::to_string(studies.size()) + " times (studies " +
+                                             numbers + ")");
   }
   std::sort(listed.begin(), listed.end());
   for (auto& [first, text] : listed) findings.push_back(warning(code, study.mdmPath, text));
@@ -44,11 +44,16 @@ void addDuplicates(const std::vector<std::string>& paths, FurtherCode code, cons
 
 const char* fieldKey(std::uint8_t field) {
   switch (field) {
-    case kFileVersionField: return "FileVersion:";
-    case kNrOfPredictorsField: return "NrOfPredictors:";
-    case kNrOfDataPointsField: return "NrOfDataPoints:";
-    case kIncludesConstantField: return "IncludesConstant:";
-    default: return "FirstConfoundPredictor:";
+    case kFileVersionField:
+      return "FileVersion:";
+    case kNrOfPredictorsField:
+      return "NrOfPredictors:";
+    case kNrOfDataPointsField:
+      return "NrOfDataPoints:";
+    case kIncludesConstantField:
+      return "IncludesConstant:";
+    default:
+      return "FirstConfoundPredictor:";
   }
 }
 
@@ -73,22 +78,22 @@ void addMatrixFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findi
   }
   if (notes.valuesRead >= announced) return;
   if (notes.unreadIndex < 0) {
-    findings.push_back(warning(
-        FurtherCode::kSdmShortMatrix, sdm.path,
-        file + ": the matrix ends after " + std::to_string(notes.valuesRead / columns) + " of " +
-            plural(sdm.dataPoints, "announced row", "announced rows") + counted +
-            "; every value after it reads as 0"));
+    findings.push_back(warning(FurtherCode::kSdmShortMatrix, sdm.path,
+                               file + ": the matrix ends after " +
+                                   std::to_string(notes.valuesRead / columns) + " of " +
+                                   plural(sdm.dataPoints, "announced row", "announced rows") +
+                                   counted + "; every value after it reads as 0"));
     return;
   }
   const std::int64_t index = notes.unreadInWord ? notes.unreadIndex - 1 : notes.unreadIndex;
   const std::int64_t column = index % columns;
-  FurtherFinding finding = warning(
-      FurtherCode::kSdmUnreadableValue, sdm.path,
-      file + ": the value " + visible(notes.unreadText) + " in row " +
-          std::to_string(index / columns + 1) + ", column " + std::to_string(column + 1) + " (" +
-          nameOfColumn(sdm, column) + ") cannot be read" +
-          (notes.unreadInWord ? " (only its start was)" : "") +
-          "; every value after it reads as 0" + counted);
+  FurtherFinding finding =
+      warning(FurtherCode::kSdmUnreadableValue, sdm.path,
+              file + ": the value " + visible(notes.unreadText) + " in row " +
+                  std::to_string(index / columns + 1) + ", column " + std::to_string(column + 1) +
+                  " (" + nameOfColumn(sdm, column) + ") cannot be read" +
+                  (notes.unreadInWord ? " (only its start was)" : "") +
+                  "; every value after it reads as 0" + counted);
   finding.predictorNumber = column + 1;
   if (column < columns) finding.predictorName = sdm.names[static_cast<std::size_t>(column)];
   findings.push_back(std::move(finding));
@@ -106,17 +111,17 @@ void addMdmFindings(const StudyInput& study, std::vector<FurtherFinding>& findin
             plural(notes.studyLinesRead, "line", "lines") + " after its header"));
   }
   if (notes.linesAfterStudies > 0) {
-    findings.push_back(warning(
-        FurtherCode::kMdmStudyCount, study.mdmPath,
-        file + ": NrOfStudies is " + std::to_string(study.nrOfStudies) + ", but " +
-            plural(notes.linesAfterStudies, "more line follows", "more lines follow") +
-            " the studies; they are not read"));
+    findings.push_back(
+        warning(FurtherCode::kMdmStudyCount, study.mdmPath,
+                file + ": NrOfStudies is " + std::to_string(study.nrOfStudies) + ", but " +
+                    plural(notes.linesAfterStudies, "more line follows", "more lines follow") +
+                    " the studies; they are not read"));
   }
   for (std::size_t i = 0; i < notes.skippedLines.size(); ++i) {
-    findings.push_back(warning(FurtherCode::kMdmLineSkipped, study.mdmPath,
-                               file + ": line " + std::to_string(notes.skippedLines[i] + 1) +
-                                   " of the studies holds no study and is skipped: " +
-                                   visible(notes.skippedTexts[i])));
+    findings.push_back(warning(
+        FurtherCode::kMdmLineSkipped, study.mdmPath,
+        file + ": line " + std::to_string(notes.skippedLines[i] + 1) +
+            " of the studies holds no study and is skipped: " + visible(notes.skippedTexts[i])));
   }
   addDuplicates(study.sdmPaths, FurtherCode::kMdmDuplicateSdm, "SDM", study, findings);
   addDuplicates(study.functionalPaths, FurtherCode::kMdmDuplicateFunctional, "functional file",
@@ -137,8 +142,8 @@ void addSdmFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findings
   if (sdm.notes.namesFound != predictors) {
     findings.push_back(warning(
         FurtherCode::kSdmNamesLine, sdm.path,
-        file + ": the names line holds " + plural(sdm.notes.namesFound, "name", "names") +
-            " for " + plural(predictors, "predictor", "predictors") +
+        file + ": the names line holds " + plural(sdm.notes.namesFound, "name", "names") + " for " +
+            plural(predictors, "predictor", "predictors") +
             (sdm.notes.namesFound < predictors ? "; the others are named \"NoName\"" : "")));
   }
   if (predictors > 0) addMatrixFindings(sdm, findings);

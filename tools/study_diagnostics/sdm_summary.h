@@ -12,9 +12,9 @@
 namespace kelvora::diagnostics {
 
 struct SdmSummary {
-  std::string path;        // as the MDM lists it (after the repair's relocation, if any)
-  std::string subject;     // the identifier the run gives its study
-  bool read = false;       // false: the file could not be opened, or was too large to read
+  std::string path;         // as the MDM lists it (after the repair's relocation, if any)
+  std::string subject;      // the identifier the run gives its study
+  bool read = false;        // false: the file could not be opened, or was too large to read
   bool openFailed = false;  // the file could not be opened
   std::int32_t dataPoints = 0;
   std::int64_t interestCount = 0;  // firstConfoundPredictor - 1, as the file says

@@ -28,13 +28,13 @@ std::string nameOf(const SdmSummary& sdm, std::int64_t j) {
 
 struct ZeroScope {
   bool beyondRun = false;
-  bool acrossRuns = true;   // report predictors zero in every run
-  bool someRuns = false;    // report predictors zero in some runs only (notes)
-  std::string preamble;     // what the text begins with
+  bool acrossRuns = true;  // report predictors zero in every run
+  bool someRuns = false;   // report predictors zero in some runs only (notes)
+  std::string preamble;    // what the text begins with
 };
 
-void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& groups,
-                     std::int64_t n, const ZeroScope& scope, std::vector<FurtherFinding>& findings) {
+void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& groups, std::int64_t n,
+                     const ZeroScope& scope, std::vector<FurtherFinding>& findings) {
   for (const SubjectGroup& group : groups) {
     std::vector<const SdmSummary*> runs;
     for (const std::size_t study : group.studies) {
@@ -59,9 +59,11 @@ void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& gro
                          std::to_string(j + 1) + " named " + visible(finding.predictorName) +
                          " is zero in ";
       if (all) {
-        text += runs.size() == 1 ? "its only run" : "all its " + std::to_string(runs.size()) + " runs";
+        text +=
+            runs.size() == 1 ? "its only run" : "all its " + std::to_string(runs.size()) + " runs";
       } else {
-        text += std::to_string(zeroRuns.size()) + " of its " + std::to_string(runs.size()) + " runs (";
+        text +=
+            std::to_string(zeroRuns.size()) + " of its " + std::to_string(runs.size()) + " runs (";
         for (std::size_t i = 0; i < zeroRuns.size(); ++i) text += (i ? ", " : "") + zeroRuns[i];
         text += ")";
       }
@@ -101,7 +103,10 @@ Summaries agreeingSdms(const StudyInput& study, const Summaries& read, std::int6
   for (std::int64_t j = 0; j < n; ++j) {
     std::vector<std::string_view> names;
     for (const SdmSummary* sdm : read) {
-      if (sdm->interestCount == n) names.emplace_back(j < static_cast<std::int64_t>(sdm->names.size()) ? std::string_view(sdm->names[static_cast<std::size_t>(j)]) : std::string_view(kUnreadPredictorName));
+      if (sdm->interestCount == n)
+        names.emplace_back(j < static_cast<std::int64_t>(sdm->names.size())
+                               ? std::string_view(sdm->names[static_cast<std::size_t>(j)])
+                               : std::string_view(kUnreadPredictorName));
     }
     prevailing.push_back(prevailingName(std::move(names)));
   }
@@ -148,8 +153,8 @@ void addBeyondMismatch(const StudyInput& study, const Summaries& read,
   for (SubjectGroup& group : groups) {
     for (std::size_t& member : group.studies) member = studyOf[member];
   }
-  const std::string preamble =
-      "over the " + std::to_string(studyOf.size()) + " SDMs that agree with the prevailing names: ";
+  const std::string preamble = "over the " + std::to_string(studyOf.size()) +
+                               " SDMs that agree with the prevailing count and names: ";
   FurtherFinding count;
   count.code = FurtherCode::kSubjectCount;
   count.severity = FurtherSeverity::kNote;

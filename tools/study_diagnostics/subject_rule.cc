@@ -67,7 +67,8 @@ void addSubjectRuleFindings(const StudyInput& study, const std::vector<SubjectGr
   addFolderFinding(study, findings);
   if (groups.size() < 2) return;
   std::vector<std::int64_t> runs;
-  for (const SubjectGroup& group : groups) runs.push_back(static_cast<std::int64_t>(group.studies.size()));
+  for (const SubjectGroup& group : groups)
+    runs.push_back(static_cast<std::int64_t>(group.studies.size()));
   const std::int64_t usual = prevailingCount(runs);
   for (const SubjectGroup& group : groups) {
     const auto count = static_cast<std::int64_t>(group.studies.size());
