@@ -25,7 +25,9 @@ struct MdmReadNotes {
   // lines read, with their text (at most kMostSkippedTextKept bytes).
   std::vector<std::int64_t> skippedLines;
   std::vector<std::string> skippedTexts;
-  std::int64_t linesAfterStudies = 0;  // non-blank lines after those, which are not read
+  // A line that is not blank follows those (it is not read). The reader looks no further than
+  // that line, so that a long tail costs nothing.
+  bool textAfterStudies = false;
 };
 
 inline constexpr std::size_t kMostSkippedTextKept = 80;

@@ -89,7 +89,7 @@ void readOpenedMdm(std::FILE* file, MdmFile& mdm) {
       notes.skippedTexts.emplace_back(line.substr(0, kMostSkippedTextKept));
     }
   }
-  while (scanner.readLine(line)) notes.linesAfterStudies += isBlank(line) ? 0 : 1;
+  while (!notes.textAfterStudies && scanner.readLine(line)) notes.textAfterStudies = !isBlank(line);
 }
 
 }  // namespace

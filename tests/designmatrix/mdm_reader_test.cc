@@ -120,7 +120,7 @@ TEST_F(MdmReaderTest, NotesCountStudyLinesAgainstNrOfStudies) {
   EXPECT_EQ(fewer.notes.skippedTexts, std::vector<std::string>{"not a study"});
   const MdmFile more(dir.writeFile("b.mdm", header("VTC", "1") + "\"f\" \"s\"\n\"g\" \"t\"\n \n"));
   EXPECT_EQ(more.notes.studyLinesRead, 1);
-  EXPECT_EQ(more.notes.linesAfterStudies, 1);
+  EXPECT_TRUE(more.notes.textAfterStudies);
   EXPECT_EQ(more.sdmPaths, std::vector<std::string>{"s"});
 }
 

@@ -110,12 +110,10 @@ void addMdmFindings(const StudyInput& study, std::vector<FurtherFinding>& findin
         file + ": NrOfStudies is " + std::to_string(study.nrOfStudies) + ", but the file has " +
             plural(notes.studyLinesRead, "line", "lines") + " after its header"));
   }
-  if (notes.linesAfterStudies > 0) {
-    findings.push_back(
-        warning(FurtherCode::kMdmStudyCount, study.mdmPath,
-                file + ": NrOfStudies is " + std::to_string(study.nrOfStudies) + ", but " +
-                    plural(notes.linesAfterStudies, "more line follows", "more lines follow") +
-                    " the studies; they are not read"));
+  if (notes.textAfterStudies) {
+    findings.push_back(warning(FurtherCode::kMdmStudyCount, study.mdmPath,
+                               file + ": NrOfStudies is " + std::to_string(study.nrOfStudies) +
+                                   ", but more lines follow the studies; they are not read"));
   }
   for (std::size_t i = 0; i < notes.skippedLines.size(); ++i) {
     findings.push_back(warning(
