@@ -310,6 +310,7 @@ class ReportInBrowser(CliTest):
     def test_disagreements_and_further_findings_come_first(self):
         runs = clean_runs()
         runs[1] = (runs[1][0], run_sdm(interest=("Faces", "Houses ")))
+        runs[2] = (runs[2][0], run_sdm().rsplit("\n", 3)[0])  # the last two rows cut off
         write_study(self.study, runs, folder="blank")
         run, dom, text = self.report(self.study.path("blank"))
         self.assertSameAsJson(run, dom)
@@ -318,6 +319,10 @@ class ReportInBrowser(CliTest):
                          (run["causes"][0]["file"], "BLANKS_ONLY"))
         self.assertLess(text.index('id="disagreements"'), text.index('id="further"'))
         self.assertLess(text.index('id="further"'), text.index('id="findings"'))
+        [cut] = [f for f in dom.find("figure") if f.attrs["data-file"].endswith("S02_run1.sdm")]
+        self.assertIn("flagged", cut.classes())
+        self.assertIn("read incompletely: 16 of 24 values", cut.text + "".join(
+            c.text for c in cut.children))
 
     def test_rank_deficient_sdm_names_its_predictors(self):
         # run_sdm's columns repeat every three data points: the fourth equals the first.

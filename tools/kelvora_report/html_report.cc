@@ -74,7 +74,7 @@ figcaption .file { font-weight: 600; word-break: break-all; }
                white-space: nowrap; overflow: hidden; text-overflow: ellipsis; max-height: 96px;
                text-align: left; line-height: 14px; }
 .vif { font-size: 12px; color: #56606b; margin-top: 6px; max-width: 520px; }
-.vif .high { color: #b3261e; font-weight: 600; }
+.vif .high, .incomplete { color: #b3261e; font-weight: 600; }
 .panel.correlation img { height: auto; }
 tr.deficient td.result { color: #b3261e; font-weight: 600; }
 tr.near td.result { color: #a06400; font-weight: 600; }
@@ -458,7 +458,8 @@ std::string designsSection(const StudyReport& study) {
     const SdmDesign& design = designs.sdms[pictures.study];
     const auto columns = static_cast<std::int64_t>(design.names.size());
     const std::int64_t interest = std::clamp<std::int64_t>(design.interestCount, 0, columns);
-    const bool flagged = !design.rank.dependencies.empty();
+    const bool incomplete = diagnostics::readIncompletely(design);
+    const bool flagged = !design.rank.dependencies.empty() || incomplete;
     html += "<figure class=\"design" + std::string(flagged ? " flagged" : "") + "\" data-file=\"" +
             htmlText(design.path) + "\"><figcaption><span class=\"file\">" + htmlText(design.path) +
             "</span><br>" + htmlText(design.subject) + " &middot; " +
@@ -466,7 +467,13 @@ std::string designsSection(const StudyReport& study) {
             (pictures.rows < design.dataPoints
                  ? " (averaged to " + std::to_string(pictures.rows) + " rows)"
                  : "") +
-            " &middot; " + rankText(design.rank) + "</figcaption><div class=\"panels\">";
+            " &middot; " + rankText(design.rank) +
+            (incomplete ? "<br><span class=\"incomplete\">read incompletely: " +
+                              std::to_string(design.notes.valuesRead) + " of " +
+                              std::to_string(diagnostics::announcedValues(design)) +
+                              " values; the rest read as 0</span>"
+                        : "") +
+            "</figcaption><div class=\"panels\">";
     html += panel("predictors of interest", pictures.interestPng, design, 0, interest);
     html += panel("confounds", pictures.confoundPng, design, interest, columns);
     html += correlationPanel(pictures, design);

@@ -10,7 +10,8 @@
 namespace kelvora::report {
 namespace {
 
-// The SDM paths and subjects named by the run's findings.
+// The SDM paths and subjects named by the run's findings, and the SDMs with a design finding or
+// read incompletely.
 struct FlaggedByRun {
   std::set<std::string> paths;
   std::set<std::string> subjects;
@@ -26,7 +27,7 @@ struct FlaggedByRun {
   }
   bool flags(const SdmDesign& design) const {
     return paths.count(design.path) > 0 || subjects.count(design.subject) > 0 ||
-           !design.rank.dependencies.empty();
+           !design.rank.dependencies.empty() || diagnostics::readIncompletely(design);
   }
 };
 

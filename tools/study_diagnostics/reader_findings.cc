@@ -66,7 +66,7 @@ std::string nameOfColumn(const SdmSummary& sdm, std::int64_t column) {
 void addMatrixFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findings) {
   const SdmReadNotes& notes = sdm.notes;
   const std::int64_t columns = static_cast<std::int64_t>(sdm.names.size());
-  const std::int64_t announced = columns * sdm.dataPoints;
+  const std::int64_t announced = announcedValues(sdm);
   const std::string file = fileNameOf(sdm.path);
   const std::string counted = " (" + std::to_string(notes.valuesRead) + " of " +
                               std::to_string(announced) + " values read)";
@@ -76,7 +76,7 @@ void addMatrixFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findi
                                    plural(sdm.dataPoints, "announced row", "announced rows") +
                                    "; it is not read (NrOfDataPoints may be too small)"));
   }
-  if (notes.valuesRead >= announced) return;
+  if (!readIncompletely(sdm)) return;
   if (notes.unreadIndex < 0) {
     findings.push_back(warning(FurtherCode::kSdmShortMatrix, sdm.path,
                                file + ": the matrix ends after " +

@@ -18,4 +18,12 @@ void summarizeSdm(const SdmFile& sdm, SdmSummary& summary) {
   summary.notes = sdm.notes;
 }
 
+std::int64_t announcedValues(const SdmSummary& sdm) {
+  return static_cast<std::int64_t>(sdm.names.size()) * sdm.dataPoints;
+}
+
+bool readIncompletely(const SdmSummary& sdm) {
+  return sdm.read && sdm.notes.valuesRead < announcedValues(sdm);
+}
+
 }  // namespace kelvora::diagnostics

@@ -26,4 +26,10 @@ struct SdmSummary {
 // Fills every field but `path` and `subject` from `sdm`.
 void summarizeSdm(const SdmFile& sdm, SdmSummary& summary);
 
+// The values announced (columns x data points) of an SDM that was read.
+std::int64_t announcedValues(const SdmSummary& sdm);
+
+// True when reading stopped before every announced value: the rest read as 0.
+bool readIncompletely(const SdmSummary& sdm);
+
 }  // namespace kelvora::diagnostics
