@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "singular_spectrum.h"
 
 namespace kelvora::report {
 namespace {
@@ -158,6 +161,35 @@ TEST(DesignRankTest, NearDependencyJustAboveTheThresholdIsReportedWithItsPredict
   EXPECT_EQ(near[0].predictors, (std::vector<std::int64_t>{0, 1}));
   EXPECT_EQ(near[0].dependent, -1);
   EXPECT_GT(near[0].conditionIndex, kNearDependencyCondition);
+}
+
+TEST(DesignRankTest, TwoNearDependenciesOfEqualStrengthAreReportedEachWithItsOwnPair) {
+  // The pair above again in frequencies orthogonal to it: its singular values twice over.
+  const Columns pair = designWithCondition(kNearDependencyCondition * 3);
+  std::vector<float> faster(kPoints);
+  std::vector<float> fasterShifted(kPoints);
+  for (int t = 0; t < kPoints; ++t) {
+    faster[t] = static_cast<float>(std::cos(8 * kPi * t / kPoints));
+    fasterShifted[t] = static_cast<float>(std::sin(8 * kPi * t / kPoints));
+  }
+  const double c = pair[1][0];  // the second column's cosine with the first
+  const std::vector<Dependency> near = nearOnes(checkRank(
+      sdmOf({pair[0], pair[1], faster, sum(faster, fasterShifted, c, std::sqrt(1 - c * c))})));
+  ASSERT_EQ(near.size(), 2u);
+  Groups pairs = {near[0].predictors, near[1].predictors};
+  std::sort(pairs.begin(), pairs.end());
+  EXPECT_EQ(pairs, (Groups{{0, 1}, {2, 3}}));
+}
+
+TEST(DesignRankTest, RepeatedSmallSingularValueGivesTwoOrthogonalVectors) {
+  const Eigen::MatrixXd r = Eigen::Vector4d(1.0, 1.0, 1e-3, 1e-3).asDiagonal();
+  const SingularSpectrum spectrum = singularSpectrum(r, kNearDependencyCondition);
+  ASSERT_EQ(spectrum.nearlyVanishing.size(), 2u);
+  const Eigen::VectorXd& first = spectrum.nearlyVanishing[0].vector;
+  const Eigen::VectorXd& second = spectrum.nearlyVanishing[1].vector;
+  EXPECT_NEAR(first.dot(second), 0.0, 1e-9);
+  EXPECT_NEAR(first.head(2).norm() + second.head(2).norm(), 0.0, 1e-9);
+  EXPECT_NEAR(spectrum.conditionNumber, 1000.0, 1e-6);
 }
 
 TEST(DesignRankTest, NearDependencyJustBelowTheThresholdIsNotReported) {

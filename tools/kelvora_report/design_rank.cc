@@ -6,6 +6,7 @@
 #include <eigen3/Eigen/Dense>
 
 #include "inspection/sdm_predictors.h"
+#include "singular_spectrum.h"
 
 namespace kelvora::report {
 namespace {
@@ -17,7 +18,8 @@ bool allFinite(const std::vector<float>& column) {
 // The dependencies among `scaled` (columns `original` of the SDM): the exact ones from the
 // column-pivoted QR, then the near ones from the singular values of the independent columns.
 // Those are the singular values of the triangular factor's leading block R11 (the independent
-// columns are Q1 R11 with Q1 orthonormal), so only a small square matrix is decomposed again.
+// columns are Q1 R11 with Q1 orthonormal), so only a small square matrix is decomposed again, and
+// only the singular vectors of the near-dependencies are computed.
 void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64_t>& original,
                      RankCheck& check) {
   Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(scaled);
@@ -49,18 +51,14 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
       check.dependencies.begin(), check.dependencies.end(),
       [](const Dependency& a, const Dependency& b) { return a.dependent < b.dependent; });
 
-  Eigen::BDCSVD<Eigen::MatrixXd> svd(r11, Eigen::ComputeFullV);
-  const Eigen::VectorXd& sigma = svd.singularValues();  // decreasing
-  const double largest = sigma(0);
-  check.conditionNumber = largest / sigma(rank - 1);
-  for (Eigen::Index k = 1; k < rank; ++k) {
-    const double index = largest / sigma(k);
-    if (!(index > kNearDependencyCondition)) continue;
+  const SingularSpectrum spectrum = singularSpectrum(r11, kNearDependencyCondition);
+  check.conditionNumber = spectrum.conditionNumber;
+  for (const SingularDirection& direction : spectrum.nearlyVanishing) {
     Dependency dependency;
     dependency.kind = DependencyKind::kNearDependent;
-    dependency.conditionIndex = index;
+    dependency.conditionIndex = direction.conditionIndex;
     for (Eigen::Index j = 0; j < rank; ++j) {
-      if (std::abs(svd.matrixV()(j, k)) >= kNearWeight) {
+      if (std::abs(direction.vector(j)) >= kNearWeight) {
         dependency.predictors.push_back(original[permutation[j]]);
       }
     }

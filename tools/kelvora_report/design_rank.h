@@ -12,9 +12,10 @@
 //   kInvolvedWeight form the dependency with it. kRankTolerance sits well above the rounding of
 //   32-bit values written as text with six digits (about 1e-6), so a predictor computed as the sum
 //   of two others and stored that way is still found.
-// - The independent columns' singular values (Eigen's BDCSVD, divide and conquer: a Jacobi SVD of
-//   1,500 columns took minutes) give the condition number
-//   sigma_max / sigma_min of the scaled design. Each singular value whose condition index
+// - The independent columns' singular values (singular_spectrum.h: through the eigenvalues of the
+//   Gram matrix of the triangular factor, with vectors only for the near-dependencies; a Jacobi
+//   SVD of 1,500 columns took minutes, a full one with every vector seconds) give the condition
+//   number sigma_max / sigma_min of the scaled design. Each singular value whose condition index
 //   sigma_max / sigma_k exceeds kNearDependencyCondition is a near-dependency; its right singular
 //   vector holds the weights of the nearly vanishing combination, and the predictors whose weight
 //   is at least kNearWeight in absolute value are involved. 30 is the usual line for a moderate
