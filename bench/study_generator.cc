@@ -19,7 +19,7 @@ void appendMicros(std::string& out, std::int64_t micros) {
     micros = -micros;
   }
   out += std::to_string(micros / kMicro);
-  char fraction[8];
+  char fraction[24];  // ".123456" needs 8; the compiler cannot tell that the value is below 10^6
   std::snprintf(fraction, sizeof fraction, ".%06lld", static_cast<long long>(micros % kMicro));
   out += fraction;
 }

@@ -128,6 +128,10 @@ std::optional<SingularSpectrum> spectrumOfGram(const Eigen::MatrixXd& r, double 
          sigmaMax / std::sqrt(eigenvalues(candidates)) > indexLine * (1.0 - kCandidateMargin)) {
     ++candidates;
   }
+  SingularSpectrum spectrum;
+  spectrum.conditionNumber = sigmaMax / std::sqrt(eigenvalues(0));
+  if (candidates == 0) return spectrum;
+
   Eigen::MatrixXd vectors(n, candidates);
   std::vector<Eigen::VectorXd> equal;  // the vectors of the eigenvalue being repeated
   for (Eigen::Index c = 0; c < candidates; ++c) {
@@ -139,10 +143,7 @@ std::optional<SingularSpectrum> spectrumOfGram(const Eigen::MatrixXd& r, double 
   vectors.applyOnTheLeft(reduced.matrixQ());
   const Eigen::VectorXd lengths =
       (r.triangularView<Eigen::Upper>() * vectors).colwise().norm().transpose();
-
-  SingularSpectrum spectrum;
-  spectrum.conditionNumber =
-      sigmaMax / (candidates > 0 ? lengths(0) : std::sqrt(eigenvalues(0)));
+  spectrum.conditionNumber = sigmaMax / lengths(0);
   for (Eigen::Index c = candidates - 1; c >= 0; --c) {  // by increasing condition index
     const double index = sigmaMax / lengths(c);
     if (index > indexLine) spectrum.nearlyVanishing.push_back({index, vectors.col(c)});
