@@ -83,8 +83,11 @@ struct SdmFile {
   std::vector<std::int32_t> colorGreen;
   std::vector<std::int32_t> colorBlue;
   std::vector<std::string> predictorNames;
-  // values[p][t]: predictor p (0-based) at data point t (0-based).
+  // values[p][t]: predictor p (0-based) at data point t (0-based). Empty once a run has let the
+  // values go (letValuesGo in inspection/sdm_predictors.h); `zeroColumns` then holds, per column,
+  // whether it was all zero.
   std::vector<std::vector<float>> values;
+  std::vector<bool> zeroColumns;
   // The header announced more than the reader's caps allow (or the memory ran out while
   // reading): nothing is kept, the lists are empty, and the counts
   // hold what the header announced.
@@ -102,6 +105,14 @@ struct SdmFile {
 // and is not too large, every per-predictor list has nrOfPredictors entries and every column
 // nrOfDataPoints values. Memory stays within the caps above, plus a line of the file.
 SdmFile readSdm(std::string path);
+
+// The same, but logs nothing: for an SDM read on another thread, ahead of its turn. Whoever takes
+// it logs its failure with logSdmOpenFailure when its turn comes.
+SdmFile readSdmSilently(std::string path);
+
+// Logs kSdmOpenFailure and the path of an SDM that cannot be opened. Never throws: when memory
+// runs out the line is lost, as any log entry is then.
+void logSdmOpenFailure(const std::string& path);
 
 // The reader's size rule (counts already non-negative): true when the header announces more
 // than kSdmMaxPredictors predictors, or claims more than kSdmMaxSlots value slots,

@@ -144,6 +144,20 @@ bool sdmTooLargeToRead(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints,
 }
 
 SdmFile readSdm(std::string path) {
+  SdmFile sdm = readSdmSilently(std::move(path));
+  if (sdm.unreadable()) logSdmOpenFailure(sdm.path);
+  return sdm;
+}
+
+void logSdmOpenFailure(const std::string& path) {
+  try {
+    logLine(kSdmOpenFailure + path);
+  } catch (...) {
+    // the entry is lost; the run goes on with the failure recorded as data
+  }
+}
+
+SdmFile readSdmSilently(std::string path) {
   SdmFile sdm;
   try {
     sdm.path = std::move(path);
@@ -151,7 +165,6 @@ SdmFile readSdm(std::string path) {
     const FilePtr file = openRegularFileForReading(sdm.path, fileSize);
     if (file == nullptr) {
       sdm.fileVersion = kUnreadableFileVersion;
-      logLine(kSdmOpenFailure + sdm.path);
       return sdm;
     }
     readOpenedSdm(file.get(), fileSize, sdm);

@@ -11,6 +11,7 @@
 #include "designmatrix/sdm_path_repair.h"
 #include "inspection/predictor_checks.h"
 #include "inspection/run_messages.h"
+#include "inspection/sdm_read_ahead.h"
 #include "inspection/sdm_predictors.h"
 #include "inspection/subjects.h"
 #include "inspection/zero_checks.h"
@@ -33,14 +34,18 @@ class FindingsFileGuard {
 
 class InspectionRun {
  public:
-  InspectionRun(UserDialogs& dialogs, std::int64_t maxValues, FindingsFileRule findingsFile)
-      : dialogs(dialogs), maxValues(maxValues), findingsFile(std::move(findingsFile)) {}
+  InspectionRun(UserDialogs& dialogs, const RunSettings& settings)
+      : dialogs(dialogs), settings(settings) {}
   RunOutcome perform();
 
  private:
   // Reads every study's SDM into `sdms`, with the repair for the first one. False when the run
   // has ended.
   bool loadSdms(MdmFile& mdm);
+  bool loadFirstSdm(MdmFile& mdm);
+  // Reports an SDM that ends the run (one too large, or one after the first that cannot be
+  // opened); false then.
+  bool accept(const SdmFile& sdm);
   bool repair(MdmFile& mdm, std::size_t failureFinding);
   // Sets how the run ended; false, so that a step can `return stop(...)`.
   bool stop(RunEnd end);
@@ -53,8 +58,7 @@ class InspectionRun {
   std::size_t record(Finding finding);
 
   UserDialogs& dialogs;
-  const std::int64_t maxValues;
-  const FindingsFileRule findingsFile;
+  const RunSettings& settings;
   RunOutcome outcome;
   std::vector<SdmFile> sdms;
 };
@@ -69,7 +73,7 @@ RunOutcome InspectionRun::perform() {
   }
 
   // Named before a repair may save the MDM elsewhere; the run keeps this name to its end.
-  const std::optional<std::string> findingsPath = findingsFile(outcome.mdmPath);
+  const std::optional<std::string> findingsPath = settings.findingsFile(outcome.mdmPath);
   FindingsFileGuard guard;
   if (findingsPath) pluginLog.attachFile(*findingsPath);
   outcome.findingsPath = findingsPath;
@@ -108,27 +112,45 @@ RunOutcome InspectionRun::perform() {
 bool InspectionRun::loadSdms(MdmFile& mdm) {
   const std::size_t studyCount = mdm.sdmPaths.size();
   sdms.reserve(studyCount);
-  std::int64_t valuesHeld = 0;
-  for (std::size_t study = 0; study < studyCount; ++study) {
+  // The first SDM and its repair come before any other is read: the repair re-bases their paths.
+  if (studyCount > 0) {
+    dialogs.showProgress(0, studyCount);
+    if (!loadFirstSdm(mdm)) return false;
+  }
+  const unsigned threads = settings.readThreads > 0 ? settings.readThreads : readThreadCount();
+  SdmReadAhead readAhead(mdm.sdmPaths, 1, threads, settings.visitSdm);
+  for (std::size_t study = 1; study < studyCount; ++study) {
     dialogs.showProgress(study, studyCount);
-    // The path as the list holds it now: a repair of the first study re-bases the later ones.
-    sdms.push_back(readSdm(mdm.sdmPaths[study]));
-    if (sdms.back().tooLargeToRead) {
-      write(sdmTooLargeLine(sdms.back().path));
-      return stop(RunEnd::kSdmTooLarge);
-    }
-    if (sdms.back().unreadable()) {
-      const std::size_t failure = record(sdmUnreadableFinding(sdms.back().path, Severity::kError));
-      if (study > 0) return stop(RunEnd::kSdmUnreadable);
-      if (!repair(mdm, failure)) return false;
-    }
-    valuesHeld += valueCountOf(sdms.back());
-    if (valuesHeld > maxValues) {
-      write(runTooLargeLine(sdms.back().path, maxValues));
-      return stop(RunEnd::kRunTooLarge);
-    }
+    sdms.push_back(readAhead.take(study));
+    if (sdms.back().unreadable()) logSdmOpenFailure(sdms.back().path);
+    if (!accept(sdms.back())) return false;
   }
   dialogs.showProgress(studyCount, studyCount);
+  return true;
+}
+
+bool InspectionRun::loadFirstSdm(MdmFile& mdm) {
+  sdms.push_back(readSdm(mdm.sdmPaths[0]));
+  if (sdms.front().unreadable()) {
+    const std::size_t failure = record(sdmUnreadableFinding(sdms.front().path, Severity::kError));
+    if (!repair(mdm, failure)) return false;
+  } else if (!accept(sdms.front())) {
+    return false;
+  }
+  if (settings.visitSdm) settings.visitSdm(0, sdms.front());
+  letValuesGo(sdms.front());
+  return true;
+}
+
+bool InspectionRun::accept(const SdmFile& sdm) {
+  if (sdm.tooLargeToRead) {
+    write(sdmTooLargeLine(sdm.path));
+    return stop(RunEnd::kSdmTooLarge);
+  }
+  if (sdm.unreadable()) {
+    record(sdmUnreadableFinding(sdm.path, Severity::kError));
+    return stop(RunEnd::kSdmUnreadable);
+  }
   return true;
 }
 
@@ -185,14 +207,14 @@ std::optional<std::string> findingsBesideMdm(const std::string& mdmPath) {
   return replaceExtension(mdmPath, "_log.txt");
 }
 
-RunOutcome runInspection(UserDialogs& dialogs) { return runInspection(dialogs, kMaxValuesPerRun); }
-
-RunOutcome runInspection(UserDialogs& dialogs, std::int64_t maxValuesPerRun) {
-  return InspectionRun(dialogs, maxValuesPerRun, findingsBesideMdm).perform();
+RunOutcome runInspection(UserDialogs& dialogs, const RunSettings& settings) {
+  return InspectionRun(dialogs, settings).perform();
 }
 
 RunOutcome runInspection(UserDialogs& dialogs, const FindingsFileRule& findingsFile) {
-  return InspectionRun(dialogs, kMaxValuesPerRun, findingsFile).perform();
+  RunSettings settings;
+  settings.findingsFile = findingsFile;
+  return runInspection(dialogs, settings);
 }
 
 }  // namespace kelvora

@@ -33,8 +33,6 @@ ReportLine startInspectingLine(const std::string& mdmPath);
 ReportLine readSdmsLine(std::size_t studyCount);
 ReportLine noStudiesLine();
 ReportLine sdmTooLargeLine(const std::string& sdmPath);
-// `sdmPath`: the SDM whose values took the run past its allowance of `maxValues`.
-ReportLine runTooLargeLine(const std::string& sdmPath, std::int64_t maxValues);
 ReportLine savedFindingsLine(const std::string& findingsPath);
 ReportLine findingsNotSavedLine(const std::string& findingsPath);
 

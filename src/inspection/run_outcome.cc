@@ -10,8 +10,6 @@ const char* codeName(FindingCode code) {
       return "SDM_UNREADABLE";
     case FindingCode::kSdmTooLarge:
       return "SDM_TOO_LARGE";
-    case FindingCode::kRunTooLarge:
-      return "RUN_TOO_LARGE";
     case FindingCode::kNoStudies:
       return "NO_STUDIES";
     case FindingCode::kPredictorCountMismatch:
@@ -39,7 +37,6 @@ bool RunOutcome::fileUnreadable() const {
     case RunEnd::kMdmUnreadable:
     case RunEnd::kSdmUnreadable:
     case RunEnd::kSdmTooLarge:
-    case RunEnd::kRunTooLarge:
     case RunEnd::kRepairStillUnreadable:
       return true;
     default:

@@ -3,7 +3,8 @@
 //
 // Every finding carries the exact log line it was written as, so a front end that renders findings
 // differently can still quote the log. The codes below are stable: front ends publish them, so a
-// code is never renamed or reused for another kind of finding.
+// code is never renamed or reused for another kind of finding ("RUN_TOO_LARGE", of the allowance
+// that runs no longer have, stays unused).
 #pragma once
 
 #include <cstddef>
@@ -19,7 +20,6 @@ enum class FindingCode {
   kMdmUnreadable,           // the MDM could not be opened
   kSdmUnreadable,           // an SDM could not be opened
   kSdmTooLarge,             // an SDM announced more values than one SDM may hold
-  kRunTooLarge,             // the run's SDMs together passed kMaxValuesPerRun
   kNoStudies,               // the MDM lists no study
   kPredictorCountMismatch,  // an SDM's number of predictors of interest is not the prevailing one
   kPredictorNameMismatch,   // an SDM names a predictor of interest unlike the prevailing name
@@ -33,8 +33,7 @@ enum class FindingCode {
 // kWarning: reported while the run went on (or mended by the path repair).
 enum class Severity { kError, kWarning };
 
-// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "RUN_TOO_LARGE",
-// "NO_STUDIES", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS",
+// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "NO_STUDIES", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS",
 // "ZERO_CONFOUND", "FINDINGS_NOT_SAVED", "MDM_NOT_SAVED"; and "error" / "warning".
 const char* codeName(FindingCode code);
 const char* severityName(Severity severity);
@@ -65,7 +64,6 @@ enum class RunEnd {
   kNoStudies,
   kSdmUnreadable,  // an SDM after the first could not be opened
   kSdmTooLarge,
-  kRunTooLarge,
   kRepairNotRelocated,     // the user cancelled locating the first SDM, or chose too short a path
   kRepairStillUnreadable,  // the first SDM could not be opened from the corrected path either
   kRepairSaveCancelled,    // the user agreed to save the corrected MDM, then cancelled

@@ -1,6 +1,8 @@
 #include "inspection/sdm_predictors.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace kelvora {
 
@@ -16,20 +18,26 @@ std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index) {
 }
 
 bool isAllZeroColumn(const SdmFile& sdm, std::int64_t index) {
-  if (index < 0 || static_cast<std::uint64_t>(index) >= sdm.values.size()) return true;
-  const auto& column = sdm.values[static_cast<std::size_t>(index)];
+  if (index < 0 || index >= columnCountOf(sdm)) return true;
+  const auto column = static_cast<std::size_t>(index);
+  if (sdm.values.empty()) return sdm.zeroColumns[column];
   // Equal to 0.0f covers negative zero; any other value, a denormal included, is not zero.
-  return std::all_of(column.begin(), column.end(), [](float value) { return value == 0.0f; });
+  return std::all_of(sdm.values[column].begin(), sdm.values[column].end(),
+                     [](float value) { return value == 0.0f; });
 }
 
 std::int64_t columnCountOf(const SdmFile& sdm) {
-  return static_cast<std::int64_t>(sdm.values.size());
+  return static_cast<std::int64_t>(std::max(sdm.values.size(), sdm.zeroColumns.size()));
 }
 
-std::int64_t valueCountOf(const SdmFile& sdm) {
-  std::int64_t count = 0;
-  for (const auto& column : sdm.values) count += static_cast<std::int64_t>(column.size());
-  return count;
+void letValuesGo(SdmFile& sdm) {
+  if (sdm.values.empty()) return;  // nothing held, or let go already
+  std::vector<bool> zeroColumns(sdm.values.size());
+  for (std::size_t column = 0; column < zeroColumns.size(); ++column) {
+    zeroColumns[column] = isAllZeroColumn(sdm, static_cast<std::int64_t>(column));
+  }
+  std::vector<std::vector<float>>().swap(sdm.values);
+  sdm.zeroColumns = std::move(zeroColumns);
 }
 
 }  // namespace kelvora

@@ -22,13 +22,17 @@ std::int64_t interestCountOf(const SdmFile& sdm);
 std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index);
 
 // True when column `index` holds no value that is not zero: every value compares equal to 0.0
-// (negative zero included), a column without values, and a column the SDM does not have.
+// (negative zero included), a column without values, and a column the SDM does not have. After
+// letValuesGo, the same answer from what it kept.
 bool isAllZeroColumn(const SdmFile& sdm, std::int64_t index);
 
-// The number of columns the SDM holds (its nrOfPredictors, once read).
+// The number of columns the SDM holds (its nrOfPredictors, once read), also after letValuesGo.
 std::int64_t columnCountOf(const SdmFile& sdm);
 
-// The number of values held in memory for this SDM.
-std::int64_t valueCountOf(const SdmFile& sdm);
+// Keeps of the values only what the checks ask of them, whether each column is all zero, and
+// frees them: a run holds every SDM it read until its end, and the values are nearly all of an
+// SDM's memory. The checks see the SDM as before. May throw std::bad_alloc (the values are then
+// kept).
+void letValuesGo(SdmFile& sdm);
 
 }  // namespace kelvora

@@ -6,8 +6,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <iterator>
+#include <mutex>
 #include <new>
+#include <utility>
 
 #include "designmatrix/mdm_file.h"
 #include "log/plugin_log.h"
@@ -171,21 +174,56 @@ TEST_F(InspectionRunTest, OversizedSdmsEndTheRunWithAFinding) {
       dir.writeFile("big.sdm",
                     "FileVersion: 1\nNrOfPredictors: 5000\nNrOfDataPoints: 5000\n"
                     "IncludesConstant: 1\nFirstConfoundPredictor: 2\n");
-  const std::string a = writeSdm("a.sdm", names, 2);  // 12 values each
-  const std::string b = writeSdm("b.sdm", names, 2);
+  const std::string a = writeSdm("a.sdm", names, 2);
 
   const RunOutcome tooLarge = run(writeMdm({{"S01_1.vtc", a}, {"S01_2.vtc", big}}));
   EXPECT_EQ(log.lines().back(), "!!!  SDM too large to read: " + big);
   EXPECT_EQ(tooLarge.end, RunEnd::kSdmTooLarge);
 
-  dialogs.chooseToOpen(writeMdm({{"S01_1.vtc", a}, {"S01_2.vtc", b}}));
-  const RunOutcome overRun = runInspection(dialogs, 20);
-  EXPECT_EQ(log.lines().back(),
-            "!!!  SDMs too large to read together (more than 20 values), stopped at: " + b);
-  EXPECT_EQ(overRun.end, RunEnd::kRunTooLarge);
-  EXPECT_TRUE(overRun.fileUnreadable());
-  EXPECT_EQ(codesOf(overRun), std::vector<FindingCode>{FindingCode::kRunTooLarge});
-  EXPECT_FALSE(pluginLog.hasFile());
+}
+
+// Reading ahead on several threads changes nothing that a run says or does, also when a study
+// ends the run while later SDMs are being read; the visitor sees every SDM the run takes, with its
+// values, and with one thread no other.
+TEST_F(InspectionRunTest, ReadingAheadOnSeveralThreadsChangesNothingTheRunSaysOrDoes) {
+  std::vector<testing::StudyPaths> studies;
+  for (std::size_t i = 1; i <= 9; ++i) {
+    const std::string subject = "S0" + std::to_string(i);
+    studies.push_back({subject + "_1.vtc", writeSdm(subject + ".sdm", names, 2, {i % 4})});
+  }
+  const std::string complete = dir.writeFile("complete.mdm", testing::mdmText(studies));
+  studies[3].sdm = dir.path("missing.sdm");
+  const std::string ending = dir.writeFile("ending.mdm", testing::mdmText(studies));
+
+  for (const auto& [mdm, taken] : {std::pair{complete, 9}, std::pair{ending, 4}}) {
+    std::vector<Lines> said;  // per thread count: log lines, dialogs, findings, findings file
+    for (const unsigned threads : {1u, 4u}) {
+      const std::size_t logStart = log.lines().size();
+      const std::size_t callStart = dialogs.calls().size();
+      std::mutex visiting;
+      std::vector<bool> visited(studies.size());
+      RunSettings settings;
+      settings.readThreads = threads;
+      settings.visitSdm = [&](std::size_t study, const SdmFile& sdm) {
+        const std::lock_guard<std::mutex> lock(visiting);
+        visited[study] = sdm.unreadable() || sdm.values.size() == names.size();
+      };
+      dialogs.chooseToOpen(mdm);
+      const RunOutcome outcome = runInspection(dialogs, settings);
+
+      Lines record(log.lines().begin() + logStart, log.lines().end());
+      record.insert(record.end(), dialogs.calls().begin() + callStart, dialogs.calls().end());
+      for (const Finding& found : outcome.findings) record.push_back(found.line);
+      record.push_back(findingsBytes());
+      said.push_back(record);
+      const auto visitedCount = std::count(visited.begin(), visited.end(), true);
+      EXPECT_TRUE(std::all_of(visited.begin(), visited.begin() + taken, [](bool v) { return v; }));
+      if (threads == 1) {
+        EXPECT_EQ(visitedCount, taken);
+      }
+    }
+    EXPECT_EQ(said[0], said[1]) << mdm;
+  }
 }
 
 TEST_F(InspectionRunTest, AnMdmWithoutStudiesEndsTheRun) {

@@ -28,7 +28,7 @@ using Json = nlohmann::ordered_json;
 Json latin1String(std::string_view bytes);
 
 // Stable upper-case names of how a run ended: "COMPLETE", "MDM_UNREADABLE", "NO_STUDIES",
-// "SDM_UNREADABLE", "SDM_TOO_LARGE", "RUN_TOO_LARGE", "NOT_RELOCATED", "STILL_UNREADABLE",
+// "SDM_UNREADABLE", "SDM_TOO_LARGE", "NOT_RELOCATED", "STILL_UNREADABLE",
 // "SAVE_CANCELLED", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH".
 const char* endName(RunEnd end);
 
