@@ -13,6 +13,7 @@
 #include "outcome_json.h"
 #include "progress_line.h"
 #include "report_file.h"
+#include "sdm_design_maker.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
@@ -51,16 +52,18 @@ class SinkInstallation {
   SinkInstallation& operator=(const SinkInstallation&) = delete;
 };
 
-// The study read again for the rank check and the report. The readers' lines (an SDM that cannot
-// be opened) were already printed by the run, so they are not printed twice.
-report::StudyReport readStudyAfterRun(const RunOutcome& outcome, const CliOptions& options,
-                                      const std::optional<std::string>& locatedSdm) {
+// The study's designs for the rank check and the report, made from the SDMs the run read; those
+// it did not read (it ended before) are read now. The readers' lines (an SDM that cannot be
+// opened) belong to the run's log only, so they are not printed.
+report::StudyReport studyAfterRun(const RunOutcome& outcome, const CliOptions& options,
+                                  const std::optional<std::string>& locatedSdm,
+                                  report::SdmDesignMaker& designs) {
   struct Silence {
     LogTextSink restored;
     ~Silence() { setLogTextSink(restored); }
   } silence{printsLog(options) ? &printLogEntry : nullptr};
   setLogTextSink(nullptr);
-  return report::readStudyReport(outcome, locatedSdm, options.report.has_value());
+  return report::readStudyReport(outcome, locatedSdm, designs);
 }
 
 // The options' paths as full paths, taken in the folder the call started in.
@@ -118,10 +121,15 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
   const CurrentFolder mdmFolder(folderOf(mdmFile));
   CommandLineDialogs dialogs(mdmFile, options, streams.inputIsTerminal, progress);
   try {
-    const RunOutcome outcome = runInspection(dialogs, findingsFileRule(options));
+    report::SdmDesignMaker designs(options.report.has_value());
+    RunSettings settings;
+    settings.findingsFile = findingsFileRule(options);
+    settings.visitSdm = designs.visitor();
+    const RunOutcome outcome = runInspection(dialogs, settings);
     progress.erase();
     tellRepair(outcome, dialogs, options);
-    const report::StudyReport study = readStudyAfterRun(outcome, options, dialogs.locatedSdm());
+    const report::StudyReport study =
+        studyAfterRun(outcome, options, dialogs.locatedSdm(), designs);
     ExitStatus status = worseOf(exitStatusOf(outcome), furtherStatus(study));
     if (options.json) {
       writeOutcomeLine(outcome, &study.designs, furtherMembers(&study.diagnosis), stdout);

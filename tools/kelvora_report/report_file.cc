@@ -1,10 +1,11 @@
 #include "report_file.h"
 
 #include <fstream>
+#include <optional>
 #include <set>
+#include <utility>
 
-#include "design_correlation.h"
-#include "design_picture.h"
+#include "sdm_design_maker.h"
 #include "study_diagnosis.h"
 
 namespace kelvora::report {
@@ -34,44 +35,35 @@ struct FlaggedByRun {
 }  // namespace
 
 StudyReport readStudyReport(const RunOutcome& outcome,
-                            const std::optional<std::string>& locatedFirstSdm, bool withPictures) {
+                            const std::optional<std::string>& locatedFirstSdm,
+                            SdmDesignMaker& maker) {
   StudyReport report;
   if (!outcome.studyCount) return report;
-  const std::size_t count = *outcome.studyCount;
+  const std::string& mdm = outcome.savedMdmPath ? *outcome.savedMdmPath : outcome.mdmPath;
+  report.designs =
+      loadStudyDesigns(mdm, outcome.savedMdmPath ? std::nullopt : locatedFirstSdm, maker);
+
+  const std::size_t count = report.designs.sdms.size();
   const FlaggedByRun flagged(outcome);
   const std::size_t step =
       count <= kPictureEverySdmUpTo ? 1 : (count + kSampledPictures - 1) / kSampledPictures;
   std::size_t flaggedPictures = 0;
-
-  const auto picture = [&](std::size_t study, const SdmFile& sdm, SdmDesign& design) {
-    const bool isFlagged = flagged.flags(design);
+  for (std::size_t study = 0; study < count; ++study) {
+    std::optional<DesignPictures> pictures = maker.takePictures(study);
+    if (!pictures) continue;
+    const bool isFlagged = flagged.flags(report.designs.sdms[study]);
     const bool sampled = study % step == 0;
     if (isFlagged && count > kPictureEverySdmUpTo) {
       if (flaggedPictures == kMostFindingPictures) {
-        if (!sampled) return;
+        if (!sampled) continue;
       } else {
         ++flaggedPictures;
       }
     } else if (!sampled) {
-      return;
+      continue;
     }
-    const auto columns = static_cast<std::int64_t>(sdm.values.size());
-    const std::int64_t interest = std::clamp<std::int64_t>(design.interestCount, 0, columns);
-    DesignPictures pictures;
-    pictures.study = study;
-    const GreyPicture interestPicture = designPicture(sdm, 0, interest);
-    const GreyPicture confoundPicture = designPicture(sdm, interest, columns);
-    pictures.interestPng = encodePng(interestPicture);
-    pictures.confoundPng = encodePng(confoundPicture);
-    pictures.rows = std::max(interestPicture.height, confoundPicture.height);
-    const DesignCorrelation correlation = correlateDesign(sdm, interest);
-    pictures.correlationPng = heatmapPng(correlation);
-    pictures.varianceInflation = correlation.varianceInflation;
-    report.pictures.push_back(std::move(pictures));
-  };
-  const std::string& mdm = outcome.savedMdmPath ? *outcome.savedMdmPath : outcome.mdmPath;
-  report.designs = loadStudyDesigns(mdm, outcome.savedMdmPath ? std::nullopt : locatedFirstSdm,
-                                    withPictures ? SdmVisitor(picture) : SdmVisitor());
+    report.pictures.push_back(std::move(*pictures));
+  }
   if (report.designs.mdmRead) {
     report.diagnosis = diagnostics::diagnoseStudy(outcome, diagnosisInput(report.designs));
   }

@@ -1,11 +1,12 @@
-// `kelvora --report FILE.html`: the study of one inspection run, read again after the run, and the
-// self-contained HTML report written from it.
+// `kelvora --report FILE.html`: the study of one inspection run, made from what the run read, and
+// the self-contained HTML report written from it.
 #pragma once
 
 #include <optional>
 #include <string>
 
 #include "html_report.h"
+#include "sdm_design_maker.h"
 #include "inspection/run_outcome.h"
 #include "study_designs.h"
 
@@ -19,12 +20,14 @@ inline constexpr std::size_t kMostFindingPictures = 60;
 inline constexpr std::size_t kSampledPictures = 24;
 
 // Reads again the MDM that `outcome` inspected (the corrected MDM when the repair saved one;
-// otherwise the MDM, re-based on `locatedFirstSdm` when the run's repair located its first SDM)
-// and every SDM it lists; `withPictures` encodes the pictures of the SDMs chosen as above; the
-// study diagnosis is made from what was read. Nothing is read when the run could not read the MDM.
-// The readers' lines go to pluginLog.
+// otherwise the MDM, re-based on `locatedFirstSdm` when the run's repair located its first SDM),
+// takes the design of every SDM it lists from `maker` (see loadStudyDesigns) and the pictures of
+// the SDMs chosen as above, when the maker made them; the study diagnosis is made from the
+// designs. Nothing is read when the run could not read the MDM. The readers' lines go to
+// pluginLog.
 StudyReport readStudyReport(const RunOutcome& outcome,
-                            const std::optional<std::string>& locatedFirstSdm, bool withPictures);
+                            const std::optional<std::string>& locatedFirstSdm,
+                            SdmDesignMaker& maker);
 
 // Writes the report of `outcome` and `study` to `path` (replacing a file there). True when every
 // byte was written; false with `error` telling why not.

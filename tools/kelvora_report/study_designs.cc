@@ -2,6 +2,7 @@
 
 #include "designmatrix/mdm_file.h"
 #include "designmatrix/user_dialogs.h"
+#include "sdm_design_maker.h"
 
 namespace kelvora::report {
 namespace {
@@ -26,36 +27,28 @@ class ReplayedLocation : public UserDialogs {
   std::string path;
 };
 
-SdmDesign describe(const SdmFile& sdm) {
-  SdmDesign design;
-  diagnostics::summarizeSdm(sdm, design);
-  if (design.read) design.rank = checkRank(sdm);
-  return design;
-}
-
 }  // namespace
 
 StudyDesigns loadStudyDesigns(const std::string& mdmPath,
                               const std::optional<std::string>& locatedFirstSdm,
-                              const SdmVisitor& visit) {
+                              SdmDesignMaker& maker) {
   StudyDesigns designs;
   MdmFile mdm(mdmPath);
   if (mdm.unreadable()) return designs;
   designs.mdmRead = true;
+  if (locatedFirstSdm) {
+    ReplayedLocation location(*locatedFirstSdm);
+    mdm.relocateStudyPaths(location);
+  }
   const std::size_t count = mdm.sdmPaths.size();
-  designs.subjects = groupSubjects(subjectIdsOf(mdm.functionalPaths, count));
   const std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
+  designs.subjects = groupSubjects(ids);
 
   for (std::size_t study = 0; study < count; ++study) {
-    SdmFile sdm = readSdm(mdm.sdmPaths[study]);
-    if (study == 0 && sdm.unreadable() && locatedFirstSdm) {
-      ReplayedLocation location(*locatedFirstSdm);
-      if (mdm.relocateStudyPaths(location)) sdm = readSdm(mdm.sdmPaths[study]);
-    }
-    SdmDesign design = describe(sdm);
+    if (!maker.made(study)) maker.make(study, readSdm(mdm.sdmPaths[study]));
+    SdmDesign design = maker.takeDesign(study);
     design.path = mdm.sdmPaths[study];
     design.subject = ids[study];
-    if (design.read && visit) visit(study, sdm, design);
     designs.sdms.push_back(std::move(design));
   }
   diagnostics::StudyInput& input = designs.mdm;

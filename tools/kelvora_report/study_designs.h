@@ -1,16 +1,14 @@
-// The design matrices of one inspected study, read again after its inspection run for the checks
-// and pictures that the run itself does not make: the rank check of each SDM, which predictors of
-// interest are zero in which run, and (through a visitor) anything else that needs an SDM's values.
-//
-// Reading goes through the same readers as the run (MdmFile, readSdm), so the files are seen
-// exactly as the run saw them. The readers log a file that cannot be opened through pluginLog;
+// The design matrices of one inspected study, for the checks and pictures that the run itself does
+// not make: the rank check of each SDM, which predictors of interest are zero in which run, and the
+// pictures of a report. Each is made from the SDM that the run read (sdm_design_maker.h); an SDM
+// the run did not read (it ended before) is read here, through the same readers, so the files are
+// seen exactly as the run saw them. The readers log a file that cannot be opened through pluginLog;
 // callers that must not print those lines remove the log sink while loading. One SDM's values are
 // held at a time, so a study of any size costs the memory of its largest SDM.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,14 +37,14 @@ struct StudyDesigns {
 // which must outlive it and not change meanwhile.
 diagnostics::StudyInput diagnosisInput(const StudyDesigns& designs);
 
-// Called once per study whose SDM was read, while its values are in memory.
-using SdmVisitor = std::function<void(std::size_t study, const SdmFile& sdm, SdmDesign& design)>;
+class SdmDesignMaker;
 
-// Reads the MDM at `mdmPath` and every SDM it lists. When the first SDM cannot be opened and
-// `locatedFirstSdm` is given, the study paths are re-based on it first, as the run's repair did.
-// Never throws except std::bad_alloc.
+// Reads the MDM at `mdmPath` and takes the design of every study it lists from `maker`, which makes
+// those not made yet from the SDM, read here. When `locatedFirstSdm` is given (the run's repair
+// located the first SDM), the study paths are re-based on it first, as the repair did. Never
+// throws except std::bad_alloc.
 StudyDesigns loadStudyDesigns(const std::string& mdmPath,
                               const std::optional<std::string>& locatedFirstSdm,
-                              const SdmVisitor& visit = {});
+                              SdmDesignMaker& maker);
 
 }  // namespace kelvora::report

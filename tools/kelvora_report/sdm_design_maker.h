@@ -1,0 +1,48 @@
+// What kelvora makes of each SDM while its values are at hand: its design (the summary that the
+// diagnostics need and the rank check) and, for a report, its pictures. The inspection run hands
+// it every SDM it reads (visitor()), on the threads that read them; loadStudyDesigns hands it
+// those the run did not read. So no SDM is read twice, and no SDM's values are kept.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <optional>
+
+#include "designmatrix/sdm_file.h"
+#include "html_report.h"
+#include "inspection/sdm_read_ahead.h"
+#include "study_designs.h"
+
+namespace kelvora::report {
+
+class SdmDesignMaker {
+ public:
+  // `withPictures`: also the pictures of every SDM (a few KiB each), for the report to choose from.
+  explicit SdmDesignMaker(bool withPictures) : withPictures(withPictures) {}
+
+  // Makes and keeps the design of `study` from `sdm`, replacing one made before. Safe to call for
+  // different studies at once. Never throws except std::bad_alloc.
+  void make(std::size_t study, const SdmFile& sdm);
+
+  // The run's visitor: calls make. The maker must outlive the run.
+  SdmValuesVisitor visitor();
+
+  bool made(std::size_t study) const;
+  // Takes the design of a study that was made.
+  SdmDesign takeDesign(std::size_t study);
+  // Takes the pictures of a study, when they were made.
+  std::optional<DesignPictures> takePictures(std::size_t study);
+
+ private:
+  struct Made {
+    SdmDesign design;
+    std::optional<DesignPictures> pictures;
+  };
+
+  const bool withPictures;
+  mutable std::mutex mutex;
+  std::map<std::size_t, Made> byStudy;
+};
+
+}  // namespace kelvora::report
