@@ -92,14 +92,23 @@ int main(int argc, char** argv) {
     return 1;
   }
   Transcript& transcript = hostState().transcript;
-  PluginLibrary library(options.pluginLibrary);
-  Transcript::Event load = Transcript::event("load");
-  load["ok"] = library.loaded();
-  transcript.write(load);
-  if (!library.loaded()) return 1;
-  recordMetadata(library, transcript);
-  driveLifecycle(library, options, transcript);
-  library.unload();
-  transcript.write(Transcript::event("unload"));
+  for (int cycle = 0; cycle < options.loadCycles; ++cycle) {
+    PluginLibrary library(options.pluginLibrary);
+    Transcript::Event load = Transcript::event("load");
+    load["ok"] = library.loaded();
+    transcript.write(load);
+    if (!library.loaded()) return 1;
+    recordMetadata(library, transcript);
+    driveLifecycle(library, options, transcript);
+    library.unload();
+    transcript.write(Transcript::event("unload"));
+    if (options.countResources) {
+      const ProcessResources held = processResources();
+      Transcript::Event resources = Transcript::event("resources");
+      resources["threads"] = held.threads;
+      resources["handles"] = held.handles;
+      transcript.write(resources);
+    }
+  }
   return 0;
 }

@@ -58,11 +58,13 @@ bool parseHostOptions(int argc, char** argv, HostOptions& options, HostState& st
     } else if (option == "--yesno") {
       if (!needs(1) || !parseInt(argv[++i], number)) return error = "bad --yesno", false;
       state.yesNoAnswers.push_back(number);
-    } else if (option == "--runs" || option == "--objects") {
+    } else if (option == "--runs" || option == "--objects" || option == "--load-cycles") {
       if (!needs(1) || !parseInt(argv[++i], number) || number < 0) {
         return error = "bad " + option, false;
       }
-      (option == "--runs" ? options.runs : options.objects) = number;
+      (option == "--runs" ? options.runs : option == "--objects" ? options.objects
+                                                                 : options.loadCycles) = number;
+      options.countResources = options.countResources || option == "--load-cycles";
     } else if (option == "--no-init") {
       options.initPlugin = false;
     } else if (option == "--also-load") {

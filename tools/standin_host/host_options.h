@@ -9,6 +9,8 @@
 //   --no-init        call execute without initPlugin
 //   --also-load PATH load another module beside the host before the plug-in
 //   --comma-locale   set a global C++ locale with ',' as decimal point and '.' as digit grouping
+//   --load-cycles N  load, drive and unload the plug-in N times, each time followed by an event
+//                    "resources" that counts the process's threads and handles
 // Dialog answers are queued in order; an empty queue answers 0 (cancel, or no).
 #pragma once
 
@@ -21,6 +23,8 @@ namespace standin {
 struct HostOptions {
   std::string pluginLibrary;
   int runs = 1;
+  int loadCycles = 1;
+  bool countResources = false;  // --load-cycles was given
   int objects = 1;
   bool initPlugin = true;
   bool commaLocale = false;

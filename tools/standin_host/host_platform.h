@@ -28,6 +28,14 @@ class PluginLibrary {
 // cannot be loaded.
 bool loadSideModule(const std::string& path);
 
+// What the process holds at this moment: its threads, and its open handles (Windows) or file
+// descriptors.
+struct ProcessResources {
+  int threads = 0;
+  int handles = 0;
+};
+ProcessResources processResources();
+
 // Makes standard output write bytes unchanged, so transcript lines end in LF on every platform.
 void useBinaryStandardOutput();
 

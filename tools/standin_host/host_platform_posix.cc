@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <dlfcn.h>
 
 #include "host_platform.h"
@@ -18,6 +19,24 @@ void PluginLibrary::unload() {
 
 bool loadSideModule(const std::string& path) {
   return dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL) != nullptr;
+}
+
+namespace {
+
+// The entries of a folder of /proc/self, less the descriptor that reads it when `countsItself`.
+int entriesOf(const char* folder, bool countsItself) {
+  DIR* listing = opendir(folder);
+  if (listing == nullptr) return 0;
+  int count = 0;
+  while (const dirent* entry = readdir(listing)) count += entry->d_name[0] != '.';
+  closedir(listing);
+  return countsItself ? count - 1 : count;
+}
+
+}  // namespace
+
+ProcessResources processResources() {
+  return ProcessResources{entriesOf("/proc/self/task", false), entriesOf("/proc/self/fd", true)};
 }
 
 void useBinaryStandardOutput() {}
