@@ -247,8 +247,8 @@ std::optional<StudyFigures> measureStudy(const StudyPlan& plan, const Options& o
   folder.keep = options.keepStudy;
   const StudyShape& shape = plan.shape;
   std::printf(
-      "\n== %d SDMs (%d subjects x %d runs) x %d data points x %d predictors, %d "
-      "repetitions ==\n",
+      "\n== %d SDMs (%d subjects x %d runs) x %d data points x %d predictors, "
+      "repetitions: %d ==\n",
       shape.sdms, (shape.sdms + shape.runsPerSubject - 1) / shape.runsPerSubject,
       shape.runsPerSubject, shape.dataPoints, shape.predictors, plan.repetitions);
   const Stopwatch generation;
