@@ -18,9 +18,6 @@
 //
 // Exit status: 0, or 1 when a check finds a difference or a child fails, 2 on a usage error or an
 // error of the benchmark itself. Linux only: the children's peak memory comes from wait4.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -34,9 +31,9 @@
 #include <vector>
 
 #include "child_run.h"
-#include "designmatrix/reference_sdm_reader.h"
 #include "findings_check.h"
 #include "study_generator.h"
+#include "study_reads.h"
 #include "timing.h"
 
 namespace kelvora::bench {
@@ -129,41 +126,6 @@ std::string withThousands(std::uint64_t number) {
   return digits;
 }
 
-// (a): each file read whole into one buffer, as large as the largest file, with read(2).
-Times readBytes(const std::vector<std::string>& paths, std::vector<char>& buffer) {
-  const Stopwatch watch;
-  std::uint64_t checksum = 0;
-  for (const std::string& path : paths) {
-    const int file = ::open(path.c_str(), O_RDONLY);
-    if (file < 0) throw std::runtime_error("cannot open " + path);
-    std::size_t held = 0;
-    for (;;) {
-      if (held == buffer.size()) buffer.resize(buffer.size() * 2 + 4096);
-      const ssize_t got = ::read(file, buffer.data() + held, buffer.size() - held);
-      if (got <= 0) break;
-      held += static_cast<std::size_t>(got);
-    }
-    ::close(file);
-    if (held > 0) checksum += static_cast<unsigned char>(buffer[held / 2]);
-  }
-  const Times times = watch.stop();
-  if (checksum == 1) std::puts("");  // keeps the reads from being optimised away
-  return times;
-}
-
-// (b): every SDM through the reference reader; the records are discarded.
-Times readWithStreams(const std::vector<std::string>& paths) {
-  const Stopwatch watch;
-  double checksum = 0;
-  for (const std::string& path : paths) {
-    const SdmFile sdm = testing::readSdmWithStreams(path);
-    if (!sdm.values.empty() && !sdm.values.back().empty()) checksum += sdm.values.back().back();
-  }
-  const Times times = watch.stop();
-  if (checksum == 0.5) std::puts("");
-  return times;
-}
-
 class TemporaryFolder {
  public:
   TemporaryFolder() {
@@ -239,8 +201,87 @@ void printRow(const std::string& label, const Times& a, const Times& b, const Ti
   std::fflush(stdout);
 }
 
-// Generates the study, measures it and checks its findings; nothing when a child failed (its
-// output is kept and named).
+struct Measures {
+  Series bytes, streams, inspection, inspectionOnOne, plugin;
+  bool peakMayBeTheBenchmarks = false;
+};
+
+// The repetitions on `study`; nothing when a child failed (its output is kept and named).
+// kelvora's findings file is left beside the MDM for the run on all threads, in `oneThreadFindings`
+// for the run on one.
+std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& study,
+                                const Options& options, TemporaryFolder& folder,
+                                const std::string& oneThreadFindings) {
+  const std::string outputPath = folder.path + "/kelvora-output.txt";
+  const std::vector<std::string> allThreads = environmentWith(kReadThreadsVariable, "");
+  const std::vector<std::string> oneThread = environmentWith(kReadThreadsVariable, "1");
+  // kelvora ends with 1 when the run reports something, and the study has all-zero confounds.
+  const auto inspected = [](const ChildRun& run) {
+    return run.exitStatus == 0 || run.exitStatus == 1;
+  };
+  std::vector<char> buffer;
+  readBytes(study.sdmPaths, buffer);  // warms the page cache and the buffer
+  Measures measures;
+  printHeading();
+  for (int r = 0; r < plan.repetitions; ++r) {
+    const Times a = readBytes(study.sdmPaths, buffer);
+    const Times b = readWithStreams(study.sdmPaths);
+    const ChildRun d =
+        runChild({options.host, "--open", study.mdmPath, options.plugin}, allThreads, outputPath);
+    const ChildRun c1 =
+        runChild({options.kelvora, "--findings-dir", oneThreadFindings, study.mdmPath}, oneThread,
+                 outputPath);
+    const ChildRun c = runChild({options.kelvora, study.mdmPath}, allThreads, outputPath);
+    if (!inspected(c1) || !inspected(c) || d.exitStatus != 0) {
+      std::printf(
+          "kelvora ended with status %d on one thread, %d on all, the host with %d; "
+          "the last output is in %s\n",
+          c1.exitStatus, c.exitStatus, d.exitStatus, outputPath.c_str());
+      folder.keep = true;
+      return std::nullopt;
+    }
+    measures.peakMayBeTheBenchmarks |= c.peakMayBeTheBenchmarks || c1.peakMayBeTheBenchmarks;
+    measures.bytes.add(a);
+    measures.streams.add(b);
+    measures.inspection.add(c);
+    measures.inspectionOnOne.add(c1);
+    measures.plugin.add(d.times);
+    printRow(std::to_string(r + 1), a, b, c.times, c.peakMiB, c1.times, c1.peakMiB, d.times);
+  }
+  return measures;
+}
+
+// Prints the medians and what they give.
+StudyFigures summarise(const Measures& measures, const GeneratedStudy& study, unsigned threads) {
+  const Times a = measures.bytes.medians(), b = measures.streams.medians();
+  const Times c = measures.inspection.medians(), c1 = measures.inspectionOnOne.medians();
+  StudyFigures figures;
+  figures.sdms = static_cast<int>(study.sdmPaths.size());
+  figures.textMiB = static_cast<double>(study.sdmBytes) / kMiB;
+  figures.inspection = c;
+  figures.speedUp = c1.wall / c.wall;
+  figures.peakMiB = median(measures.inspection.peakMiB);
+  figures.boundMiB = peakBoundMiB(threads, study);
+  const double oneThreadPeakMiB = median(measures.inspectionOnOne.peakMiB);
+  printRow("med", a, b, c, figures.peakMiB, c1, oneThreadPeakMiB, measures.plugin.medians());
+
+  std::printf("\n(c)/(a) = %.2f, %.2f in processor time (target <= 4 in wall time on 400 SDMs)\n",
+              c.wall / a.wall, c.cpu / a.cpu);
+  std::printf("(b)/(c) = %.2f, %.2f in processor time (target >= 20)\n", b.wall / c.wall,
+              b.cpu / c.cpu);
+  std::printf("throughput of (c): %.0f MiB/s of SDM text, %.0f MiB/s in processor time\n",
+              figures.textMiB / c.wall, figures.textMiB / c.cpu);
+  std::printf("speed-up of (c) from 1 thread to %u: %.2f in wall time (processor time x %.2f)\n",
+              threads, figures.speedUp, c.cpu / c1.cpu);
+  printPeak("", figures.peakMiB, threads, study);
+  printPeak(" on 1 thread", oneThreadPeakMiB, 1, study);
+  if (measures.peakMayBeTheBenchmarks) {
+    std::printf("(the benchmark's own peak could not be reset: a peak may be the benchmark's)\n");
+  }
+  return figures;
+}
+
+// Generates the study, measures it and checks its findings; nothing when a child failed.
 std::optional<StudyFigures> measureStudy(const StudyPlan& plan, const Options& options,
                                          unsigned threads) {
   TemporaryFolder folder;
@@ -253,76 +294,17 @@ std::optional<StudyFigures> measureStudy(const StudyPlan& plan, const Options& o
       shape.runsPerSubject, shape.dataPoints, shape.predictors, plan.repetitions);
   const Stopwatch generation;
   const GeneratedStudy study = generateStudy(folder.path, shape);
-  StudyFigures figures;
-  figures.sdms = shape.sdms;
-  figures.textMiB = static_cast<double>(study.sdmBytes) / kMiB;
   std::printf("generated in %.1f s into %s\n", generation.stop().wall, folder.path.c_str());
   std::printf("SDM text: %s bytes (%.1f MiB); values: %s (%.1f MiB as 32-bit floats)\n",
-              withThousands(study.sdmBytes).c_str(), figures.textMiB,
+              withThousands(study.sdmBytes).c_str(), static_cast<double>(study.sdmBytes) / kMiB,
               withThousands(study.valueCount).c_str(),
               static_cast<double>(study.valueCount) * 4 / kMiB);
 
-  const std::string outputPath = folder.path + "/kelvora-output.txt";
   const std::string oneThreadFindings = folder.path + "/one-thread";
-  ::mkdir(oneThreadFindings.c_str(), 0755);
-  const std::vector<std::string> allThreads = environmentWith(kReadThreadsVariable, "");
-  const std::vector<std::string> oneThread = environmentWith(kReadThreadsVariable, "1");
-  std::vector<char> buffer;
-  readBytes(study.sdmPaths, buffer);  // warms the page cache and the buffer
-  Series bytes, streams, inspection, inspectionOnOne, plugin;
-  bool peakMayBeTheBenchmarks = false;
-  printHeading();
-  for (int r = 0; r < plan.repetitions; ++r) {
-    const Times a = readBytes(study.sdmPaths, buffer);
-    const Times b = readWithStreams(study.sdmPaths);
-    const ChildRun d =
-        runChild({options.host, "--open", study.mdmPath, options.plugin}, allThreads, outputPath);
-    const ChildRun c1 =
-        runChild({options.kelvora, "--findings-dir", oneThreadFindings, study.mdmPath}, oneThread,
-                 outputPath);
-    // Last, so that the findings file beside the MDM is the one of this run.
-    const ChildRun c = runChild({options.kelvora, study.mdmPath}, allThreads, outputPath);
-    // kelvora ends with 1 when the run reports something; the study has all-zero confounds.
-    const auto inspected = [](const ChildRun& run) {
-      return run.exitStatus == 0 || run.exitStatus == 1;
-    };
-    if (!inspected(c1) || !inspected(c) || d.exitStatus != 0) {
-      std::printf(
-          "kelvora ended with status %d on one thread, %d on all, the host with %d; "
-          "the last output is in %s\n",
-          c1.exitStatus, c.exitStatus, d.exitStatus, outputPath.c_str());
-      folder.keep = true;
-      return std::nullopt;
-    }
-    peakMayBeTheBenchmarks |= c.peakMayBeTheBenchmarks;
-    bytes.add(a);
-    streams.add(b);
-    inspection.add(c);
-    inspectionOnOne.add(c1);
-    plugin.add(d.times);
-    printRow(std::to_string(r + 1), a, b, c.times, c.peakMiB, c1.times, c1.peakMiB, d.times);
-  }
-  const Times a = bytes.medians(), b = streams.medians(), c = inspection.medians();
-  const Times c1 = inspectionOnOne.medians();
-  figures.inspection = c;
-  figures.speedUp = c1.wall / c.wall;
-  figures.peakMiB = median(inspection.peakMiB);
-  figures.boundMiB = peakBoundMiB(threads, study);
-  printRow("med", a, b, c, figures.peakMiB, c1, median(inspectionOnOne.peakMiB), plugin.medians());
-
-  std::printf("\n(c)/(a) = %.2f, %.2f in processor time (target <= 4 in wall time on 400 SDMs)\n",
-              c.wall / a.wall, c.cpu / a.cpu);
-  std::printf("(b)/(c) = %.2f, %.2f in processor time (target >= 20)\n", b.wall / c.wall,
-              b.cpu / c.cpu);
-  std::printf("throughput of (c): %.0f MiB/s of SDM text, %.0f MiB/s in processor time\n",
-              figures.textMiB / c.wall, figures.textMiB / c.cpu);
-  std::printf("speed-up of (c) from 1 thread to %u: %.2f in wall time (processor time x %.2f)\n",
-              threads, figures.speedUp, c.cpu / c1.cpu);
-  printPeak("", figures.peakMiB, threads, study);
-  printPeak(" on 1 thread", median(inspectionOnOne.peakMiB), 1, study);
-  if (peakMayBeTheBenchmarks) {
-    std::printf("(the benchmark's own peak could not be reset: a peak may be the benchmark's)\n");
-  }
+  std::filesystem::create_directory(oneThreadFindings);
+  const std::optional<Measures> measures = measure(plan, study, options, folder, oneThreadFindings);
+  if (!measures) return std::nullopt;
+  StudyFigures figures = summarise(*measures, study, threads);
   std::printf("\n");
   figures.findingsMatch = findingsMatchReference(
       study, {folder.path + "/study_log.txt", oneThreadFindings + "/study_log.txt"});
