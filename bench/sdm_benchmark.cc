@@ -27,11 +27,11 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "child_run.h"
 #include "findings_check.h"
+#include "inspection/sdm_read_ahead.h"
 #include "study_generator.h"
 #include "study_reads.h"
 #include "timing.h"
@@ -46,8 +46,8 @@ constexpr char kReadThreadsVariable[] = "KELVORA_READ_THREADS";
 // keeps of every SDM, plus the values of the SDMs in the read-ahead window.
 constexpr double kFixedAllowanceMiB = 64;
 // The read-ahead window holds at most this many SDMs per reading thread: one being read, and one
-// read and waiting for its turn in the study's order.
-constexpr int kWindowSdmsPerThread = 2;
+// read and waiting for its turn in the study's order. The run's own figure: the bound follows it.
+constexpr std::size_t kWindowSdmsPerThread = SdmReadAhead::kWindowPerThread;
 // How far the large study's peak may be from the small one's: memory does not grow with the study.
 constexpr double kPeakGrowthAllowed = 0.10;
 
@@ -180,7 +180,7 @@ double peakBoundMiB(unsigned threads, const GeneratedStudy& study) {
 void printPeak(const char* run, double peakMiB, unsigned threads, const GeneratedStudy& study) {
   const double bound = peakBoundMiB(threads, study);
   std::printf(
-      "peak memory of (c)%s: %.1f MiB; bound %.0f MiB + %d x %u x %.3f MiB = %.1f MiB: %s\n", run,
+      "peak memory of (c)%s: %.1f MiB; bound %.0f MiB + %zu x %u x %.3f MiB = %.1f MiB: %s\n", run,
       peakMiB, kFixedAllowanceMiB, kWindowSdmsPerThread, threads,
       static_cast<double>(study.largestSdmValues) * 4 / kMiB, bound,
       peakMiB <= bound ? "within" : "NOT within");
@@ -334,8 +334,10 @@ void compareStudies(const StudyFigures& small, const StudyFigures& large) {
 }
 
 int run(const Options& options) {
-  const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-  std::printf("reading threads of (c): %u (%s unset), read-ahead window %d SDMs per thread\n",
+  // The count of a run with the variable unset: the hardware's, within the run's bounds.
+  ::unsetenv(kReadThreadsVariable);
+  const unsigned threads = readThreadCount();
+  std::printf("reading threads of (c): %u (%s unset), read-ahead window %zu SDMs per thread\n",
               threads, kReadThreadsVariable, kWindowSdmsPerThread);
   std::optional<StudyFigures> small, large;
   if (options.small.wanted && !(small = measureStudy(options.small, options, threads))) return 1;
