@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -20,6 +21,17 @@ bool resetOwnPeakMemory() {
   const bool reset = file >= 0 && ::write(file, "5", 1) == 1;
   if (file >= 0) ::close(file);
   return reset;
+}
+
+// This process's resident memory, in MiB; 0 when it cannot be read.
+double residentMiB() {
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  unsigned long long pages = 0, resident = 0;
+  const bool read = statm != nullptr && std::fscanf(statm, "%llu %llu", &pages, &resident) == 2;
+  if (statm != nullptr) std::fclose(statm);
+  return read ? static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) /
+                    (1024.0 * 1024.0)
+              : 0;
 }
 
 std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
@@ -54,6 +66,7 @@ ChildRun runChild(const std::vector<std::string>& arguments,
   const std::string& program = arguments.front();
   ChildRun run;
   run.peakMayBeTheBenchmarks = !resetOwnPeakMemory();
+  run.peakFloorMiB = residentMiB();
   const Clock::time_point start = Clock::now();
   pid_t child = 0;
   const int error =

@@ -18,6 +18,8 @@ struct ChildRun {
   Times times;
   double peakMiB = 0;
   int exitStatus = -1;  // -1 when the child did not exit (a signal ended it)
+  // The benchmark's resident memory when it started the child: peakMiB is at least this.
+  double peakFloorMiB = 0;
   // The benchmark's peak could not be reset: peakMiB may be the benchmark's own peak so far.
   bool peakMayBeTheBenchmarks = false;
 };

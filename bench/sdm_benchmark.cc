@@ -158,6 +158,12 @@ struct Series {
     peakMiB.push_back(run.peakMiB);
   }
   Times medians() const { return {median(wall), median(cpu)}; }
+  ChildRun medianRun() const {
+    ChildRun run;
+    run.times = medians();
+    run.peakMiB = median(peakMiB);
+    return run;
+  }
 };
 
 // A study's medians, and what the comparison of the studies needs.
@@ -168,6 +174,7 @@ struct StudyFigures {
   double speedUp = 0;
   double peakMiB = 0;
   double boundMiB = 0;
+  double pluginPeakMiB = 0;
   bool findingsMatch = false;
 };
 
@@ -187,23 +194,27 @@ void printPeak(const char* run, double peakMiB, unsigned threads, const Generate
 }
 
 void printHeading() {
-  std::printf("\n%-4s %16s %16s %26s %26s %16s\n", "", "(a) bytes", "(b) streams", "(c) kelvora",
+  const char* const child = "wall s   cpu s  peak MiB";
+  std::printf("\n%-4s %16s %16s %26s %26s %26s\n", "", "(a) bytes", "(b) streams", "(c) kelvora",
               "(c) kelvora, 1 thread", "(d) plug-in");
-  std::printf("%-4s %16s %16s %26s %26s %16s\n", "rep", "wall s   cpu s", "wall s   cpu s",
-              "wall s   cpu s  peak MiB", "wall s   cpu s  peak MiB", "wall s   cpu s");
+  std::printf("%-4s %16s %16s %26s %26s %26s\n", "rep", "wall s   cpu s", "wall s   cpu s", child,
+              child, child);
 }
 
-void printRow(const std::string& label, const Times& a, const Times& b, const Times& c,
-              double cPeak, const Times& c1, double c1Peak, const Times& d) {
-  std::printf("%-4s %8.3f %7.3f %8.3f %7.3f %8.3f %7.3f %9.1f %8.3f %7.3f %9.1f %8.3f %7.3f\n",
-              label.c_str(), a.wall, a.cpu, b.wall, b.cpu, c.wall, c.cpu, cPeak, c1.wall, c1.cpu,
-              c1Peak, d.wall, d.cpu);
+void printRow(const std::string& label, const Times& a, const Times& b, const ChildRun& c,
+              const ChildRun& c1, const ChildRun& d) {
+  std::printf("%-4s %8.3f %7.3f %8.3f %7.3f", label.c_str(), a.wall, a.cpu, b.wall, b.cpu);
+  for (const ChildRun* run : {&c, &c1, &d}) {
+    std::printf(" %8.3f %7.3f %9.1f", run->times.wall, run->times.cpu, run->peakMiB);
+  }
+  std::printf("\n");
   std::fflush(stdout);
 }
 
 struct Measures {
   Series bytes, streams, inspection, inspectionOnOne, plugin;
   bool peakMayBeTheBenchmarks = false;
+  double peakFloorMiB = 0;  // the highest of the children's
 };
 
 // The repetitions on `study`; nothing when a child failed (its output is kept and named).
@@ -240,13 +251,16 @@ std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& stu
       folder.keep = true;
       return std::nullopt;
     }
-    measures.peakMayBeTheBenchmarks |= c.peakMayBeTheBenchmarks || c1.peakMayBeTheBenchmarks;
+    for (const ChildRun* run : {&c, &c1, &d}) {
+      measures.peakMayBeTheBenchmarks |= run->peakMayBeTheBenchmarks;
+      measures.peakFloorMiB = std::max(measures.peakFloorMiB, run->peakFloorMiB);
+    }
     measures.bytes.add(a);
     measures.streams.add(b);
     measures.inspection.add(c);
     measures.inspectionOnOne.add(c1);
-    measures.plugin.add(d.times);
-    printRow(std::to_string(r + 1), a, b, c.times, c.peakMiB, c1.times, c1.peakMiB, d.times);
+    measures.plugin.add(d);
+    printRow(std::to_string(r + 1), a, b, c, c1, d);
   }
   return measures;
 }
@@ -254,16 +268,18 @@ std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& stu
 // Prints the medians and what they give.
 StudyFigures summarise(const Measures& measures, const GeneratedStudy& study, unsigned threads) {
   const Times a = measures.bytes.medians(), b = measures.streams.medians();
-  const Times c = measures.inspection.medians(), c1 = measures.inspectionOnOne.medians();
+  const ChildRun all = measures.inspection.medianRun(), one = measures.inspectionOnOne.medianRun();
+  const ChildRun plugin = measures.plugin.medianRun();
+  const Times c = all.times, c1 = one.times;
   StudyFigures figures;
   figures.sdms = static_cast<int>(study.sdmPaths.size());
   figures.textMiB = static_cast<double>(study.sdmBytes) / kMiB;
   figures.inspection = c;
   figures.speedUp = c1.wall / c.wall;
-  figures.peakMiB = median(measures.inspection.peakMiB);
+  figures.peakMiB = all.peakMiB;
   figures.boundMiB = peakBoundMiB(threads, study);
-  const double oneThreadPeakMiB = median(measures.inspectionOnOne.peakMiB);
-  printRow("med", a, b, c, figures.peakMiB, c1, oneThreadPeakMiB, measures.plugin.medians());
+  figures.pluginPeakMiB = plugin.peakMiB;
+  printRow("med", a, b, all, one, plugin);
 
   std::printf("\n(c)/(a) = %.2f, %.2f in processor time (target <= 4 in wall time on 400 SDMs)\n",
               c.wall / a.wall, c.cpu / a.cpu);
@@ -274,7 +290,11 @@ StudyFigures summarise(const Measures& measures, const GeneratedStudy& study, un
   std::printf("speed-up of (c) from 1 thread to %u: %.2f in wall time (processor time x %.2f)\n",
               threads, figures.speedUp, c.cpu / c1.cpu);
   printPeak("", figures.peakMiB, threads, study);
-  printPeak(" on 1 thread", oneThreadPeakMiB, 1, study);
+  printPeak(" on 1 thread", one.peakMiB, 1, study);
+  std::printf(
+      "(each peak is at least the benchmark's own resident memory when it starts a child: "
+      "%.1f MiB)\n",
+      measures.peakFloorMiB);
   if (measures.peakMayBeTheBenchmarks) {
     std::printf("(the benchmark's own peak could not be reset: a peak may be the benchmark's)\n");
   }
@@ -313,12 +333,13 @@ std::optional<StudyFigures> measureStudy(const StudyPlan& plan, const Options& o
 
 // A run linear in the study has the same throughput on both studies and a peak that does not grow.
 void compareStudies(const StudyFigures& small, const StudyFigures& large) {
-  std::printf("\n== both studies ==\n%-10s %10s %24s %10s %10s %10s\n", "", "text MiB",
-              "(c) MiB/s wall   cpu", "speed-up", "peak MiB", "bound MiB");
+  std::printf("\n== both studies ==\n%-10s %10s %24s %10s %10s %10s %14s\n", "", "text MiB",
+              "(c) MiB/s wall   cpu", "speed-up", "peak MiB", "bound MiB", "(d) peak MiB");
   for (const StudyFigures* study : {&small, &large}) {
-    std::printf("%5d SDMs %10.1f %14.0f %9.0f %10.2f %10.1f %10.1f\n", study->sdms, study->textMiB,
-                study->textMiB / study->inspection.wall, study->textMiB / study->inspection.cpu,
-                study->speedUp, study->peakMiB, study->boundMiB);
+    std::printf("%5d SDMs %10.1f %14.0f %9.0f %10.2f %10.1f %10.1f %14.1f\n", study->sdms,
+                study->textMiB, study->textMiB / study->inspection.wall,
+                study->textMiB / study->inspection.cpu, study->speedUp, study->peakMiB,
+                study->boundMiB, study->pluginPeakMiB);
   }
   const auto throughputRatio = [&](double Times::*time) {
     return (large.textMiB / large.inspection.*time) / (small.textMiB / small.inspection.*time);
@@ -327,10 +348,17 @@ void compareStudies(const StudyFigures& small, const StudyFigures& large) {
       "throughput of the %d SDMs against the %d: %.2f, %.2f in processor time "
       "(1 when the run is linear in the study)\n",
       large.sdms, small.sdms, throughputRatio(&Times::wall), throughputRatio(&Times::cpu));
-  const double growth = large.peakMiB / small.peakMiB - 1;
-  std::printf("peak memory of (c) on the %d SDMs: %+.1f %% of that on the %d: %s\n", large.sdms,
-              100 * growth, small.sdms,
-              std::fabs(growth) <= kPeakGrowthAllowed ? "within 10 %" : "NOT within 10 %");
+  // Where memory grows with the study, the growth per SDM says what a run keeps of each.
+  const auto printGrowth = [&](const char* run, double smallMiB, double largeMiB) {
+    const double growth = largeMiB / smallMiB - 1;
+    std::printf(
+        "peak memory of %s on the %d SDMs: %+.1f %% of that on the %d (%+.1f KiB per SDM): %s\n",
+        run, large.sdms, 100 * growth, small.sdms,
+        (largeMiB - smallMiB) * 1024 / (large.sdms - small.sdms),
+        std::fabs(growth) <= kPeakGrowthAllowed ? "within 10 %" : "NOT within 10 %");
+  };
+  printGrowth("(c)", small.peakMiB, large.peakMiB);
+  printGrowth("(d), the plug-in's run,", small.pluginPeakMiB, large.pluginPeakMiB);
 }
 
 int run(const Options& options) {
