@@ -1,59 +1,67 @@
-// sdm_benchmark: how fast a large study is inspected, against how fast its bytes can be read.
+// sdm_benchmark: how fast a study is inspected, against how fast its bytes can be read; how the
+// inspection scales with the reading threads and with the study's size; and its peak memory.
 //
-// It generates a study (study_generator.h) into a fresh temporary folder and measures, on the same
-// files and in each of several repetitions:
+// It generates each study (study_generator.h) into a fresh temporary folder, by default one of
+// 400 SDMs and one of 4,000, and measures, on the same files and in each of several repetitions:
 //   (a) reading the bytes alone: every SDM read into memory and discarded;
 //   (b) the reference reader (tests/designmatrix/reference_sdm_reader.h), which extracts every
 //       value with standard streams;
 //   (c) the whole inspection run of kelvora on the study's MDM, started as a child process, with
-//       its peak resident memory (kelvora's own work after the run, the rank check and the study
-//       diagnostics, included);
+//       its peak resident memory: on all threads (KELVORA_READ_THREADS unset), and again on one;
 //   (d) the plug-in's run alone: the stand-in host loading the plug-in and running it once on the
-//       MDM, started as a child process, so that what kelvora adds does not hide a change of the
-//       plug-in's own speed.
-// It prints every repetition, the medians, the ratios (c)/(a) and (b)/(c), each in elapsed and in
-// processor time, and the peak memory of (c) against 1.5 x the values' own size + 64 MiB. Then it
-// checks that readSdm gives every SDM exactly the reference reader's record and that kelvora's
-// findings file holds exactly the lines the run's checks give on the reference reader's records; a
-// difference makes the exit status 1.
+//       MDM, so that what kelvora adds does not hide a change of the plug-in's own speed.
+// Per study it prints every repetition, the medians, (c)/(a) and (b)/(c) in elapsed and in
+// processor time, the throughput of (c), its speed-up from one thread to all, and its peaks
+// against the bound that the read-ahead window gives; then it checks the findings
+// (findings_check.h). Last it compares the studies: a run linear in the study has the same
+// throughput on both, and its peak memory does not grow with the study.
 //
-// Linux only: the child's peak memory comes from wait4.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+// Exit status: 0, or 1 when a check finds a difference or a child fails, 2 on a usage error or an
+// error of the benchmark itself. Linux only: the children's peak memory comes from wait4.
 
 #include <algorithm>
-#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "designmatrix/mdm_file.h"
-#include "designmatrix/reference_sdm_reader.h"
-#include "designmatrix/sdm_file.h"
-#include "inspection/predictor_checks.h"
-#include "inspection/run_messages.h"
-#include "inspection/subjects.h"
-#include "inspection/zero_checks.h"
+#include "child_run.h"
+#include "findings_check.h"
+#include "inspection/sdm_read_ahead.h"
 #include "study_generator.h"
-
-extern char** environ;
+#include "study_reads.h"
+#include "timing.h"
 
 namespace kelvora::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+// kelvora reads with this many threads; unset, with as many as the hardware has.
+constexpr char kReadThreadsVariable[] = "KELVORA_READ_THREADS";
+
+// The bound of a run's peak memory: a fixed allowance for the program, its libraries and what it
+// keeps of every SDM, plus the values of the SDMs in the read-ahead window.
+constexpr double kFixedAllowanceMiB = 64;
+// The read-ahead window holds at most this many SDMs per reading thread: one being read, and one
+// read and waiting for its turn in the study's order. The run's own figure: the bound follows it.
+constexpr std::size_t kWindowSdmsPerThread = SdmReadAhead::kWindowPerThread;
+// How far the large study's peak may be from the small one's: memory does not grow with the study.
+constexpr double kPeakGrowthAllowed = 0.10;
+
+constexpr double kMiB = 1024.0 * 1024.0;
+
+struct StudyPlan {
+  StudyShape shape;
+  int repetitions = 0;
+  bool wanted = true;
+};
 
 struct Options {
-  StudyShape shape;
-  int runs = 5;
+  StudyPlan small{StudyShape{}, 5};
+  StudyPlan large{StudyShape{4000}, 3};
   std::string kelvora = KELVORA_CLI_PATH;
   std::string host = KELVORA_HOST_PATH;
   std::string plugin = KELVORA_PLUGIN_PATH;
@@ -61,10 +69,11 @@ struct Options {
 };
 
 const char kUsage[] =
-    "usage: sdm_benchmark [--sdms N] [--data-points N] [--predictors N] [--runs N]\n"
+    "usage: sdm_benchmark [--sdms N] [--runs N] [--large-sdms N] [--large-runs N]\n"
+    "                     [--no-small | --no-large] [--data-points N] [--predictors N]\n"
     "                     [--kelvora PATH] [--host PATH --plugin PATH] [--keep-study]\n"
-    "defaults: 400 SDMs x 1200 data points x 36 predictors, 5 runs, the kelvora, stand-in host\n"
-    "and plug-in of this build\n";
+    "defaults: a study of 400 SDMs measured 5 times and one of 4000 SDMs measured 3 times, each\n"
+    "SDM 1200 data points x 36 predictors; the kelvora, stand-in host and plug-in of this build\n";
 
 Options parseOptions(int argc, char** argv) {
   Options options;
@@ -77,13 +86,21 @@ Options parseOptions(int argc, char** argv) {
       return value;
     };
     if (option == "--sdms") {
-      options.shape.sdms = number();
-    } else if (option == "--data-points") {
-      options.shape.dataPoints = number();
-    } else if (option == "--predictors") {
-      options.shape.predictors = number();
+      options.small.shape.sdms = number();
     } else if (option == "--runs") {
-      options.runs = number();
+      options.small.repetitions = number();
+    } else if (option == "--large-sdms") {
+      options.large.shape.sdms = number();
+    } else if (option == "--large-runs") {
+      options.large.repetitions = number();
+    } else if (option == "--no-small") {
+      options.small.wanted = false;
+    } else if (option == "--no-large") {
+      options.large.wanted = false;
+    } else if (option == "--data-points") {
+      options.small.shape.dataPoints = options.large.shape.dataPoints = number();
+    } else if (option == "--predictors") {
+      options.small.shape.predictors = options.large.shape.predictors = number();
     } else if (option == "--kelvora" && i + 1 < argc) {
       options.kelvora = argv[++i];
     } else if (option == "--host" && i + 1 < argc) {
@@ -96,170 +113,17 @@ Options parseOptions(int argc, char** argv) {
       throw std::runtime_error("unknown option " + option + "\n" + kUsage);
     }
   }
+  if (!options.small.wanted && !options.large.wanted) {
+    throw std::runtime_error(std::string("--no-small and --no-large leave no study\n") + kUsage);
+  }
   return options;
 }
 
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-double cpuSeconds(const rusage& usage) {
-  const auto seconds = [](const timeval& time) {
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-// Elapsed time and the processor time of this process (user and system), which the machine's
-// other load disturbs less.
-struct Times {
-  double wall = 0;
-  double cpu = 0;
-};
-
-class Stopwatch {
- public:
-  Stopwatch() : start(Clock::now()), startCpu(ownCpuSeconds()) {}
-  Times stop() const { return {secondsSince(start), ownCpuSeconds() - startCpu}; }
-
- private:
-  static double ownCpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return cpuSeconds(usage);
-  }
-  Clock::time_point start;
-  double startCpu;
-};
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t middle = values.size() / 2;
-  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
-}
-
-// (a): each file read whole into one buffer, as large as the largest file, with read(2).
-Times readBytes(const std::vector<std::string>& paths, std::vector<char>& buffer) {
-  const Stopwatch watch;
-  std::uint64_t checksum = 0;
-  for (const std::string& path : paths) {
-    const int file = ::open(path.c_str(), O_RDONLY);
-    if (file < 0) throw std::runtime_error("cannot open " + path);
-    std::size_t held = 0;
-    for (;;) {
-      if (held == buffer.size()) buffer.resize(buffer.size() * 2 + 4096);
-      const ssize_t got = ::read(file, buffer.data() + held, buffer.size() - held);
-      if (got <= 0) break;
-      held += static_cast<std::size_t>(got);
-    }
-    ::close(file);
-    if (held > 0) checksum += static_cast<unsigned char>(buffer[held / 2]);
-  }
-  const Times times = watch.stop();
-  if (checksum == 1) std::puts("");  // keeps the reads from being optimised away
-  return times;
-}
-
-// (b): every SDM through the reference reader; the records are discarded.
-Times readWithStreams(const std::vector<std::string>& paths) {
-  const Stopwatch watch;
-  double checksum = 0;
-  for (const std::string& path : paths) {
-    const SdmFile sdm = testing::readSdmWithStreams(path);
-    if (!sdm.values.empty() && !sdm.values.back().empty()) checksum += sdm.values.back().back();
-  }
-  const Times times = watch.stop();
-  if (checksum == 0.5) std::puts("");
-  return times;
-}
-
-struct ChildRun {
-  Times times;
-  double peakMiB = 0;
-  int exitStatus = -1;
-};
-
-// (c) and (d): the program `arguments[0]` with `arguments`, its output going to `outputPath`.
-ChildRun inspect(const std::vector<std::string>& arguments, const std::string& outputPath) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  const std::string& program = arguments.front();
-  ChildRun run;
-  const Clock::time_point start = Clock::now();
-  pid_t child = 0;
-  const int error = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
-  int status = 0;
-  rusage usage{};
-  if (::wait4(child, &status, 0, &usage) != child) throw std::runtime_error("wait4 failed");
-  run.times = {secondsSince(start), cpuSeconds(usage)};
-  run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
-  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::vector<std::string> linesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-// The findings file's lines of a run that reads every SDM, as the run's checks give them on the
-// reference reader's records (the order of src/inspection/inspection_run.cc).
-std::vector<std::string> referenceFindings(const std::string& mdmPath,
-                                           const std::vector<SdmFile>& sdms) {
-  const MdmFile mdm(mdmPath);
-  std::vector<std::string> lines{startInspectingLine(mdm.path).text,
-                                 readSdmsLine(sdms.size()).text};
-  const auto add = [&lines](const Report& report) {
-    for (const ReportLine& line : report) lines.push_back(line.text);
-  };
-  const CountCheck counts = checkPredictorCounts(sdms);
-  add(countReport(counts, sdms));
-  if (!counts.agree) return lines;
-  const NameCheck names = checkPredictorNames(sdms, counts.n);
-  add(nameReport(names, sdms));
-  if (!names.agree) return lines;
-  const std::vector<SubjectGroup> subjects =
-      groupSubjects(subjectIdsOf(mdm.functionalPaths, sdms.size()));
-  add(subjectReport(subjects, findZeroAcrossRuns(sdms, subjects, counts.n), sdms));
-  add(confoundReport(findZeroConfounds(sdms, counts.n), sdms));
-  return lines;
-}
-
-// True when readSdm and the reference reader agree on every SDM and kelvora's findings are the
-// reference findings, line for line.
-bool verify(const GeneratedStudy& study, const std::string& findingsPath) {
-  std::vector<SdmFile> reference;
-  std::size_t differentRecords = 0;
-  for (const std::string& path : study.sdmPaths) {
-    reference.push_back(testing::readSdmWithStreams(path));
-    const std::string difference = testing::differenceBetween(readSdm(path), reference.back());
-    if (!difference.empty() && differentRecords++ == 0) {
-      std::printf("  %s: readSdm differs from the reference reader: %s\n", path.c_str(),
-                  difference.c_str());
-    }
-  }
-  const std::vector<std::string> expected = referenceFindings(study.mdmPath, reference);
-  const std::vector<std::string> found = linesOf(findingsPath);
-  const bool sameFindings = expected == found;
-  std::printf("records identical to the reference reader's: %zu of %zu\n",
-              study.sdmPaths.size() - differentRecords, study.sdmPaths.size());
-  std::printf("findings identical to those on the reference records: %s (%zu lines)\n",
-              sameFindings ? "yes" : "NO", found.size());
-  return differentRecords == 0 && sameFindings;
+// 1234567 as "1,234,567".
+std::string withThousands(std::uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
 }
 
 class TemporaryFolder {
@@ -281,73 +145,234 @@ class TemporaryFolder {
   bool keep = false;
 };
 
-int run(const Options& options) {
-  TemporaryFolder folder;
-  folder.keep = options.keepStudy;
-  const StudyShape& shape = options.shape;
-  std::printf("study: %d SDMs x %d data points x %d predictors in %s\n", shape.sdms,
-              shape.dataPoints, shape.predictors, folder.path.c_str());
-  const GeneratedStudy study = generateStudy(folder.path, shape);
-  const double valueMiB = static_cast<double>(study.valueCount) * 4 / (1024.0 * 1024.0);
-  std::printf("SDM text: %.1f MiB; values: %llu, %.1f MiB as 32-bit floats\n",
-              static_cast<double>(study.sdmBytes) / (1024.0 * 1024.0),
-              static_cast<unsigned long long>(study.valueCount), valueMiB);
+// One measure's figures over the repetitions.
+struct Series {
+  std::vector<double> wall, cpu, peakMiB;
 
+  void add(const Times& times) {
+    wall.push_back(times.wall);
+    cpu.push_back(times.cpu);
+  }
+  void add(const ChildRun& run) {
+    add(run.times);
+    peakMiB.push_back(run.peakMiB);
+  }
+  Times medians() const { return {median(wall), median(cpu)}; }
+  ChildRun medianRun() const {
+    ChildRun run;
+    run.times = medians();
+    run.peakMiB = median(peakMiB);
+    return run;
+  }
+};
+
+// A study's medians, and what the comparison of the studies needs.
+struct StudyFigures {
+  int sdms = 0;
+  double textMiB = 0;
+  Times inspection;
+  double speedUp = 0;
+  double peakMiB = 0;
+  double boundMiB = 0;
+  double pluginPeakMiB = 0;
+  bool findingsMatch = false;
+};
+
+// 64 MiB + the window's SDMs on `threads` threads, each as large as the study's largest.
+double peakBoundMiB(unsigned threads, const GeneratedStudy& study) {
+  return kFixedAllowanceMiB +
+         kWindowSdmsPerThread * threads * static_cast<double>(study.largestSdmValues) * 4 / kMiB;
+}
+
+void printPeak(const char* run, double peakMiB, unsigned threads, const GeneratedStudy& study) {
+  const double bound = peakBoundMiB(threads, study);
+  std::printf(
+      "peak memory of (c)%s: %.1f MiB; bound %.0f MiB + %zu x %u x %.3f MiB = %.1f MiB: %s\n", run,
+      peakMiB, kFixedAllowanceMiB, kWindowSdmsPerThread, threads,
+      static_cast<double>(study.largestSdmValues) * 4 / kMiB, bound,
+      peakMiB <= bound ? "within" : "NOT within");
+}
+
+void printHeading() {
+  const char* const child = "wall s   cpu s  peak MiB";
+  std::printf("\n%-4s %16s %16s %26s %26s %26s\n", "", "(a) bytes", "(b) streams", "(c) kelvora",
+              "(c) kelvora, 1 thread", "(d) plug-in");
+  std::printf("%-4s %16s %16s %26s %26s %26s\n", "rep", "wall s   cpu s", "wall s   cpu s", child,
+              child, child);
+}
+
+void printRow(const std::string& label, const Times& a, const Times& b, const ChildRun& c,
+              const ChildRun& c1, const ChildRun& d) {
+  std::printf("%-4s %8.3f %7.3f %8.3f %7.3f", label.c_str(), a.wall, a.cpu, b.wall, b.cpu);
+  for (const ChildRun* run : {&c, &c1, &d}) {
+    std::printf(" %8.3f %7.3f %9.1f", run->times.wall, run->times.cpu, run->peakMiB);
+  }
+  std::printf("\n");
+  std::fflush(stdout);
+}
+
+struct Measures {
+  Series bytes, streams, inspection, inspectionOnOne, plugin;
+  bool peakMayBeTheBenchmarks = false;
+  double peakFloorMiB = 0;  // the highest of the children's
+};
+
+// The repetitions on `study`; nothing when a child failed (its output is kept and named).
+// kelvora's findings file is left beside the MDM for the run on all threads, in `oneThreadFindings`
+// for the run on one.
+std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& study,
+                                const Options& options, TemporaryFolder& folder,
+                                const std::string& oneThreadFindings) {
   const std::string outputPath = folder.path + "/kelvora-output.txt";
+  const std::vector<std::string> allThreads = environmentWith(kReadThreadsVariable, "");
+  const std::vector<std::string> oneThread = environmentWith(kReadThreadsVariable, "1");
+  // kelvora ends with 1 when the run reports something, and the study has all-zero confounds.
+  const auto inspected = [](const ChildRun& run) {
+    return run.exitStatus == 0 || run.exitStatus == 1;
+  };
   std::vector<char> buffer;
   readBytes(study.sdmPaths, buffer);  // warms the page cache and the buffer
-  std::vector<double> bytes, streams, inspection, bytesCpu, streamsCpu, inspectionCpu, peak;
-  std::vector<double> plugin, pluginCpu;
-  std::printf("\n%-4s %22s %22s %22s %14s %14s %9s\n", "", "(a) bytes", "(b) streams",
-              "(c) kelvora", "(c)/(a)", "(b)/(c)", "(c) peak");
-  std::printf("%-4s %22s %22s %22s %14s %14s %9s\n", "run", "wall s   cpu s", "wall s   cpu s",
-              "wall s   cpu s", "wall   cpu", "wall   cpu", "MiB");
-  const auto printRow = [](const char* label, double a, double aCpu, double b, double bCpu,
-                           double c, double cCpu, double peakMiB) {
-    std::printf("%-4s %12.3f %9.3f %12.3f %9.3f %12.3f %9.3f %7.2f %6.2f %7.2f %6.2f %9.1f\n",
-                label, a, aCpu, b, bCpu, c, cCpu, c / a, cCpu / aCpu, b / c, bCpu / cCpu, peakMiB);
-  };
-  for (int r = 0; r < options.runs; ++r) {
+  Measures measures;
+  printHeading();
+  for (int r = 0; r < plan.repetitions; ++r) {
     const Times a = readBytes(study.sdmPaths, buffer);
     const Times b = readWithStreams(study.sdmPaths);
-    const ChildRun host =
-        inspect({options.host, "--open", study.mdmPath, options.plugin}, outputPath);
-    const ChildRun child = inspect({options.kelvora, study.mdmPath}, outputPath);
-    if ((child.exitStatus != 0 && child.exitStatus != 1) || host.exitStatus != 0) {
-      std::printf("kelvora ended with status %d, the host with %d; the last output is in %s\n",
-                  child.exitStatus, host.exitStatus, outputPath.c_str());
+    const ChildRun d =
+        runChild({options.host, "--open", study.mdmPath, options.plugin}, allThreads, outputPath);
+    const ChildRun c1 =
+        runChild({options.kelvora, "--findings-dir", oneThreadFindings, study.mdmPath}, oneThread,
+                 outputPath);
+    const ChildRun c = runChild({options.kelvora, study.mdmPath}, allThreads, outputPath);
+    if (!inspected(c1) || !inspected(c) || d.exitStatus != 0) {
+      std::printf(
+          "kelvora ended with status %d on one thread, %d on all, the host with %d; "
+          "the last output is in %s\n",
+          c1.exitStatus, c.exitStatus, d.exitStatus, outputPath.c_str());
       folder.keep = true;
-      return 1;
+      return std::nullopt;
     }
-    plugin.push_back(host.times.wall);
-    pluginCpu.push_back(host.times.cpu);
-    bytes.push_back(a.wall);
-    bytesCpu.push_back(a.cpu);
-    streams.push_back(b.wall);
-    streamsCpu.push_back(b.cpu);
-    inspection.push_back(child.times.wall);
-    inspectionCpu.push_back(child.times.cpu);
-    peak.push_back(child.peakMiB);
-    printRow(std::to_string(r + 1).c_str(), a.wall, a.cpu, b.wall, b.cpu, child.times.wall,
-             child.times.cpu, child.peakMiB);
-    std::fflush(stdout);
+    for (const ChildRun* run : {&c, &c1, &d}) {
+      measures.peakMayBeTheBenchmarks |= run->peakMayBeTheBenchmarks;
+      measures.peakFloorMiB = std::max(measures.peakFloorMiB, run->peakFloorMiB);
+    }
+    measures.bytes.add(a);
+    measures.streams.add(b);
+    measures.inspection.add(c);
+    measures.inspectionOnOne.add(c1);
+    measures.plugin.add(d);
+    printRow(std::to_string(r + 1), a, b, c, c1, d);
   }
-  const double a = median(bytes), b = median(streams), c = median(inspection);
-  const double aCpu = median(bytesCpu), bCpu = median(streamsCpu), cCpu = median(inspectionCpu);
-  printRow("med", a, aCpu, b, bCpu, c, cCpu, median(peak));
-  const double peakLimit = 1.5 * valueMiB + 64;
-  std::printf("\n(c)/(a) = %.2f, %.2f in processor time (target <= 4)\n", c / a, cCpu / aCpu);
-  std::printf("(b)/(c) = %.2f, %.2f in processor time (target >= 8)\n", b / c, bCpu / cCpu);
-  std::printf("peak memory of (c) = %.1f MiB (target <= 1.5 x %.1f + 64 = %.1f MiB)\n",
-              median(peak), valueMiB, peakLimit);
-  std::printf("(d) the plug-in's run in the stand-in host: %.3f s wall, %.3f s cpu (medians)\n",
-              median(plugin), median(pluginCpu));
-  std::printf("throughput (wall): (a) %.0f MiB/s, (c) %.0f MiB/s of SDM text\n\n",
-              static_cast<double>(study.sdmBytes) / (1024.0 * 1024.0) / a,
-              static_cast<double>(study.sdmBytes) / (1024.0 * 1024.0) / c);
+  return measures;
+}
 
-  const std::string findingsPath = folder.path + "/study_log.txt";
-  return verify(study, findingsPath) ? 0 : 1;
+// Prints the medians and what they give.
+StudyFigures summarise(const Measures& measures, const GeneratedStudy& study, unsigned threads) {
+  const Times a = measures.bytes.medians(), b = measures.streams.medians();
+  const ChildRun all = measures.inspection.medianRun(), one = measures.inspectionOnOne.medianRun();
+  const ChildRun plugin = measures.plugin.medianRun();
+  const Times c = all.times, c1 = one.times;
+  StudyFigures figures;
+  figures.sdms = static_cast<int>(study.sdmPaths.size());
+  figures.textMiB = static_cast<double>(study.sdmBytes) / kMiB;
+  figures.inspection = c;
+  figures.speedUp = c1.wall / c.wall;
+  figures.peakMiB = all.peakMiB;
+  figures.boundMiB = peakBoundMiB(threads, study);
+  figures.pluginPeakMiB = plugin.peakMiB;
+  printRow("med", a, b, all, one, plugin);
+
+  std::printf("\n(c)/(a) = %.2f, %.2f in processor time (target <= 4 in wall time on 400 SDMs)\n",
+              c.wall / a.wall, c.cpu / a.cpu);
+  std::printf("(b)/(c) = %.2f, %.2f in processor time (target >= 20)\n", b.wall / c.wall,
+              b.cpu / c.cpu);
+  std::printf("throughput of (c): %.0f MiB/s of SDM text, %.0f MiB/s in processor time\n",
+              figures.textMiB / c.wall, figures.textMiB / c.cpu);
+  std::printf("speed-up of (c) from 1 thread to %u: %.2f in wall time (processor time x %.2f)\n",
+              threads, figures.speedUp, c.cpu / c1.cpu);
+  printPeak("", figures.peakMiB, threads, study);
+  printPeak(" on 1 thread", one.peakMiB, 1, study);
+  std::printf(
+      "(each peak is at least the benchmark's own resident memory when it starts a child: "
+      "%.1f MiB)\n",
+      measures.peakFloorMiB);
+  if (measures.peakMayBeTheBenchmarks) {
+    std::printf("(the benchmark's own peak could not be reset: a peak may be the benchmark's)\n");
+  }
+  return figures;
+}
+
+// Generates the study, measures it and checks its findings; nothing when a child failed.
+std::optional<StudyFigures> measureStudy(const StudyPlan& plan, const Options& options,
+                                         unsigned threads) {
+  TemporaryFolder folder;
+  folder.keep = options.keepStudy;
+  const StudyShape& shape = plan.shape;
+  std::printf(
+      "\n== %d SDMs (%d subjects x %d runs) x %d data points x %d predictors, "
+      "repetitions: %d ==\n",
+      shape.sdms, (shape.sdms + shape.runsPerSubject - 1) / shape.runsPerSubject,
+      shape.runsPerSubject, shape.dataPoints, shape.predictors, plan.repetitions);
+  const Stopwatch generation;
+  const GeneratedStudy study = generateStudy(folder.path, shape);
+  std::printf("generated in %.1f s into %s\n", generation.stop().wall, folder.path.c_str());
+  std::printf("SDM text: %s bytes (%.1f MiB); values: %s (%.1f MiB as 32-bit floats)\n",
+              withThousands(study.sdmBytes).c_str(), static_cast<double>(study.sdmBytes) / kMiB,
+              withThousands(study.valueCount).c_str(),
+              static_cast<double>(study.valueCount) * 4 / kMiB);
+
+  const std::string oneThreadFindings = folder.path + "/one-thread";
+  std::filesystem::create_directory(oneThreadFindings);
+  const std::optional<Measures> measures = measure(plan, study, options, folder, oneThreadFindings);
+  if (!measures) return std::nullopt;
+  StudyFigures figures = summarise(*measures, study, threads);
+  std::printf("\n");
+  figures.findingsMatch = findingsMatchReference(
+      study, {folder.path + "/study_log.txt", oneThreadFindings + "/study_log.txt"});
+  return figures;
+}
+
+// A run linear in the study has the same throughput on both studies and a peak that does not grow.
+void compareStudies(const StudyFigures& small, const StudyFigures& large) {
+  std::printf("\n== both studies ==\n%-10s %10s %24s %10s %10s %10s %14s\n", "", "text MiB",
+              "(c) MiB/s wall   cpu", "speed-up", "peak MiB", "bound MiB", "(d) peak MiB");
+  for (const StudyFigures* study : {&small, &large}) {
+    std::printf("%5d SDMs %10.1f %14.0f %9.0f %10.2f %10.1f %10.1f %14.1f\n", study->sdms,
+                study->textMiB, study->textMiB / study->inspection.wall,
+                study->textMiB / study->inspection.cpu, study->speedUp, study->peakMiB,
+                study->boundMiB, study->pluginPeakMiB);
+  }
+  const auto throughputRatio = [&](double Times::*time) {
+    return (large.textMiB / large.inspection.*time) / (small.textMiB / small.inspection.*time);
+  };
+  std::printf(
+      "throughput of the %d SDMs against the %d: %.2f, %.2f in processor time "
+      "(1 when the run is linear in the study)\n",
+      large.sdms, small.sdms, throughputRatio(&Times::wall), throughputRatio(&Times::cpu));
+  // Where memory grows with the study, the growth per SDM says what a run keeps of each.
+  const auto printGrowth = [&](const char* run, double smallMiB, double largeMiB) {
+    const double growth = largeMiB / smallMiB - 1;
+    std::printf(
+        "peak memory of %s on the %d SDMs: %+.1f %% of that on the %d (%+.1f KiB per SDM): %s\n",
+        run, large.sdms, 100 * growth, small.sdms,
+        (largeMiB - smallMiB) * 1024 / (large.sdms - small.sdms),
+        std::fabs(growth) <= kPeakGrowthAllowed ? "within 10 %" : "NOT within 10 %");
+  };
+  printGrowth("(c)", small.peakMiB, large.peakMiB);
+  printGrowth("(d), the plug-in's run,", small.pluginPeakMiB, large.pluginPeakMiB);
+}
+
+int run(const Options& options) {
+  // The count of a run with the variable unset: the hardware's, within the run's bounds.
+  ::unsetenv(kReadThreadsVariable);
+  const unsigned threads = readThreadCount();
+  std::printf("reading threads of (c): %u (%s unset), read-ahead window %zu SDMs per thread\n",
+              threads, kReadThreadsVariable, kWindowSdmsPerThread);
+  std::optional<StudyFigures> small, large;
+  if (options.small.wanted && !(small = measureStudy(options.small, options, threads))) return 1;
+  if (options.large.wanted && !(large = measureStudy(options.large, options, threads))) return 1;
+  if (small && large) compareStudies(*small, *large);
+  const bool findingsMatch = (!small || small->findingsMatch) && (!large || large->findingsMatch);
+  return findingsMatch ? 0 : 1;
 }
 
 }  // namespace

@@ -25,12 +25,13 @@ struct StudyShape {
 struct GeneratedStudy {
   std::string mdmPath;
   std::vector<std::string> sdmPaths;
-  std::uint64_t sdmBytes = 0;    // all SDM files together
-  std::uint64_t valueCount = 0;  // all values of all SDMs
+  std::uint64_t sdmBytes = 0;          // all SDM files together
+  std::uint64_t valueCount = 0;        // all values of all SDMs
+  std::uint64_t largestSdmValues = 0;  // nrOfPredictors x nrOfDataPoints of the largest SDM
 };
 
-// Writes the study into `folder` (which must exist). Throws std::runtime_error when a file cannot
-// be written.
+// Writes the study into `folder` (which must exist), the SDMs on every core. Throws
+// std::runtime_error when a file cannot be written.
 GeneratedStudy generateStudy(const std::string& folder, const StudyShape& shape);
 
 }  // namespace kelvora::bench
