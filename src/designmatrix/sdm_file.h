@@ -84,8 +84,8 @@ struct SdmFile {
   std::vector<std::int32_t> colorBlue;
   std::vector<std::string> predictorNames;
   // values[p][t]: predictor p (0-based) at data point t (0-based). Empty once a run has let the
-  // values go (letValuesGo in inspection/sdm_predictors.h); `zeroColumns` then holds, per column,
-  // whether it was all zero.
+  // values (and the colours) go (letValuesGo in inspection/sdm_predictors.h); `zeroColumns` then
+  // holds, per column, whether it was all zero.
   std::vector<std::vector<float>> values;
   std::vector<bool> zeroColumns;
   // The header announced more than the reader's caps allow (or the memory ran out while

@@ -37,6 +37,9 @@ void letValuesGo(SdmFile& sdm) {
     zeroColumns[column] = isAllZeroColumn(sdm, static_cast<std::int64_t>(column));
   }
   std::vector<std::vector<float>>().swap(sdm.values);
+  std::vector<std::int32_t>().swap(sdm.colorRed);
+  std::vector<std::int32_t>().swap(sdm.colorGreen);
+  std::vector<std::int32_t>().swap(sdm.colorBlue);
   sdm.zeroColumns = std::move(zeroColumns);
 }
 

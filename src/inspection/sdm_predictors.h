@@ -30,9 +30,9 @@ bool isAllZeroColumn(const SdmFile& sdm, std::int64_t index);
 std::int64_t columnCountOf(const SdmFile& sdm);
 
 // Keeps of the values only what the checks ask of them, whether each column is all zero, and
-// frees them: a run holds every SDM it read until its end, and the values are nearly all of an
-// SDM's memory. The checks see the SDM as before. May throw std::bad_alloc (the values are then
-// kept).
+// frees them, and the colours, which nothing asks for after reading: a run holds every SDM it read
+// until its end, and the values are nearly all of an SDM's memory. The checks see the SDM as
+// before. May throw std::bad_alloc (the SDM is then unchanged).
 void letValuesGo(SdmFile& sdm);
 
 }  // namespace kelvora
