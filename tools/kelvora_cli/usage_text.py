@@ -6,7 +6,8 @@
   usage_text.py USAGE VERSION --man FILE.1.gz    the man page kelvora(1), compressed
   usage_text.py USAGE VERSION --fill IN OUT      IN with @KELVORA_VERSION@ and @KELVORA_HELP@
                                                  filled in (the Windows package's README)
-  usage_text.py USAGE VERSION --markdown         the README's synopsis and tables, to paste
+  usage_text.py USAGE VERSION --markdown         the README's synopsis and tables (options, exit
+                                                 statuses, environment), to paste
 
 The build runs the first three; tests/e2e/test_cli_usage.py checks the README against the last.
 """
@@ -48,6 +49,7 @@ class Usage:
     options: list
     actions: list
     statuses: list
+    environment: list
 
     def synopsis(self):
         """The two usage lines, without the leading program name."""
@@ -87,13 +89,15 @@ def parse(path):
     by_key = {}
     for entry in entries:
         by_key.setdefault(entry.key, []).append(entry)
-    unknown = set(by_key) - {"summary", "description", "option", "alternative", "action", "status"}
+    unknown = set(by_key) - {"summary", "description", "option", "alternative", "action", "status",
+                             "environment"}
     if unknown:
         raise SystemExit(f"{path}: unknown keys {sorted(unknown)}")
     return Usage(summary=by_key["summary"][0].value,
                  description=by_key["description"][0].paragraphs,
                  options=[e for e in entries if e.key in ("option", "alternative")],
-                 actions=by_key["action"], statuses=by_key["status"])
+                 actions=by_key["action"], statuses=by_key["status"],
+                 environment=by_key.get("environment", []))
 
 
 def wrap_synopsis(line, prefix, width):
@@ -117,6 +121,12 @@ def help_text(usage):
     out += ["", EXIT_STATUS_HEADING + ":"]
     for entry in usage.statuses:
         out += textwrap.wrap(entry.text(), WIDTH, initial_indent=f"  {entry.value:<4}",
+                             subsequent_indent=" " * 6)
+    if usage.environment:
+        out += ["", "Environment:"]
+    for entry in usage.environment:
+        out.append(f"  {entry.value}")
+        out += textwrap.wrap(entry.text(), WIDTH, initial_indent=" " * 6,
                              subsequent_indent=" " * 6)
     return "\n".join(out) + "\n"
 
@@ -174,6 +184,10 @@ def man_page(usage, version):
     out += [".SH EXIT STATUS", roff(EXIT_STATUS_HEADING + ".")]
     for entry in usage.statuses:
         out += [".TP", f".B {entry.value}", roff(entry.text())]
+    if usage.environment:
+        out.append(".SH ENVIRONMENT")
+    for entry in usage.environment:
+        out += [".TP", f".B {roff(entry.value)}", roff(entry.text())]
     out += [".SH SEE ALSO",
             "The README, the example studies and the licences in /usr/share/doc/kelvora."]
     return "\n".join(out) + "\n"
@@ -192,7 +206,10 @@ def markdown(usage):
     options += [f"| `{o.value}` | {cell(o.text())} |" for o in usage.options + usage.actions]
     statuses = ["| status | meaning |", "|---|---|"]
     statuses += [f"| {s.value} | {cell(s.text())} |" for s in usage.statuses]
-    return [synopsis, "\n".join(options) + "\n", "\n".join(statuses) + "\n"]
+    environment = ["| variable | what it does |", "|---|---|"]
+    environment += [f"| `{e.value}` | {cell(e.text())} |" for e in usage.environment]
+    return [synopsis, "\n".join(options) + "\n", "\n".join(statuses) + "\n",
+            "\n".join(environment) + "\n"]
 
 
 def main(argv):
