@@ -54,22 +54,24 @@ std::vector<ArrayMember> furtherMembers(const diagnostics::StudyDiagnosis* diagn
   };
 }
 
-std::string furtherLines(const report::StudyReport& study) {
-  std::string lines;
+void writeFurtherLines(const report::StudyReport& study, std::FILE* stream) {
+  const auto write = [stream](const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stream);
+  };
   for (const MismatchCause& cause : study.diagnosis.causes) {
-    lines += "kelvora: likely cause: " + cause.text + "\n";
+    write("kelvora: likely cause: " + cause.text + "\n");
   }
   for (const FurtherFinding& finding : study.diagnosis.findings) {
-    lines += std::string("kelvora: ") + diagnostics::furtherSeverityName(finding.severity) +
-             (finding.beyondRun ? " (beyond the run)" : "") + ": " + finding.text + "\n";
+    write(std::string("kelvora: ") + diagnostics::furtherSeverityName(finding.severity) +
+          (finding.beyondRun ? " (beyond the run)" : "") + ": " + finding.text + "\n");
   }
   for (const report::SdmDesign& design : study.designs.sdms) {
     if (!design.read) continue;
     for (const report::Dependency& dependency : design.rank.dependencies) {
-      lines += "kelvora: warning: " + report::dependencySentence(design, dependency) + "\n";
+      write("kelvora: warning: " + report::dependencySentence(design, dependency) + "\n");
     }
   }
-  return lines;
+  std::fflush(stream);
 }
 
 ExitStatus furtherStatus(const report::StudyReport& study) {

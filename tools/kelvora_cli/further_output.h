@@ -3,6 +3,7 @@
 // their part in the exit status.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "exit_status.h"
@@ -17,10 +18,11 @@ namespace kelvora::cli {
 // unexpected failure). The diagnosis must outlive the members.
 std::vector<ArrayMember> furtherMembers(const diagnostics::StudyDiagnosis* diagnosis);
 
-// The lines for standard error, each ending in a line end: the causes first ("kelvora: likely
-// cause: ..."), then the further findings ("kelvora: warning: ...", "kelvora: note: ...", marked
-// "(beyond the run)" where the run had stopped), then the design findings.
-std::string furtherLines(const report::StudyReport& study);
+// Writes the lines for standard error to `stream`, one at a time (a large study has thousands):
+// the causes first ("kelvora: likely cause: ..."), then the further findings ("kelvora: warning:
+// ...", "kelvora: note: ...", marked "(beyond the run)" where the run had stopped), then the
+// design findings.
+void writeFurtherLines(const report::StudyReport& study, std::FILE* stream);
 
 // kReported when the study has a further finding that is a warning, or a design finding; kClean
 // otherwise (notes alone, and causes, which accompany findings of the run, change nothing).

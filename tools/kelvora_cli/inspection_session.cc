@@ -134,7 +134,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     if (options.json) {
       writeOutcomeLine(outcome, &study.designs, furtherMembers(&study.diagnosis), stdout);
     } else {
-      write(furtherLines(study), stderr);
+      writeFurtherLines(study, stderr);
     }
     std::string error;
     if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {

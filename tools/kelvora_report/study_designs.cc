@@ -43,6 +43,7 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
   const std::size_t count = mdm.sdmPaths.size();
   const std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
   designs.subjects = groupSubjects(ids);
+  designs.sdms.reserve(count);
 
   for (std::size_t study = 0; study < count; ++study) {
     if (!maker.made(study)) maker.make(study, readSdm(mdm.sdmPaths[study]));

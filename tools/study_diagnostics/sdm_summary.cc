@@ -11,6 +11,8 @@ void summarizeSdm(const SdmFile& sdm, SdmSummary& summary) {
   summary.dataPoints = sdm.nrOfDataPoints;
   summary.interestCount = interestCountOf(sdm);
   const std::int64_t columns = columnCountOf(sdm);
+  summary.names.reserve(static_cast<std::size_t>(columns));  // a large study holds thousands
+  summary.zeroColumns.reserve(static_cast<std::size_t>(columns));
   for (std::int64_t j = 0; j < columns; ++j) {
     summary.names.emplace_back(predictorNameAt(sdm, j));
     summary.zeroColumns.push_back(isAllZeroColumn(sdm, j));
