@@ -385,28 +385,30 @@ bool TextScanner::readFloat(float& value) {
 
 std::size_t TextScanner::readFloatRows(float* const* columns, std::size_t columnCount,
                                        std::size_t rowCount) {
-  std::size_t read = 0;
-  if (columnCount == 0) return read;  // rows without values, however many
+  if (columnCount == 0) return 0;  // rows without values, however many
+  FloatRows rows(columns, columnCount, rowCount);
+  const PlainDecimalReader readPlainDecimals = plainDecimalReader();
   const char* text = data + pos;
-  for (std::size_t row = 0; row < rowCount; ++row) {
-    for (std::size_t column = 0; column < columnCount; ++column) {
-      float& value = columns[column][row];
-      while (isSpace(*text)) ++text;  // stops at the sentinel
-      const char* const after = readShortDecimal(text, data + end, exhausted, value);
-      if (after != nullptr) {
-        text = after;
-      } else {
-        // Anything else, and a number that may go on past the bytes available, takes the general
-        // routine from the same place; it refills the buffer when needed.
-        pos = static_cast<std::size_t>(text - data);
-        if (!readFloat(value)) return read;
-        text = data + pos;
-      }
-      ++read;
+  while (!rows.full()) {
+    text = readPlainDecimals(text, data + end, rows);
+    if (rows.full()) break;
+    // The word where the plain decimals stopped, one value of it.
+    float& value = rows.next();
+    while (isSpace(*text)) ++text;  // stops at the sentinel
+    const char* const after = readShortDecimal(text, data + end, exhausted, value);
+    if (after != nullptr) {
+      text = after;
+    } else {
+      // Anything else, and a number that may go on past the bytes available, takes the general
+      // routine from the same place; it refills the buffer when needed.
+      pos = static_cast<std::size_t>(text - data);
+      if (!readFloat(value)) return rows.count();
+      text = data + pos;
     }
+    rows.advance();
   }
   pos = static_cast<std::size_t>(text - data);
-  return read;
+  return rows.count();
 }
 
 std::string_view TextScanner::failedWord(std::size_t limit, bool& beganBefore) const {

@@ -27,6 +27,8 @@
 #include <string>
 #include <string_view>
 
+#include "designmatrix/plain_decimals.h"
+
 namespace kelvora {
 
 class TextScanner {
@@ -68,8 +70,9 @@ class TextScanner {
 
   // Reads a matrix that the text lists row by row into its columns: value c of row t goes to
   // columns[c][t]. Each value is read exactly as readFloat reads it, and reading stops at the
-  // first that fails (the scanner is then failed). Returns how many values were read. Short
-  // decimals, the bulk of a design matrix, are converted here without the general routine.
+  // first that fails (the scanner is then failed). Returns how many values were read. Plain
+  // decimals, the bulk of a design matrix, are read several at a time (plain_decimals.h), and
+  // other short decimals are converted here without the general routine.
   std::size_t readFloatRows(float* const* columns, std::size_t columnCount, std::size_t rowCount);
 
   // After readFloat (or readFloatRows) failed on text: the whitespace-delimited word in which it
@@ -105,9 +108,9 @@ class TextScanner {
   std::size_t chunkSize = 0;
   // The kPadding bytes from data[end] on are always NUL bytes. The first is a sentinel: a scan
   // for whitespace, digits or a number stops there without testing the bound on every byte (a NUL
-  // byte of the text stops it too, and the position tells the two apart). The others let a number
-  // be read eight bytes at a time.
-  static constexpr std::size_t kPadding = 8;
+  // byte of the text stops it too, and the position tells the two apart). The others let numbers
+  // be read a vector at a time: as many as the widest load from a byte before the end reaches.
+  static constexpr std::size_t kPadding = kPlainDecimalReadAhead;
   static constexpr char kNoBytes[kPadding] = {};
   std::unique_ptr<char[]> storage;  // capacity bytes and the padding
   std::size_t capacity = 0;

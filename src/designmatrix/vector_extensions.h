@@ -1,0 +1,13 @@
+// Which vector instruction sets the processor offers and the operating system saves across
+// thread switches: both must hold before a function compiled for that set may run. Asked of the
+// processor itself (cpuid, xgetbv), so the answer is the same with every compiler and runtime.
+#pragma once
+
+namespace kelvora {
+
+// AVX2 with BMI1/BMI2 (x86-64 processors from 2013 on).
+bool hasAvx2();
+// AVX-512 F and BW, with AVX2.
+bool hasAvx512bw();
+
+}  // namespace kelvora
