@@ -3,7 +3,6 @@
 #include <immintrin.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "designmatrix/vector_extensions.h"
 
@@ -11,203 +10,168 @@ namespace kelvora {
 namespace {
 
 // Text is looked at 64 bytes at a time (one bit per byte in a word) to find where words start;
-// each word is then read from a 16-byte lane loaded at its start, two lanes per instruction.
+// each word is then read from a 16-byte lane loaded at its start, four lanes per instruction.
 constexpr int kBlock = 64;
-constexpr int kLane = 16;
-static_assert(kPlainDecimalReadAhead >= kBlock, "a block or a lane is read from any byte before the end");
-constexpr int kNoPoint = kLane;
+static_assert(kPlainDecimalReadAhead >= kBlock, "a block is read from any byte up to the end");
 
-// Byte shuffles that take the digits of a lane's first `length` bytes, without the point, and put
-// them at the end of the lane, the bytes before them zero (a control byte with its high bit set
-// gives zero): kShuffles.control[length][point], point kNoPoint when there is none.
-struct Shuffles {
-  alignas(16) std::uint8_t control[kLane][kLane + 1][kLane];
-};
-
-constexpr Shuffles makeShuffles() {
-  Shuffles shuffles{};
-  for (int length = 0; length < kLane; ++length) {
-    for (int point = 0; point <= kLane; ++point) {
-      const bool hasPoint = point < length;
-      const int digits = length - static_cast<int>(hasPoint);
-      for (int byte = 0; byte < kLane; ++byte) {
-        const int digit = byte - (kLane - digits);  // which digit lands here, or negative
-        const int from = hasPoint && digit >= point ? digit + 1 : digit;
-        shuffles.control[length][point][byte] =
-            static_cast<std::uint8_t>(digit < 0 ? 0x80 : from);
-      }
-    }
-  }
-  return shuffles;
-}
-
-constexpr Shuffles kShuffles = makeShuffles();
-
-// Everything the AVX2 reader calls is compiled for AVX2 too and inlined: a call from it to code
+// Everything the reader calls is compiled for AVX-512 too and inlined: a call from it to code
 // compiled for SSE would pay for the switch between the two encodings.
-#define KELVORA_AVX2 __attribute__((target("avx2,bmi,bmi2"), always_inline)) inline
+#define KELVORA_AVX512 __attribute__((target("avx512f,avx512bw,avx2,bmi,bmi2,popcnt")))
+#define KELVORA_AVX512_INLINE KELVORA_AVX512 __attribute__((always_inline)) inline
 
-// One lane's bytes by class, bit i for byte i.
-struct LaneBits {
-  unsigned space;
-  unsigned digit;
-  unsigned point;
-  unsigned sign;
-  unsigned minus;
+// The byte classes of four lanes are 64-bit masks, worked on as four 16-bit fields at once.
+constexpr std::uint64_t kLaneFirstBytes = 0x0001000100010001u;
+constexpr std::uint64_t kLaneLastBytes = kLaneFirstBytes << 15;
+
+// In each 16-bit field, every bit at or after a set bit is set.
+KELVORA_AVX512_INLINE std::uint64_t fromFirstSetBit(std::uint64_t bits) {
+  bits |= (bits << 1) & ~(kLaneFirstBytes * 0x0001);
+  bits |= (bits << 2) & ~(kLaneFirstBytes * 0x0003);
+  bits |= (bits << 4) & ~(kLaneFirstBytes * 0x000F);
+  return bits | ((bits << 8) & ~(kLaneFirstBytes * 0x00FF));
+}
+
+struct QuadValues {
+  alignas(32) float values[8];  // word i at values[2 * i]
+  unsigned lengths[4];          // up to the whitespace after each; 0 when it is not plain
 };
 
-// What a lane holds when its word is a plain decimal: [+|-] digits [. digits], at most 15
-// bytes, then whitespace.
-struct PlainWord {
-  int length = 0;  // up to the whitespace; 0 when the word is not plain
-  int fractionDigits = 0;
-  bool negative = false;
-  const std::uint8_t* shuffle = nullptr;
-};
+// Four words converted at once, one per 16-byte lane loaded at its first byte. Each is read as a
+// 16-digit number N, the sign, the point and the bytes from the whitespace on counting as zero
+// digits and the digits before the point moved up by one byte to close its place: "-12.5 " gives
+// 0125000000000000. The value is N / 10^m, m the count of digit places after the last digit:
+// after the point when there is one, else from the whitespace on. N < 2^52 is an exact double;
+// 10^-m rounded to a double and the product rounded once more lie within two units in the last
+// place of a double from the exact value, so rounding to a float is correct unless a float
+// midpoint lies within that margin, and such a word counts as not plain (readShortDecimal in
+// text_scanner.cc gives the argument).
+KELVORA_AVX512_INLINE void convertQuad(const char* const* words, QuadValues& quad) {
+  static constexpr double kInversePowersOfTen[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,
+                                                   1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
+                                                   1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17};
+  constexpr long long kExactBelow = 1ll << 52;
+  constexpr long long kFloatMidpoint = 0x10000000;
+  constexpr long long kBelowFloat = 0x1FFFFFFF;
+  constexpr long long kMargin = 3;
+  // The masked forms with every lane set: the plain forms leave a source undefined, which
+  // GCC 12 warns of inside its own header.
+  constexpr __mmask8 kAll = 0xFF;
+  __m512i bytes =
+      _mm512_castsi128_si512(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words[0])));
+  bytes = _mm512_inserti32x4(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(words[1])), 1);
+  bytes = _mm512_inserti32x4(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(words[2])), 2);
+  bytes = _mm512_inserti32x4(bytes, _mm_loadu_si128(reinterpret_cast<const __m128i*>(words[3])), 3);
+  const __m512i fromZero = _mm512_sub_epi8(bytes, _mm512_set1_epi8('0'));
+  const std::uint64_t space = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(' ')) |
+                              _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8('\t')),
+                                                     _mm512_set1_epi8('\r' - '\t'));
+  const std::uint64_t digit = _mm512_cmple_epu8_mask(fromZero, _mm512_set1_epi8(9));
+  const std::uint64_t minus =
+      _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('-')) & kLaneFirstBytes;
+  const std::uint64_t sign =
+      minus | (_mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('+')) & kLaneFirstBytes);
+  const std::uint64_t after = fromFirstSetBit(space);
+  const std::uint64_t point = _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8('.')) & ~after;
+  const std::uint64_t fromPoint = fromFirstSetBit(point);
+  const std::uint64_t afterPoint = (fromPoint << 1) & ~kLaneFirstBytes;
+  const std::uint64_t hasPoint = ((fromPoint & kLaneLastBytes) >> 15) * 0xFFFF;
+  const std::uint64_t stray =
+      ~(after | digit | point | sign) | (afterPoint & point) | (~after & kLaneLastBytes);
+  const std::uint64_t digitInWord = digit & ~after;
 
-KELVORA_AVX2 PlainWord plainWord(const LaneBits& bits) {
-  PlainWord word;
-  if (bits.space == 0) return word;  // longer than a lane, or going on past the end
-  const int length = __builtin_ctz(bits.space);
-  const unsigned below = (1u << length) - 1;
-  const unsigned points = bits.point & below;
-  // The sign counts as a leading zero digit; at least one true digit, at most one point.
-  if ((below & ~(bits.digit | bits.point | (bits.sign & 1u))) != 0 ||
-      (bits.digit & below) == 0 || (points & (points - 1)) != 0) {
-    return word;
+  __m512i digits = _mm512_maskz_mov_epi8(digitInWord, fromZero);
+  digits = _mm512_mask_mov_epi8(digits, hasPoint & ~afterPoint, _mm512_bslli_epi128(digits, 1));
+  digits = _mm512_maddubs_epi16(digits, _mm512_set1_epi16(0x010A));
+  digits = _mm512_madd_epi16(digits, _mm512_set1_epi32(0x00010064));
+  digits = _mm512_packus_epi32(digits, digits);
+  digits = _mm512_madd_epi16(digits, _mm512_set1_epi32(0x00012710));
+  const __m512i number =
+      _mm512_add_epi64(_mm512_maskz_mul_epu32(kAll, digits, _mm512_set1_epi64(100000000)),
+                       _mm512_maskz_srli_epi64(kAll, digits, 32));
+  const __m512i places = _mm512_sad_epu8(
+      _mm512_maskz_mov_epi8((afterPoint & hasPoint) | (after & ~hasPoint), _mm512_set1_epi8(1)),
+      _mm512_setzero_si512());
+  const __m512d scale =
+      _mm512_permutex2var_pd(_mm512_loadu_pd(kInversePowersOfTen),
+                             _mm512_add_epi64(places, _mm512_bsrli_epi128(places, 8)),
+                             _mm512_loadu_pd(kInversePowersOfTen + 8));
+  const __m512d exactNumber = _mm512_sub_pd(
+      _mm512_castsi512_pd(_mm512_or_si512(number, _mm512_set1_epi64(0x4330000000000000))),
+      _mm512_set1_pd(4503599627370496.0));
+  __m512d product = _mm512_mul_pd(exactNumber, scale);
+  const __m512i below =
+      _mm512_and_si512(_mm512_castpd_si512(product), _mm512_set1_epi64(kBelowFloat));
+  const unsigned doubtful =
+      _mm512_cmpgt_epi64_mask(number, _mm512_set1_epi64(kExactBelow - 1)) |
+      (_mm512_cmpgt_epi64_mask(below, _mm512_set1_epi64(kFloatMidpoint - kMargin - 1)) &
+       _mm512_cmpgt_epi64_mask(_mm512_set1_epi64(kFloatMidpoint + kMargin + 1), below));
+  product = _mm512_castsi512_pd(_mm512_or_si512(
+      _mm512_castpd_si512(product),
+      _mm512_maskz_slli_epi64(kAll, _mm512_maskz_mov_epi8(minus, _mm512_set1_epi8(1)), 63)));
+  _mm256_store_ps(quad.values, _mm512_maskz_cvtpd_ps(kAll, product));
+
+  for (int lane = 0; lane < 4; ++lane) {
+    const unsigned shift = 16 * static_cast<unsigned>(lane);
+    const bool plain = ((stray >> shift) & 0xFFFF) == 0 && ((digitInWord >> shift) & 0xFFFF) != 0 &&
+                       ((doubtful >> (2 * lane)) & 1) == 0;
+    quad.lengths[lane] =
+        plain ? static_cast<unsigned>(__builtin_popcountll((~after >> shift) & 0xFFFF)) : 0;
   }
-  const int point = points == 0 ? kNoPoint : __builtin_ctz(points);
-  word.length = length;
-  word.fractionDigits = points == 0 ? 0 : length - 1 - point;
-  word.negative = bits.minus & 1u;
-  word.shuffle = kShuffles.control[length][point];
-  return word;
 }
 
-// Stores the value of a plain word, rounded to a float, unless its product lies within the
-// margin of a float midpoint (readShortDecimal in text_scanner.cc gives the argument; here the
-// significand has at most 15 digits and so is an exact double too).
-KELVORA_AVX2 bool storeValue(const PlainWord& word, std::uint64_t significand, FloatRows& rows) {
-  static constexpr double kInversePowersOfTen[] = {1e0,  1e-1, 1e-2,  1e-3,  1e-4,
-                                                   1e-5, 1e-6, 1e-7,  1e-8,  1e-9,
-                                                   1e-10, 1e-11, 1e-12, 1e-13, 1e-14};
-  constexpr std::uint64_t kFloatMidpoint = 0x10000000u;
-  constexpr std::uint64_t kBelowFloat = 0x1FFFFFFFu;
-  constexpr std::uint64_t kMargin = 3;
-  const double product =
-      static_cast<double>(significand) * kInversePowersOfTen[word.fractionDigits];
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &product, sizeof bits);
-  if ((bits & kBelowFloat) - (kFloatMidpoint - kMargin) <= 2 * kMargin) return false;
-  const float magnitude = static_cast<float>(product);
-  rows.next() = word.negative ? -magnitude : magnitude;
-  rows.advance();
-  return true;
-}
-
-// The significand of a lane after the digit arithmetic: its first two 32-bit values hold the
-// high and the low eight of its sixteen digits.
-KELVORA_AVX2 std::uint64_t significandOf(std::uint64_t lane) {
-  return (lane & 0xFFFFFFFFu) * 100000000u + (lane >> 32);
-}
-
-KELVORA_AVX2 __m256i atMost(__m256i bytes, char limit) {
-  return _mm256_cmpeq_epi8(_mm256_min_epu8(bytes, _mm256_set1_epi8(limit)), bytes);
-}
-
-KELVORA_AVX2 __m256i whitespace(__m256i bytes) {
-  return _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' ')),
-                         atMost(_mm256_sub_epi8(bytes, _mm256_set1_epi8('\t')), '\r' - '\t'));
-}
-
-KELVORA_AVX2 unsigned bitsOf(__m256i bytes) {
-  return static_cast<unsigned>(_mm256_movemask_epi8(bytes));
-}
-
-// Two 16-byte lanes, each from anywhere.
-KELVORA_AVX2 __m256i lanes(const void* first, const void* second) {
-  return _mm256_inserti128_si256(
-      _mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(first))),
-      _mm_loadu_si128(static_cast<const __m128i*>(second)), 1);
+// Reads the words that start at words[0..count) (count 1 to 4). Returns where reading stopped, or
+// nullptr when all were stored and reading goes on.
+KELVORA_AVX512_INLINE const char* readQuad(const char* const* words, int count, FloatRows& rows) {
+  QuadValues quad;
+  convertQuad(words, quad);
+  for (int i = 0; i < count; ++i) {
+    if (quad.lengths[i] == 0) return words[i];
+    rows.next() = quad.values[2 * i];
+    rows.advance();
+    if (rows.full()) return words[i] + quad.lengths[i];
+  }
+  return nullptr;
 }
 
 // The whitespace bits of the 64 bytes from `block`.
-KELVORA_AVX2 std::uint64_t spaceBits(const char* block) {
-  const auto* const vectors = reinterpret_cast<const __m256i*>(block);
-  return bitsOf(whitespace(_mm256_loadu_si256(vectors))) |
-         std::uint64_t{bitsOf(whitespace(_mm256_loadu_si256(vectors + 1)))} << 32;
+KELVORA_AVX512_INLINE std::uint64_t spaceBits(const char* block) {
+  const __m512i bytes = _mm512_loadu_si512(block);
+  return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(' ')) |
+         _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8('\t')),
+                                _mm512_set1_epi8('\r' - '\t'));
 }
 
-// Reads the words that start at `first` and `second` (the same word when only one is left),
-// both lanes at once. Returns where reading stopped, or nullptr when both were stored (or the
-// one) and reading goes on.
-KELVORA_AVX2 const char* readPair(const char* first, const char* second, FloatRows& rows) {
-  const __m256i bytes = lanes(first, second);
-  const __m256i digit = atMost(_mm256_sub_epi8(bytes, _mm256_set1_epi8('0')), 9);
-  const unsigned space = bitsOf(whitespace(bytes));
-  const unsigned digits = bitsOf(digit);
-  const unsigned points = bitsOf(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('.')));
-  const unsigned minuses = bitsOf(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('-')));
-  const unsigned signs = minuses | bitsOf(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('+')));
-  const PlainWord words[2] = {
-      plainWord({space & 0xFFFF, digits & 0xFFFF, points & 0xFFFF, signs & 0xFFFF,
-                 minuses & 0xFFFF}),
-      plainWord({space >> 16, digits >> 16, points >> 16, signs >> 16, minuses >> 16})};
-  if (words[0].length == 0) return first;
-  // Digits, without sign and point, right-aligned; then pairs, fours and eights of them.
-  const __m256i shuffle =
-      lanes(words[0].shuffle, words[1].length != 0 ? words[1].shuffle : words[0].shuffle);
-  __m256i value = _mm256_shuffle_epi8(
-      _mm256_and_si256(_mm256_sub_epi8(bytes, _mm256_set1_epi8('0')), digit), shuffle);
-  value = _mm256_maddubs_epi16(value, _mm256_set1_epi16(0x010A));
-  value = _mm256_madd_epi16(value, _mm256_set1_epi32(0x00010064));
-  value = _mm256_packus_epi32(value, value);
-  value = _mm256_madd_epi16(value, _mm256_set1_epi32(0x00012710));
-  if (!storeValue(words[0], significandOf(_mm256_extract_epi64(value, 0)), rows)) return first;
-  if (rows.full()) return first + words[0].length;
-  if (second == first) return nullptr;
-  if (words[1].length == 0 ||
-      !storeValue(words[1], significandOf(_mm256_extract_epi64(value, 2)), rows)) {
-    return second;
-  }
-  return rows.full() ? second + words[1].length : nullptr;
-}
-
-KELVORA_AVX2 const char* readBatches(const char* text, const char* end, FloatRows& rows) {
-  // Word starts are listed for a batch of blocks, then read in pairs: fewer branches that end
-  // a loop at an unforeseeable count. The NUL padding after the end is no whitespace, so the
+KELVORA_AVX512 const char* readPlainDecimalsAvx512(const char* text, const char* end,
+                                                   FloatRows& rows) {
+  // Word starts are listed for a batch of blocks, then read four at a time: fewer branches that
+  // end a loop at an unforeseeable count. The NUL padding after the end is no whitespace, so the
   // word that reaches it is never plain, and reading stops there at the latest.
+  FloatRows local = rows;  // its position stays in registers, not in memory a store might touch
+  const char* stop = nullptr;
   constexpr int kBatch = 4 * kBlock;
-  std::uint32_t starts[kBatch / 2 + 8];  // a word takes two bytes at least; 8 written at a time
-  std::uint64_t carry = 0;  // the last byte of the block before is no whitespace
-  for (const char* batch = text;; batch += kBatch) {
+  const char* starts[kBatch / 2 + 8];  // a word takes two bytes at least; 8 written at a time
+  std::uint64_t carry = 0;             // the last byte of the block before is no whitespace
+  for (const char* batch = text; stop == nullptr; batch += kBatch) {
     int count = 0;
-    for (int block = 0; block < kBatch && batch + block < end; block += kBlock) {
+    for (int block = 0; block < kBatch && batch + block <= end; block += kBlock) {
       const std::uint64_t nonSpace = ~spaceBits(batch + block);
       std::uint64_t bits = nonSpace & ~((nonSpace << 1) | carry);
       carry = nonSpace >> 63;
       const int found = __builtin_popcountll(bits);
       for (int i = 0; i < found; i += 8) {  // most blocks hold at most eight words
         for (int j = 0; j < 8; ++j) {
-          starts[count + i + j] = static_cast<std::uint32_t>(block + __builtin_ctzll(bits));
+          starts[count + i + j] = batch + block + __builtin_ctzll(bits);
           bits &= bits - 1;
         }
       }
       count += found;
     }
-    for (int i = 0; i < count; i += 2) {
-      const char* const first = batch + starts[i];
-      const char* const second = i + 1 < count ? batch + starts[i + 1] : first;
-      if (const char* const stop = readPair(first, second, rows)) return stop;
+    for (int i = 0; i < count && stop == nullptr; i += 4) {
+      const int left = count - i < 4 ? count - i : 4;
+      for (int j = left; j < 4; ++j) starts[i + j] = starts[i];  // loaded, never stored
+      stop = readQuad(starts + i, left, local);
     }
   }
-}
-
-__attribute__((target("avx2,bmi,bmi2"))) const char* readPlainDecimalsAvx2(const char* text,
-                                                                           const char* end,
-                                                                           FloatRows& rows) {
-  FloatRows local = rows;  // its position stays in registers, not in memory a store might touch
-  const char* const stop = readBatches(text, end, local);
   rows = local;
   return stop;
 }
@@ -215,13 +179,13 @@ __attribute__((target("avx2,bmi,bmi2"))) const char* readPlainDecimalsAvx2(const
 const char* readNothing(const char* text, const char*, FloatRows&) { return text; }
 
 struct Readers {
-  PlainDecimalReader list[3];
+  PlainDecimalReader list[2];
   std::size_t count = 0;
 };
 
 Readers detectReaders() {
   Readers readers;
-  if (hasAvx2()) readers.list[readers.count++] = readPlainDecimalsAvx2;
+  if (hasAvx512bw()) readers.list[readers.count++] = readPlainDecimalsAvx512;
   readers.list[readers.count++] = readNothing;
   return readers;
 }

@@ -5,9 +5,7 @@
 
 namespace kelvora {
 
-// AVX2 with BMI1/BMI2 (x86-64 processors from 2013 on).
-bool hasAvx2();
-// AVX-512 F and BW, with AVX2.
+// AVX-512 F and BW, with AVX2, BMI1, BMI2 and POPCNT.
 bool hasAvx512bw();
 
 }  // namespace kelvora
