@@ -1,8 +1,9 @@
 // Fuzz target: the text scanner that both readers stand on, differentially. The same bytes are
 // scanned from memory in one piece and from a file in small chunks (1 to 16 bytes, so that every
 // token and line crosses refills), with the same fuzzed sequence of reads; every result, value
-// and failure state must agree. The input's last bytes choose the chunk size and the reads
-// (FuzzedDataProvider takes them from the end); the rest is the text.
+// and failure state must agree. A matrix read is among them: in one piece most of its values are
+// read several per vector instruction, in small chunks one by one. The input's last bytes choose
+// the chunk size and the reads (FuzzedDataProvider takes them from the end); the rest is the text.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -40,7 +41,7 @@ struct Step {
 
 Step perform(TextScanner& scanner, std::uint8_t operation) {
   Step step;
-  switch (operation % 6) {
+  switch (operation % 7) {
     case 0: {
       std::string word = "untouched";
       step.result = scanner.readWord(word);
@@ -70,6 +71,13 @@ Step perform(TextScanner& scanner, std::uint8_t operation) {
     case 4:
       scanner.skipLine();
       break;
+    case 5: {  // a matrix of 3 columns and 8 rows, its values by their bits
+      float values[24] = {};
+      float* const columns[] = {values, values + 8, values + 16};
+      step.number = static_cast<std::int64_t>(scanner.readFloatRows(columns, 3, 8));
+      step.text.assign(reinterpret_cast<const char*>(values), sizeof values);
+      break;
+    }
     default:
       scanner.clearFailure();
       break;
