@@ -46,9 +46,11 @@ struct QuadValues {
 // midpoint lies within that margin, and such a word counts as not plain (readShortDecimal in
 // text_scanner.cc gives the argument).
 KELVORA_AVX512_INLINE void convertQuad(const char* const* words, QuadValues& quad) {
-  static constexpr double kInversePowersOfTen[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,
-                                                   1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
-                                                   1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17};
+  // 10^-m for m from 0 to 15: a word has at most 15 bytes, so at most 15 places follow its
+  // last digit.
+  static constexpr double kInversePowersOfTen[] = {1e0,   1e-1,  1e-2,  1e-3, 1e-4,  1e-5,
+                                                   1e-6,  1e-7,  1e-8,  1e-9, 1e-10, 1e-11,
+                                                   1e-12, 1e-13, 1e-14, 1e-15};
   constexpr long long kExactBelow = 1ll << 52;
   constexpr long long kFloatMidpoint = 0x10000000;
   constexpr long long kBelowFloat = 0x1FFFFFFF;
@@ -160,7 +162,7 @@ KELVORA_AVX512 const char* readPlainDecimalsAvx512(const char* text, const char*
       const int found = __builtin_popcountll(bits);
       for (int i = 0; i < found; i += 8) {  // most blocks hold at most eight words
         for (int j = 0; j < 8; ++j) {
-          starts[count + i + j] = batch + block + __builtin_ctzll(bits);
+          starts[count + i + j] = batch + block + _tzcnt_u64(bits);  // 64 once none is left
           bits &= bits - 1;
         }
       }
