@@ -386,6 +386,10 @@ bool TextScanner::readFloat(float& value) {
 std::size_t TextScanner::readFloatRows(float* const* columns, std::size_t columnCount,
                                        std::size_t rowCount) {
   if (columnCount == 0) return 0;  // rows without values, however many
+  if (isFailed) {                  // as readFloat: nothing is read, not even a short decimal
+    failedFloatAt = kNoFailedFloat;
+    return 0;
+  }
   FloatRows rows(columns, columnCount, rowCount);
   const PlainDecimalReader readPlainDecimals = plainDecimalReader();
   const char* text = data + pos;

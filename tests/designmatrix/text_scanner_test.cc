@@ -86,6 +86,13 @@ TEST_F(TextScannerTest, FailureStopsEveryReadAndLeavesThePositionAsAStreamWould)
   EXPECT_EQ(word, "a");
   in.clearFailure();
   EXPECT_EQ(lines(in), "[\"b\"]");
+  // A matrix read too, its short decimals included.
+  TextScanner matrix("1e+ 1.5 2.5");
+  float values[2] = {0, 0};
+  float* const columns[] = {values};
+  EXPECT_FALSE(matrix.readFloat(values[0]));
+  EXPECT_EQ(matrix.readFloatRows(columns, 1, 2), 0u);
+  EXPECT_EQ(values[0], 0.0f);
 }
 
 TEST_F(TextScannerTest, FloatGrammarCorners) {
