@@ -60,6 +60,16 @@ build_sanitize() {
   cmake --build "$SANITIZE_BUILD"
 }
 
+# CMake's default generator (Unix Makefiles) builds the generated sources too: a fresh
+# configuration with it, and the generated header built in it. Cheap: nothing is compiled.
+check_default_generator() {
+  local dir="$KELVORA_ROOT/build/default-generator"
+  rm -rf "$dir"
+  cmake -S "$KELVORA_ROOT" -B "$dir" >/dev/null
+  cmake --build "$dir" --target kelvora_usage_header >/dev/null
+  test -s "$dir/tools/kelvora_cli/generated/kelvora_usage.h"
+}
+
 # The fuzz targets alone, built with clang (libFuzzer), ASan and UBSan.
 build_fuzz() {
   cmake -S "$KELVORA_ROOT" -B "$FUZZ_BUILD" -G Ninja -DCMAKE_C_COMPILER=clang \

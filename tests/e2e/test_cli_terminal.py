@@ -188,5 +188,21 @@ class ProgressAtTerminal(CliTest):
         self.assertRegex(screen, rb"Reading SDM \d+/60\r +\r$")
 
 
+@unittest.skipIf(ON_WINDOWS or sys.platform == "win32", "such file names are a Linux matter here")
+class ControlBytesOfFileNames(CliTest):
+
+    def test_names_that_would_drive_a_terminal_are_shown_escaped_on_standard_error(self):
+        title = "S01\x1b]0;owned\x07"
+        runs = clean_runs(interest=("Faces", "Hou\x1b[2Jses"))
+        runs[0] = (title + "_run1", runs[0][1].replace("0.5 ", "0,5 ", 1))
+        runs[1] = (title + "_run2", None)
+        done = run_cli(write_study(self.study, runs))
+        error = done.stderr.decode("latin-1")
+        self.assertNotRegex(error, "[\x00-\x08\x0b-\x1f\x7f]")
+        self.assertIn("S01\\x1b]0;owned\\x07_run1.sdm", error)
+        # Standard output is the log, byte for byte: the name as the MDM lists it.
+        self.assertIn(title.encode("latin-1") + b"_run2.sdm", done.stdout)
+
+
 if __name__ == "__main__":
     unittest.main()

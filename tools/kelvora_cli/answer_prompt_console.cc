@@ -3,12 +3,12 @@
 #include <string>
 
 #include "answer_prompt.h"
+#include "error_output.h"
 
 namespace kelvora::cli {
 
 std::optional<std::string> readAnswer(const std::string& prompt) {
-  std::fwrite(prompt.data(), 1, prompt.size(), stderr);
-  std::fflush(stderr);
+  writeError(prompt);
   std::string line;
   if (!std::getline(std::cin, line)) {
     std::fputs("\n", stderr);

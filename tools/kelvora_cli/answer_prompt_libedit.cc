@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "answer_prompt.h"
+#include "error_output.h"
 
 namespace kelvora::cli {
 namespace {
@@ -32,7 +33,7 @@ void setUpLineEditing() {
 
 std::optional<std::string> readAnswer(const std::string& prompt) {
   setUpLineEditing();
-  const std::unique_ptr<char, FreeLine> line(readline(prompt.c_str()));
+  const std::unique_ptr<char, FreeLine> line(readline(withControlBytesShown(prompt).c_str()));
   if (line == nullptr) {
     std::fputs("\n", stderr);
     return std::nullopt;

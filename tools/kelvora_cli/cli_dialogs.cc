@@ -5,17 +5,13 @@
 #include <utility>
 
 #include "answer_prompt.h"
+#include "error_output.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
 namespace {
 
 constexpr char kPathQuestion[] = "  path (an empty line cancels): ";
-
-void writeError(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
 
 bool isYes(std::string answer) {
   for (char& c : answer) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

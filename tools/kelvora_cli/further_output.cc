@@ -1,6 +1,7 @@
 #include "further_output.h"
 
 #include "design_json.h"
+#include "error_output.h"
 
 namespace kelvora::cli {
 namespace {
@@ -55,9 +56,7 @@ std::vector<ArrayMember> furtherMembers(const diagnostics::StudyDiagnosis* diagn
 }
 
 void writeFurtherLines(const report::StudyReport& study, std::FILE* stream) {
-  const auto write = [stream](const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stream);
-  };
+  const auto write = [stream](const std::string& line) { writeError(line, stream); };
   for (const MismatchCause& cause : study.diagnosis.causes) {
     write("kelvora: likely cause: " + cause.text + "\n");
   }
@@ -71,7 +70,6 @@ void writeFurtherLines(const report::StudyReport& study, std::FILE* stream) {
       write("kelvora: warning: " + report::dependencySentence(design, dependency) + "\n");
     }
   }
-  std::fflush(stream);
 }
 
 ExitStatus furtherStatus(const report::StudyReport& study) {
