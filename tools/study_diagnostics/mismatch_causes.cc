@@ -138,17 +138,17 @@ std::optional<MismatchCause> nameCause(const SdmSummary& sdm, const Names& preva
                                        const FirstOfPair& firstOf, std::int64_t k) {
   const std::string_view found = nameAt(sdm.names, k);
   const std::string_view wanted = nameAt(prevailing, k);
+  const auto swapped = firstOf.find(NamePair{found, wanted});
+  const bool examined =
+      found.size() <= kMostNameBytesExamined && wanted.size() <= kMostNameBytesExamined;
+  if (swapped == firstOf.end() && !examined) return std::nullopt;  // the one-name causes skip it
   const std::string pair =
       visible(found) + " for " + visible(wanted) + " (predictor " + std::to_string(k + 1) + ")";
-  const auto swapped = firstOf.find(NamePair{found, wanted});
   if (swapped != firstOf.end()) {
     const std::int64_t m = swapped->second;
     return cause(sdm, CauseCode::kSwapped,
                  "probably predictors " + std::to_string(std::min(k, m) + 1) + " and " +
                      std::to_string(std::max(k, m) + 1) + " are swapped: " + pair);
-  }
-  if (found.size() > kMostNameBytesExamined || wanted.size() > kMostNameBytesExamined) {
-    return std::nullopt;
   }
   if (lowered(found) == lowered(wanted)) {
     return cause(sdm, CauseCode::kCaseOnly, pair + " differs in case only");
