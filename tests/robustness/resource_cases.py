@@ -11,8 +11,9 @@ to locate the file named `expected`, and cancels).
 import os
 import random
 
-from study_builder import (ASKING, clean_checks, mdm_text, read_line, sdm, sdm_failed_line,
-                           start_line, too_large_line)
+from study_builder import (ASKING, COUNTS_DIFFER, NAMES_DIFFER, clean_checks, count_line, mdm_text,
+                           most_count_line, most_named_line, read_line, sdm, sdm_failed_line,
+                           sdm_text, start_line, too_large_line)
 
 COMPLETE, ENDED, REPAIR = "complete", "ended", "repair"
 NAMES_LINE_BYTES = 48 * 1024 * 1024
@@ -178,3 +179,87 @@ CASES = {
     "dense SDM of 4.5 MB with 1500 predictors": dense_wide_sdm,
     "199,800 findings in one run": many_findings,
 }
+
+
+# The analysis after the run: bounded by the columns and names the files hold, whatever the header
+# says (the cases above bound the run itself).
+
+FAR_CONFOUND = 2147483647
+MOST_PREDICTORS = 65536
+LONG_NAME_BYTES = 100000
+
+
+def _far_confound_sdm(folder, stem, names=("Faces", "Houses"), first_confound=FAR_CONFOUND):
+    return _write(f"{folder}/{stem}.sdm", sdm_text(list(names), first_confound, [[1, 2], [2, 1]]))
+
+
+def _far_confound_study(folder, odd_names=("Faces", "Houses"), odd_first_confound=FAR_CONFOUND):
+    paths = [_far_confound_sdm(folder, "S1"), _far_confound_sdm(folder, "S2"),
+             _far_confound_sdm(folder, "S3", odd_names, odd_first_confound)]
+    return _mdm(folder, paths), os.path.basename(paths[2])
+
+
+def far_confound(folder):
+    """Three SDMs of about 130 bytes, two predictors each, FirstConfoundPredictor 2147483647."""
+    mdm, _ = _far_confound_study(folder)
+    return mdm, [start_line(mdm), read_line(3), *clean_checks(FAR_CONFOUND - 1, 2)], COMPLETE
+
+
+def far_confound_one_name_differs(folder):
+    """As far_confound, the third SDM naming its second predictor otherwise: the likely causes and
+    the checks over the SDMs that agree."""
+    mdm, odd = _far_confound_study(folder, odd_names=("Faces", "Homes"))
+    return (mdm, [start_line(mdm), read_line(3), count_line(FAR_CONFOUND - 1), NAMES_DIFFER,
+                  most_named_line(2, "Houses"), f"!!!  Homes in {odd}"], ENDED)
+
+
+def far_confound_one_count_differs(folder):
+    """As far_confound, the third SDM's FirstConfoundPredictor one less."""
+    mdm, odd = _far_confound_study(folder, odd_first_confound=FAR_CONFOUND - 1)
+    return (mdm, [start_line(mdm), read_line(3), COUNTS_DIFFER, most_count_line(FAR_CONFOUND - 1),
+                  f"!!!  {FAR_CONFOUND - 2} in {odd}"], ENDED)
+
+
+def _one_row_sdm(folder, stem, names):
+    """An SDM of one data point whose predictors are all of interest."""
+    text = (f"FileVersion: 1\nNrOfPredictors: {len(names)}\nNrOfDataPoints: 1\n"
+            f"IncludesConstant: 0\nFirstConfoundPredictor: {len(names) + 1}\n\n"
+            + "0 0 255\n" * len(names) + " ".join(f'"{n}"' for n in names) + "\n"
+            + " 1" * len(names) + "\n")
+    return _write(f"{folder}/{stem}.sdm", text)
+
+
+def most_predictors_all_named_otherwise(folder):
+    """Two SDMs of 65,536 predictors of interest (1.5 MB each) whose names all differ, none
+    another's: the search for swapped names meets every name of every predictor."""
+    faces = [f"Faces{p}" for p in range(1, MOST_PREDICTORS + 1)]
+    houses = [f"Houses{p}" for p in range(1, MOST_PREDICTORS + 1)]
+    paths = [_one_row_sdm(folder, "S1", faces), _one_row_sdm(folder, "S2", houses)]
+    mdm = _mdm(folder, paths)
+    differ = [line for p, (face, house) in enumerate(zip(faces, houses), 1)
+              for line in (most_named_line(p, house), f"!!!  {face} in S1.sdm")]
+    return (mdm, [start_line(mdm), read_line(2), count_line(MOST_PREDICTORS), NAMES_DIFFER,
+                  *differ], ENDED)
+
+
+def long_names_differing_at_their_end(folder):
+    """Two SDMs of one predictor named by 100,000 bytes, the names differing in their last byte:
+    the typo test meets two names far longer than any a design gives."""
+    names = ["A" * (LONG_NAME_BYTES - 1) + last for last in "BC"]
+    paths = [_one_row_sdm(folder, f"S{i}", [name]) for i, name in enumerate(names, 1)]
+    mdm = _mdm(folder, paths)
+    return (mdm, [start_line(mdm), read_line(2), count_line(1), NAMES_DIFFER,
+                  most_named_line(1, names[1]), f"!!!  {names[0]} in S1.sdm"], ENDED)
+
+
+CASES.update({
+    "3 SDMs of 130 bytes, FirstConfoundPredictor 2147483647": far_confound,
+    "the same, one SDM naming a predictor otherwise": far_confound_one_name_differs,
+    "the same, one SDM's FirstConfoundPredictor one less": far_confound_one_count_differs,
+    # The run reports each of the 65,536 names: its memory is that of its findings.
+    f"2 SDMs of {MOST_PREDICTORS} predictors, every name differing: {MOST_PREDICTORS} "
+    "findings in one run":
+        most_predictors_all_named_otherwise,
+    f"2 SDMs naming a predictor by {LONG_NAME_BYTES} bytes, differing":
+        long_names_differing_at_their_end,
+})

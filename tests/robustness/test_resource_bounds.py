@@ -61,6 +61,15 @@ class ResourceBounds(RunTest):
                      resource_cases.zero_filled_sdm):
             self.check(case)
 
+    def test_sdms_whose_first_confound_lies_far_beyond_their_columns(self):
+        for case in (resource_cases.far_confound, resource_cases.far_confound_one_name_differs,
+                     resource_cases.far_confound_one_count_differs):
+            self.check(case)
+
+    def test_names_that_load_the_search_for_likely_causes(self):
+        self.check(resource_cases.most_predictors_all_named_otherwise)
+        self.check(resource_cases.long_names_differing_at_their_end)
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "designmatrix/path_names.h"
 #include "inspection/prevailing_value.h"
+#include "summary_columns.h"
 
 namespace kelvora::diagnostics {
 namespace {
@@ -69,36 +72,43 @@ std::size_t typoLimit(std::string_view a, std::string_view b) {
   return shorter < 4 ? 0 : shorter < 8 ? 1 : 2;
 }
 
-std::string nameAt(const Names& names, std::int64_t j) {
-  return j >= 0 && j < static_cast<std::int64_t>(names.size()) ? names[static_cast<std::size_t>(j)]
-                                                               : kUnreadPredictorName;
-}
-
 // The prevailing name of each column 0 to columns - 1 among `sdms`.
 Names prevailingNames(const std::vector<const SdmSummary*>& sdms, std::int64_t columns) {
   Names prevailing;
   for (std::int64_t j = 0; j < columns; ++j) {
     std::vector<std::string_view> names;
-    for (const SdmSummary* sdm : sdms) {
-      names.emplace_back(j < static_cast<std::int64_t>(sdm->names.size())
-                             ? std::string_view(sdm->names[static_cast<std::size_t>(j)])
-                             : std::string_view(kUnreadPredictorName));
-    }
+    for (const SdmSummary* sdm : sdms) names.push_back(nameAt(sdm->names, j));
     prevailing.push_back(prevailingName(std::move(names)));
   }
   return prevailing;
 }
 
-// True when found[from + shift ...] equals prevailing[from ...] over `count` names (shift may be
-// negative), and at least one name is compared.
-bool shiftedMatch(const Names& found, const Names& prevailing, std::int64_t from, std::int64_t to,
-                  std::int64_t shift) {
+// True when found[j + shift] equals prevailing[j] for every j from `from` to `to` - 1 (shift may be
+// negative), and at least one name is compared. Only the names the lists hold are compared: past
+// both, either side is "NoName".
+template <typename NameList>
+bool shiftedMatch(const NameList& found, const Names& prevailing, std::int64_t from,
+                  std::int64_t to, std::int64_t shift) {
   if (from >= to) return false;
-  for (std::int64_t j = from; j < to; ++j) {
+  const std::int64_t held = std::max(static_cast<std::int64_t>(found.size()) - shift,
+                                     static_cast<std::int64_t>(prevailing.size()));
+  for (std::int64_t j = from; j < std::min(to, held); ++j) {
     if (nameAt(found, j + shift) != nameAt(prevailing, j)) return false;
   }
   return true;
 }
+
+// The disagreeing predictors of one SDM by their (prevailing name, name in the SDM), each pair with
+// its first predictor: predictor k is swapped with the predictor of k's pair reversed.
+using NamePair = std::pair<std::string_view, std::string_view>;
+struct NamePairHash {
+  std::size_t operator()(const NamePair& pair) const {
+    const std::size_t first = std::hash<std::string_view>()(pair.first);
+    return first ^
+           (std::hash<std::string_view>()(pair.second) + 0x9e3779b9u + (first << 6) + (first >> 2));
+  }
+};
+using FirstOfPair = std::unordered_map<NamePair, std::int64_t, NamePairHash>;
 
 std::string predictorText(std::int64_t index, std::string_view name) {
   return "predictor " + std::to_string(index + 1) + " " + visible(name);
@@ -113,7 +123,7 @@ std::optional<MismatchCause> shiftCause(const SdmSummary& sdm, const Names& prev
                                         std::int64_t k, std::int64_t n) {
   if (shiftedMatch(sdm.names, prevailing, k + 1, n, -1)) {
     return cause(sdm, CauseCode::kMissingPredictor,
-                 "probably " + predictorText(k, prevailing[static_cast<std::size_t>(k)]) +
+                 "probably " + predictorText(k, nameAt(prevailing, k)) +
                      " is missing, so the names after it are shifted by one");
   }
   if (shiftedMatch(sdm.names, prevailing, k, n, 1)) {
@@ -125,18 +135,20 @@ std::optional<MismatchCause> shiftCause(const SdmSummary& sdm, const Names& prev
 }
 
 std::optional<MismatchCause> nameCause(const SdmSummary& sdm, const Names& prevailing,
-                                       std::int64_t k, std::int64_t n) {
-  const std::string found = nameAt(sdm.names, k);
-  const std::string& wanted = prevailing[static_cast<std::size_t>(k)];
+                                       const FirstOfPair& firstOf, std::int64_t k) {
+  const std::string_view found = nameAt(sdm.names, k);
+  const std::string_view wanted = nameAt(prevailing, k);
+  const auto swapped = firstOf.find(NamePair{found, wanted});
+  const bool examined =
+      found.size() <= kMostNameBytesExamined && wanted.size() <= kMostNameBytesExamined;
+  if (swapped == firstOf.end() && !examined) return std::nullopt;  // the one-name causes skip it
   const std::string pair =
       visible(found) + " for " + visible(wanted) + " (predictor " + std::to_string(k + 1) + ")";
-  for (std::int64_t m = 0; m < n; ++m) {
-    if (m != k && found == prevailing[static_cast<std::size_t>(m)] &&
-        nameAt(sdm.names, m) == wanted) {
-      return cause(sdm, CauseCode::kSwapped,
-                   "probably predictors " + std::to_string(std::min(k, m) + 1) + " and " +
-                       std::to_string(std::max(k, m) + 1) + " are swapped: " + pair);
-    }
+  if (swapped != firstOf.end()) {
+    const std::int64_t m = swapped->second;
+    return cause(sdm, CauseCode::kSwapped,
+                 "probably predictors " + std::to_string(std::min(k, m) + 1) + " and " +
+                     std::to_string(std::max(k, m) + 1) + " are swapped: " + pair);
   }
   if (lowered(found) == lowered(wanted)) {
     return cause(sdm, CauseCode::kCaseOnly, pair + " differs in case only");
@@ -160,41 +172,60 @@ std::optional<MismatchCause> nameCause(const SdmSummary& sdm, const Names& preva
 std::size_t editDistance(std::string_view a, std::string_view b, std::size_t limit) {
   const std::size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
   if (gap > limit) return limit + 1;
-  // Three rows of the table: i - 2, i - 1 and i.
-  std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+  // No distance exceeds the longer length: a larger limit would only widen the band.
+  const std::size_t band = std::min(limit, std::max(a.size(), b.size()));
+  const std::size_t beyond = band + 1;  // any distance past the band
+  // Row i of the table holds the distances of a's first i bytes to b's first j bytes for j from
+  // i - band to i + band, at j - i + band; beyond the band every distance exceeds it. Three rows:
+  // i - 2, i - 1 and i.
+  std::vector<std::size_t> before(2 * band + 1, beyond), previous(before), row(before);
+  const auto at = [band, beyond, &b](const std::vector<std::size_t>& cells, std::size_t i,
+                                     std::size_t j) {
+    return j + band < i || j > i + band || j > b.size() ? beyond : cells[j + band - i];
+  };
+  for (std::size_t j = 0; j <= std::min(band, b.size()); ++j) previous[j + band] = j;
   for (std::size_t i = 1; i <= a.size(); ++i) {
-    row[0] = i;
-    std::size_t best = row[0];
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      row[j] = std::min(
-          {previous[j] + 1, row[j - 1] + 1, previous[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
-        row[j] = std::min(row[j], before[j - 2] + 1);  // two neighbours swapped
+    std::size_t best = beyond;
+    for (std::size_t j = i > band ? i - band : 0; j <= std::min(i + band, b.size()); ++j) {
+      std::size_t distance = i;
+      if (j > 0) {
+        distance = std::min({at(previous, i - 1, j) + 1, at(row, i, j - 1) + 1,
+                             at(previous, i - 1, j - 1) + (a[i - 1] == b[j - 1] ? 0 : 1)});
       }
-      best = std::min(best, row[j]);
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        distance = std::min(distance, at(before, i - 2, j - 2) + 1);  // two neighbours swapped
+      }
+      row[j + band - i] = std::min(distance, beyond);
+      best = std::min(best, row[j + band - i]);
     }
-    if (best > limit) return limit + 1;
+    if (best > band) return limit + 1;
     std::swap(before, previous);
     std::swap(previous, row);
   }
-  return std::min(previous[b.size()], limit + 1);
+  const std::size_t distance = at(previous, a.size(), b.size());
+  return distance > band ? limit + 1 : distance;
 }
 
 std::vector<MismatchCause> nameCauses(const std::vector<const SdmSummary*>& sdms, std::int64_t n) {
   std::vector<MismatchCause> causes;
-  if (n <= 0 || sdms.empty()) return causes;
-  const Names prevailing = prevailingNames(sdms, n);
+  const std::int64_t examined = examinedInterestCount(n, sdms);
+  const Names prevailing = prevailingNames(sdms, examined);
   for (const SdmSummary* sdm : sdms) {
-    std::optional<MismatchCause> shift;
-    bool shiftTried = false;
-    for (std::int64_t k = 0; k < n; ++k) {
-      if (nameAt(sdm->names, k) == prevailing[static_cast<std::size_t>(k)]) continue;
-      if (!shiftTried) {
-        shift = shiftCause(*sdm, prevailing, k, n);
-        shiftTried = true;
+    std::vector<std::int64_t> disagreeing;
+    for (std::int64_t k = 0; k < examined; ++k) {
+      if (nameAt(sdm->names, k) != nameAt(prevailing, k)) disagreeing.push_back(k);
+    }
+    if (disagreeing.empty()) continue;
+    const std::optional<MismatchCause> shift =
+        shiftCause(*sdm, prevailing, disagreeing.front(), examined);
+    FirstOfPair firstOf;
+    if (!shift) {
+      for (const std::int64_t k : disagreeing) {
+        firstOf.emplace(NamePair{nameAt(prevailing, k), nameAt(sdm->names, k)}, k);
       }
-      std::optional<MismatchCause> found = shift ? shift : nameCause(*sdm, prevailing, k, n);
+    }
+    for (const std::int64_t k : disagreeing) {
+      std::optional<MismatchCause> found = shift ? shift : nameCause(*sdm, prevailing, firstOf, k);
       if (!found) continue;
       found->predictorNumber = k + 1;
       causes.push_back(std::move(*found));
@@ -218,8 +249,12 @@ std::vector<MismatchCause> countCauses(const std::vector<const SdmSummary*>& sdm
     const std::int64_t count = sdm->interestCount;
     if (count != n - 1 && count != n + 1) continue;
     const std::int64_t shorter = std::min(count, n);
-    std::int64_t first = 0;  // the first name of interest that differs
-    while (first < shorter && nameAt(sdm->names, first) == nameAt(prevailing, first)) ++first;
+    // The first name of interest that differs; past the names either list holds none can.
+    const std::int64_t held = std::min(
+        shorter, static_cast<std::int64_t>(std::max(sdm->names.size(), prevailing.size())));
+    std::int64_t first = 0;
+    while (first < held && nameAt(sdm->names, first) == nameAt(prevailing, first)) ++first;
+    if (first == held) first = shorter;
     const bool sameNames = first == shorter && nameAt(sdm->names, n) == nameAt(prevailing, n) &&
                            nameAt(sdm->names, n - 1) == nameAt(prevailing, n - 1);
     if (sameNames) {

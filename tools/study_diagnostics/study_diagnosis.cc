@@ -10,6 +10,7 @@
 #include "mismatch_causes.h"
 #include "reader_findings.h"
 #include "subject_rule.h"
+#include "summary_columns.h"
 
 namespace kelvora::diagnostics {
 namespace {
@@ -21,11 +22,6 @@ bool isZero(const SdmSummary& sdm, std::int64_t j) {
          sdm.zeroColumns[static_cast<std::size_t>(j)];
 }
 
-std::string nameOf(const SdmSummary& sdm, std::int64_t j) {
-  return j < static_cast<std::int64_t>(sdm.names.size()) ? sdm.names[static_cast<std::size_t>(j)]
-                                                         : kUnreadPredictorName;
-}
-
 struct ZeroScope {
   bool beyondRun = false;
   bool acrossRuns = true;  // report predictors zero in every run
@@ -33,15 +29,18 @@ struct ZeroScope {
   std::string preamble;    // what the text begins with
 };
 
+// As the run's zero-across-runs check, over `sdms` and `groups`: predictors 0 to n - 1, clamped to
+// the most columns any of `sdms` holds.
 void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& groups, std::int64_t n,
                      const ZeroScope& scope, std::vector<FurtherFinding>& findings) {
+  const std::int64_t examined = examinedInterestCount(n, sdms);
   for (const SubjectGroup& group : groups) {
     std::vector<const SdmSummary*> runs;
     for (const std::size_t study : group.studies) {
       if (sdms[study] != nullptr) runs.push_back(sdms[study]);
     }
     if (runs.empty()) continue;
-    for (std::int64_t j = 0; j < n; ++j) {
+    for (std::int64_t j = 0; j < examined; ++j) {
       std::vector<std::string> zeroRuns;
       for (const SdmSummary* run : runs) {
         if (isZero(*run, j)) zeroRuns.push_back(fileNameOf(run->path));
@@ -54,7 +53,7 @@ void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& gro
       finding.beyondRun = scope.beyondRun;
       finding.subject = group.id;
       finding.predictorNumber = j + 1;
-      finding.predictorName = nameOf(*runs.front(), j);
+      finding.predictorName = std::string(nameAt(runs.front()->names, j));
       std::string text = scope.preamble + "subject " + visible(group.id) + ", predictor number " +
                          std::to_string(j + 1) + " named " + visible(finding.predictorName) +
                          " is zero in ";
@@ -85,7 +84,7 @@ void addZeroConfoundFindings(const Summaries& sdms, std::int64_t n, const std::s
       finding.beyondRun = true;
       finding.path = sdm->path;
       finding.predictorNumber = j + 1;
-      finding.predictorName = nameOf(*sdm, j);
+      finding.predictorName = std::string(nameAt(sdm->names, j));
       finding.text = preamble + fileNameOf(sdm->path) + " predictor number " +
                      std::to_string(j + 1) + " named " + visible(finding.predictorName) +
                      " contains only zeros";
@@ -94,27 +93,26 @@ void addZeroConfoundFindings(const Summaries& sdms, std::int64_t n, const std::s
   }
 }
 
-// The SDMs that agree with the prevailing count and names of interest; the others are null.
+// The SDMs that agree with the prevailing count and names of interest; the others are null. Names
+// are compared as the run's name check does, up to the most columns any SDM read holds.
 Summaries agreeingSdms(const StudyInput& study, const Summaries& read, std::int64_t& n) {
   std::vector<std::int64_t> counts;
   for (const SdmSummary* sdm : read) counts.push_back(sdm->interestCount);
   n = prevailingCount(counts);
+  const std::int64_t compared = examinedInterestCount(n, read);
   std::vector<std::string> prevailing;
-  for (std::int64_t j = 0; j < n; ++j) {
+  for (std::int64_t j = 0; j < compared; ++j) {
     std::vector<std::string_view> names;
     for (const SdmSummary* sdm : read) {
-      if (sdm->interestCount == n)
-        names.emplace_back(j < static_cast<std::int64_t>(sdm->names.size())
-                               ? std::string_view(sdm->names[static_cast<std::size_t>(j)])
-                               : std::string_view(kUnreadPredictorName));
+      if (sdm->interestCount == n) names.push_back(nameAt(sdm->names, j));
     }
     prevailing.push_back(prevailingName(std::move(names)));
   }
   Summaries agreeing;
   for (const SdmSummary* sdm : study.sdms) {
     bool agrees = sdm->read && sdm->interestCount == n;
-    for (std::int64_t j = 0; agrees && j < n; ++j) {
-      agrees = nameOf(*sdm, j) == prevailing[static_cast<std::size_t>(j)];
+    for (std::int64_t j = 0; agrees && j < compared; ++j) {
+      agrees = nameAt(sdm->names, j) == prevailing[static_cast<std::size_t>(j)];
     }
     agreeing.push_back(agrees ? sdm : nullptr);
   }
