@@ -68,7 +68,7 @@ TEST(DesignCorrelationTest, WideDesignHasABoundedHeatmapOfBlockMeansAndNoInflati
   const DesignCorrelation design = correlateDesign(sdmOf(columns), 2);
   EXPECT_EQ(design.side, kMostHeatmapCells);
   ASSERT_EQ(design.r.size(), static_cast<std::size_t>(kMostHeatmapCells * kMostHeatmapCells));
-  EXPECT_NEAR(design.r[0], 1.0, 1e-9);                      // a block of a against itself
+  EXPECT_NEAR(design.r[0], 1.0, 1e-9);                       // a block of a against itself
   EXPECT_NEAR(design.r[kMostHeatmapCells - 1], -1.0, 1e-9);  // against a block of -a
   EXPECT_TRUE(design.inflationSkipped);
   EXPECT_TRUE(design.varianceInflation.empty());

@@ -91,8 +91,7 @@ TEST(DesignPictureTest, WideLongDesignsStayWithinTheMostPixels) {
   ASSERT_EQ(picture.pixels.size(), static_cast<std::size_t>(kMaxPictureColumns * kMaxPictureRows));
   EXPECT_EQ(picture.pixels[0], 255);
   EXPECT_EQ(picture.pixels[kMaxPictureColumns - 1], 0);
-  EXPECT_EQ(std::set<int>(picture.pixels.begin(), picture.pixels.end()),
-            (std::set<int>{0, 255}));
+  EXPECT_EQ(std::set<int>(picture.pixels.begin(), picture.pixels.end()), (std::set<int>{0, 255}));
   const Decoded decoded = decodeGreyPng(encodePng(picture));
   EXPECT_EQ(decoded.width, kMaxPictureColumns);
 }

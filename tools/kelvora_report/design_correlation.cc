@@ -82,7 +82,8 @@ std::vector<double> inflationOf(const Eigen::MatrixXd& x) {
   if (rank < count) {
     const Eigen::MatrixXd weights = r11.solve(qr.matrixR().block(0, rank, rank, count - rank));
     for (Eigen::Index k = 0; k < rank; ++k) {
-      involved[static_cast<std::size_t>(k)] = weights.row(k).cwiseAbs().maxCoeff() > kInvolvedWeight;
+      involved[static_cast<std::size_t>(k)] =
+          weights.row(k).cwiseAbs().maxCoeff() > kInvolvedWeight;
     }
   }
   const Eigen::MatrixXd inverse = r11.solve(Eigen::MatrixXd::Identity(rank, rank));

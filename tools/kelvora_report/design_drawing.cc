@@ -29,8 +29,8 @@ class Fnv1a {
 
 std::uint64_t fingerprintOf(const SdmFile& sdm) {
   Fnv1a hash;
-  for (const std::int32_t field : {sdm.nrOfPredictors, sdm.nrOfDataPoints, sdm.includesConstant,
-                                   sdm.firstConfoundPredictor}) {
+  for (const std::int32_t field :
+       {sdm.nrOfPredictors, sdm.nrOfDataPoints, sdm.includesConstant, sdm.firstConfoundPredictor}) {
     hash.add(field);
   }
   for (const std::string& name : sdm.predictorNames) {

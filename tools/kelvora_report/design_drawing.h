@@ -16,9 +16,9 @@
 namespace kelvora::report {
 
 struct DesignDrawing {
-  std::string interestPng;     // empty when the SDM has no predictor of interest
-  std::string confoundPng;     // empty when it has no confound
-  int interestWidth = 0;       // pixel columns of each picture (predictors, or fewer when averaged)
+  std::string interestPng;  // empty when the SDM has no predictor of interest
+  std::string confoundPng;  // empty when it has no confound
+  int interestWidth = 0;    // pixel columns of each picture (predictors, or fewer when averaged)
   int confoundWidth = 0;
   int rows = 0;                // pixel rows of each picture (data points, or fewer when averaged)
   std::string correlationPng;  // the predictors' correlation heatmap; may be empty

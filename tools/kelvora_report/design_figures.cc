@@ -44,14 +44,14 @@ std::string panel(const char* title, const std::string& png, int width, const Sd
                   std::int64_t first, std::int64_t end) {
   if (png.empty()) return "";
   const bool averaged = width < end - first;
-  const std::string shown = std::to_string(
-      averaged ? width * kPixelsPerAveragedColumn : (end - first) * kPixelsPerColumn);
+  const std::string shown = std::to_string(averaged ? width * kPixelsPerAveragedColumn
+                                                    : (end - first) * kPixelsPerColumn);
   std::string html = "<div class=\"panel\"><div class=\"title\">" + std::string(title) +
                      "</div><img alt=\"" + title + "\" style=\"width:" + shown +
                      "px\" src=\"data:image/png;base64," + base64(png) + "\">";
   if (averaged) {
-    return html + "<div class=\"note averaged\">predictors " + std::to_string(first + 1) + "&ndash;" +
-           std::to_string(end) + ", averaged into " + std::to_string(width) +
+    return html + "<div class=\"note averaged\">predictors " + std::to_string(first + 1) +
+           "&ndash;" + std::to_string(end) + ", averaged into " + std::to_string(width) +
            " pixel columns</div></div>";
   }
   html += "<div class=\"labels\" style=\"width:" + shown + "px\">";
@@ -79,11 +79,13 @@ std::string correlationPanel(const DesignDrawing& drawing, const SdmDesign& desi
 // kMostInflationsListed); high ones stand out.
 std::string inflationList(const DesignDrawing& drawing, const SdmDesign& design) {
   if (drawing.inflationSkipped) {
-    return "<div class=\"vif skipped\">VIF not computed: " +
-           std::to_string(design.dataPoints) + " data points x " +
-           std::to_string(design.names.size()) + " predictors is beyond the VIF's bound (at most " +
-           std::to_string(kRankCheckMaxColumns) + " predictors and data points x predictors"
-           "&sup2; at most " + decimalText(kRankCheckMaxWork, 0) + ")</div>";
+    return "<div class=\"vif skipped\">VIF not computed: " + std::to_string(design.dataPoints) +
+           " data points x " + std::to_string(design.names.size()) +
+           " predictors is beyond the VIF's bound (at most " +
+           std::to_string(kRankCheckMaxColumns) +
+           " predictors and data points x predictors"
+           "&sup2; at most " +
+           decimalText(kRankCheckMaxWork, 0) + ")</div>";
   }
   const std::vector<double>& inflation = drawing.varianceInflation;
   if (inflation.empty()) return "";
@@ -134,8 +136,7 @@ std::string caption(const SdmDesign& design, const std::optional<DesignDrawing>&
 
 std::string figure(const SdmDesign& design, const DesignPictures& pictures,
                    const std::optional<DesignDrawing>& drawing, const std::string& drawnAs) {
-  const bool flagged =
-      !design.rank.dependencies.empty() || diagnostics::readIncompletely(design);
+  const bool flagged = !design.rank.dependencies.empty() || diagnostics::readIncompletely(design);
   std::string html = "<figure class=\"design" + std::string(flagged ? " flagged" : "") +
                      "\" data-file=\"" + htmlText(design.path) + "\">" + caption(design, drawing);
   if (!drawnAs.empty()) {
@@ -143,16 +144,17 @@ std::string figure(const SdmDesign& design, const DesignPictures& pictures,
            ", drawn above.</p></figure>\n";
   }
   if (!drawing) {
-    return html + "<p class=\"note\">No pictures: the SDM has no predictor, or could not be "
-                  "read again as the run read it.</p></figure>\n";
+    return html +
+           "<p class=\"note\">No pictures: the SDM has no predictor, or could not be "
+           "read again as the run read it.</p></figure>\n";
   }
   const auto columns = static_cast<std::int64_t>(design.names.size());
   const std::int64_t interest = std::clamp<std::int64_t>(pictures.interestCount, 0, columns);
   html += "<div class=\"panels\">";
   html += panel("predictors of interest", drawing->interestPng, drawing->interestWidth, design, 0,
                 interest);
-  html += panel("confounds", drawing->confoundPng, drawing->confoundWidth, design, interest,
-                columns);
+  html +=
+      panel("confounds", drawing->confoundPng, drawing->confoundWidth, design, interest, columns);
   html += correlationPanel(*drawing, design);
   return html + "</div>" + inflationList(*drawing, design) + "</figure>\n";
 }

@@ -77,8 +77,8 @@ GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t e
     ++perPixel[static_cast<std::size_t>(x)];
     const auto& column = sdm.values[static_cast<std::size_t>(j)];
     if (!column.empty()) {
-      addColumn(column, std::min(picture.height, static_cast<int>(column.size())), x,
-                picture.width, shades);
+      addColumn(column, std::min(picture.height, static_cast<int>(column.size())), x, picture.width,
+                shades);
     }
   }
   picture.pixels.resize(size);

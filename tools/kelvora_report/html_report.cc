@@ -389,8 +389,8 @@ std::string rankSection(const StudyDesigns& designs) {
       html += "<tr class=\"skipped\" data-file=\"" + htmlText(design.path) + "\"><td>" +
               htmlText(design.path) + "</td><td class=\"num\">" +
               std::to_string(design.dataPoints) + "</td><td class=\"num\">" +
-              std::to_string(rank.columns) + "</td><td colspan=\"3\">" + rankCheckSkippedText(rank) +
-              "</td></tr>\n";
+              std::to_string(rank.columns) + "</td><td colspan=\"3\">" +
+              rankCheckSkippedText(rank) + "</td></tr>\n";
       continue;
     }
     bool near = false;

@@ -28,8 +28,8 @@ namespace kelvora::report {
 // them (design_drawing.h) only for the SDMs it shows; an SDM listed again with the same content
 // is drawn once, and its other listings refer to that picture.
 struct DesignPictures {
-  std::size_t study = 0;  // index into StudyDesigns::sdms
-  std::string path;       // the SDM's path as the run read it
+  std::size_t study = 0;          // index into StudyDesigns::sdms
+  std::string path;               // the SDM's path as the run read it
   std::uint64_t fingerprint = 0;  // fingerprintOf what the run read
   std::int64_t columns = 0;
   std::int64_t interestCount = 0;

@@ -19,9 +19,9 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
     }
     made.design.rank = known ? std::move(*known) : checkRank(sdm);
     if (withPictures) {
-      made.pictures = DesignPictures{study, sdm.path, key.second,
-                                     static_cast<std::int64_t>(sdm.values.size()),
-                                     made.design.interestCount};
+      made.pictures =
+          DesignPictures{study, sdm.path, key.second, static_cast<std::int64_t>(sdm.values.size()),
+                         made.design.interestCount};
     }
     if (!known) {
       const std::lock_guard<std::mutex> lock(mutex);
