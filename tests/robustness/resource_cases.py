@@ -189,13 +189,11 @@ def three_sdms_of_16384_predictors(folder):
 
 
 def one_sdm_listed_200_times(folder):
-    """One SDM of 4 KB (8 predictors of interest and a constant x 100 data points) listed 200
-    times: one design, drawn once."""
-    names = tuple(f"Cond{i}" for i in range(1, 9))
-    path = _write(f"{folder}/S.sdm", sdm(interest=names, points=100))
+    """One SDM of 4 KB (150 predictors of interest x 10 data points, none zero) listed 200 times:
+    one design, checked and drawn once."""
+    path = _dense_sdm(f"{folder}/S.sdm", 150, 10, 200, "123456789")
     mdm = _mdm(folder, [path] * 200)
-    return mdm, [start_line(mdm), read_line(200), *clean_checks(8, 100)], COMPLETE
-
+    return mdm, [start_line(mdm), read_line(200), *clean_checks(150, 100)], COMPLETE
 
 CASES = {
     "SDM header announcing 2147483647 x 2147483647 (200 bytes)": huge_sdm_header,
