@@ -80,6 +80,22 @@ TEST(DesignPictureTest, LongRunsAreAveragedDown) {
   EXPECT_EQ(picture.pixels[25], 255);
 }
 
+// A design wider than the most pixel columns is averaged over neighbouring predictors: 600
+// white predictors, then 600 black ones, make 256 x 300 pixels, white left and black right.
+TEST(DesignPictureTest, WideLongDesignsStayWithinTheMostPixels) {
+  std::vector<std::vector<float>> columns(1200, std::vector<float>(400, 1.0f));
+  for (std::size_t j = 600; j < columns.size(); ++j) columns[j].assign(400, 0.0f);
+  const GreyPicture picture = designPicture(sdmWithColumns(columns), 0, 1200);
+  ASSERT_EQ(picture.width, kMaxPictureColumns);
+  ASSERT_EQ(picture.height, kMaxPictureRows);
+  ASSERT_EQ(picture.pixels.size(), static_cast<std::size_t>(kMaxPictureColumns * kMaxPictureRows));
+  EXPECT_EQ(picture.pixels[0], 255);
+  EXPECT_EQ(picture.pixels[kMaxPictureColumns - 1], 0);
+  EXPECT_EQ(std::set<int>(picture.pixels.begin(), picture.pixels.end()), (std::set<int>{0, 255}));
+  const Decoded decoded = decodeGreyPng(encodePng(picture));
+  EXPECT_EQ(decoded.width, kMaxPictureColumns);
+}
+
 TEST(DesignPictureTest, PngHoldsThePicture) {
   GreyPicture picture;
   picture.width = 37;

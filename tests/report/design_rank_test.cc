@@ -222,5 +222,19 @@ TEST(DesignRankTest, NonFiniteColumnIsLeftOutAndEmptyDesignHasNothingToReport) {
   EXPECT_TRUE(empty.dependencies.empty());
 }
 
+// The work n p^2 bounds the check, not only the width: 2000 columns of 1001 data points are
+// beyond the budget and skipped at once, saying how large the design was.
+TEST(DesignRankTest, DesignBeyondTheWorkBudgetIsSkippedWithItsSize) {
+  EXPECT_TRUE(withinRankCheckBudget(1000, 2000));
+  EXPECT_FALSE(withinRankCheckBudget(1001, 2000));
+  EXPECT_FALSE(withinRankCheckBudget(1, kRankCheckMaxColumns + 1));
+  const RankCheck check = checkRank(sdmOf(Columns(2000, std::vector<float>(1001, 1.0f))));
+  EXPECT_TRUE(check.skipped);
+  EXPECT_FALSE(check.fullRank());
+  EXPECT_EQ(check.rows, 1001);
+  EXPECT_EQ(check.columns, 2000);
+  EXPECT_TRUE(check.dependencies.empty());
+}
+
 }  // namespace
 }  // namespace kelvora::report

@@ -163,6 +163,39 @@ def many_studies(folder):
             COMPLETE)
 
 
+def _dense_sdm(path, predictors, points, seed, digits="0123456789"):
+    """An SDM of `predictors` of interest x `points` random one-digit values, named P1, P2, ..."""
+    draw = random.Random(seed)
+    rows = "".join(" ".join(draw.choice(digits) for _ in range(predictors)) + "\n"
+                   for _ in range(points))
+    names = " ".join(f'"P{p}"' for p in range(1, predictors + 1))
+    return _write(path, f"FileVersion: 1\nNrOfPredictors: {predictors}\n"
+                  f"NrOfDataPoints: {points}\nIncludesConstant: 0\n"
+                  f"FirstConfoundPredictor: {predictors + 1}\n\n{names}\n{rows}")
+
+
+def dense_800_predictors(folder):
+    """A dense SDM of 1.3 MB: 800 predictors of interest x 800 data points, the VIF and
+    correlations of a report."""
+    mdm = _mdm(folder, [_dense_sdm(f"{folder}/dense.sdm", 800, 800, 800)])
+    return mdm, [start_line(mdm), read_line(1), *clean_checks(800, 1)], COMPLETE
+
+
+def three_sdms_of_16384_predictors(folder):
+    """Three SDMs of about 200 KB, each 16384 predictors of interest x 2 data points (none zero):
+    a report's pictures, heatmaps and grid as wide as a design can be."""
+    paths = [_dense_sdm(f"{folder}/S{i}.sdm", 16384, 2, i, "123456789") for i in range(3)]
+    mdm = _mdm(folder, paths)
+    return mdm, [start_line(mdm), read_line(3), *clean_checks(16384, 2)], COMPLETE
+
+
+def one_sdm_listed_200_times(folder):
+    """One SDM of 4 KB (150 predictors of interest x 10 data points, none zero) listed 200 times:
+    one design, checked and drawn once."""
+    path = _dense_sdm(f"{folder}/S.sdm", 150, 10, 200, "123456789")
+    mdm = _mdm(folder, [path] * 200)
+    return mdm, [start_line(mdm), read_line(200), *clean_checks(150, 100)], COMPLETE
+
 CASES = {
     "SDM header announcing 2147483647 x 2147483647 (200 bytes)": huge_sdm_header,
     "MDM announcing 2147483647 studies, listing 2": huge_study_count,
@@ -178,6 +211,9 @@ CASES = {
     "20 SDMs of 63 KB announcing 4000 x 4000": sdms_announcing_more_than_they_hold,
     "dense SDM of 4.5 MB with 1500 predictors": dense_wide_sdm,
     "199,800 findings in one run": many_findings,
+    "dense SDM of 1.3 MB with 800 predictors": dense_800_predictors,
+    "three SDMs of 200 KB with 16384 predictors": three_sdms_of_16384_predictors,
+    "one SDM of 4 KB listed 200 times": one_sdm_listed_200_times,
 }
 
 

@@ -71,5 +71,12 @@ class ResourceBounds(RunTest):
         self.check(resource_cases.long_names_differing_at_their_end)
 
 
+    def test_designs_as_wide_or_as_often_listed_as_a_report_must_bound(self):
+        for case in (resource_cases.dense_800_predictors,
+                     resource_cases.three_sdms_of_16384_predictors,
+                     resource_cases.one_sdm_listed_200_times):
+            self.check(case)
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -6,14 +6,13 @@
 #include <limits>
 
 #include "design_picture.h"
+#include "design_rank.h"
 
 namespace kelvora::report {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// R_j^2 below this from 1 counts as an exact combination: VIF beyond 1e10.
-constexpr double kExactFit = 1e-10;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // The centred, unit-length columns that vary, and which SDM column each is.
 Eigen::MatrixXd standardized(const SdmFile& sdm, std::vector<std::int64_t>& original) {
@@ -37,22 +36,63 @@ Eigen::MatrixXd standardized(const SdmFile& sdm, std::vector<std::int64_t>& orig
   return x;
 }
 
-double inflationOf(const Eigen::MatrixXd& r, Eigen::Index j) {
-  const Eigen::Index n = r.cols();
-  if (n < 2) return 1.0;
-  Eigen::MatrixXd others(n - 1, n - 1);
-  Eigen::VectorXd target(n - 1);
-  for (Eigen::Index a = 0, row = 0; a < n; ++a) {
-    if (a == j) continue;
-    target(row) = r(a, j);
-    for (Eigen::Index b = 0, col = 0; b < n; ++b) {
-      if (b != j) others(row, col++) = r(a, b);
-    }
-    ++row;
+// Cell c of `side` stands for columns [c * columns / side, (c + 1) * columns / side).
+std::int64_t cellOf(std::int64_t column, std::int64_t columns, std::int64_t side) {
+  return column * side / columns;
+}
+
+// The mean correlation of each block of pairs: the mean of the block's columns against each other
+// block's mean, which with one column a cell is r itself.
+void fillHeatmap(const Eigen::MatrixXd& x, const std::vector<std::int64_t>& original,
+                 DesignCorrelation& result) {
+  const std::int64_t side = result.side;
+  Eigen::MatrixXd means = Eigen::MatrixXd::Zero(x.rows(), side);
+  std::vector<double> count(static_cast<std::size_t>(side), 0.0);
+  for (std::size_t k = 0; k < original.size(); ++k) {
+    const std::int64_t cell = cellOf(original[k], result.columns, side);
+    means.col(cell) += x.col(static_cast<Eigen::Index>(k));
+    ++count[static_cast<std::size_t>(cell)];
   }
-  const Eigen::VectorXd weights = others.colPivHouseholderQr().solve(target);
-  const double unexplained = 1.0 - target.dot(weights);
-  return unexplained < kExactFit ? std::numeric_limits<double>::infinity() : 1.0 / unexplained;
+  for (std::int64_t c = 0; c < side; ++c) {
+    if (count[static_cast<std::size_t>(c)] > 0) means.col(c) /= count[static_cast<std::size_t>(c)];
+  }
+  const Eigen::MatrixXd r = means.transpose() * means;
+  result.r.assign(static_cast<std::size_t>(side * side), kNaN);
+  for (std::int64_t a = 0; a < side; ++a) {
+    for (std::int64_t b = 0; b < side; ++b) {
+      if (count[static_cast<std::size_t>(a)] > 0 && count[static_cast<std::size_t>(b)] > 0) {
+        result.r[static_cast<std::size_t>(a * side + b)] = std::clamp(r(a, b), -1.0, 1.0);
+      }
+    }
+  }
+}
+
+// VIF_j = (R^-1)_jj for the scaled columns `x`, in their order; see the header for the method.
+std::vector<double> inflationOf(const Eigen::MatrixXd& x) {
+  const Eigen::Index count = x.cols();
+  std::vector<double> inflation(static_cast<std::size_t>(count), kInfinity);
+  if (count == 0) return inflation;
+  Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(x);
+  qr.setThreshold(kRankTolerance);
+  const Eigen::Index rank = qr.rank();
+  const auto& permutation = qr.colsPermutation().indices();
+  if (rank == 0) return inflation;
+  const auto r11 = qr.matrixR().topLeftCorner(rank, rank).triangularView<Eigen::Upper>();
+  std::vector<bool> involved(static_cast<std::size_t>(rank), false);
+  if (rank < count) {
+    const Eigen::MatrixXd weights = r11.solve(qr.matrixR().block(0, rank, rank, count - rank));
+    for (Eigen::Index k = 0; k < rank; ++k) {
+      involved[static_cast<std::size_t>(k)] =
+          weights.row(k).cwiseAbs().maxCoeff() > kInvolvedWeight;
+    }
+  }
+  const Eigen::MatrixXd inverse = r11.solve(Eigen::MatrixXd::Identity(rank, rank));
+  for (Eigen::Index k = 0; k < rank; ++k) {
+    if (!involved[static_cast<std::size_t>(k)]) {
+      inflation[static_cast<std::size_t>(permutation[k])] = inverse.row(k).squaredNorm();
+    }
+  }
+  return inflation;
 }
 
 }  // namespace
@@ -60,33 +100,28 @@ double inflationOf(const Eigen::MatrixXd& r, Eigen::Index j) {
 DesignCorrelation correlateDesign(const SdmFile& sdm, std::int64_t interest) {
   DesignCorrelation result;
   result.columns = static_cast<std::int64_t>(sdm.values.size());
-  const auto size = static_cast<std::size_t>(result.columns);
-  result.r.assign(size * size, kNaN);
+  result.side = std::min(result.columns, kMostHeatmapCells);
   std::vector<std::int64_t> original;
   const Eigen::MatrixXd x = standardized(sdm, original);
-  const Eigen::MatrixXd r = x.transpose() * x;
-  std::vector<Eigen::Index> position(size, -1);
-  for (std::size_t k = 0; k < original.size(); ++k) {
-    position[static_cast<std::size_t>(original[k])] = static_cast<Eigen::Index>(k);
-    for (std::size_t l = 0; l < original.size(); ++l) {
-      const double value =
-          std::clamp(r(static_cast<Eigen::Index>(k), static_cast<Eigen::Index>(l)), -1.0, 1.0);
-      result
-          .r[static_cast<std::size_t>(original[k]) * size + static_cast<std::size_t>(original[l])] =
-          value;
-    }
-  }
+  if (result.side > 0) fillHeatmap(x, original, result);
+
   const std::int64_t counted = std::clamp<std::int64_t>(interest, 0, result.columns);
-  for (std::int64_t j = 0; j < counted; ++j) {
-    const Eigen::Index at = position[static_cast<std::size_t>(j)];
-    result.varianceInflation.push_back(at < 0 ? kNaN : inflationOf(r, at));
+  if (!withinRankCheckBudget(x.rows(), result.columns)) {
+    result.inflationSkipped = true;
+    return result;
   }
+  const std::vector<double> inflation = inflationOf(x);
+  std::vector<double> byColumn(static_cast<std::size_t>(result.columns), kNaN);
+  for (std::size_t k = 0; k < original.size(); ++k) {
+    byColumn[static_cast<std::size_t>(original[k])] = inflation[k];
+  }
+  result.varianceInflation.assign(byColumn.begin(), byColumn.begin() + counted);
   return result;
 }
 
 std::string heatmapPng(const DesignCorrelation& correlation) {
-  if (correlation.columns <= 0) return {};
-  const int side = static_cast<int>(correlation.columns);
+  if (correlation.side <= 0) return {};
+  const int side = static_cast<int>(correlation.side);
   RgbPicture picture{side, side, {}};
   for (const double value : correlation.r) {
     std::uint8_t red = 200, green = 200, blue = 200;  // no correlation

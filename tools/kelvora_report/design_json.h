@@ -4,7 +4,8 @@
 //   RANK_DEFICIENT_DESIGN  predictors whose effects cannot be estimated (an exact dependency, or an
 //                          all-zero column)
 //   NEAR_DEPENDENT_DESIGN  a near-dependency whose condition index exceeds the documented threshold
-//   RANK_CHECK_SKIPPED     the SDM is wider than kRankCheckMaxColumns: it was not checked
+//   RANK_CHECK_SKIPPED     the SDM is outside withinRankCheckBudget (wider than
+//                          kRankCheckMaxColumns, or more work than kRankCheckMaxWork): not checked
 // All have severity "warning": the inspection run went on.
 #pragma once
 

@@ -14,8 +14,10 @@
 namespace kelvora::report {
 namespace {
 
-// The shade of each of `rows` averaged data points of one column.
-void drawColumn(const std::vector<float>& column, int rows, int x, GreyPicture& picture) {
+// Adds the shade of each of `rows` averaged data points of one column to pixel column x of
+// `shades` (`width` doubles a row).
+void addColumn(const std::vector<float>& column, int rows, int x, int width,
+               std::vector<double>& shades) {
   double low = 0.0;
   double high = 0.0;
   bool any = false;
@@ -44,15 +46,15 @@ void drawColumn(const std::vector<float>& column, int rows, int x, GreyPicture& 
     } else if (count > 0 && high != 0.0) {
       shade = 1.0;  // a constant that is not zero
     }
-    const auto level = static_cast<std::uint8_t>(std::lround(std::clamp(shade, 0.0, 1.0) * 255.0));
-    picture.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
-                   static_cast<std::size_t>(x)] = level;
+    shades[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+           static_cast<std::size_t>(x)] += std::clamp(shade, 0.0, 1.0);
   }
 }
 
 }  // namespace
 
-GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t end, int maxRows) {
+GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t end, int maxRows,
+                          int maxColumns) {
   GreyPicture picture;
   const auto columns = static_cast<std::int64_t>(sdm.values.size());
   first = std::clamp<std::int64_t>(first, 0, columns);
@@ -61,18 +63,28 @@ GreyPicture designPicture(const SdmFile& sdm, std::int64_t first, std::int64_t e
   for (std::int64_t j = first; j < end; ++j) {
     points = std::max(points, sdm.values[static_cast<std::size_t>(j)].size());
   }
-  if (end == first || points == 0 || maxRows < 1) return picture;
-  picture.width = static_cast<int>(end - first);
+  if (end == first || points == 0 || maxRows < 1 || maxColumns < 1) return picture;
+  const std::int64_t width = end - first;
+  picture.width = static_cast<int>(std::min<std::int64_t>(width, maxColumns));
   picture.height =
       static_cast<int>(std::min<std::size_t>(points, static_cast<std::size_t>(maxRows)));
-  picture.pixels.assign(
-      static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height), 0);
+  const std::size_t size =
+      static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
+  std::vector<double> shades(size, 0.0);
+  std::vector<int> perPixel(static_cast<std::size_t>(picture.width), 0);
   for (std::int64_t j = first; j < end; ++j) {
+    const auto x = static_cast<int>((j - first) * picture.width / width);
+    ++perPixel[static_cast<std::size_t>(x)];
     const auto& column = sdm.values[static_cast<std::size_t>(j)];
     if (!column.empty()) {
-      drawColumn(column, std::min(picture.height, static_cast<int>(column.size())),
-                 static_cast<int>(j - first), picture);
+      addColumn(column, std::min(picture.height, static_cast<int>(column.size())), x, picture.width,
+                shades);
     }
+  }
+  picture.pixels.resize(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    const double shade = shades[i] / perPixel[i % static_cast<std::size_t>(picture.width)];
+    picture.pixels[i] = static_cast<std::uint8_t>(std::lround(shade * 255.0));
   }
   return picture;
 }

@@ -69,20 +69,27 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
 
 }  // namespace
 
+bool withinRankCheckBudget(std::int64_t rows, std::int64_t columns) {
+  const double width = static_cast<double>(columns);
+  return columns <= kRankCheckMaxColumns &&
+         static_cast<double>(rows) * width * width <= kRankCheckMaxWork;
+}
+
 RankCheck checkRank(const SdmFile& sdm) {
   RankCheck check;
   const std::int64_t columns = columnCountOf(sdm);
-  if (columns > kRankCheckMaxColumns) {
-    check.columns = columns;
-    check.skipped = true;
-    return check;
-  }
   const std::size_t rows =
       sdm.values.empty()
           ? 0
           : std::min_element(sdm.values.begin(), sdm.values.end(),
                              [](const auto& a, const auto& b) { return a.size() < b.size(); })
                 ->size();
+  check.rows = static_cast<std::int64_t>(rows);
+  if (!withinRankCheckBudget(check.rows, columns)) {
+    check.columns = columns;
+    check.skipped = true;
+    return check;
+  }
 
   std::vector<std::int64_t> examined;
   for (std::int64_t j = 0; j < columns; ++j) {

@@ -21,9 +21,11 @@
 //   is at least kNearWeight in absolute value are involved. 30 is the usual line for a moderate
 //   to strong dependency in collinearity diagnostics of unit-length scaled designs; 100 marks a
 //   strong one. Kelvora warns from 100 on, where estimates become unstable enough to mislead.
-// - The work grows with the cube of the number of columns. A design wider than
-//   kRankCheckMaxColumns (far wider than any real design) is not checked: the check says it was
-//   skipped instead of running for minutes.
+// - Cost: time O(n p min(n, p)) for the QR plus O(min(n, p)^3) for the spectrum, memory n p + p^2
+//   doubles, for n rows (data points) and p columns. Both are bounded by refusing a design wider
+//   than kRankCheckMaxColumns or whose work n p^2 exceeds kRankCheckMaxWork (about three seconds
+//   on one core, 150 MB at most): such a design (far larger than any real one) is not checked, and
+//   the check says it was skipped instead of running for minutes.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +40,11 @@ inline constexpr double kInvolvedWeight = 1e-3;
 inline constexpr double kNearDependencyCondition = 100.0;
 inline constexpr double kNearWeight = 0.1;
 inline constexpr std::int64_t kRankCheckMaxColumns = 2000;
+inline constexpr double kRankCheckMaxWork = 4e9;  // rows x columns^2
+
+// True when a design of `rows` x `columns` is within kRankCheckMaxColumns and kRankCheckMaxWork;
+// the correlations' VIF (design_correlation.h) keeps to the same bounds.
+bool withinRankCheckBudget(std::int64_t rows, std::int64_t columns);
 
 enum class DependencyKind {
   kRankDeficient,  // exact within kRankTolerance: the effects cannot be estimated
@@ -54,21 +61,22 @@ struct Dependency {
 };
 
 struct RankCheck {
+  std::int64_t rows = 0;     // data points examined
   std::int64_t columns = 0;  // columns examined: those the SDM holds, less any not finite
   std::int64_t rank = 0;     // numerical rank of the scaled design
   // sigma_max / sigma_min of the independent scaled columns; 1 for a single column, 0 when no
   // column is independent.
   double conditionNumber = 0.0;
   std::vector<Dependency> dependencies;  // exact ones by dependent column, then near ones
-  // The design was wider than kRankCheckMaxColumns: nothing was checked, `columns` holds the
-  // SDM's width, and there are no dependencies.
+  // The design was outside withinRankCheckBudget: nothing was checked, `rows` and `columns` hold
+  // the SDM's size, and there are no dependencies.
   bool skipped = false;
 
   bool fullRank() const { return !skipped && rank == columns; }
 };
 
-// Checks every column of `sdm` (data points by predictors), unless there are more than
-// kRankCheckMaxColumns. A column holding a value that is not finite is left out of the check
+// Checks every column of `sdm` (data points by predictors), unless the design is outside
+// withinRankCheckBudget. A column holding a value that is not finite is left out of the check
 // altogether. Never throws except std::bad_alloc.
 RankCheck checkRank(const SdmFile& sdm);
 

@@ -8,7 +8,7 @@
 #include <set>
 #include <utility>
 
-#include "design_correlation.h"
+#include "design_figures.h"
 #include "design_json.h"
 #include "disagreement_table.h"
 #include "subject_rule.h"
@@ -16,6 +16,10 @@
 
 namespace kelvora::report {
 namespace {
+
+// Bounds of the report's lists: findings a code, and predictors of interest in the grid.
+constexpr std::size_t kMostFindingsListed = 1000;
+constexpr std::int64_t kMostGridPredictors = 200;
 
 // Every load is forbidden except pictures from data: URIs and the page's own style.
 constexpr char kHead[] = R"(<!DOCTYPE html>
@@ -81,33 +85,6 @@ tr.near td.result { color: #a06400; font-weight: 600; }
 </style>
 )";
 
-constexpr int kPixelsPerColumn = 14;
-
-std::string number(double value, int digits) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", digits, value);
-  return text;
-}
-
-std::string base64(const std::string& bytes) {
-  static constexpr char kDigits[] =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
-  for (std::size_t i = 0; i < bytes.size(); i += 3) {
-    const std::size_t left = bytes.size() - i;
-    std::uint32_t group = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-    if (left > 1)
-      group |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-    if (left > 2) group |= static_cast<unsigned char>(bytes[i + 2]);
-    text += kDigits[(group >> 18) & 63];
-    text += kDigits[(group >> 12) & 63];
-    text += left > 1 ? kDigits[(group >> 6) & 63] : '=';
-    text += left > 2 ? kDigits[group & 63] : '=';
-  }
-  return text;
-}
-
 // What each code means, for the findings' headings.
 const char* describe(const std::string& code) {
   static const std::map<std::string, const char*> kMeanings = {
@@ -155,7 +132,7 @@ struct Item {
 
 std::string quotedName(const SdmDesign& design, std::int64_t column) {
   const auto index = static_cast<std::size_t>(column);
-  const std::string name = index < design.names.size() ? design.names[index] : "";
+  const std::string name(index < design.names.size() ? design.names[index] : "");
   return "&quot;" + htmlText(name) + "&quot; (" + std::to_string(column + 1) + ")";
 }
 
@@ -167,7 +144,7 @@ std::string dependencyText(const SdmDesign& design, const Dependency& dependency
       names += (names.empty() ? "" : ", ") + quotedName(design, p);
     }
     return text + names + " are nearly dependent (condition index " +
-           number(dependency.conditionIndex, 1) + ")";
+           decimalText(dependency.conditionIndex, 1) + ")";
   }
   if (dependency.predictors.size() == 1) {
     return text + quotedName(design, dependency.dependent) + " is zero throughout";
@@ -319,11 +296,18 @@ std::string findingsSection(const std::vector<Item>& items, const char* id, cons
     html += "<h3><code>" + code + "</code> &middot; " + describe(code) + "</h3>\n";
     html +=
         "<ul class=\"findings\" data-code=\"" + code + "\" data-source=\"" + entry.source + "\">\n";
+    std::size_t listed = 0;
     for (const Item& item : items) {
       if (item.code != code || item.source != entry.source) continue;
+      if (listed++ == kMostFindingsListed) break;
       html += "<li class=\"finding" + std::string(item.error ? " error" : "") + "\" data-code=\"" +
               code + "\" data-source=\"" + item.source + "\"" + item.attributes + ">" + item.html +
               "</li>\n";
+    }
+    if (entry.count > kMostFindingsListed) {
+      html += "<li class=\"note left-out\">" + std::to_string(entry.count - kMostFindingsListed) +
+              " more of this code, not listed: the report lists at most " +
+              std::to_string(kMostFindingsListed) + " findings a code (--json lists all)</li>\n";
     }
     html += "</ul>\n";
   }
@@ -339,7 +323,8 @@ std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) 
            "grid.</p></section>\n";
   }
   const std::int64_t interest = std::clamp<std::int64_t>(
-      first->interestCount, 0, static_cast<std::int64_t>(first->names.size()));
+      first->interestCount, 0,
+      std::min(static_cast<std::int64_t>(first->names.size()), kMostGridPredictors));
   std::set<std::pair<std::string, std::int64_t>> zeroAll;
   for (const Finding& finding : outcome.findings) {
     if (finding.code == FindingCode::kZeroAcrossRuns && finding.predictorNumber) {
@@ -349,7 +334,12 @@ std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) 
   html +=
       "<p class=\"note\">Dark: the predictor is zero in every run of the subject (reported in the "
       "log). Light: zero in some of the subject's runs only (not in the log); the cell says in "
-      "how many.</p>\n<table class=\"grid\"><tr><th>subject</th>";
+      "how many." +
+      (interest < first->interestCount
+           ? " The first " + std::to_string(kMostGridPredictors) + " of the " +
+                 std::to_string(first->interestCount) + " predictors of interest are shown."
+           : std::string()) +
+      "</p>\n<table class=\"grid\"><tr><th>subject</th>";
   for (std::int64_t j = 0; j < interest; ++j) {
     html += "<th class=\"predictor\">" + std::to_string(j + 1) + " " +
             htmlText(first->names[static_cast<std::size_t>(j)]) + "</th>";
@@ -381,106 +371,6 @@ std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) 
   return html + "</table></section>\n";
 }
 
-std::string panel(const char* title, const std::string& png, const SdmDesign& design,
-                  std::int64_t first, std::int64_t end) {
-  if (png.empty()) return "";
-  const std::string width = std::to_string((end - first) * kPixelsPerColumn);
-  std::string html = "<div class=\"panel\"><div class=\"title\">" + std::string(title) +
-                     "</div><img alt=\"" + title + "\" style=\"width:" + width +
-                     "px\" src=\"data:image/png;base64," + base64(png) + "\">";
-  html += "<div class=\"labels\" style=\"width:" + width + "px\">";
-  for (std::int64_t j = first; j < end; ++j) {
-    const std::string name = htmlText(design.names[static_cast<std::size_t>(j)]);
-    html += "<span style=\"width:" + std::to_string(kPixelsPerColumn) + "px\" title=\"" +
-            std::to_string(j + 1) + " " + name + "\">" + name + "</span>";
-  }
-  return html + "</div></div>";
-}
-
-std::string skippedText() {
-  return "rank check skipped: more than " + std::to_string(kRankCheckMaxColumns) + " columns";
-}
-
-// The heatmap, one cell of kCorrelationCell pixels per pair of predictors.
-std::string correlationPanel(const DesignPictures& pictures, const SdmDesign& design) {
-  if (pictures.correlationPng.empty()) return "";
-  constexpr int kCorrelationCell = 8;
-  const std::string side = std::to_string(static_cast<int>(design.names.size()) * kCorrelationCell);
-  return "<div class=\"panel correlation\"><div class=\"title\">correlations (blue &minus;1, "
-         "red +1)</div><img alt=\"correlations\" style=\"width:" +
-         side + "px;height:" + side + "px\" src=\"data:image/png;base64," +
-         base64(pictures.correlationPng) + "\"></div>";
-}
-
-// The variance inflation factor of each predictor of interest; high ones stand out.
-std::string inflationList(const DesignPictures& pictures, const SdmDesign& design) {
-  if (pictures.varianceInflation.empty()) return "";
-  std::string html = "<div class=\"vif\">VIF: ";
-  for (std::size_t j = 0; j < pictures.varianceInflation.size(); ++j) {
-    const double vif = pictures.varianceInflation[j];
-    const std::string value = std::isnan(vif)   ? "&ndash;"
-                              : std::isinf(vif) ? "&infin;"
-                                                : number(vif, 1);
-    html += std::string(j ? ", " : "") + "<span data-predictor=\"" + std::to_string(j + 1) + "\"" +
-            (vif > kHighVarianceInflation ? " class=\"high\"" : "") + ">" +
-            htmlText(design.names[j]) + " " + value + "</span>";
-  }
-  return html + "</div>";
-}
-
-std::string rankText(const RankCheck& rank) {
-  if (rank.skipped) return skippedText();
-  if (!rank.fullRank()) {
-    return "rank " + std::to_string(rank.rank) + " of " + std::to_string(rank.columns) +
-           ": rank deficient";
-  }
-  bool near = false;
-  for (const Dependency& d : rank.dependencies) near |= d.kind == DependencyKind::kNearDependent;
-  return "full rank, condition number " + number(rank.conditionNumber, 1) +
-         (near ? ": nearly dependent" : "");
-}
-
-std::string designsSection(const StudyReport& study) {
-  const StudyDesigns& designs = study.designs;
-  std::string html = "<section id=\"designs\"><h2>Design matrices</h2>\n";
-  const std::size_t read = static_cast<std::size_t>(std::count_if(
-      designs.sdms.begin(), designs.sdms.end(), [](const SdmDesign& d) { return d.read; }));
-  html +=
-      "<p class=\"note\">One column per predictor, time running down; each predictor is "
-      "scaled to its own range (black lowest, white highest; all-zero black).";
-  if (study.pictures.size() < read) {
-    html += " Shown: " + std::to_string(study.pictures.size()) + " of the " + std::to_string(read) +
-            " SDMs: those with a finding (up to 60) and an evenly spaced sample of the others.";
-  }
-  html += "</p>\n<div class=\"designs\">\n";
-  for (const DesignPictures& pictures : study.pictures) {
-    const SdmDesign& design = designs.sdms[pictures.study];
-    const auto columns = static_cast<std::int64_t>(design.names.size());
-    const std::int64_t interest = std::clamp<std::int64_t>(design.interestCount, 0, columns);
-    const bool incomplete = diagnostics::readIncompletely(design);
-    const bool flagged = !design.rank.dependencies.empty() || incomplete;
-    html += "<figure class=\"design" + std::string(flagged ? " flagged" : "") + "\" data-file=\"" +
-            htmlText(design.path) + "\"><figcaption><span class=\"file\">" + htmlText(design.path) +
-            "</span><br>" + htmlText(design.subject) + " &middot; " +
-            std::to_string(design.dataPoints) + " data points" +
-            (pictures.rows < design.dataPoints
-                 ? " (averaged to " + std::to_string(pictures.rows) + " rows)"
-                 : "") +
-            " &middot; " + rankText(design.rank) +
-            (incomplete ? "<br><span class=\"incomplete\">read incompletely: " +
-                              std::to_string(design.notes.valuesRead) + " of " +
-                              std::to_string(diagnostics::announcedValues(design)) +
-                              " values; the rest read as 0</span>"
-                        : "") +
-            "</figcaption><div class=\"panels\">";
-    html += panel("predictors of interest", pictures.interestPng, design, 0, interest);
-    html += panel("confounds", pictures.confoundPng, design, interest, columns);
-    html += correlationPanel(pictures, design);
-    html += "</div>" + inflationList(pictures, design) + "</figure>\n";
-  }
-  return html + "</div></section>\n";
-}
-
 std::string rankSection(const StudyDesigns& designs) {
   std::string html =
       "<section id=\"rank\"><h2>Rank check</h2>\n<p class=\"note\">Each SDM's columns scaled to "
@@ -499,8 +389,8 @@ std::string rankSection(const StudyDesigns& designs) {
       html += "<tr class=\"skipped\" data-file=\"" + htmlText(design.path) + "\"><td>" +
               htmlText(design.path) + "</td><td class=\"num\">" +
               std::to_string(design.dataPoints) + "</td><td class=\"num\">" +
-              std::to_string(rank.columns) + "</td><td colspan=\"3\">" + skippedText() +
-              "</td></tr>\n";
+              std::to_string(rank.columns) + "</td><td colspan=\"3\">" +
+              rankCheckSkippedText(rank) + "</td></tr>\n";
       continue;
     }
     bool near = false;
@@ -510,7 +400,7 @@ std::string rankSection(const StudyDesigns& designs) {
             htmlText(design.path) + "</td><td class=\"num\">" + std::to_string(design.dataPoints) +
             "</td><td class=\"num\">" + std::to_string(rank.columns) + "</td><td class=\"num\">" +
             std::to_string(rank.rank) + "</td><td class=\"num\">" +
-            (rank.fullRank() ? number(rank.conditionNumber, 1) : "&infin;") +
+            (rank.fullRank() ? decimalText(rank.conditionNumber, 1) : "&infin;") +
             "</td><td class=\"result\">" +
             (state == "ok"     ? "full rank"
              : state == "near" ? "nearly dependent"

@@ -5,11 +5,16 @@
 // the subjects x predictors-of-interest grid of all-zero predictors, the design matrices as
 // pictures, and the rank check of every SDM.
 //
+// Bounds of its size: the pictures of at most the SDMs chosen (report_file.h), each drawn once per
+// content and within the bounds of design_figures.h; at most 1,000 findings listed a code, and at
+// most 200 predictors of interest in the grid; each list says what it left out.
+//
 // Elements carry data attributes (data-code, data-subject, data-predictor, data-file) with the
 // same values as the --json object, so that tools and tests can compare the two.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,15 +24,15 @@
 
 namespace kelvora::report {
 
-// The pictures of one SDM: predictors of interest and confounds apart, as PNG files, and the
-// correlations of its predictors.
+// The pictures of one SDM, by where they come from: the SDM as the run read it. The report draws
+// them (design_drawing.h) only for the SDMs it shows; an SDM listed again with the same content
+// is drawn once, and its other listings refer to that picture.
 struct DesignPictures {
-  std::size_t study = 0;       // index into StudyDesigns::sdms
-  std::string interestPng;     // empty when the SDM has no predictor of interest
-  std::string confoundPng;     // empty when it has no confound
-  int rows = 0;                // pixel rows of each picture (data points, or fewer when averaged)
-  std::string correlationPng;  // the predictors' correlation heatmap; may be empty
-  std::vector<double> varianceInflation;  // per predictor of interest (design_correlation.h)
+  std::size_t study = 0;          // index into StudyDesigns::sdms
+  std::string path;               // the SDM's path as the run read it
+  std::uint64_t fingerprint = 0;  // fingerprintOf what the run read
+  std::int64_t columns = 0;
+  std::int64_t interestCount = 0;
 };
 
 struct StudyReport {

@@ -1,40 +1,32 @@
 #include "sdm_design_maker.h"
 
-#include <algorithm>
-#include <cstdint>
 #include <utility>
 
-#include "design_correlation.h"
-#include "design_picture.h"
+#include "design_drawing.h"
 #include "design_rank.h"
 
 namespace kelvora::report {
-namespace {
-
-DesignPictures picturesOf(std::size_t study, const SdmFile& sdm, std::int64_t interestCount) {
-  const auto columns = static_cast<std::int64_t>(sdm.values.size());
-  const std::int64_t interest = std::clamp<std::int64_t>(interestCount, 0, columns);
-  DesignPictures pictures;
-  pictures.study = study;
-  const GreyPicture interestPicture = designPicture(sdm, 0, interest);
-  const GreyPicture confoundPicture = designPicture(sdm, interest, columns);
-  pictures.interestPng = encodePng(interestPicture);
-  pictures.confoundPng = encodePng(confoundPicture);
-  pictures.rows = std::max(interestPicture.height, confoundPicture.height);
-  const DesignCorrelation correlation = correlateDesign(sdm, interest);
-  pictures.correlationPng = heatmapPng(correlation);
-  pictures.varianceInflation = correlation.varianceInflation;
-  return pictures;
-}
-
-}  // namespace
-
 void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   Made made;
   diagnostics::summarizeSdm(sdm, made.design);
   if (made.design.read) {
-    made.design.rank = checkRank(sdm);
-    if (withPictures) made.pictures = picturesOf(study, sdm, made.design.interestCount);
+    const std::pair<std::string, std::uint64_t> key(sdm.path, fingerprintOf(sdm));
+    std::optional<RankCheck> known;
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      const auto found = checked.find(key);
+      if (found != checked.end()) known = found->second;
+    }
+    made.design.rank = known ? std::move(*known) : checkRank(sdm);
+    if (withPictures) {
+      made.pictures =
+          DesignPictures{study, sdm.path, key.second, static_cast<std::int64_t>(sdm.values.size()),
+                         made.design.interestCount};
+    }
+    if (!known) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      checked.emplace(key, made.design.rank);
+    }
   }
   const std::lock_guard<std::mutex> lock(mutex);
   byStudy[study] = std::move(made);

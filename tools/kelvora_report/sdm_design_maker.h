@@ -1,13 +1,18 @@
 // What kelvora makes of each SDM while its values are at hand: its design (the summary that the
-// diagnostics need and the rank check) and, for a report, its pictures. The inspection run hands
-// it every SDM it reads (visitor()), on the threads that read them; loadStudyDesigns hands it
-// those the run did not read. So no SDM is read twice, and no SDM's values are kept.
+// diagnostics need and the rank check) and, for a report, where its pictures can be drawn from
+// (DesignPictures: the report draws only the few it shows, design_drawing.h). The inspection run
+// hands it every SDM it reads (visitor()), on the threads that read them; loadStudyDesigns hands
+// it those the run did not read. No SDM's values are kept, and an SDM listed again with the same
+// content (same path, same fingerprint) is not checked again: its rank check is reused.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "designmatrix/sdm_file.h"
 #include "html_report.h"
@@ -18,7 +23,8 @@ namespace kelvora::report {
 
 class SdmDesignMaker {
  public:
-  // `withPictures`: also the pictures of every SDM (a few KiB each), for the report to choose from.
+  // `withPictures`: also where to draw each SDM's pictures from (a path and a few numbers), for
+  // the report to choose from.
   explicit SdmDesignMaker(bool withPictures) : withPictures(withPictures) {}
 
   // Makes and keeps the design of `study` from `sdm`, replacing one made before. Safe to call for
@@ -31,7 +37,7 @@ class SdmDesignMaker {
   bool made(std::size_t study) const;
   // Takes the design of a study that was made.
   SdmDesign takeDesign(std::size_t study);
-  // Takes the pictures of a study, when they were made.
+  // Takes where the pictures of a study come from, when it was read with pictures asked for.
   std::optional<DesignPictures> takePictures(std::size_t study);
 
  private:
@@ -43,6 +49,8 @@ class SdmDesignMaker {
   const bool withPictures;
   mutable std::mutex mutex;
   std::map<std::size_t, Made> byStudy;
+  // The rank check of each SDM content made so far, by path and fingerprint.
+  std::map<std::pair<std::string, std::uint64_t>, RankCheck> checked;
 };
 
 }  // namespace kelvora::report

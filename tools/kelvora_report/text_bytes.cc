@@ -1,5 +1,7 @@
 #include "text_bytes.h"
 
+#include <cstdio>
+
 namespace kelvora::report {
 
 std::string latin1ToUtf8(std::string_view bytes) {
@@ -41,6 +43,12 @@ std::string htmlText(std::string_view bytes) {
         text += c;
     }
   }
+  return text;
+}
+
+std::string decimalText(double value, int digits) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", digits, value);
   return text;
 }
 

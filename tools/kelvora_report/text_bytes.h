@@ -14,4 +14,7 @@ std::string latin1ToUtf8(std::string_view bytes);
 // attribute values.
 std::string htmlText(std::string_view bytes);
 
+// `value` with `digits` decimals ("%.*f").
+std::string decimalText(double value, int digits);
+
 }  // namespace kelvora::report
