@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "designmatrix/native_file.h"
+#include "files/native_file.h"
 #include "designmatrix/sdm_file.h"
 #include "designmatrix/text_scanner.h"
 #include "log/plugin_log.h"
