@@ -77,7 +77,8 @@ RunOutcome InspectionRun::perform() {
   FindingsFileGuard guard;
   // A findings file named like an input of the run is not made: the input would be destroyed.
   if (findingsPath) {
-    mdm.readsFile(*findingsPath) ? pluginLog.attachRefusedFile() : pluginLog.attachFile(*findingsPath);
+    mdm.readsFile(*findingsPath) ? pluginLog.attachRefusedFile()
+                                 : pluginLog.attachFile(*findingsPath);
   }
   outcome.findingsPath = findingsPath;
 

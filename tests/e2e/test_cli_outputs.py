@@ -6,8 +6,8 @@ never written through or opened."""
 import os
 import unittest
 
-from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_USAGE, CliTest, clean_runs,
-                         full_path, mdm_text, run_cli, write_study)
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, CliTest,
+                         clean_runs, full_path, mdm_text, run_cli, write_study)
 from harness import ON_WINDOWS
 
 
@@ -80,6 +80,13 @@ class OutputsThatAreFilesOfTheCall(CliTest):
                            f"{full_path(self.study.path('group_log.txt'))}")
         self.assertFalse(self.study.exists("group_log.txt"))
         self.assertStatus(run_cli("--no-findings-file", first, second), EXIT_CLEAN)
+
+    def test_the_corrected_mdm_may_replace_the_mdm_it_corrects(self):
+        mdm = write_study(self.study, clean_runs(), sdm_folder="D:/lab/old")
+        cli = run_cli("--locate", self.study.path("S01_run1.sdm"), "--save-mdm", mdm, mdm)
+        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertTrue(cli.error_text().endswith(f"MDM was saved to {full_path(mdm)}\n"))
+        self.assertIn(f'"{self.study.root}/S02_run2.sdm"'.encode(), self.study.read("group.mdm"))
 
     @unittest.skipIf(ON_WINDOWS, "links and pipes as POSIX makes them")
     def test_a_link_or_pipe_at_the_report_is_never_written_through(self):
