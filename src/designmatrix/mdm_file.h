@@ -59,12 +59,18 @@ struct MdmFile {
   bool isMtcDesign() const { return typeOfFunctionalData == "MTC"; }
 
   // Stores the file at `path` with CR LF line ends, replacing an existing file only once every
-  // byte is written (through a temporary beside it); the studies written are those sdmPaths holds,
-  // and their number follows "NrOfStudies:". Refuses a path list holding a '"', CR or LF (it
-  // could not be read back) and a target that is the findings file attached to pluginLog. On any
+  // byte is written (through a temporary beside it, safe_file.h); the studies written are those
+  // sdmPaths holds, and their number follows "NrOfStudies:". Refuses a path list holding a '"', CR
+  // or LF (it could not be read back), a target that is the findings file attached to pluginLog
+  // and a target that is one of the SDMs sdmPaths lists (see readsFile). On any
   // failure, such a refusal and a target that is no regular file included, logs "!! Cannot Create
   // file: " and the path, leaves an existing file untouched and returns false.
   bool write() const;
+
+  // True when `other` names the MDM at `path` or one of the SDMs sdmPaths lists: the same file
+  // however spelled or linked, or the same full path where nothing exists (fileKeyOf); relative
+  // paths are taken in the current folder, as the readers take them. One look-up per study.
+  bool readsFile(const std::string& other) const;
 
   // Sets `path` to `newPath` (whatever happens next) and returns write().
   bool saveAs(std::string newPath);

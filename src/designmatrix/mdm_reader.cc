@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "designmatrix/mdm_file.h"
-#include "designmatrix/native_file.h"
 #include "designmatrix/sdm_file.h"
 #include "designmatrix/text_scanner.h"
+#include "files/native_file.h"
 #include "log/plugin_log.h"
 
 namespace kelvora {

@@ -1,15 +1,15 @@
 // Writing an MDM: MdmFile::write and saveAs. The whole file is formatted in memory (an MDM is a
 // few kilobytes) and stored with replaceFileContents, so a failure never damages the file it
 // would replace. It refuses to write what could not be read back, and to replace the findings
-// file the run is writing.
+// file the run is writing or an SDM of the study.
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string_view>
 #include <utility>
 
-#include "designmatrix/file_replacement.h"
 #include "designmatrix/mdm_file.h"
+#include "files/safe_file.h"
 #include "log/plugin_log.h"
 
 namespace kelvora {
@@ -72,6 +72,11 @@ bool allPathsCanBeReadBack(const MdmFile& mdm) {
          std::all_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(), readable);
 }
 
+bool listsSdm(const MdmFile& mdm, const FileKey& key) {
+  return std::any_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(),
+                     [&key](const std::string& sdm) { return fileKeyOf(sdm) == key; });
+}
+
 std::string formatMdm(const MdmFile& mdm) {
   const std::size_t studies = mdm.sdmPaths.size();
   std::string out;
@@ -106,7 +111,7 @@ bool MdmFile::write() const {
   bool stored = false;
   try {
     stored = allPathsCanBeReadBack(*this) && !pluginLog.writesTo(path) &&
-             replaceFileContents(path, formatMdm(*this));
+             !listsSdm(*this, fileKeyOf(path)) && replaceFileContents(path, formatMdm(*this));
   } catch (...) {
     stored = false;  // memory ran out while formatting
   }
@@ -117,6 +122,11 @@ bool MdmFile::write() const {
     }
   }
   return stored;
+}
+
+bool MdmFile::readsFile(const std::string& other) const {
+  const FileKey key = fileKeyOf(other);
+  return fileKeyOf(path) == key || listsSdm(*this, key);
 }
 
 bool MdmFile::saveAs(std::string newPath) {

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <utility>
 
-#include "designmatrix/native_file.h"
 #include "designmatrix/sdm_file.h"
 #include "designmatrix/text_scanner.h"
+#include "files/native_file.h"
 #include "log/plugin_log.h"
 
 namespace kelvora {

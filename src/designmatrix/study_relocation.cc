@@ -8,9 +8,9 @@
 #include <utility>
 
 #include "designmatrix/mdm_file.h"
-#include "designmatrix/native_file.h"
 #include "designmatrix/path_names.h"
 #include "designmatrix/sdm_path_repair.h"
+#include "files/native_file.h"
 
 namespace kelvora {
 namespace {

@@ -75,7 +75,11 @@ RunOutcome InspectionRun::perform() {
   // Named before a repair may save the MDM elsewhere; the run keeps this name to its end.
   const std::optional<std::string> findingsPath = settings.findingsFile(outcome.mdmPath);
   FindingsFileGuard guard;
-  if (findingsPath) pluginLog.attachFile(*findingsPath);
+  // A findings file named like an input of the run is not made: the input would be destroyed.
+  if (findingsPath) {
+    mdm.readsFile(*findingsPath) ? pluginLog.attachRefusedFile()
+                                 : pluginLog.attachFile(*findingsPath);
+  }
   outcome.findingsPath = findingsPath;
 
   write(startInspectingLine(mdm.path));

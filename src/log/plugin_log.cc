@@ -5,6 +5,8 @@
 #include <new>
 #include <utility>
 
+#include "files/safe_file.h"
+
 namespace kelvora {
 namespace {
 
@@ -22,7 +24,7 @@ void setLogTextSink(LogTextSink sink) { logTextSink = sink; }
 // owning log has attached at the moment of the flush.
 class HVZRLog::HVZRBuf : public std::stringbuf {
  public:
-  HVZRBuf(FindingsFilePtr& fileRef, bool& writeFailedRef)
+  HVZRBuf(FilePtr& fileRef, bool& writeFailedRef)
       : std::stringbuf(std::ios_base::in | std::ios_base::out),
         fileRef(fileRef),
         writeFailedRef(writeFailedRef) {}
@@ -81,7 +83,7 @@ class HVZRLog::HVZRBuf : public std::stringbuf {
   }
 
  private:
-  FindingsFilePtr& fileRef;
+  FilePtr& fileRef;
   bool& writeFailedRef;
   bool entryLost = false;
 };
@@ -103,9 +105,15 @@ HVZRLog::~HVZRLog() {
 
 void HVZRLog::attachFile(std::string path) {
   closeFile();
-  file = createFindingsFile(path);
+  file = createFileAnew(path, WriteMode::kText);
   attached = true;
   fileWriteFailed = file == nullptr;
+}
+
+void HVZRLog::attachRefusedFile() {
+  closeFile();
+  attached = true;
+  fileWriteFailed = true;
 }
 
 bool HVZRLog::closeFile() {

@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "log/findings_file.h"
+#include "files/native_file.h"
 
 namespace kelvora {
 
@@ -32,12 +32,17 @@ class HVZRLog : public std::ostream {
   HVZRLog(const HVZRLog&) = delete;
   HVZRLog& operator=(const HVZRLog&) = delete;
 
-  // Makes the file at `path` anew with createFindingsFile (text mode, so each line ends as the
-  // platform's text files do; a file or link of that name is replaced, never written through;
-  // a folder, pipe or device of that name is left alone) and writes every later entry to it. A
-  // file attached before is closed first. A file that cannot be created is attached in its failed
+  // Makes the file at `path` anew with createFileAnew (safe_file.h; text mode, so each line ends
+  // as the platform's text files do; a file or link of that name is replaced, never written
+  // through; a folder, pipe or device of that name is left alone) and writes every later entry to
+  // it, each flushed as it comes, so that others can read it while the run goes on. A file
+  // attached before is closed first. A file that cannot be created is attached in its failed
   // state: its text is lost, which closeFile() reports.
   void attachFile(std::string path);
+
+  // Attaches the findings file in its failed state without making anything: for a name that must
+  // not be replaced (an input of the run). closeFile() then reports it as not saved.
+  void attachRefusedFile();
 
   // Closes and drops the attached file; does not flush the stream. Returns false when a file was
   // attached and it could not be created, or a write, flush or the close failed; true otherwise,
@@ -53,7 +58,7 @@ class HVZRLog : public std::ostream {
  private:
   class HVZRBuf;
 
-  FindingsFilePtr file;  // null while none is attached, or when it could not be created
+  FilePtr file;  // null while none is attached, or when it could not be created
   bool attached = false;
   bool fileWriteFailed = false;
   HVZRBuf* buffer;

@@ -151,6 +151,15 @@ TEST_F(MdmWriterTest, RefusesWhatCouldNotBeReadBackAndTheFindingsFile) {
   EXPECT_EQ(testing::readFileBytes(dir.path("group_log.txt")).rfind(expected.back(), 0), 0u);
 }
 
+// The corrected MDM of a repair must not destroy one of the SDMs it lists, however spelled.
+TEST_F(MdmWriterTest, RefusesToReplaceAnSdmOfItsStudy) {
+  MdmFile mdm = twoStudies();
+  mdm.sdmPaths[1] = dir.writeFile("s2.sdm", "an SDM");
+  EXPECT_FALSE(mdm.saveAs(dir.path("./s2.sdm")));
+  EXPECT_EQ(log.lines(), Names{"!! Cannot Create file: " + dir.path("./s2.sdm")});
+  EXPECT_EQ(testing::readFileBytes(dir.path("s2.sdm")), "an SDM");
+}
+
 // A long target saves (its temporary's name is short), keeps the target's permission bits, and
 // leaves no temporary.
 TEST_F(MdmWriterTest, ReplacedFileKeepsItsPermissionsAndALongNameSaves) {

@@ -5,7 +5,7 @@ import os
 import unittest
 
 from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs,
-                         full_path, run_cli, run_host_in, run_texts, write_study)
+                         full_path, run_cli, run_host_in, run_sdm, run_texts, write_study)
 from harness import ON_WINDOWS
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
@@ -108,8 +108,9 @@ class RepairByOptions(CliTest):
 
 
 class SavesThatMustNotHappen(CliTest):
-    """The corrected MDM is never saved where it would destroy the run's own findings, nor as
-    lines that would not read back; a replaced MDM keeps its permission bits."""
+    """The corrected MDM is never saved where it would destroy an SDM of the study, nor as lines
+    that would not read back; a replaced MDM keeps its permission bits, without setuid or setgid
+    bits."""
 
     def repair(self, folder, target):
         mdm = write_study(self.study, clean_runs(), folder=folder, sdm_folder="D:/lab/old")
@@ -117,7 +118,8 @@ class SavesThatMustNotHappen(CliTest):
         return mdm, run_cli("--locate", located, "--save-mdm", target, mdm)
 
     def test_refused_targets_leave_the_files_as_they_were(self):
-        cases = [("moved", "moved/group_log.txt")]
+        # An SDM of the study once its paths are re-based: the run learns it only from the repair.
+        cases = [("moved", "moved/S02_run1.sdm")]
         if not ON_WINDOWS:  # a folder name that holds a quote or a line break
             cases += [('mo"ved', 'mo"ved/group.mdm'), ("mo\nved", "mo\nved/group.mdm")]
         for folder, target in cases:
@@ -128,14 +130,16 @@ class SavesThatMustNotHappen(CliTest):
             self.assertIn(b'"D:/lab/old/S01_run1.sdm"', self.study.read(f"{folder}/group.mdm"))
             self.assertTrue(self.study.read(f"{folder}/group_log.txt").startswith(
                 f"Kelvora>  Start inspecting {mdm}".encode("latin-1")))
+        self.assertEqual(self.study.read("moved/S02_run1.sdm"), run_sdm().encode("latin-1"))
 
     @unittest.skipIf(ON_WINDOWS, "permission bits are POSIX's")
     def test_replaced_mdm_keeps_its_permission_bits(self):
         target = self.study.write("fixed.mdm", "read-only")
-        os.chmod(target, 0o440)
-        _, cli = self.repair("moved", target)
-        self.assertStatus(cli, EXIT_REPORTED)
-        self.assertEqual(os.stat(target).st_mode & 0o7777, 0o440)
+        for mode, kept in ((0o440, 0o440), (0o6755, 0o755)):
+            os.chmod(target, mode)
+            _, cli = self.repair("moved", target)
+            self.assertStatus(cli, EXIT_REPORTED)
+            self.assertEqual(os.stat(target).st_mode & 0o7777, kept)
         self.assertTrue(self.study.read("fixed.mdm").startswith(b"\r\nFileVersion:"))
 
 

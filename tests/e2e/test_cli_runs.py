@@ -153,7 +153,6 @@ class SeveralMdms(CliTest):
         self.assertStatus(cli, EXIT_NOT_INSPECTED)
         self.assertEqual(cli.lines(), expected)
         self.assertStatus(run_cli(clean, zeros), EXIT_REPORTED)
-        self.assertStatus(run_cli(clean, clean), EXIT_CLEAN)
 
 
 class OutputControl(CliTest):

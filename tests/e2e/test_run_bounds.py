@@ -172,21 +172,37 @@ class FindingsAndDialogBuffers(RunTest):
         self.assertEqual(os.listdir(self.study.path("folder/group_log.txt")), [])
 
     def test_findings_file_is_made_anew_and_no_link_is_followed(self):
-        # A symbolic link to another user's file, and a hard link to the study's own first SDM:
-        # each name is replaced by a new findings file, and what it led to stays as it was.
+        # A symbolic link to another user's file: the name is replaced by a new findings file,
+        # and the file it led to stays as it was.
         other = self.study.write("other.txt", "another user's file")
-        mdms = [write_group(self.study, [("S01_run1", sdm())], folder=f) for f in ("a", "b")]
+        mdm = write_group(self.study, [("S01_run1", sdm())], folder="a")
         os.symlink(other, self.study.path("a/group_log.txt"))
-        os.link(self.study.path("b/S01_run1.sdm"), self.study.path("b/group_log.txt"))
-        t = run_host("--runs", "2", "--open", mdms[0], "--open", mdms[1])
-        body = [read_line(1)] + clean_checks(2, 1)
-        self.assertRuns(t, *[run_events(m, log(start_line(m), *body, saved_line(
-            self.study.path(f"{f}/group_log.txt"))), True) for m, f in zip(mdms, "ab")])
-        for f, m in zip("ab", mdms):
-            self.assertFileLines(f"{f}/group_log.txt", start_line(m), *body)
+        body = [start_line(mdm), read_line(1)] + clean_checks(2, 1)
+        self.assertRuns(run_host("--open", mdm), run_events(mdm, log(*body, saved_line(
+            self.study.path("a/group_log.txt"))), True))
+        self.assertFileLines("a/group_log.txt", *body)
         self.assertFalse(os.path.islink(self.study.path("a/group_log.txt")))
         self.assertEqual(self.study.read("other.txt"), b"another user's file")
-        self.assertEqual(self.study.read("b/S01_run1.sdm"), sdm().encode("latin-1"))
+
+    def test_findings_file_named_like_an_input_of_the_run_is_not_made(self):
+        # An SDM that the MDM lists under the findings file's name, and a findings name that is a
+        # hard link to the study's SDM: neither is replaced. Each run reads its SDMs intact and
+        # ends saying that its findings were not saved.
+        named = self.study.path("named")
+        self.study.write("named/S01_run1.sdm", sdm())
+        self.study.write("named/group_log.txt", sdm())
+        first = self.study.write("named/group.mdm", mdm_text([
+            (f"{named}/S01_run1.vtc", f"{named}/S01_run1.sdm"),
+            (f"{named}/S01_run2.vtc", f"{named}/group_log.txt")]))
+        second = write_group(self.study, [("S01_run1", sdm())], folder="linked")
+        os.link(self.study.path("linked/S01_run1.sdm"), self.study.path("linked/group_log.txt"))
+        t = run_host("--runs", "2", "--open", first, "--open", second)
+        self.assertRuns(t, *[run_events(m, log(start_line(m), read_line(n), *clean_checks(2, 1),
+                                               not_saved_line(self.study.path(f"{f}/group_log.txt"))),
+                                         True)
+                             for m, n, f in ((first, 2, "named"), (second, 1, "linked"))])
+        for name in ("named/group_log.txt", "named/S01_run1.sdm", "linked/group_log.txt"):
+            self.assertEqual(self.study.read(name), sdm().encode("latin-1"), name)
 
     def test_dialog_that_fills_its_whole_buffer_gives_511_characters(self):
         # The host writes 600 bytes with no NUL: the transcript shows the 512 bytes of the

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "designmatrix/mdm_file.h"
-#include "designmatrix/native_file.h"
 #include "designmatrix/sdm_path_repair.h"
+#include "files/native_file.h"
 #include "support/fake_dialogs.h"
 
 namespace kelvora {

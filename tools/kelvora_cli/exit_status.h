@@ -13,7 +13,8 @@ enum ExitStatus : int {
                       // be read
   kNotInspected = 2,  // a file could not be read, the user cancelled a repair, or the
                       // requested report could not be written
-  kUsageError = 64,   // unknown option, missing value, no MDM
+  kUsageError = 64,   // unknown option, missing value, no MDM, an output that is a file of
+                      // the call
 };
 
 // kNotInspected when a file the run needed could not be read or the repair was cancelled;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <string>
 
+#include "call_files.h"
 #include "cli_dialogs.h"
 #include "designmatrix/path_names.h"
 #include "further_output.h"
@@ -157,6 +158,10 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
 
 ExitStatus inspectAll(const CliOptions& givenOptions, const SessionStreams& streams) {
   const CliOptions options = withFullPaths(givenOptions);
+  if (const std::optional<std::string> clash = findFileClash(options, findingsFileRule(options))) {
+    write("kelvora: " + *clash + "\n", stderr);
+    return kUsageError;
+  }
   ProgressLine progress(streams.errorIsTerminal);
   SinkInstallation sink(printsLog(options), progress);
   ExitStatus status = kClean;

@@ -21,7 +21,9 @@ struct SessionStreams {
   bool errorIsTerminal;  // progress is shown only then
 };
 
-// Runs every MDM of `options` and returns the worst exit status of the runs. Installs its log
+// Runs every MDM of `options` and returns the worst exit status of the runs; before any run, an
+// output that would be an input or another output of the call (call_files.h) is told on standard
+// error in one line, and kUsageError returned. Installs its log
 // sink for the duration of the call and removes it before returning, so that texts logged later
 // (at the end of the program) print nothing. An unexpected failure of one run (an exception) is
 // told on standard error and counts as kNotInspected; the next MDM is still inspected.

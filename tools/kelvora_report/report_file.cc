@@ -1,10 +1,10 @@
 #include "report_file.h"
 
-#include <fstream>
 #include <optional>
 #include <set>
 #include <utility>
 
+#include "files/safe_file.h"
 #include "sdm_design_maker.h"
 #include "study_diagnosis.h"
 
@@ -72,19 +72,9 @@ StudyReport readStudyReport(const RunOutcome& outcome,
 
 bool writeReportFile(const std::string& path, const RunOutcome& outcome, const StudyReport& study,
                      std::string& error) {
-  const std::string html = renderReport(outcome, study);
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    error = "cannot create " + path;
-    return false;
-  }
-  file.write(html.data(), static_cast<std::streamsize>(html.size()));
-  file.close();
-  if (!file) {
-    error = "cannot write " + path;
-    return false;
-  }
-  return true;
+  if (replaceFileContents(path, renderReport(outcome, study))) return true;
+  error = "cannot write " + path;
+  return false;
 }
 
 }  // namespace kelvora::report

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "html_report.h"
-#include "sdm_design_maker.h"
 #include "inspection/run_outcome.h"
+#include "sdm_design_maker.h"
 #include "study_designs.h"
 
 namespace kelvora::report {
@@ -29,8 +29,9 @@ StudyReport readStudyReport(const RunOutcome& outcome,
                             const std::optional<std::string>& locatedFirstSdm,
                             SdmDesignMaker& maker);
 
-// Writes the report of `outcome` and `study` to `path` (replacing a file there). True when every
-// byte was written; false with `error` telling why not.
+// Writes the report of `outcome` and `study` to `path` with replaceFileContents (made anew: a
+// file or link there is replaced, never written through; a folder, pipe or device is left alone).
+// True when every byte was written; false with `error` telling why not.
 bool writeReportFile(const std::string& path, const RunOutcome& outcome, const StudyReport& study,
                      std::string& error);
 

@@ -1,12 +1,9 @@
-#include "designmatrix/file_replacement.h"
+#include "files/safe_file.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <utility>
-
-#include "designmatrix/native_file.h"
-#include "designmatrix/path_names.h"
 
 namespace kelvora {
 namespace {
@@ -15,25 +12,36 @@ namespace {
 // over from an earlier failure or by another writer at the same moment.
 constexpr int kTemporaryNameAttempts = 16;
 
+// Where the file name starts in `path`: after the last separator.
+std::size_t fileNameStart(const std::string& path) {
+  const std::size_t slash = path.find_last_of(backslashSeparatesFolders() ? "/\\" : "/");
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
 // A short name in the target's folder: a name built on the target's own would pass the system's
 // path limit first, and a long target would then be saved nowhere.
 std::string temporaryNameFor(const std::string& target, std::uint64_t salt) {
   static const char kDigits[] = "0123456789abcdef";
-  const std::size_t nameStart = target.size() - fileNameOf(target).size();
-  std::string name = target.substr(0, nameStart) + ".kv";
+  std::string name = target.substr(0, fileNameStart(target)) + ".kv";
   for (int shift = 28; shift >= 0; shift -= 4) name += kDigits[(salt >> shift) & 0xF];
   return name + ".tmp";
 }
 
 // A fresh file beside `target`, created exclusively so that no existing file is ever touched.
-FilePtr createTemporaryBeside(const std::string& target, std::string& temporary) {
+// Null when the target may not be replaced or no temporary could be made.
+FilePtr createTemporaryBeside(const std::string& target, WriteMode mode, std::string& temporary) {
+  // A name ending in either separator names a folder, or would be taken for one on another system.
+  if (target.empty() || target.back() == '/' || target.back() == '\\' ||
+      target.find('\0') != std::string::npos || !nameMayBeReplaced(target)) {
+    return nullptr;
+  }
   static std::uint64_t counter = 0;
   const auto now =
       static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     temporary = temporaryNameFor(target, now * 31 + ++counter);
     bool nameTaken = false;
-    FilePtr file = createNewFile(temporary, nameTaken);
+    FilePtr file = createNewFile(temporary, mode, nameTaken);
     if (file != nullptr || !nameTaken) return file;
   }
   return nullptr;
@@ -53,10 +61,8 @@ bool writeAndClose(FilePtr file, std::string_view bytes, const std::string& targ
 
 bool replaceFileContents(const std::string& target, std::string_view bytes) {
   try {
-    if (target.find('\0') != std::string::npos || fileNameOf(target).empty()) return false;
-    if (namesNonRegularFile(target)) return false;
     std::string temporary;
-    FilePtr file = createTemporaryBeside(target, temporary);
+    FilePtr file = createTemporaryBeside(target, WriteMode::kBinary, temporary);
     if (file == nullptr) return false;
     if (writeAndClose(std::move(file), bytes, target) && moveFileOver(temporary, target)) {
       return true;
@@ -65,6 +71,21 @@ bool replaceFileContents(const std::string& target, std::string_view bytes) {
     return false;
   } catch (...) {
     return false;  // only an allocation can throw here, before the temporary exists
+  }
+}
+
+FilePtr createFileAnew(const std::string& target, WriteMode mode) {
+  try {
+    std::string temporary;
+    FilePtr file = createTemporaryBeside(target, mode, temporary);
+    if (file == nullptr) return nullptr;
+    // The file stays open across the move: it is the same file under its new name.
+    if (adoptPermissions(file.get(), target) && moveFileOver(temporary, target)) return file;
+    file.reset();
+    removeFile(temporary);
+    return nullptr;
+  } catch (...) {
+    return nullptr;  // only an allocation can throw here, before the temporary exists
   }
 }
 

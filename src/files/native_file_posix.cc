@@ -1,0 +1,163 @@
+// POSIX implementation of native_file.h.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "files/native_file.h"
+
+namespace kelvora {
+namespace {
+
+bool holdsNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+std::string currentFolder() {
+  std::string folder(256, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return std::string();
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(folder.find('\0'));
+  return folder;
+}
+
+// `path` taken in the current folder, its empty, "." and ".." segments resolved by their names.
+std::string lexicalFullPath(const std::string& path) {
+  const std::string joined = path.front() == '/' ? path : currentFolder() + "/" + path;
+  std::vector<std::string> segments;
+  std::string::size_type start = 0;
+  while (start <= joined.size()) {
+    std::string::size_type end = joined.find('/', start);
+    if (end == std::string::npos) end = joined.size();
+    const std::string segment = joined.substr(start, end - start);
+    if (segment == "..") {
+      if (!segments.empty()) segments.pop_back();
+    } else if (!segment.empty() && segment != ".") {
+      segments.push_back(segment);
+    }
+    start = end + 1;
+  }
+  std::string full;
+  for (const std::string& segment : segments) full += "/" + segment;
+  return full.empty() ? "/" : full;
+}
+
+// The full path of a name that nothing has: its folder's real path where the folder exists (so
+// that a folder reached through a link or by ".." counts once), the name joined to it.
+std::string fullPathOfMissing(const std::string& path) {
+  const std::string lexical = lexicalFullPath(path);
+  const std::string::size_type slash = lexical.rfind('/');
+  const std::string folder = slash == 0 ? "/" : lexical.substr(0, slash);
+  char resolved[PATH_MAX];
+  if (::realpath(folder.c_str(), resolved) == nullptr) return lexical;
+  const std::string real = resolved;
+  return (real == "/" ? "" : real) + lexical.substr(slash);
+}
+
+}  // namespace
+
+FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+  if (holdsNul(path)) return nullptr;
+  // O_NONBLOCK: opening a pipe would otherwise wait for a writer before fstat could refuse it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  FilePtr file(::fdopen(fd, "rb"));
+  if (file == nullptr) {
+    ::close(fd);
+    return nullptr;
+  }
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  size = static_cast<std::uint64_t>(info.st_size);
+  return file;
+}
+
+FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) {
+  nameTaken = false;
+  if (holdsNul(path)) return nullptr;
+  // O_EXCL refuses any name that is taken, a link included: a link is never followed.
+  const int fd =
+      ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+  if (fd < 0) {
+    nameTaken = errno == EEXIST;
+    return nullptr;
+  }
+  FilePtr file(::fdopen(fd, mode == WriteMode::kText ? "w" : "wb"));
+  if (file == nullptr) {
+    ::close(fd);
+    ::unlink(path.c_str());
+  }
+  return file;
+}
+
+bool nameMayBeReplaced(const std::string& path) {
+  if (holdsNul(path)) return false;
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+  return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+}
+
+bool adoptPermissions(std::FILE* file, const std::string& model) {
+  if (holdsNul(model)) return false;
+  struct stat info {};
+  if (::lstat(model.c_str(), &info) != 0) return errno == ENOENT;
+  if (!S_ISREG(info.st_mode)) return true;
+  return ::fchmod(::fileno(file), info.st_mode & 0777) == 0;
+}
+
+bool syncToDisk(std::FILE* file) { return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0; }
+
+bool moveFileOver(const std::string& from, const std::string& to) {
+  if (holdsNul(from) || holdsNul(to)) return false;
+  if (std::rename(from.c_str(), to.c_str()) != 0) return false;
+  // The new name is durable once its folder is; a folder that cannot be synced (some file
+  // systems refuse) does not undo the move.
+  const std::string::size_type slash = to.rfind('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : to.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+  return true;
+}
+
+bool backslashSeparatesFolders() { return false; }
+
+bool removeFile(const std::string& path) { return !holdsNul(path) && ::unlink(path.c_str()) == 0; }
+
+FileKey fileKeyOf(const std::string& path) {
+  FileKey key;
+  struct stat info {};
+  if (!holdsNul(path) && ::stat(path.c_str(), &info) == 0) {
+    key.exists = true;
+    key.device = static_cast<std::uint64_t>(info.st_dev);
+    key.index = static_cast<std::uint64_t>(info.st_ino);
+  } else {
+    key.fullPath = path.empty() || holdsNul(path) ? path : fullPathOfMissing(path);
+  }
+  return key;
+}
+
+bool namesOpenFile(std::FILE* file, const std::string& path) {
+  if (file == nullptr || holdsNul(path)) return false;
+  struct stat open {};
+  struct stat named {};
+  return ::fstat(::fileno(file), &open) == 0 && ::stat(path.c_str(), &named) == 0 &&
+         open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+}  // namespace kelvora
