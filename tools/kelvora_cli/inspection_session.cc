@@ -8,6 +8,7 @@
 #include "call_files.h"
 #include "cli_dialogs.h"
 #include "designmatrix/path_names.h"
+#include "error_output.h"
 #include "further_output.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
@@ -24,11 +25,6 @@ namespace {
 ProgressLine* activeProgress = nullptr;
 
 bool printsLog(const CliOptions& options) { return !options.json && !options.quiet; }
-
-void write(const std::string& text, std::FILE* stream) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::fflush(stream);
-}
 
 // One log entry, one line: the text as it is, then a line end.
 void printLogEntry(const char* text) {
@@ -96,8 +92,8 @@ void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
     const char* unused = !options.saveMdm  ? "--locate was"
                          : !options.locate ? "--save-mdm was"
                                            : "--locate and --save-mdm were";
-    write("kelvora: note: " + outcome.mdmPath + " asked for no repair; " + unused + " not used\n",
-          stderr);
+    writeError("kelvora: note: " + outcome.mdmPath + " asked for no repair; " + unused +
+               " not used\n");
     return;
   }
   if (!dialogs.saveOffered()) return;  // the located SDM could not be read: the run said so
@@ -114,7 +110,7 @@ void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
   } else {
     text = "not saved; its paths served this run only (--save-mdm MDM_PATH saves it)";
   }
-  write("kelvora: the corrected MDM was " + text + "\n", stderr);
+  writeError("kelvora: the corrected MDM was " + text + "\n");
 }
 
 ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
@@ -139,16 +135,16 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     }
     std::string error;
     if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
-      write("kelvora: no report: " + error + "\n", stderr);
+      writeError("kelvora: no report: " + error + "\n");
       status = worseOf(status, kNotInspected);
     }
     return status;
   } catch (const std::exception& error) {
     progress.erase();
-    write("kelvora: the inspection of " + mdmFile + " stopped: " + error.what() + "\n", stderr);
+    writeError("kelvora: the inspection of " + mdmFile + " stopped: " + error.what() + "\n");
   } catch (...) {
     progress.erase();
-    write("kelvora: the inspection of " + mdmFile + " stopped\n", stderr);
+    writeError("kelvora: the inspection of " + mdmFile + " stopped\n");
   }
   if (options.json) writeInterruptedRunLine(mdmFile, furtherMembers(nullptr), stdout);
   return kNotInspected;
@@ -159,7 +155,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
 ExitStatus inspectAll(const CliOptions& givenOptions, const SessionStreams& streams) {
   const CliOptions options = withFullPaths(givenOptions);
   if (const std::optional<std::string> clash = findFileClash(options, findingsFileRule(options))) {
-    write("kelvora: " + *clash + "\n", stderr);
+    writeError("kelvora: " + *clash + "\n");
     return kUsageError;
   }
   ProgressLine progress(streams.errorIsTerminal);

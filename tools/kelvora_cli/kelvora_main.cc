@@ -4,8 +4,10 @@
 // exit_status.h for the statuses.
 #include <cstdio>
 #include <exception>
+#include <string>
 
 #include "cli_options.h"
+#include "error_output.h"
 #include "exit_status.h"
 #include "inspection_session.h"
 #include "terminal.h"
@@ -23,16 +25,15 @@ int runCommandLine(int argc, char** argv) {
       std::fputs(commandLine.text.c_str(), stdout);
       return kClean;
     case CommandLineAction::kUsageError:
-      std::fputs(commandLine.text.c_str(), stderr);
+      writeError(commandLine.text);
       return kUsageError;
     case CommandLineAction::kInspect:
       break;
   }
   const std::optional<std::string>& findingsDir = commandLine.options.findingsDir;
   if (findingsDir && kindOf(*findingsDir) != PathKind::kFolder) {
-    std::fprintf(stderr,
-                 "kelvora: --findings-dir: %s is no folder\nRun 'kelvora --help' for the usage.\n",
-                 findingsDir->c_str());
+    writeError("kelvora: --findings-dir: " + *findingsDir +
+               " is no folder\nRun 'kelvora --help' for the usage.\n");
     return kUsageError;
   }
   const SessionStreams streams{standardInputIsTerminal(), standardErrorIsTerminal()};
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
   try {
     return kelvora::cli::runCommandLine(argc, argv);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "kelvora: %s\n", error.what());
+    kelvora::cli::writeError(std::string("kelvora: ") + error.what() + "\n");
   } catch (...) {
     std::fputs("kelvora: unexpected failure\n", stderr);
   }
