@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "designmatrix/predictor_name_list.h"
+
 namespace kelvora {
 
 // The start of the line logged for an SDM that cannot be opened; the path follows.
@@ -82,7 +84,10 @@ struct SdmFile {
   std::vector<std::int32_t> colorRed;
   std::vector<std::int32_t> colorGreen;
   std::vector<std::int32_t> colorBlue;
+  // As read. A run moves them to `sharedNames` (shareNames in inspection/sdm_predictors.h), one
+  // list for every SDM of the run with the same names; `predictorNames` is then empty.
   std::vector<std::string> predictorNames;
+  PredictorNameList sharedNames;
   // values[p][t]: predictor p (0-based) at data point t (0-based). Empty once a run has let the
   // values (and the colours) go (letValuesGo in inspection/sdm_predictors.h); `zeroColumns` then
   // holds, per column, whether it was all zero.

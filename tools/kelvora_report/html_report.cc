@@ -155,7 +155,7 @@ struct Item {
 
 std::string quotedName(const SdmDesign& design, std::int64_t column) {
   const auto index = static_cast<std::size_t>(column);
-  const std::string name = index < design.names.size() ? design.names[index] : "";
+  const std::string_view name = index < design.names.size() ? design.names[index] : "";
   return "&quot;" + htmlText(name) + "&quot; (" + std::to_string(column + 1) + ")";
 }
 

@@ -31,7 +31,7 @@ DesignPictures picturesOf(std::size_t study, const SdmFile& sdm, std::int64_t in
 
 void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   Made made;
-  diagnostics::summarizeSdm(sdm, made.design);
+  diagnostics::summarizeSdm(sdm, made.design, nameLists);
   if (made.design.read) {
     made.design.rank = checkRank(sdm);
     if (withPictures) made.pictures = picturesOf(study, sdm, made.design.interestCount);

@@ -11,6 +11,7 @@
 
 #include "designmatrix/sdm_file.h"
 #include "html_report.h"
+#include "inspection/name_list_table.h"
 #include "inspection/sdm_read_ahead.h"
 #include "study_designs.h"
 
@@ -41,6 +42,8 @@ class SdmDesignMaker {
   };
 
   const bool withPictures;
+  // Shares the names of the SDMs the run did not share (those read after it) as the run does.
+  NameListTable nameLists;
   mutable std::mutex mutex;
   std::map<std::size_t, Made> byStudy;
 };

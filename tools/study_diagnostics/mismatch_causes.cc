@@ -69,9 +69,12 @@ std::size_t typoLimit(std::string_view a, std::string_view b) {
   return shorter < 4 ? 0 : shorter < 8 ? 1 : 2;
 }
 
-std::string nameAt(const Names& names, std::int64_t j) {
-  return j >= 0 && j < static_cast<std::int64_t>(names.size()) ? names[static_cast<std::size_t>(j)]
-                                                               : kUnreadPredictorName;
+// `names`: an SDM's (PredictorNameList) or the prevailing ones (Names).
+template <typename NameList>
+std::string nameAt(const NameList& names, std::int64_t j) {
+  return j >= 0 && j < static_cast<std::int64_t>(names.size())
+             ? std::string(names[static_cast<std::size_t>(j)])
+             : kUnreadPredictorName;
 }
 
 // The prevailing name of each column 0 to columns - 1 among `sdms`.
@@ -91,7 +94,7 @@ Names prevailingNames(const std::vector<const SdmSummary*>& sdms, std::int64_t c
 
 // True when found[from + shift ...] equals prevailing[from ...] over `count` names (shift may be
 // negative), and at least one name is compared.
-bool shiftedMatch(const Names& found, const Names& prevailing, std::int64_t from, std::int64_t to,
+bool shiftedMatch(const PredictorNameList& found, const Names& prevailing, std::int64_t from, std::int64_t to,
                   std::int64_t shift) {
   if (from >= to) return false;
   for (std::int64_t j = from; j < to; ++j) {

@@ -22,8 +22,9 @@ bool isZero(const SdmSummary& sdm, std::int64_t j) {
 }
 
 std::string nameOf(const SdmSummary& sdm, std::int64_t j) {
-  return j < static_cast<std::int64_t>(sdm.names.size()) ? sdm.names[static_cast<std::size_t>(j)]
-                                                         : kUnreadPredictorName;
+  return std::string(j < static_cast<std::int64_t>(sdm.names.size())
+                         ? sdm.names[static_cast<std::size_t>(j)]
+                         : std::string_view(kUnreadPredictorName));
 }
 
 struct ZeroScope {
