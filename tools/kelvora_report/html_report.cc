@@ -114,6 +114,7 @@ const char* describe(const std::string& code) {
       {"MDM_UNREADABLE", "the MDM could not be opened"},
       {"SDM_UNREADABLE", "an SDM could not be opened"},
       {"SDM_TOO_LARGE", "an SDM announced more values than one SDM may hold"},
+      {"RUN_TOO_LARGE", "the SDMs of the run together hold too many values to check"},
       {"NO_STUDIES", "the MDM lists no study"},
       {"PREDICTOR_COUNT_MISMATCH", "an SDM's number of predictors of interest differs"},
       {"PREDICTOR_NAME_MISMATCH", "an SDM names a predictor of interest differently"},
