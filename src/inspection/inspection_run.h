@@ -10,8 +10,9 @@
 // columns, and its names in a list that every SDM with the same names shares (name_list_table.h),
 // so its memory does not grow with the values of the study, and with the number of its SDMs only
 // by a few hundred bytes each, up to a ceiling (kMaxSlotsKeptPerRun). The findings file is closed
-// at every end of the run, also when an exception (e.g. std::bad_alloc) passes through: the run throws nothing on purpose and catches
-// nothing either, so the caller's boundary decides what an exception means.
+// at every end of the run, also when an exception (e.g. std::bad_alloc) passes through: the run
+// throws nothing on purpose and catches nothing either, so the caller's boundary decides what an
+// exception means.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +30,8 @@ namespace kelvora {
 // (slotsKeptBy, and each distinct list of names once): 256 Mi slots, 1 GiB. The SDM that takes the
 // run past it ends the run with RUN_TOO_LARGE, after it was read. A real study stays far below:
 // an SDM of the benchmark's shape (36 predictors, 1,200 data points, names shared by all) keeps
-// its record (416 bytes on 64-bit Linux), its path (about 80 bytes) and 36 bits, about 124 slots,
-// so 40,000 of them keep about 5 Mi slots (20 MB), 1/50 of the ceiling. A hostile MDM that lists
+// its record (312 bytes on 64-bit Linux), its path (about 80 bytes) and 36 bits, about 100 slots,
+// so 40,000 of them keep about 4 Mi slots (16 MB), 1/64 of the ceiling. A hostile MDM that lists
 // one SDM of 65,536 predictors again and again (8 KiB of all-zero bits each) ends after about
 // 125,000 listings instead of exhausting the memory.
 inline constexpr std::int64_t kMaxSlotsKeptPerRun = std::int64_t{256} * 1024 * 1024;

@@ -93,9 +93,8 @@ bool SdmReadAhead::nextMayStart() {
 void SdmReadAhead::work() {
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
-    mayStart.wait(lock, [this] {
-      return stopping || nextToRead == paths.size() || nextMayStart();
-    });
+    mayStart.wait(lock,
+                  [this] { return stopping || nextToRead == paths.size() || nextMayStart(); });
     if (stopping || nextToRead == paths.size()) return;
     const std::size_t study = nextToRead++;
     const std::int64_t cost = nextCost >= 0 ? nextCost : readingCostOf(paths[study]);

@@ -94,8 +94,8 @@ Names prevailingNames(const std::vector<const SdmSummary*>& sdms, std::int64_t c
 
 // True when found[from + shift ...] equals prevailing[from ...] over `count` names (shift may be
 // negative), and at least one name is compared.
-bool shiftedMatch(const PredictorNameList& found, const Names& prevailing, std::int64_t from, std::int64_t to,
-                  std::int64_t shift) {
+bool shiftedMatch(const PredictorNameList& found, const Names& prevailing, std::int64_t from,
+                  std::int64_t to, std::int64_t shift) {
   if (from >= to) return false;
   for (std::int64_t j = from; j < to; ++j) {
     if (nameAt(found, j + shift) != nameAt(prevailing, j)) return false;

@@ -12,7 +12,8 @@ void summarizeSdm(const SdmFile& sdm, SdmSummary& summary, NameListTable& nameLi
   summary.interestCount = interestCountOf(sdm);
   const std::int64_t columns = columnCountOf(sdm);
   // The reader names every column of an SDM it read.
-  summary.names = sdm.predictorNames.empty() ? sdm.sharedNames : nameLists.share(sdm.predictorNames);
+  summary.names =
+      sdm.predictorNames.empty() ? sdm.sharedNames : nameLists.share(sdm.predictorNames);
   summary.zeroColumns.reserve(static_cast<std::size_t>(columns));  // a large study holds thousands
   for (std::int64_t j = 0; j < columns; ++j) summary.zeroColumns.push_back(isAllZeroColumn(sdm, j));
   summary.notes = sdm.notes;
