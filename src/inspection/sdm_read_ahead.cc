@@ -4,10 +4,10 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 #include <utility>
 
+#include "inspection/heap_release.h"
 #include "inspection/sdm_predictors.h"
 
 namespace kelvora {
@@ -22,15 +22,6 @@ unsigned readThreadCount() {
     }
   }
   return std::clamp(std::thread::hardware_concurrency(), 1u, kMostReadThreads);
-}
-
-std::int64_t readingCostOf(const std::string& path) {
-  constexpr std::int64_t kClaimable = kSdmValueAllowance * 4;
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return kClaimable;
-  constexpr std::uintmax_t kMostCounted = std::uintmax_t{1} << 60;  // no overflow below
-  return kClaimable + static_cast<std::int64_t>(std::min(size, kMostCounted)) * 4;
 }
 
 SdmReadAhead::SdmReadAhead(const std::vector<std::string>& paths, std::size_t first,
@@ -59,22 +50,23 @@ SdmReadAhead::~SdmReadAhead() {
     const std::lock_guard<std::mutex> lock(mutex);
     stopping = true;
   }
-  mayStart.notify_all();
+  mayGoOn.notify_all();
   for (std::thread& worker : workers) worker.join();
 }
 
-SdmFile SdmReadAhead::prepare(std::size_t study) const {
-  SdmFile sdm = readSdmSilently(paths[study]);
+SdmFile SdmReadAhead::prepare(std::size_t study, const SdmListGate& beforeLists) const {
+  SdmFile sdm = readSdmSilently(paths[study], beforeLists);
   shareNames(sdm, names);
   if (visit) visit(study, sdm);
   letValuesGo(sdm);
   return sdm;
 }
 
-SdmReadAhead::Slot SdmReadAhead::prepareCatching(std::size_t study) const {
+SdmReadAhead::Slot SdmReadAhead::prepareCatching(std::size_t study,
+                                                 const SdmListGate& beforeLists) const {
   Slot slot;
   try {
-    slot.sdm = prepare(study);
+    slot.sdm = prepare(study, beforeLists);
   } catch (...) {
     slot.failure = std::current_exception();
   }
@@ -82,38 +74,43 @@ SdmReadAhead::Slot SdmReadAhead::prepareCatching(std::size_t study) const {
   return slot;
 }
 
-bool SdmReadAhead::nextMayStart() {
-  if (nextToRead >= nextToTake + window) return false;
-  if (beingRead == 0) return true;
-  // Sized once per study, by whichever thread asks first; a file's size is a quick system call.
-  if (nextCost < 0) nextCost = readingCostOf(paths[nextToRead]);
-  return costBeingRead + nextCost <= budget;
+void SdmReadAhead::admit(std::int64_t cost) {
+  std::unique_lock<std::mutex> lock(mutex);
+  // A stopping run drops the SDM anyway; it is read to its end as if alone.
+  mayGoOn.wait(lock, [&] { return stopping || atHand == 0 || costAtHand + cost <= budget; });
+  costAtHand += cost;
+  ++atHand;
 }
 
 void SdmReadAhead::work() {
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
-    mayStart.wait(lock,
-                  [this] { return stopping || nextToRead == paths.size() || nextMayStart(); });
+    mayGoOn.wait(lock, [this] {
+      return stopping || nextToRead == paths.size() || nextToRead < nextToTake + window;
+    });
     if (stopping || nextToRead == paths.size()) return;
     const std::size_t study = nextToRead++;
-    const std::int64_t cost = nextCost >= 0 ? nextCost : readingCostOf(paths[study]);
-    nextCost = -1;
-    costBeingRead += cost;
-    ++beingRead;
     lock.unlock();
-    Slot prepared = prepareCatching(study);
+    std::int64_t admitted = -1;  // none: the SDM made no lists (unreadable, too large)
+    Slot prepared = prepareCatching(study, [&](std::int64_t listBytes) {
+      const std::int64_t cost = listBytes * kCostPerListByte;
+      admit(cost);
+      admitted = cost;
+    });
+    if (admitted >= kReleaseHeapFromCost) releaseFreeHeapMemory();
     lock.lock();
-    costBeingRead -= cost;
-    --beingRead;
+    if (admitted >= 0) {
+      costAtHand -= admitted;
+      --atHand;
+    }
     slots[study % window] = std::move(prepared);
     slotFilled.notify_all();
-    mayStart.notify_all();
+    mayGoOn.notify_all();
   }
 }
 
 SdmFile SdmReadAhead::take(std::size_t study) {
-  if (workers.empty()) return prepare(study);
+  if (workers.empty()) return prepare(study, nullptr);
   Slot taken;
   {
     std::unique_lock<std::mutex> lock(mutex);
@@ -123,7 +120,7 @@ SdmFile SdmReadAhead::take(std::size_t study) {
     slot = Slot{};
     nextToTake = study + 1;
   }
-  mayStart.notify_all();
+  mayGoOn.notify_all();
   if (taken.failure) std::rethrow_exception(taken.failure);
   return std::move(taken.sdm);
 }

@@ -162,6 +162,37 @@ def many_studies(folder):
             COMPLETE)
 
 
+WIDE_SDM_PREDICTORS = 65536
+WIDE_SDM_LISTINGS = 1000
+LARGE_SDM_LISTINGS = 16
+
+
+def wide_sdm_listed_many_times(folder):
+    """A 131 KB SDM of 65,536 predictors (one named, the others "NoName") of one data point,
+    listed 1,000 times: the run keeps one list of its names for all listings."""
+    predictors = WIDE_SDM_PREDICTORS
+    path = _write(f"{folder}/wide.sdm", f"FileVersion: 1\nNrOfPredictors: {predictors}\n"
+                  "NrOfDataPoints: 1\nIncludesConstant: 1\nFirstConfoundPredictor: 2\n\n"
+                  "\"Constant\"\n" + "1 " * predictors + "\n")
+    mdm = _mdm(folder, [path] * WIDE_SDM_LISTINGS)
+    return (mdm, [start_line(mdm), read_line(WIDE_SDM_LISTINGS),
+                  *clean_checks(1, WIDE_SDM_LISTINGS // 2)], COMPLETE)
+
+
+def large_sdm_listed_many_times(folder):
+    """An 8 MB SDM of 20 predictors x 200,000 data points (16 MB of values) listed 16 times: on
+    16 threads the SDMs being read stay within the run's budget, so they are read one at a time."""
+    digits = random.Random(20)
+    rows = [" ".join(digits.choice("123456789") for _ in range(20)) + "\n" for _ in range(97)]
+    names = " ".join(f'"P{p}"' for p in range(1, 21))
+    path = _write(f"{folder}/large.sdm", "FileVersion: 1\nNrOfPredictors: 20\n"
+                  "NrOfDataPoints: 200000\nIncludesConstant: 0\nFirstConfoundPredictor: 21\n\n"
+                  + names + "\n" + "".join(rows[t % 97] for t in range(200000)))
+    mdm = _mdm(folder, [path] * LARGE_SDM_LISTINGS)
+    return (mdm, [start_line(mdm), read_line(LARGE_SDM_LISTINGS),
+                  *clean_checks(20, LARGE_SDM_LISTINGS // 2)], COMPLETE)
+
+
 CASES = {
     "SDM header announcing 2147483647 x 2147483647 (200 bytes)": huge_sdm_header,
     "MDM announcing 2147483647 studies, listing 2": huge_study_count,
@@ -177,4 +208,7 @@ CASES = {
     "20 SDMs of 63 KB announcing 4000 x 4000": sdms_announcing_more_than_they_hold,
     "dense SDM of 4.5 MB with 1500 predictors": dense_wide_sdm,
     "199,800 findings in one run": many_findings,
+    f"131 KB SDM of {WIDE_SDM_PREDICTORS} predictors listed {WIDE_SDM_LISTINGS} times":
+        wide_sdm_listed_many_times,
+    f"8 MB SDM listed {LARGE_SDM_LISTINGS} times": large_sdm_listed_many_times,
 }

@@ -61,6 +61,12 @@ class ResourceBounds(RunTest):
                      resource_cases.zero_filled_sdm):
             self.check(case)
 
+    def test_wide_sdm_listed_a_thousand_times(self):
+        self.check(resource_cases.wide_sdm_listed_many_times)
+
+    def test_large_sdm_listed_sixteen_times(self):
+        self.check(resource_cases.large_sdm_listed_many_times)
+
 
 if __name__ == "__main__":
     unittest.main()
