@@ -61,7 +61,7 @@ class ResourceBounds(RunTest):
                      resource_cases.zero_filled_sdm):
             self.check(case)
 
-    def test_wide_sdm_listed_a_thousand_times(self):
+    def test_wide_sdm_listed_many_times(self):
         self.check(resource_cases.wide_sdm_listed_many_times)
 
     def test_large_sdm_listed_sixteen_times(self):
