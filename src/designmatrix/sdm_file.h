@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "designmatrix/predictor_name_list.h"
 
 namespace kelvora {
 
@@ -82,7 +85,10 @@ struct SdmFile {
   std::vector<std::int32_t> colorRed;
   std::vector<std::int32_t> colorGreen;
   std::vector<std::int32_t> colorBlue;
+  // As read. A run moves them to `sharedNames` (shareNames in inspection/sdm_predictors.h), one
+  // list for every SDM of the run with the same names; `predictorNames` is then empty.
   std::vector<std::string> predictorNames;
+  PredictorNameList sharedNames;
   // values[p][t]: predictor p (0-based) at data point t (0-based). Empty once a run has let the
   // values (and the colours) go (letValuesGo in inspection/sdm_predictors.h); `zeroColumns` then
   // holds, per column, whether it was all zero.
@@ -106,9 +112,19 @@ struct SdmFile {
 // nrOfDataPoints values. Memory stays within the caps above, plus a line of the file.
 SdmFile readSdm(std::string path);
 
+// What the lists of an SDM of `nrOfPredictors` x `nrOfDataPoints` (within the caps) hold at most,
+// in bytes: per predictor its colours, name, column bookkeeping and values, as the heap counts them.
+std::int64_t sdmListBytes(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints);
+
+// Called by the reader with sdmListBytes of an opened SDM that is not too large, once its header
+// is read and before its lists are made; may wait (for memory to be free, e.g.). May throw only
+// what an allocation throws.
+using SdmListGate = std::function<void(std::int64_t listBytes)>;
+
 // The same, but logs nothing: for an SDM read on another thread, ahead of its turn. Whoever takes
-// it logs its failure with logSdmOpenFailure when its turn comes.
-SdmFile readSdmSilently(std::string path);
+// it logs its failure with logSdmOpenFailure when its turn comes. `beforeLists`, when given, is
+// called as SdmListGate says.
+SdmFile readSdmSilently(std::string path, const SdmListGate& beforeLists = nullptr);
 
 // Logs kSdmOpenFailure and the path of an SDM that cannot be opened. Never throws: when memory
 // runs out the line is lost, as any log entry is then.

@@ -110,7 +110,8 @@ void readValues(TextScanner& scanner, SdmFile& sdm) {
   }
 }
 
-void readOpenedSdm(std::FILE* file, std::uint64_t fileSize, SdmFile& sdm) {
+void readOpenedSdm(std::FILE* file, std::uint64_t fileSize, SdmFile& sdm,
+                   const SdmListGate& beforeLists) {
   TextScanner scanner(file);
   readHeader(scanner, sdm);
   sdm.fileVersion = openedFileVersion(sdm.fileVersion);
@@ -120,6 +121,7 @@ void readOpenedSdm(std::FILE* file, std::uint64_t fileSize, SdmFile& sdm) {
     sdm.tooLargeToRead = true;
     return;
   }
+  if (beforeLists) beforeLists(sdmListBytes(sdm.nrOfPredictors, sdm.nrOfDataPoints));
   readColours(scanner, sdm);
   readNames(scanner, sdm);
   readValues(scanner, sdm);
@@ -157,7 +159,14 @@ void logSdmOpenFailure(const std::string& path) {
   }
 }
 
-SdmFile readSdmSilently(std::string path) {
+std::int64_t sdmListBytes(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints) {
+  // Colours 12, name 32, column 24 and the heap's 16 bytes for each column and long name.
+  constexpr std::int64_t kBytesPerPredictor = 100;
+  const std::int64_t predictors = std::max(nrOfPredictors, 0);
+  return predictors * (kBytesPerPredictor + std::int64_t{4} * std::max(nrOfDataPoints, 0));
+}
+
+SdmFile readSdmSilently(std::string path, const SdmListGate& beforeLists) {
   SdmFile sdm;
   try {
     sdm.path = std::move(path);
@@ -167,7 +176,7 @@ SdmFile readSdmSilently(std::string path) {
       sdm.fileVersion = kUnreadableFileVersion;
       return sdm;
     }
-    readOpenedSdm(file.get(), fileSize, sdm);
+    readOpenedSdm(file.get(), fileSize, sdm, beforeLists);
   } catch (...) {
     // Only memory can run out here. An opened file then counts as too large to read, which ends
     // the run with its own finding; the lists are dropped so that no half-read record remains.

@@ -1,7 +1,9 @@
 #include "inspection/inspection_run.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -9,10 +11,11 @@
 #include "designmatrix/path_names.h"
 #include "designmatrix/sdm_file.h"
 #include "designmatrix/sdm_path_repair.h"
+#include "inspection/name_list_table.h"
 #include "inspection/predictor_checks.h"
 #include "inspection/run_messages.h"
-#include "inspection/sdm_read_ahead.h"
 #include "inspection/sdm_predictors.h"
+#include "inspection/sdm_read_ahead.h"
 #include "inspection/subjects.h"
 #include "inspection/zero_checks.h"
 #include "log/plugin_log.h"
@@ -46,6 +49,9 @@ class InspectionRun {
   // Reports an SDM that ends the run (one too large, or one after the first that cannot be
   // opened); false then.
   bool accept(const SdmFile& sdm);
+  // Counts what the run keeps of an SDM it took, its names once per list; reports the SDM that
+  // takes the run past its ceiling, and returns false then.
+  bool keep(const SdmFile& sdm);
   bool repair(MdmFile& mdm, std::size_t failureFinding);
   // Sets how the run ended; false, so that a step can `return stop(...)`.
   bool stop(RunEnd end);
@@ -60,7 +66,10 @@ class InspectionRun {
   UserDialogs& dialogs;
   const RunSettings& settings;
   RunOutcome outcome;
+  NameListTable nameLists;
   std::vector<SdmFile> sdms;
+  std::int64_t slotsKept = 0;
+  std::unordered_set<const void*> listsCounted;  // PredictorNameList::identity()
 };
 
 RunOutcome InspectionRun::perform() {
@@ -122,12 +131,13 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
     if (!loadFirstSdm(mdm)) return false;
   }
   const unsigned threads = settings.readThreads > 0 ? settings.readThreads : readThreadCount();
-  SdmReadAhead readAhead(mdm.sdmPaths, 1, threads, settings.visitSdm);
+  SdmReadAhead readAhead(mdm.sdmPaths, 1, threads, settings.visitSdm, nameLists,
+                         settings.readAheadBudget);
   for (std::size_t study = 1; study < studyCount; ++study) {
     dialogs.showProgress(study, studyCount);
     sdms.push_back(readAhead.take(study));
     if (sdms.back().unreadable()) logSdmOpenFailure(sdms.back().path);
-    if (!accept(sdms.back())) return false;
+    if (!accept(sdms.back()) || !keep(sdms.back())) return false;
   }
   dialogs.showProgress(studyCount, studyCount);
   return true;
@@ -141,9 +151,10 @@ bool InspectionRun::loadFirstSdm(MdmFile& mdm) {
   } else if (!accept(sdms.front())) {
     return false;
   }
+  shareNames(sdms.front(), nameLists);
   if (settings.visitSdm) settings.visitSdm(0, sdms.front());
   letValuesGo(sdms.front());
-  return true;
+  return keep(sdms.front());
 }
 
 bool InspectionRun::accept(const SdmFile& sdm) {
@@ -156,6 +167,17 @@ bool InspectionRun::accept(const SdmFile& sdm) {
     return stop(RunEnd::kSdmUnreadable);
   }
   return true;
+}
+
+bool InspectionRun::keep(const SdmFile& sdm) {
+  slotsKept += slotsKeptBy(sdm);
+  const PredictorNameList& names = sdm.sharedNames;
+  if (!names.empty() && listsCounted.insert(names.identity()).second) {
+    slotsKept += static_cast<std::int64_t>((names.bytesHeld() + 3) / 4);
+  }
+  if (slotsKept <= settings.maxSlotsKept) return true;
+  write(runTooLargeLine(sdm.path, settings.maxSlotsKept));
+  return stop(RunEnd::kRunTooLarge);
 }
 
 bool InspectionRun::repair(MdmFile& mdm, std::size_t failureFinding) {

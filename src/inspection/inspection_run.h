@@ -5,13 +5,17 @@
 // "_log.txt" for its extension), reads every SDM (repairing a missing first SDM with the user),
 // checks the number and the names of the predictors of interest, groups the studies by subject and
 // reports all-zero predictors. Every line goes to pluginLog as one flushed entry; every finding is
-// also returned as data. The SDMs after the first are read ahead on several threads
-// (sdm_read_ahead.h); of each SDM the run keeps its header, names and all-zero columns, so its
-// memory does not grow with the values of the study. The findings file is closed at every end of the run, also when an
-// exception (e.g. std::bad_alloc) passes through: the run throws nothing on purpose and catches
-// nothing either, so the caller's boundary decides what an exception means.
+// also returned as data. The SDMs after the first are read ahead on several threads, within one
+// memory budget (sdm_read_ahead.h); of each SDM the run keeps its header, path and all-zero
+// columns, and its names in a list that every SDM with the same names shares (name_list_table.h),
+// so its memory does not grow with the values of the study, and with the number of its SDMs only
+// by a few hundred bytes each, up to a ceiling (kMaxSlotsKeptPerRun). The findings file is closed
+// at every end of the run, also when an exception (e.g. std::bad_alloc) passes through: the run
+// throws nothing on purpose and catches nothing either, so the caller's boundary decides what an
+// exception means.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +25,16 @@
 #include "inspection/sdm_read_ahead.h"
 
 namespace kelvora {
+
+// The most a run keeps of its SDMs together, in 4-byte value slots as the reader counts its caps
+// (slotsKeptBy, and each distinct list of names once): 256 Mi slots, 1 GiB. The SDM that takes the
+// run past it ends the run with RUN_TOO_LARGE, after it was read. A real study stays far below:
+// an SDM of the benchmark's shape (36 predictors, 1,200 data points, names shared by all) keeps
+// its record (312 bytes on 64-bit Linux), its path (about 80 bytes) and 36 bits, about 100 slots,
+// so 40,000 of them keep about 4 Mi slots (16 MB), 1/64 of the ceiling. A hostile MDM that lists
+// one SDM of 65,536 predictors again and again (8 KiB of all-zero bits each) ends after about
+// 125,000 listings instead of exhausting the memory.
+inline constexpr std::int64_t kMaxSlotsKeptPerRun = std::int64_t{256} * 1024 * 1024;
 
 // Names a run's findings file from the MDM path the user chose. None: the run writes no findings
 // file, and its complete end logs no "Saved findings to: " line.
@@ -39,6 +53,10 @@ struct RunSettings {
   // safe to call for different studies at once. An exception it throws passes to the run's caller
   // when that study's turn comes.
   SdmValuesVisitor visitSdm;
+  // The ceiling of what the run keeps, in value slots (smaller in tests).
+  std::int64_t maxSlotsKept = kMaxSlotsKeptPerRun;
+  // The bytes that the SDMs being read ahead together may cost (smaller in tests).
+  std::int64_t readAheadBudget = kReadAheadBudget;
 };
 
 // Performs one run, talking to the user through `dialogs`. `complete` is true only when the run

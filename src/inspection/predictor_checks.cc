@@ -30,7 +30,7 @@ CountCheck checkPredictorCounts(const std::vector<SdmFile>& sdms) {
 
 NameCheck checkPredictorNames(const std::vector<SdmFile>& sdms, std::int64_t n) {
   std::size_t mostNames = 0;
-  for (const SdmFile& sdm : sdms) mostNames = std::max(mostNames, sdm.predictorNames.size());
+  for (const SdmFile& sdm : sdms) mostNames = std::max(mostNames, nameCountOf(sdm));
   const std::int64_t compared =
       std::clamp<std::int64_t>(n, 0, static_cast<std::int64_t>(mostNames));
 

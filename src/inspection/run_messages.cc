@@ -61,6 +61,12 @@ ReportLine sdmTooLargeLine(const std::string& sdmPath) {
                  findingOf(FindingCode::kSdmTooLarge, Severity::kError, sdmPath));
 }
 
+ReportLine runTooLargeLine(const std::string& sdmPath, std::int64_t maxSlots) {
+  return finding("!!!  SDMs too large to read together (more than " + std::to_string(maxSlots) +
+                     " values), stopped at: " + sdmPath,
+                 findingOf(FindingCode::kRunTooLarge, Severity::kError, sdmPath));
+}
+
 ReportLine savedFindingsLine(const std::string& findingsPath) {
   return progress(">  Saved findings to: " + findingsPath);
 }

@@ -33,6 +33,8 @@ ReportLine startInspectingLine(const std::string& mdmPath);
 ReportLine readSdmsLine(std::size_t studyCount);
 ReportLine noStudiesLine();
 ReportLine sdmTooLargeLine(const std::string& sdmPath);
+// `sdmPath`: the SDM that took what the run keeps past its ceiling of `maxSlots` value slots.
+ReportLine runTooLargeLine(const std::string& sdmPath, std::int64_t maxSlots);
 ReportLine savedFindingsLine(const std::string& findingsPath);
 ReportLine findingsNotSavedLine(const std::string& findingsPath);
 

@@ -10,6 +10,8 @@ const char* codeName(FindingCode code) {
       return "SDM_UNREADABLE";
     case FindingCode::kSdmTooLarge:
       return "SDM_TOO_LARGE";
+    case FindingCode::kRunTooLarge:
+      return "RUN_TOO_LARGE";
     case FindingCode::kNoStudies:
       return "NO_STUDIES";
     case FindingCode::kPredictorCountMismatch:
@@ -37,6 +39,7 @@ bool RunOutcome::fileUnreadable() const {
     case RunEnd::kMdmUnreadable:
     case RunEnd::kSdmUnreadable:
     case RunEnd::kSdmTooLarge:
+    case RunEnd::kRunTooLarge:
     case RunEnd::kRepairStillUnreadable:
       return true;
     default:

@@ -3,8 +3,7 @@
 //
 // Every finding carries the exact log line it was written as, so a front end that renders findings
 // differently can still quote the log. The codes below are stable: front ends publish them, so a
-// code is never renamed or reused for another kind of finding ("RUN_TOO_LARGE", of the allowance
-// that runs no longer have, stays unused).
+// code is never renamed or reused for another kind of finding.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +19,7 @@ enum class FindingCode {
   kMdmUnreadable,           // the MDM could not be opened
   kSdmUnreadable,           // an SDM could not be opened
   kSdmTooLarge,             // an SDM announced more values than one SDM may hold
+  kRunTooLarge,             // what the run keeps of its SDMs passed kMaxSlotsKeptPerRun
   kNoStudies,               // the MDM lists no study
   kPredictorCountMismatch,  // an SDM's number of predictors of interest is not the prevailing one
   kPredictorNameMismatch,   // an SDM names a predictor of interest unlike the prevailing name
@@ -33,7 +33,8 @@ enum class FindingCode {
 // kWarning: reported while the run went on (or mended by the path repair).
 enum class Severity { kError, kWarning };
 
-// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "NO_STUDIES", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS",
+// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "RUN_TOO_LARGE",
+// "NO_STUDIES", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS",
 // "ZERO_CONFOUND", "FINDINGS_NOT_SAVED", "MDM_NOT_SAVED"; and "error" / "warning".
 const char* codeName(FindingCode code);
 const char* severityName(Severity severity);
@@ -64,6 +65,7 @@ enum class RunEnd {
   kNoStudies,
   kSdmUnreadable,  // an SDM after the first could not be opened
   kSdmTooLarge,
+  kRunTooLarge,            // what the run keeps of its SDMs passed its ceiling
   kRepairNotRelocated,     // the user cancelled locating the first SDM, or chose too short a path
   kRepairStillUnreadable,  // the first SDM could not be opened from the corrected path either
   kRepairSaveCancelled,    // the user agreed to save the corrected MDM, then cancelled
@@ -81,7 +83,8 @@ struct RunOutcome {
   std::optional<std::string> savedMdmPath;  // set when the repair saved the corrected MDM
   std::vector<Finding> findings;            // in the order their lines were written
 
-  // A file the run needed could not be read in the end (the MDM, an SDM, or SDMs too large).
+  // A file the run needed could not be read in the end (the MDM, an SDM, or SDMs too large, alone
+  // or together).
   bool fileUnreadable() const;
   // The user cancelled the path repair (locating the first SDM, or the save dialog).
   bool repairCancelled() const;

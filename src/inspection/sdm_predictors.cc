@@ -11,10 +11,27 @@ std::int64_t interestCountOf(const SdmFile& sdm) {
 }
 
 std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index) {
-  if (index < 0 || static_cast<std::uint64_t>(index) >= sdm.predictorNames.size()) {
+  if (index < 0 || static_cast<std::uint64_t>(index) >= nameCountOf(sdm)) {
     return kUnreadPredictorName;
   }
-  return sdm.predictorNames[static_cast<std::size_t>(index)];
+  const auto at = static_cast<std::size_t>(index);
+  return sdm.predictorNames.empty() ? sdm.sharedNames[at] : sdm.predictorNames[at];
+}
+
+std::size_t nameCountOf(const SdmFile& sdm) {
+  return std::max(sdm.predictorNames.size(), sdm.sharedNames.size());
+}
+
+void shareNames(SdmFile& sdm, NameListTable& table) {
+  if (sdm.predictorNames.empty()) return;  // none, or shared already
+  sdm.sharedNames = table.share(sdm.predictorNames);
+  std::vector<std::string>().swap(sdm.predictorNames);
+}
+
+std::int64_t slotsKeptBy(const SdmFile& sdm) {
+  const std::size_t bytes = sizeof(SdmFile) + sdm.path.capacity() +
+                            (sdm.zeroColumns.size() + 7) / 8 + sdm.notes.unreadText.capacity();
+  return static_cast<std::int64_t>((bytes + 3) / 4);
 }
 
 bool isAllZeroColumn(const SdmFile& sdm, std::int64_t index) {

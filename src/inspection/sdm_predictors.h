@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "designmatrix/predictor_name_list.h"
 #include "designmatrix/sdm_file.h"
+#include "inspection/name_list_table.h"
 
 namespace kelvora {
 
@@ -18,8 +20,21 @@ namespace kelvora {
 std::int64_t interestCountOf(const SdmFile& sdm);
 
 // The name of predictor `index` (0-based); kUnreadPredictorName beyond the SDM's names. The view
-// lives as long as `sdm`.
+// lives as long as `sdm` (and its names, once shared, as long as any copy of their list).
 std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index);
+
+// The number of names the SDM holds (its nrOfPredictors, once read), also once they are shared.
+std::size_t nameCountOf(const SdmFile& sdm);
+
+// Moves the SDM's names to `table`'s list of them (sdm.sharedNames), so that every SDM with the
+// same names holds one list. The checks see the SDM as before. May throw std::bad_alloc (the SDM
+// is then unchanged).
+void shareNames(SdmFile& sdm, NameListTable& table);
+
+// What an SDM condensed by shareNames and letValuesGo keeps of its own, its shared names not
+// counted, in 4-byte value slots (rounded up) as the reader counts its caps: the record itself,
+// its path, one bit per column for the all-zero columns and the text the notes keep.
+std::int64_t slotsKeptBy(const SdmFile& sdm);
 
 // True when column `index` holds no value that is not zero: every value compares equal to 0.0
 // (negative zero included), a column without values, and a column the SDM does not have. After

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "inspection/heap_release.h"
 #include "inspection/sdm_predictors.h"
 
 namespace kelvora {
@@ -24,10 +25,13 @@ unsigned readThreadCount() {
 }
 
 SdmReadAhead::SdmReadAhead(const std::vector<std::string>& paths, std::size_t first,
-                           unsigned threads, const SdmValuesVisitor& visit)
+                           unsigned threads, const SdmValuesVisitor& visit, NameListTable& names,
+                           std::int64_t budget)
     : paths(paths),
       visit(visit),
+      names(names),
       window(std::max(threads, 1u) * kWindowPerThread),
+      budget(budget),
       nextToRead(first),
       nextToTake(first) {
   if (threads <= 1 || first >= paths.size()) return;
@@ -46,21 +50,23 @@ SdmReadAhead::~SdmReadAhead() {
     const std::lock_guard<std::mutex> lock(mutex);
     stopping = true;
   }
-  slotFreed.notify_all();
+  mayGoOn.notify_all();
   for (std::thread& worker : workers) worker.join();
 }
 
-SdmFile SdmReadAhead::prepare(std::size_t study) const {
-  SdmFile sdm = readSdmSilently(paths[study]);
+SdmFile SdmReadAhead::prepare(std::size_t study, const SdmListGate& beforeLists) const {
+  SdmFile sdm = readSdmSilently(paths[study], beforeLists);
+  shareNames(sdm, names);
   if (visit) visit(study, sdm);
   letValuesGo(sdm);
   return sdm;
 }
 
-SdmReadAhead::Slot SdmReadAhead::prepareCatching(std::size_t study) const {
+SdmReadAhead::Slot SdmReadAhead::prepareCatching(std::size_t study,
+                                                 const SdmListGate& beforeLists) const {
   Slot slot;
   try {
-    slot.sdm = prepare(study);
+    slot.sdm = prepare(study, beforeLists);
   } catch (...) {
     slot.failure = std::current_exception();
   }
@@ -68,24 +74,43 @@ SdmReadAhead::Slot SdmReadAhead::prepareCatching(std::size_t study) const {
   return slot;
 }
 
+void SdmReadAhead::admit(std::int64_t cost) {
+  std::unique_lock<std::mutex> lock(mutex);
+  // A stopping run drops the SDM anyway; it is read to its end as if alone.
+  mayGoOn.wait(lock, [&] { return stopping || atHand == 0 || costAtHand + cost <= budget; });
+  costAtHand += cost;
+  ++atHand;
+}
+
 void SdmReadAhead::work() {
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
-    slotFreed.wait(lock, [this] {
+    mayGoOn.wait(lock, [this] {
       return stopping || nextToRead == paths.size() || nextToRead < nextToTake + window;
     });
     if (stopping || nextToRead == paths.size()) return;
     const std::size_t study = nextToRead++;
     lock.unlock();
-    Slot prepared = prepareCatching(study);
+    std::int64_t admitted = -1;  // none: the SDM made no lists (unreadable, too large)
+    Slot prepared = prepareCatching(study, [&](std::int64_t listBytes) {
+      const std::int64_t cost = listBytes * kCostPerListByte;
+      admit(cost);
+      admitted = cost;
+    });
+    if (admitted >= kReleaseHeapFromCost) releaseFreeHeapMemory();
     lock.lock();
+    if (admitted >= 0) {
+      costAtHand -= admitted;
+      --atHand;
+    }
     slots[study % window] = std::move(prepared);
     slotFilled.notify_all();
+    mayGoOn.notify_all();
   }
 }
 
 SdmFile SdmReadAhead::take(std::size_t study) {
-  if (workers.empty()) return prepare(study);
+  if (workers.empty()) return prepare(study, nullptr);
   Slot taken;
   {
     std::unique_lock<std::mutex> lock(mutex);
@@ -95,7 +120,7 @@ SdmFile SdmReadAhead::take(std::size_t study) {
     slot = Slot{};
     nextToTake = study + 1;
   }
-  slotFreed.notify_all();
+  mayGoOn.notify_all();
   if (taken.failure) std::rethrow_exception(taken.failure);
   return std::move(taken.sdm);
 }

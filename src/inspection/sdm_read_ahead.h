@@ -1,19 +1,26 @@
 // The SDMs of a run read ahead of their turn, on several threads, while the run takes them one by
 // one in study order. Reading is nearly all of a run's work, and the SDMs are independent files.
 //
-// Each SDM is read silently (readSdmSilently), handed to the visitor while its values are at hand,
-// and condensed (letValuesGo) on the thread that read it; the run logs and reports it only when it
-// takes it, so the log, the findings and the dialogs stay in study order. At most `window` SDMs
-// are read ahead of the one the run takes next: memory holds at most that many SDMs, `threads` of
-// them with their values. With one thread nothing is read ahead: take() reads the SDM itself, in
-// the very order of work of a run without read-ahead.
+// Each SDM is read silently (readSdmSilently), its names shared through the run's table
+// (shareNames), handed to the visitor while its values are at hand, and condensed (letValuesGo)
+// on the thread that read it; the run logs and reports it only when it takes it, so the log, the
+// findings and the dialogs stay in study order. At most `window` SDMs are read ahead of the one
+// the run takes next, and the SDMs whose values are at hand are bounded by one memory budget
+// whatever the number of threads: once a thread has read an SDM's header, it makes the SDM's
+// lists only when their cost (kCostPerListByte x sdmListBytes) fits what the others leave of the
+// budget, or when no other SDM's lists are at hand (so an SDM larger than the budget is read
+// alone, as on one thread). Memory thus holds at most `window` condensed SDMs, `threads` scanner
+// buffers and headers, and values within the budget or of one SDM. With one thread nothing is
+// read ahead: take() reads the SDM itself, in the very order of work of a run without read-ahead.
 //
 // No thread outlives the object: the destructor stops the reading ahead and waits for every
-// thread, so a run leaves no thread behind, whatever way it ends.
+// thread, so a run leaves no thread behind, whatever way it ends. Every shared field is guarded
+// by one mutex; a thread reads an SDM outside it and publishes the result under it.
 #pragma once
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -22,6 +29,7 @@
 #include <vector>
 
 #include "designmatrix/sdm_file.h"
+#include "inspection/name_list_table.h"
 
 namespace kelvora {
 
@@ -33,13 +41,30 @@ using SdmValuesVisitor = std::function<void(std::size_t study, const SdmFile& sd
 inline constexpr unsigned kMostReadThreads = 16;
 unsigned readThreadCount();
 
+// The bytes that the SDMs whose values are at hand together may cost at most: 64 MiB, what one
+// SDM at the reader's cap holds in values (kSdmMaxSlots). Study SDMs (36 predictors x 1,200 data
+// points cost 0.5 MiB) are read on every thread at once; an SDM of 5 Mi values or more is read
+// alone.
+inline constexpr std::int64_t kReadAheadBudget = std::int64_t{64} * 1024 * 1024;
+
+// An SDM's cost per byte of its lists: the lists, and twice as much for what a visitor makes of
+// its values (kelvora's rank check works on a copy in doubles).
+inline constexpr std::int64_t kCostPerListByte = 3;
+
+// From this cost on, an SDM condensed on a reading thread hands the heap's free memory back to
+// the system (heap_release.h), so that what each thread's heap keeps stays within the budget too.
+inline constexpr std::int64_t kReleaseHeapFromCost = std::int64_t{8} * 1024 * 1024;
+
 class SdmReadAhead {
  public:
-  // Reads paths[first] to the last path, `threads` at a time (1: none ahead). `paths` and `visit`
-  // must outlive the object and not change meanwhile. When the system refuses threads, the SDMs
-  // are read with those it gave, or by take() itself.
+  // Reads paths[first] to the last path, `threads` at a time (1: none ahead), the values at hand
+  // costing at most `budget` bytes together unless one SDM's are alone; shares
+  // their names through `names`. `paths`, `visit` and `names` must outlive the object and
+  // `paths` not change meanwhile. When the system refuses threads, the SDMs are read with those
+  // it gave, or by take() itself.
   SdmReadAhead(const std::vector<std::string>& paths, std::size_t first, unsigned threads,
-               const SdmValuesVisitor& visit);
+               const SdmValuesVisitor& visit, NameListTable& names,
+               std::int64_t budget = kReadAheadBudget);
   ~SdmReadAhead();
   SdmReadAhead(const SdmReadAhead&) = delete;
   SdmReadAhead& operator=(const SdmReadAhead&) = delete;
@@ -59,19 +84,26 @@ class SdmReadAhead {
     std::exception_ptr failure;
   };
 
-  SdmFile prepare(std::size_t study) const;
-  Slot prepareCatching(std::size_t study) const;
+  // Reads, visits and condenses the SDM of `study`; `beforeLists` (null: none) as readSdmSilently.
+  SdmFile prepare(std::size_t study, const SdmListGate& beforeLists) const;
+  Slot prepareCatching(std::size_t study, const SdmListGate& beforeLists) const;
   void work();
+  // Waits until lists of `cost` fit the budget left (or none are at hand), then counts them.
+  void admit(std::int64_t cost);
 
   const std::vector<std::string>& paths;
   const SdmValuesVisitor& visit;
+  NameListTable& names;
   const std::size_t window;
+  const std::int64_t budget;
   std::mutex mutex;
   std::condition_variable slotFilled;
-  std::condition_variable slotFreed;
-  std::vector<Slot> slots;  // study s in slots[s % window]
+  std::condition_variable mayGoOn;  // a slot or some of the budget was freed, or stopping
+  std::vector<Slot> slots;          // study s in slots[s % window]
   std::size_t nextToRead;
   std::size_t nextToTake;
+  std::int64_t costAtHand = 0;  // of the SDMs admitted and not yet condensed
+  std::size_t atHand = 0;
   bool stopping = false;
   std::vector<std::thread> workers;
 };

@@ -23,7 +23,7 @@ class StudyDiagnosisTest : public ::testing::Test {
       const std::string stem = i < 2 ? "S1_run" + std::to_string(i + 1) : "S2_run1";
       sdms[i].path = stem + ".sdm";
       sdms[i].read = true;
-      sdms[i].names = {"Faces", i == 2 ? oddName : "Houses"};
+      sdms[i].names = std::vector<std::string>{"Faces", i == 2 ? oddName : "Houses"};
       sdms[i].notes.namesFound = 2;
       sdms[i].zeroColumns = {false, i == 0};
       sdms[i].interestCount = i == 2 ? oddInterest : interest;

@@ -196,6 +196,39 @@ def one_sdm_listed_200_times(folder):
     mdm = _mdm(folder, [path] * 200)
     return mdm, [start_line(mdm), read_line(200), *clean_checks(150, 100)], COMPLETE
 
+
+WIDE_SDM_PREDICTORS = 65536
+WIDE_SDM_LISTINGS = 250
+LARGE_SDM_LISTINGS = 16
+
+
+def wide_sdm_listed_many_times(folder):
+    """A 131 KB SDM of 65,536 predictors (one named, the others "NoName") of one data point,
+    listed 250 times: the run keeps one list of its names for all listings (a copy per listing
+    took 2 MiB each)."""
+    predictors = WIDE_SDM_PREDICTORS
+    path = _write(f"{folder}/wide.sdm", f"FileVersion: 1\nNrOfPredictors: {predictors}\n"
+                  "NrOfDataPoints: 1\nIncludesConstant: 1\nFirstConfoundPredictor: 2\n\n"
+                  "\"Constant\"\n" + "1 " * predictors + "\n")
+    mdm = _mdm(folder, [path] * WIDE_SDM_LISTINGS)
+    return (mdm, [start_line(mdm), read_line(WIDE_SDM_LISTINGS),
+                  *clean_checks(1, WIDE_SDM_LISTINGS // 2)], COMPLETE)
+
+
+def large_sdm_listed_many_times(folder):
+    """A 4 MB SDM of 20 predictors x 100,000 data points (8 MB of values) listed 16 times: on 16
+    threads the SDMs whose values are at hand stay within the run's budget, two at a time."""
+    digits = random.Random(20)
+    rows = [" ".join(digits.choice("123456789") for _ in range(20)) + "\n" for _ in range(97)]
+    names = " ".join(f'"P{p}"' for p in range(1, 21))
+    path = _write(f"{folder}/large.sdm", "FileVersion: 1\nNrOfPredictors: 20\n"
+                  "NrOfDataPoints: 100000\nIncludesConstant: 0\nFirstConfoundPredictor: 21\n\n"
+                  + names + "\n" + "".join(rows[t % 97] for t in range(100000)))
+    mdm = _mdm(folder, [path] * LARGE_SDM_LISTINGS)
+    return (mdm, [start_line(mdm), read_line(LARGE_SDM_LISTINGS),
+                  *clean_checks(20, LARGE_SDM_LISTINGS // 2)], COMPLETE)
+
+
 CASES = {
     "SDM header announcing 2147483647 x 2147483647 (200 bytes)": huge_sdm_header,
     "MDM announcing 2147483647 studies, listing 2": huge_study_count,
@@ -214,6 +247,9 @@ CASES = {
     "dense SDM of 1.3 MB with 800 predictors": dense_800_predictors,
     "three SDMs of 200 KB with 16384 predictors": three_sdms_of_16384_predictors,
     "one SDM of 4 KB listed 200 times": one_sdm_listed_200_times,
+    f"131 KB SDM of {WIDE_SDM_PREDICTORS} predictors listed {WIDE_SDM_LISTINGS} times":
+        wide_sdm_listed_many_times,
+    f"4 MB SDM listed {LARGE_SDM_LISTINGS} times": large_sdm_listed_many_times,
 }
 
 

@@ -70,12 +70,17 @@ class ResourceBounds(RunTest):
         self.check(resource_cases.most_predictors_all_named_otherwise)
         self.check(resource_cases.long_names_differing_at_their_end)
 
-
     def test_designs_as_wide_or_as_often_listed_as_a_report_must_bound(self):
         for case in (resource_cases.dense_800_predictors,
                      resource_cases.three_sdms_of_16384_predictors,
                      resource_cases.one_sdm_listed_200_times):
             self.check(case)
+
+    def test_wide_sdm_listed_many_times(self):
+        self.check(resource_cases.wide_sdm_listed_many_times)
+
+    def test_large_sdm_listed_sixteen_times(self):
+        self.check(resource_cases.large_sdm_listed_many_times)
 
 
 if __name__ == "__main__":

@@ -60,6 +60,8 @@ const char* endName(RunEnd end) {
       return "SDM_UNREADABLE";
     case RunEnd::kSdmTooLarge:
       return "SDM_TOO_LARGE";
+    case RunEnd::kRunTooLarge:
+      return "RUN_TOO_LARGE";
     case RunEnd::kRepairNotRelocated:
       return "NOT_RELOCATED";
     case RunEnd::kRepairStillUnreadable:

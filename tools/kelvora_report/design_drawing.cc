@@ -5,6 +5,7 @@
 
 #include "design_correlation.h"
 #include "design_picture.h"
+#include "inspection/sdm_predictors.h"
 
 namespace kelvora::report {
 namespace {
@@ -33,7 +34,9 @@ std::uint64_t fingerprintOf(const SdmFile& sdm) {
        {sdm.nrOfPredictors, sdm.nrOfDataPoints, sdm.includesConstant, sdm.firstConfoundPredictor}) {
     hash.add(field);
   }
-  for (const std::string& name : sdm.predictorNames) {
+  // The names as read or as shared by the run: the same fingerprint either way.
+  for (std::size_t i = 0; i < nameCountOf(sdm); ++i) {
+    const std::string_view name = predictorNameAt(sdm, static_cast<std::int64_t>(i));
     hash.add(name.size());
     hash.add(name.data(), name.size());
   }

@@ -91,6 +91,7 @@ const char* describe(const std::string& code) {
       {"MDM_UNREADABLE", "the MDM could not be opened"},
       {"SDM_UNREADABLE", "an SDM could not be opened"},
       {"SDM_TOO_LARGE", "an SDM announced more values than one SDM may hold"},
+      {"RUN_TOO_LARGE", "the SDMs of the run together hold too many values to check"},
       {"NO_STUDIES", "the MDM lists no study"},
       {"PREDICTOR_COUNT_MISMATCH", "an SDM's number of predictors of interest differs"},
       {"PREDICTOR_NAME_MISMATCH", "an SDM names a predictor of interest differently"},
@@ -132,7 +133,7 @@ struct Item {
 
 std::string quotedName(const SdmDesign& design, std::int64_t column) {
   const auto index = static_cast<std::size_t>(column);
-  const std::string name(index < design.names.size() ? design.names[index] : "");
+  const std::string_view name = index < design.names.size() ? design.names[index] : "";
   return "&quot;" + htmlText(name) + "&quot; (" + std::to_string(column + 1) + ")";
 }
 

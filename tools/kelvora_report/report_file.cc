@@ -38,7 +38,8 @@ StudyReport readStudyReport(const RunOutcome& outcome,
                             const std::optional<std::string>& locatedFirstSdm,
                             SdmDesignMaker& maker) {
   StudyReport report;
-  if (!outcome.studyCount) return report;
+  // A run that ended because it kept too much leaves the rest unread: reading it here would too.
+  if (!outcome.studyCount || outcome.end == RunEnd::kRunTooLarge) return report;
   const std::string& mdm = outcome.savedMdmPath ? *outcome.savedMdmPath : outcome.mdmPath;
   report.designs =
       loadStudyDesigns(mdm, outcome.savedMdmPath ? std::nullopt : locatedFirstSdm, maker);

@@ -8,7 +8,7 @@
 namespace kelvora::report {
 void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   Made made;
-  diagnostics::summarizeSdm(sdm, made.design);
+  diagnostics::summarizeSdm(sdm, made.design, nameLists);
   if (made.design.read) {
     const std::pair<std::string, std::uint64_t> key(sdm.path, fingerprintOf(sdm));
     std::optional<RankCheck> known;

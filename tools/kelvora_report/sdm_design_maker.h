@@ -16,6 +16,7 @@
 
 #include "designmatrix/sdm_file.h"
 #include "html_report.h"
+#include "inspection/name_list_table.h"
 #include "inspection/sdm_read_ahead.h"
 #include "study_designs.h"
 
@@ -47,6 +48,8 @@ class SdmDesignMaker {
   };
 
   const bool withPictures;
+  // Shares the names of the SDMs the run did not share (those read after it) as the run does.
+  NameListTable nameLists;
   mutable std::mutex mutex;
   std::map<std::size_t, Made> byStudy;
   // The rank check of each SDM content made so far, by path and fingerprint.

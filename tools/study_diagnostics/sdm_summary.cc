@@ -4,19 +4,18 @@
 
 namespace kelvora::diagnostics {
 
-void summarizeSdm(const SdmFile& sdm, SdmSummary& summary) {
+void summarizeSdm(const SdmFile& sdm, SdmSummary& summary, NameListTable& nameLists) {
   summary.openFailed = sdm.unreadable();
   summary.read = !sdm.unreadable() && !sdm.tooLargeToRead;
   if (!summary.read) return;
   summary.dataPoints = sdm.nrOfDataPoints;
   summary.interestCount = interestCountOf(sdm);
   const std::int64_t columns = columnCountOf(sdm);
-  summary.names.reserve(static_cast<std::size_t>(columns));  // a large study holds thousands
-  summary.zeroColumns.reserve(static_cast<std::size_t>(columns));
-  for (std::int64_t j = 0; j < columns; ++j) {
-    summary.names.emplace_back(predictorNameAt(sdm, j));
-    summary.zeroColumns.push_back(isAllZeroColumn(sdm, j));
-  }
+  // The reader names every column of an SDM it read.
+  summary.names =
+      sdm.predictorNames.empty() ? sdm.sharedNames : nameLists.share(sdm.predictorNames);
+  summary.zeroColumns.reserve(static_cast<std::size_t>(columns));  // a large study holds thousands
+  for (std::int64_t j = 0; j < columns; ++j) summary.zeroColumns.push_back(isAllZeroColumn(sdm, j));
   summary.notes = sdm.notes;
 }
 

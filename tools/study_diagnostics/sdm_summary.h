@@ -1,13 +1,17 @@
 // What the study diagnostics need of one SDM once its values are gone: its names, which columns are
 // all zero, and what the reader noticed. Made from one SdmFile while its values are at hand, so a
-// study of any size is diagnosed from summaries alone.
+// study of any size is diagnosed from summaries alone. The names are the run's own list of them
+// (PredictorNameList), which every SDM and summary with the same names shares: a summary costs a
+// few bytes of its own per column, its names none.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "designmatrix/predictor_name_list.h"
 #include "designmatrix/sdm_file.h"
+#include "inspection/name_list_table.h"
 
 namespace kelvora::diagnostics {
 
@@ -18,13 +22,14 @@ struct SdmSummary {
   bool openFailed = false;  // the file could not be opened
   std::int32_t dataPoints = 0;
   std::int64_t interestCount = 0;  // firstConfoundPredictor - 1, as the file says
-  std::vector<std::string> names;  // one per column
+  PredictorNameList names;         // one per column
   std::vector<bool> zeroColumns;   // per column: all-zero, as the zero checks define it
   SdmReadNotes notes;
 };
 
-// Fills every field but `path` and `subject` from `sdm`.
-void summarizeSdm(const SdmFile& sdm, SdmSummary& summary);
+// Fills every field but `path` and `subject` from `sdm`. The names are the SDM's shared list, or,
+// when the run did not share them (an SDM it did not read), `nameLists`' list of them.
+void summarizeSdm(const SdmFile& sdm, SdmSummary& summary, NameListTable& nameLists);
 
 // The values announced (columns x data points) of an SDM that was read.
 std::int64_t announcedValues(const SdmSummary& sdm);

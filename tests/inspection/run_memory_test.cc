@@ -1,0 +1,147 @@
+// What bounds a run's memory: SDMs with the same names share one list, the SDMs read ahead stay
+// within the budget, and what the run keeps ends it at its ceiling.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "inspection/inspection_run.h"
+#include "inspection/name_list_table.h"
+#include "inspection/sdm_predictors.h"
+#include "inspection/sdm_read_ahead.h"
+#include "support/fake_dialogs.h"
+#include "support/log_capture.h"
+#include "support/study_files.h"
+#include "support/temp_dir.h"
+
+namespace kelvora {
+namespace {
+
+using Names = std::vector<std::string>;
+
+SdmFile sdmNamed(const Names& names) {
+  testing::SdmShape shape;
+  shape.names = names;
+  shape.columns = testing::filledColumns(names.size(), 2);
+  return testing::sdmOf(shape);
+}
+
+TEST(NameListTableTest, SdmsWithTheSameNamesShareOneListAndOthersDoNot) {
+  NameListTable table;
+  SdmFile a = sdmNamed({"Faces", "Houses", "Constant"});
+  SdmFile b = sdmNamed({"Faces", "Houses", "Constant"});
+  SdmFile c = sdmNamed({"Faces", "House", "Constant"});
+  SdmFile d = sdmNamed({"FacesHouse", "s", "Constant"});  // the same bytes, cut elsewhere
+  for (SdmFile* sdm : {&a, &b, &c, &d}) shareNames(*sdm, table);
+
+  EXPECT_TRUE(a.sharedNames.sharesBufferWith(b.sharedNames));
+  EXPECT_FALSE(a.sharedNames.sharesBufferWith(c.sharedNames));
+  EXPECT_FALSE(a.sharedNames.sharesBufferWith(d.sharedNames));
+  EXPECT_TRUE(a.predictorNames.empty());
+  EXPECT_EQ(nameCountOf(a), 3u);
+  EXPECT_EQ(predictorNameAt(c, 1), "House");
+  EXPECT_EQ(predictorNameAt(d, 0), "FacesHouse");
+  EXPECT_EQ(predictorNameAt(d, 3), kUnreadPredictorName);
+  EXPECT_EQ(std::vector<std::string_view>(a.sharedNames.begin(), a.sharedNames.end()),
+            (std::vector<std::string_view>{"Faces", "Houses", "Constant"}));
+}
+
+class RunMemoryTest : public ::testing::Test {
+ protected:
+  ~RunMemoryTest() override { pluginLog.closeFile(); }
+
+  // `count` SDMs of 200 predictors whose names are long; each SDM's own when `distinct`.
+  std::vector<testing::StudyPaths> study(std::size_t count, bool distinct) {
+    std::vector<testing::StudyPaths> studies;
+    for (std::size_t i = 0; i < count; ++i) {
+      testing::SdmShape shape;
+      for (std::size_t p = 0; p < 200; ++p) {
+        shape.names.push_back(std::string(100, 'n') + std::to_string(distinct ? i : 0) + "_" +
+                              std::to_string(p));
+      }
+      shape.firstConfoundPredictor = 2;
+      shape.columns = testing::filledColumns(shape.names.size(), 2);
+      const std::string name = "S" + std::to_string(i) + "_1";
+      studies.push_back({name + ".vtc", dir.writeFile(name + ".sdm", testing::sdmText(shape))});
+    }
+    return studies;
+  }
+  RunOutcome run(const std::vector<testing::StudyPaths>& studies, RunSettings settings) {
+    dialogs.chooseToOpen(dir.writeFile("group.mdm", testing::mdmText(studies)));
+    return runInspection(dialogs, settings);
+  }
+
+  testing::LogCapture log;
+  testing::TempDir dir;
+  testing::FakeDialogs dialogs;
+};
+
+// 200 names of about 105 bytes are over 5,000 slots a list: three lists pass a ceiling of 12,000
+// slots, one list shared by three SDMs does not.
+TEST_F(RunMemoryTest, NamesCountOncePerListAndTheSdmPastTheCeilingEndsTheRun) {
+  for (const unsigned threads : {1u, 4u}) {
+    RunSettings settings;
+    settings.readThreads = threads;
+    settings.maxSlotsKept = 12000;
+    EXPECT_EQ(run(study(3, false), settings).end, RunEnd::kComplete);
+
+    const std::vector<testing::StudyPaths> distinct = study(3, true);
+    const std::size_t logStart = log.lines().size();
+    const RunOutcome outcome = run(distinct, settings);
+    EXPECT_EQ(outcome.end, RunEnd::kRunTooLarge);
+    EXPECT_TRUE(outcome.fileUnreadable());
+    ASSERT_EQ(outcome.findings.size(), 1u);
+    EXPECT_EQ(outcome.findings[0].code, FindingCode::kRunTooLarge);
+    EXPECT_EQ(codeName(outcome.findings[0].code), std::string("RUN_TOO_LARGE"));
+    const std::string stop =
+        "!!!  SDMs too large to read together (more than 12000 values), "
+        "stopped at: " +
+        distinct[2].sdm;
+    EXPECT_EQ(outcome.findings[0].line, stop);
+    EXPECT_EQ(
+        std::vector<std::string>(log.lines().begin() + logStart, log.lines().end()),
+        (std::vector<std::string>{"Kelvora>  Start inspecting " + dir.path("group.mdm"), stop}));
+  }
+}
+
+// With a budget smaller than any SDM, the threads read one SDM at a time, and every SDM still
+// arrives at its turn.
+TEST(SdmReadAheadTest, SdmsLargerThanTheBudgetAreReadOneAtATimeAndTakenInOrder) {
+  testing::TempDir dir;
+  std::vector<std::string> paths;
+  for (std::size_t i = 0; i < 12; ++i) {
+    testing::SdmShape shape;
+    shape.names = {"P" + std::to_string(i), "Constant"};
+    shape.columns = testing::filledColumns(2, 3);
+    paths.push_back(dir.writeFile("S" + std::to_string(i) + ".sdm", testing::sdmText(shape)));
+  }
+  std::mutex mutex;
+  std::size_t reading = 0;
+  std::size_t mostReading = 0;
+  const SdmValuesVisitor visit = [&](std::size_t, const SdmFile&) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      mostReading = std::max(mostReading, ++reading);
+    }
+    std::this_thread::yield();  // room for another thread to start, were it allowed to
+    const std::lock_guard<std::mutex> lock(mutex);
+    --reading;
+  };
+  NameListTable names;
+  {
+    SdmReadAhead readAhead(paths, 1, 4, visit, names, /*budget=*/1);
+    for (std::size_t study = 1; study < paths.size(); ++study) {
+      const SdmFile sdm = readAhead.take(study);
+      EXPECT_EQ(sdm.path, paths[study]);
+      EXPECT_EQ(predictorNameAt(sdm, 0), "P" + std::to_string(study));
+      EXPECT_TRUE(sdm.values.empty());
+    }
+  }
+  EXPECT_EQ(mostReading, 1u);
+}
+
+}  // namespace
+}  // namespace kelvora
