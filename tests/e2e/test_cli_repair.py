@@ -5,8 +5,9 @@ of another name refused, and a corrected MDM whose SDMs do not all open never sa
 import os
 import unittest
 
-from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs,
-                         full_path, run_cli, run_host_in, run_sdm, run_texts, write_study)
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, CliTest,
+                         clean_runs, full_path, run_cli, run_host_in, run_sdm, run_texts,
+                         write_study)
 from harness import ON_WINDOWS
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
@@ -144,6 +145,11 @@ class GuardedRepair(CliTest):
         self.assertIn(f'"{self.study.root}/renamed/site-S02_run2.sdm"'.encode(),
                       self.study.read("fixed.mdm"))
         self.assertEqual(self.study.read("moved/group.mdm"), self.original)
+
+        alone = run_cli("--force-locate", self.mdm)
+        self.assertStatus(alone, EXIT_USAGE)
+        self.assertEqual(alone.error_text(), "kelvora: --force-locate takes --locate\n"
+                                             "Run 'kelvora --help' for the usage.\n")
 
     def test_a_corrected_mdm_whose_sdms_do_not_all_open_is_not_saved(self):
         os.remove(self.study.path("moved/S02_run2.sdm"))
