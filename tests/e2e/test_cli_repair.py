@@ -75,10 +75,12 @@ class RepairByOptions(CliTest):
         self.assertIsNone(run["savedMdm"])
 
     def test_without_an_answer_the_repair_is_cancelled_and_locate_suggested(self):
-        for args, reason in (([], "standard input is no terminal"), (["--no-prompt"], "--no-prompt")):
+        for args, reason in (([], "standard input is no terminal"),
+                             (["--no-prompt"], "--no-prompt")):
             cli, _ = self.assertSameAsHost(args, ["--cancel-open"])
             self.assertStatus(cli, EXIT_NOT_INSPECTED)
-            # The SDMs past the first are not where the MDM says either: each is named after the run.
+            # The SDMs past the first are not where the MDM says either: each is named after the
+            # run.
             self.assertEqual(cli.error_text(), NOT_FOUND + (
                 f"kelvora: {self.mdm}: the first SDM was not found; not asked ({reason}): "
                 "--locate SDM_PATH repairs it\n") + "".join(

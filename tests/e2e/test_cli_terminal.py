@@ -196,8 +196,8 @@ class PromptAtTerminal(CliTest):
         # asked.
         self.assertEqual(session.process.returncode, EXIT_NOT_INSPECTED)
         self.assertNotIn(b"Would you like to Save", session.screen)
-        self.assertIn(b"kelvora: the corrected MDM was not saved: 2 of its 4 SDM paths do not open: "
-                      b"D:/lab/old/S02_run1.sdm, D:/lab/old/S02_run2.sdm\r\n", session.screen)
+        self.assertIn(b"kelvora: the corrected MDM was not saved: 2 of its 4 SDM paths do not "
+                      b"open: D:/lab/old/S02_run1.sdm, D:/lab/old/S02_run2.sdm\r\n", session.screen)
         self.assertEqual(stdout.decode("latin-1").split("\n")[-2],
                          "!!!  Failed opening SDM for reading: D:/lab/old/S02_run1.sdm")
 
