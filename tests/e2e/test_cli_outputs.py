@@ -84,7 +84,7 @@ class OutputsThatAreFilesOfTheCall(CliTest):
     def test_the_corrected_mdm_may_replace_the_mdm_it_corrects(self):
         mdm = write_study(self.study, clean_runs(), sdm_folder="D:/lab/old")
         cli = run_cli("--locate", self.study.path("S01_run1.sdm"), "--save-mdm", mdm, mdm)
-        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertStatus(cli, EXIT_CLEAN)
         self.assertTrue(cli.error_text().endswith(f"MDM was saved to {mdm}\n"))
         self.assertIn(f'"{self.study.root}/S02_run2.sdm"'.encode(), self.study.read("group.mdm"))
 

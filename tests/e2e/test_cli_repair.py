@@ -1,11 +1,13 @@
 """kelvora's path repair: an MDM whose SDMs have moved, answered by --locate and --save-mdm (and,
-without them, cancelled), the same as the plug-in answered by the host's dialogs."""
+without them, cancelled), the same as the plug-in answered by the host's dialogs; a located file
+of another name refused, and a corrected MDM whose SDMs do not all open never saved."""
 
 import os
 import unittest
 
-from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, clean_runs,
-                         full_path, run_cli, run_host_in, run_sdm, run_texts, write_study)
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, CliTest,
+                         clean_runs, full_path, run_cli, run_host_in, run_sdm, run_texts,
+                         write_study)
 from harness import ON_WINDOWS
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
@@ -32,7 +34,7 @@ class RepairByOptions(CliTest):
     def test_locate_without_save_mends_the_run_and_leaves_the_mdm(self):
         cli, _ = self.assertSameAsHost(["--locate", self.located],
                                        ["--open", self.located, "--yesno", "2"])
-        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertStatus(cli, EXIT_CLEAN)  # the mended "!!!  " line is no finding of the study
         self.assertEqual(cli.error_text(), NOT_FOUND + NOT_SAVED + "; its paths served this run "
                          "only (--save-mdm MDM_PATH saves it)\n")
         self.assertIn("Kelvora>  Asking user to select correct path", cli.lines())
@@ -46,8 +48,9 @@ class RepairByOptions(CliTest):
         cli, host_saved = self.assertSameAsHost(
             ["--locate", self.located, "--save-mdm", target],
             ["--open", self.located, "--yesno", "1", "--save", target])
-        self.assertStatus(cli, EXIT_REPORTED)
-        self.assertTrue(cli.error_text().endswith(f"MDM was saved to {target}\n"))
+        self.assertStatus(cli, EXIT_CLEAN)
+        self.assertEqual(cli.error_text(), NOT_FOUND + f"kelvora: the corrected MDM was saved to "
+                                                       f"{target}\n")
         self.assertIsNotNone(host_saved)
         self.assertEqual(self.study.read("fixed.mdm"), host_saved)
         self.assertIn(f'"{self.study.root}/moved/S02_run2.sdm"'.encode(), host_saved)
@@ -71,16 +74,19 @@ class RepairByOptions(CliTest):
         self.assertEqual([f["code"] for f in run["findings"]], ["SDM_UNREADABLE", "MDM_NOT_SAVED"])
         self.assertIsNone(run["savedMdm"])
 
-    def test_without_an_answer_the_repair_is_cancelled_and_the_option_named(self):
-        cli, _ = self.assertSameAsHost([], ["--cancel-open"])
-        self.assertStatus(cli, EXIT_NOT_INSPECTED)
-        # The SDMs past the first are not where the MDM says either: each is named after the run.
-        self.assertEqual(cli.error_text(), NOT_FOUND + (
-            'kelvora: cancelled "SDM not found. Select S01_run1.sdm manually.": no answer '
-            "(--locate SDM_PATH would answer it)\n") + "".join(
-            f'kelvora: warning (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
-            for stem in ("S01_run2", "S02_run1", "S02_run2")))
-        self.assertEqual(cli.lines()[-1], "Kelvora>  Asking user to select correct path")
+    def test_without_an_answer_the_repair_is_cancelled_and_locate_suggested(self):
+        for args, reason in (([], "standard input is no terminal"),
+                             (["--no-prompt"], "--no-prompt")):
+            cli, _ = self.assertSameAsHost(args, ["--cancel-open"])
+            self.assertStatus(cli, EXIT_NOT_INSPECTED)
+            # The SDMs past the first are not where the MDM says either: each is named after the
+            # run.
+            self.assertEqual(cli.error_text(), NOT_FOUND + (
+                f"kelvora: {self.mdm}: the first SDM was not found; not asked ({reason}): "
+                "--locate SDM_PATH repairs it\n") + "".join(
+                f'kelvora: warning (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be '
+                "opened\n" for stem in ("S01_run2", "S02_run1", "S02_run2")))
+            self.assertEqual(cli.lines()[-1], "Kelvora>  Asking user to select correct path")
 
     def test_a_located_file_that_cannot_be_read_ends_the_run(self):
         wrong = self.study.path("elsewhere/S01_run1.sdm")
@@ -104,6 +110,74 @@ class RepairByOptions(CliTest):
         self.assertStatus(cli, EXIT_CLEAN)
         self.assertEqual(cli.error_text(), f"kelvora: note: {clean} asked for no repair; "
                                            "--locate and --save-mdm were not used\n")
+        self.assertFalse(self.study.exists("fixed.mdm"))
+
+
+class GuardedRepair(CliTest):
+    """A located file must bear the missing SDM's name, or --force-locate must take it; the
+    corrected MDM is saved only when every SDM it lists opens."""
+
+    def setUp(self):
+        super().setUp()
+        self.mdm = write_study(self.study, clean_runs(), folder="moved", sdm_folder="D:/lab/old")
+        self.original = self.study.read("moved/group.mdm")
+        self.target = self.study.path("fixed.mdm")
+
+    def test_a_file_of_another_name_is_refused_unless_forced(self):
+        # The files were renamed on the way: "site-S01_run1.sdm" for "S01_run1.sdm".
+        for stem, text in clean_runs():
+            self.study.write(f"renamed/site-{stem}.sdm", text)
+        located = self.study.path("renamed/site-S01_run1.sdm")
+        refused = run_cli("--locate", located, "--save-mdm", self.target, self.mdm)
+        self.assertStatus(refused, EXIT_NOT_INSPECTED)
+        self.assertEqual(refused.error_text(), NOT_FOUND + (
+            f"kelvora: {self.mdm}: --locate names site-S01_run1.sdm, not the missing "
+            "S01_run1.sdm: refused, as every path of the MDM would be re-based on it "
+            "(--force-locate takes it)\n") + "".join(
+            f'kelvora: warning (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
+            for stem in ("S01_run2", "S02_run1", "S02_run2")))
+        self.assertEqual(refused.lines()[-1], "Kelvora>  Asking user to select correct path")
+        self.assertFalse(self.study.exists("fixed.mdm"))
+
+        forced = run_cli("--force-locate", "--locate", located, "--save-mdm", self.target,
+                         self.mdm)
+        self.assertStatus(forced, EXIT_CLEAN)
+        self.assertEqual(forced.error_text(),
+                         NOT_FOUND + f"kelvora: the corrected MDM was saved to {self.target}\n")
+        self.assertIn(f'"{self.study.root}/renamed/site-S02_run2.sdm"'.encode(),
+                      self.study.read("fixed.mdm"))
+        self.assertEqual(self.study.read("moved/group.mdm"), self.original)
+
+        alone = run_cli("--force-locate", self.mdm)
+        self.assertStatus(alone, EXIT_USAGE)
+        self.assertEqual(alone.error_text(), "kelvora: --force-locate takes --locate\n"
+                                             "Run 'kelvora --help' for the usage.\n")
+
+    def test_a_corrected_mdm_whose_sdms_do_not_all_open_is_not_saved(self):
+        os.remove(self.study.path("moved/S02_run2.sdm"))
+        located = self.study.path("moved/S01_run1.sdm")
+        # Saving over the MDM itself: its bytes must stay as they were.
+        host = run_host_in(self.study.root, "--open", self.mdm, "--open", located, "--yesno", "2")
+        cli = run_cli("--locate", located, "--save-mdm", self.mdm, self.mdm)
+        self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        self.assertEqual(cli.lines(), run_texts(host))  # the run's lines as for a "no"
+        missing = f"{self.study.root}/moved/S02_run2.sdm"
+        self.assertEqual(cli.error_text(), NOT_FOUND + (
+            f"kelvora: the corrected MDM was not saved: 1 of its 4 SDM paths do not open: "
+            f"{missing}\n"))
+        self.assertEqual(cli.lines()[-1], f"!!!  Failed opening SDM for reading: {missing}")
+        self.assertEqual(self.study.read("moved/group.mdm"), self.original)
+
+        # The located file alone in another folder: the first few paths named, then a count.
+        lone = self.study.write("lone/S01_run1.sdm", run_sdm())
+        cli = run_cli("--json", "--locate", lone, "--save-mdm", self.target,
+                      write_study(self.study, clean_runs(subjects=("S01", "S02", "S03")),
+                                  folder="three", sdm_folder="D:/lab/old"))
+        self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        self.assertIn("kelvora: the corrected MDM was not saved: 5 of its 6 SDM paths do not open: "
+                      + ", ".join(f"{self.study.root}/lone/{stem}.sdm"
+                                  for stem in ("S01_run2", "S02_run1", "S02_run2"))
+                      + " and 2 more\n", cli.error_text())
         self.assertFalse(self.study.exists("fixed.mdm"))
 
 
@@ -138,7 +212,7 @@ class SavesThatMustNotHappen(CliTest):
         for mode, kept in ((0o440, 0o440), (0o6755, 0o755)):
             os.chmod(target, mode)
             _, cli = self.repair("moved", target)
-            self.assertStatus(cli, EXIT_REPORTED)
+            self.assertStatus(cli, EXIT_CLEAN)
             self.assertEqual(os.stat(target).st_mode & 0o7777, kept)
         self.assertTrue(self.study.read("fixed.mdm").startswith(b"\r\nFileVersion:"))
 

@@ -14,6 +14,9 @@ from harness import ON_WINDOWS
 
 PATH_PROMPT = b"path (an empty line cancels): "
 YES_NO_PROMPT = b"[y/N] "
+NAME_QUESTION = b"take it all the same? [y/N] "
+NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
+             "If you select it manually the plugin will try to correct the path!\n")
 
 
 class TerminalSession:
@@ -111,6 +114,8 @@ class PromptAtTerminal(CliTest):
         session.answer(b"")
         session.finish()
         self.assertEqual(session.process.returncode, EXIT_NOT_INSPECTED)
+        self.assertIn(f"kelvora: {self.mdm}: the first SDM was not found; the prompt was "
+                      "cancelled: --locate SDM_PATH repairs it\r\n".encode(), session.screen)
 
         session = TerminalSession(self, ["--json", self.mdm], self.study.root)
         session.read_until(PATH_PROMPT)
@@ -162,6 +167,39 @@ class PromptAtTerminal(CliTest):
         self.assertIn(f'"{self.study.root}/moved/S02_run2.sdm"'.encode(),
                       self.study.read("moved/fixed.mdm"))
         self.assertNotIn(f"{self.study.root}/moved".encode(), self.study.read("moved/group.mdm"))
+
+    def test_no_prompt_asks_nobody_and_says_so(self):
+        session = TerminalSession(self, ["--no-prompt", "--quiet", self.mdm], self.study.root)
+        stdout = session.finish()
+        self.assertEqual(session.process.returncode, EXIT_NOT_INSPECTED)
+        self.assertEqual(stdout, b"")
+        self.assertEqual(session.screen.decode("latin-1").replace("\r\n", "\n"), NOT_FOUND + (
+            f"kelvora: {self.mdm}: the first SDM was not found; not asked (--no-prompt): "
+            "--locate SDM_PATH repairs it\n") + "".join(
+            f'kelvora: warning (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
+            for stem in ("S01_run2", "S02_run1", "S02_run2")))
+
+    def test_a_file_of_another_name_is_taken_only_when_confirmed(self):
+        session = TerminalSession(self, [self.mdm], self.study.root)
+        session.read_until(PATH_PROMPT)
+        session.answer(b"S02_run1.sdm")
+        session.read_until(NAME_QUESTION)
+        self.assertIn(b"\r\n  S02_run1.sdm is not S01_run1.sdm, the SDM the MDM names: every path "
+                      b"of the MDM would be re-based on it\r\n  " + NAME_QUESTION, session.screen)
+        session.answer(b"n")  # asked for the path again
+        session.read_until(PATH_PROMPT, count=2)
+        session.answer(b"S02_run1.sdm")
+        session.read_until(NAME_QUESTION, count=2)
+        session.answer(b"y")
+        stdout = session.finish()
+        # Taken: S01's runs became S02's, and S02's stayed at the old place, so saving is not even
+        # asked.
+        self.assertEqual(session.process.returncode, EXIT_NOT_INSPECTED)
+        self.assertNotIn(b"Would you like to Save", session.screen)
+        self.assertIn(b"kelvora: the corrected MDM was not saved: 2 of its 4 SDM paths do not "
+                      b"open: D:/lab/old/S02_run1.sdm, D:/lab/old/S02_run2.sdm\r\n", session.screen)
+        self.assertEqual(stdout.decode("latin-1").split("\n")[-2],
+                         "!!!  Failed opening SDM for reading: D:/lab/old/S02_run1.sdm")
 
     def test_options_answer_without_a_prompt(self):
         session = TerminalSession(self, ["--locate", self.located, self.mdm], self.study.root)

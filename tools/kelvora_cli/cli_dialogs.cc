@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "answer_prompt.h"
+#include "designmatrix/path_names.h"
 #include "error_output.h"
+#include "repair_safeguards.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
@@ -32,7 +34,7 @@ CommandLineDialogs::CommandLineDialogs(std::string mdmFile, const CliOptions& op
                                        bool prompting, ProgressLine& progress)
     : mdmFile(std::move(mdmFile)),
       options(options),
-      prompting(prompting && !options.locate),
+      prompting(prompting && !options.locate && !options.noPrompt),
       progress(progress) {}
 
 FileDialogAnswer CommandLineDialogs::chooseFileToOpen(const std::string& title,
@@ -42,26 +44,53 @@ FileDialogAnswer CommandLineDialogs::chooseFileToOpen(const std::string& title,
     mdmChosen = true;
     return FileDialogAnswer{true, mdmFile};
   }
-  askedToLocate = true;
-  const FileDialogAnswer answer =
-      answerFileDialog(options.locate, "--locate SDM_PATH", false, title, initialDirectory, filter);
-  if (answer.chosen) located = answer.path;
+  const FileDialogAnswer answer = locateFirstSdm(title, initialDirectory, filter);
+  if (answer.chosen) {
+    answeredLocate = LocateAnswer::kLocated;
+    located = answer.path;
+  }
   return answer;
+}
+
+FileDialogAnswer CommandLineDialogs::locateFirstSdm(const std::string& title,
+                                                    const std::string& initialDirectory,
+                                                    const std::string& filter) {
+  answeredLocate = LocateAnswer::kNobodyAsked;
+  if (!options.locate && !prompting) return FileDialogAnswer{false, ""};
+  study = readMdmForChecks(mdmFile);
+  if (!study || study->sdmPaths.empty()) {
+    answeredLocate = LocateAnswer::kMdmUnreadable;
+    return FileDialogAnswer{false, ""};
+  }
+  missingName = fileNameOf(study->sdmPaths.front());
+  if (options.locate) {
+    if (options.forceLocate || sameFileName(missingName, *options.locate)) {
+      return FileDialogAnswer{true, *options.locate};
+    }
+    answeredLocate = LocateAnswer::kNameRefused;
+    return FileDialogAnswer{false, ""};
+  }
+  const std::optional<std::string> path = promptFileDialog(false, title, initialDirectory, filter);
+  if (!path) answeredLocate = LocateAnswer::kPromptCancelled;
+  return path ? FileDialogAnswer{true, *path} : FileDialogAnswer{false, ""};
 }
 
 FileDialogAnswer CommandLineDialogs::chooseFileToSave(const std::string& title,
                                                       const std::string& initialDirectory,
                                                       const std::string& filter) {
-  return answerFileDialog(options.saveMdm, "--save-mdm MDM_PATH", true, title, initialDirectory,
-                          filter);
+  if (options.saveMdm) return FileDialogAnswer{true, *options.saveMdm};
+  if (!prompting) return FileDialogAnswer{false, ""};  // askYesNo answered no already
+  const std::optional<std::string> path = promptFileDialog(true, title, initialDirectory, filter);
+  return path ? FileDialogAnswer{true, *path} : FileDialogAnswer{false, ""};
 }
 
 bool CommandLineDialogs::askYesNo(const std::string& question) {
   askedToSave = true;
+  if (study && located) unopened = correctedSdmsThatDoNotOpen(*study, *located);
+  if (!unopened.empty()) return false;  // saved, the MDM would open and never be repaired again
   if (options.saveMdm) return true;
   if (!prompting) return false;
-  const std::optional<std::string> answer = prompt(question + " [y/N] ");
-  return answer && isYes(*answer);
+  return promptYesNo(question + " [y/N] ").value_or(false);
 }
 
 void CommandLineDialogs::showMessage(const std::string& text) {
@@ -73,28 +102,17 @@ void CommandLineDialogs::showProgress(std::size_t sdmsRead, std::size_t sdmCount
   progress.show(sdmsRead, sdmCount);
 }
 
-FileDialogAnswer CommandLineDialogs::answerFileDialog(const std::optional<std::string>& option,
-                                                      const char* optionName, bool saving,
-                                                      const std::string& title,
-                                                      const std::string& initialDirectory,
-                                                      const std::string& filter) {
-  if (option) return FileDialogAnswer{true, *option};
+std::optional<std::string> CommandLineDialogs::promptFileDialog(bool saving,
+                                                                const std::string& title,
+                                                                const std::string& initialDirectory,
+                                                                const std::string& filter) {
   progress.erase();
-  if (prompting) {
-    writeError(fileDialogHeading(title, initialDirectory, filter));
-    const std::optional<std::string> path = promptPath(saving);
-    return path ? FileDialogAnswer{true, *path} : FileDialogAnswer{false, ""};
-  }
-  writeError("kelvora: cancelled \"" + title + "\": no answer (" + optionName +
-             " would answer it)\n");
-  return FileDialogAnswer{false, ""};
-}
-
-std::optional<std::string> CommandLineDialogs::promptPath(bool saving) {
+  writeError(fileDialogHeading(title, initialDirectory, filter));
   for (;;) {
     const std::optional<std::string> answer = prompt(kPathQuestion);
     if (!answer || answer->empty()) return std::nullopt;
     const std::string path = fullPath(*answer);
+    std::optional<bool> taken;
     switch (kindOf(path)) {
       case PathKind::kFolder:
         writeError("  " + path + " is a folder, not a file\n");
@@ -103,16 +121,27 @@ std::optional<std::string> CommandLineDialogs::promptPath(bool saving) {
         if (saving) return path;
         writeError("  " + path + " does not exist\n");
         continue;
-      case PathKind::kFile: {
-        if (!saving) return path;
-        const std::optional<std::string> overwrite =
-            prompt("  " + path + " exists: overwrite? [y/N] ");
-        if (!overwrite) return std::nullopt;
-        if (isYes(*overwrite)) return path;
+      case PathKind::kFile:
+        taken = saving ? promptYesNo("  " + path + " exists: overwrite? [y/N] ")
+                       : takenForMissingSdm(path);
+        if (!taken) return std::nullopt;
+        if (*taken) return path;
         continue;
-      }
     }
   }
+}
+
+std::optional<bool> CommandLineDialogs::takenForMissingSdm(const std::string& path) {
+  if (sameFileName(missingName, path)) return true;
+  writeError("  " + fileNameOf(path) + " is not " + missingName +
+             ", the SDM the MDM names: every path of the MDM would be re-based on it\n");
+  return promptYesNo("  take it all the same? [y/N] ");
+}
+
+std::optional<bool> CommandLineDialogs::promptYesNo(const std::string& question) {
+  const std::optional<std::string> answer = prompt(question);
+  if (!answer) return std::nullopt;
+  return isYes(*answer);
 }
 
 std::optional<std::string> CommandLineDialogs::prompt(const std::string& question) {

@@ -25,6 +25,8 @@ constexpr std::string_view documented(std::string_view name) {
 constexpr std::string_view kHelp = documented("--help");
 constexpr std::string_view kVersion = documented("--version");
 constexpr std::string_view kLocate = documented("--locate");
+constexpr std::string_view kForceLocate = documented("--force-locate");
+constexpr std::string_view kNoPrompt = documented("--no-prompt");
 constexpr std::string_view kSaveMdm = documented("--save-mdm");
 constexpr std::string_view kReport = documented("--report");
 constexpr std::string_view kJson = documented("--json");
@@ -70,6 +72,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string report;
     std::string findingsDir;
     CLI::Option* locateOption = app.add_option(optionName(kLocate), locate);
+    app.add_flag(optionName(kForceLocate), options.forceLocate);
+    app.add_flag(optionName(kNoPrompt), options.noPrompt);
     CLI::Option* saveOption = app.add_option(optionName(kSaveMdm), saveMdm);
     CLI::Option* reportOption = app.add_option(optionName(kReport), report);
     app.add_flag(optionName(kJson), options.json);
@@ -97,6 +101,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     }
     if (reportOption->count() > 0) options.report = report;
     if (locateOption->count() > 0) options.locate = locate;
+    if (options.forceLocate && !options.locate) return usageError("--force-locate takes --locate");
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
     if (findingsDirOption->count() > 0) {
       if (options.noFindingsFile) {

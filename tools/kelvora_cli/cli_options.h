@@ -11,6 +11,8 @@ namespace kelvora::cli {
 struct CliOptions {
   std::vector<std::string> mdmFiles;   // inspected in this order; never empty after parsing
   std::optional<std::string> locate;   // answers the one run's "SDM not found" dialog
+  bool forceLocate = false;            // --locate stands even when its file name is not the SDM's
+  bool noPrompt = false;               // nobody is asked, even at a terminal
   std::optional<std::string> saveMdm;  // answers yes to saving, and the save dialog
   bool json = false;                   // one JSON object per MDM instead of the log lines
   bool quiet = false;                  // no log lines (errors, notes and JSON as without it)
@@ -30,8 +32,9 @@ struct CommandLine {
 };
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
-// option. No MDM_FILE, --report, --locate or --save-mdm with more than one, --findings-dir with
-// --no-findings-file or with two MDM_FILEs whose findings files have one name are usage errors. Paths are kept as given. Never throws.
+// option. No MDM_FILE, --report, --locate or --save-mdm with more than one, --force-locate without
+// --locate, --findings-dir with --no-findings-file or with two MDM_FILEs whose findings files have
+// one name are usage errors. Paths are kept as given. Never throws.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvora::cli

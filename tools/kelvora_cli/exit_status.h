@@ -11,15 +11,17 @@ enum ExitStatus : int {
   kClean = 0,         // every run came to its complete end and reported nothing (notes aside)
   kReported = 1,      // a run, or kelvora beyond it, reported a finding, but every file could
                       // be read
-  kNotInspected = 2,  // a file could not be read, the user cancelled a repair, or the
-                      // requested report could not be written
+  kNotInspected = 2,  // a file could not be read, a repair was cancelled or refused, its
+                      // corrected MDM lists SDMs that do not open, or the requested report
+                      // could not be written
   kUsageError = 64,   // unknown option, missing value, no MDM, an output that is a file of
                       // the call
 };
 
 // kNotInspected when a file the run needed could not be read or the repair was cancelled;
 // kReported when the run ended early or reported any finding (each "!!!  " line of a run is one
-// of its findings, and so is the MDM writer's failure line); kClean otherwise.
+// of its findings, and so is the MDM writer's failure line) but the first SDM's failure that the
+// repair mended; kClean otherwise.
 ExitStatus exitStatusOf(const RunOutcome& outcome);
 
 // The more serious of two statuses of runs (kClean < kReported < kNotInspected).

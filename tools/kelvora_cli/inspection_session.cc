@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "call_files.h"
 #include "cli_dialogs.h"
@@ -84,7 +85,47 @@ FindingsFileRule findingsFileRule(const CliOptions& options) {
   };
 }
 
-// Tells on standard error what became of the corrected MDM, and which options found no question.
+// "a, b, c and 4 more": the first few of `paths`, then how many are left.
+std::string someOf(const std::vector<std::string>& paths) {
+  constexpr std::size_t kNamed = 3;
+  std::string text;
+  for (std::size_t i = 0; i < paths.size() && i < kNamed; ++i) {
+    text += (i == 0 ? "" : ", ") + paths[i];
+  }
+  if (paths.size() > kNamed) text += " and " + std::to_string(paths.size() - kNamed) + " more";
+  return text;
+}
+
+// Why the repair of `mdm` located no SDM, in one line, or nothing when it did.
+std::string unlocatedLine(const std::string& mdm, const CommandLineDialogs& dialogs,
+                          const CliOptions& options) {
+  using Answer = CommandLineDialogs::LocateAnswer;
+  const std::string notFound = "kelvora: " + mdm + ": the first SDM was not found; ";
+  const std::string remedy = ": --locate SDM_PATH repairs it\n";
+  switch (dialogs.locateAnswer()) {
+    case Answer::kNobodyAsked:
+      return notFound + "not asked (" +
+             (options.noPrompt ? "--no-prompt" : "standard input is no terminal") + ")" + remedy;
+    case Answer::kPromptCancelled:
+      return notFound + "the prompt was cancelled" + remedy;
+    case Answer::kNameRefused:
+      return "kelvora: " + mdm + ": --locate names " + fileNameOf(*options.locate) +
+             ", not the missing " + dialogs.missingSdmName() +
+             ": refused, as every path of the MDM would be re-based on it (--force-locate takes "
+             "it)\n";
+    case Answer::kMdmUnreadable:
+      return notFound +
+             "the MDM could not be read again to check the repair, so it was "
+             "cancelled\n";
+    case Answer::kNotAsked:
+    case Answer::kLocated:
+      break;
+  }
+  return "";
+}
+
+// Tells on standard error what became of the repair and the corrected MDM, and which options
+// found no question.
 void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
                 const CliOptions& options) {
   if (!dialogs.repairAsked()) {
@@ -96,12 +137,18 @@ void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
                " not used\n");
     return;
   }
+  writeError(unlocatedLine(outcome.mdmPath, dialogs, options));
   if (!dialogs.saveOffered()) return;  // the located SDM could not be read: the run said so
   const auto notSaved = std::find_if(
       outcome.findings.begin(), outcome.findings.end(),
       [](const Finding& finding) { return finding.code == FindingCode::kMdmNotSaved; });
+  const std::vector<std::string>& unopened = dialogs.unopenedSdms();
   std::string text;
-  if (outcome.savedMdmPath) {
+  if (!unopened.empty()) {
+    text = "not saved: " + std::to_string(unopened.size()) + " of its " +
+           std::to_string(dialogs.correctedSdmCount()) +
+           " SDM paths do not open: " + someOf(unopened);
+  } else if (outcome.savedMdmPath) {
     text = "saved to " + *outcome.savedMdmPath;
   } else if (notSaved != outcome.findings.end()) {
     text = "not saved: " + notSaved->path + " could not be written";
@@ -128,6 +175,9 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     const report::StudyReport study =
         studyAfterRun(outcome, options, dialogs.locatedSdm(), designs);
     ExitStatus status = worseOf(exitStatusOf(outcome), furtherStatus(study));
+    // The run may still have read every SDM (one opened after the check): the study's paths are
+    // not sound all the same.
+    if (!dialogs.unopenedSdms().empty()) status = worseOf(status, kNotInspected);
     if (options.json) {
       writeOutcomeLine(outcome, &study.designs, furtherMembers(&study.diagnosis), stdout);
     } else {

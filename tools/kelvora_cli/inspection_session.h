@@ -7,8 +7,10 @@
 // run then works in its MDM's folder: the relative paths an MDM lists are found there, whatever
 // the folder the call started in, and are logged as the MDM lists them, as by the plug-in in a
 // host whose folder is the MDM's. After a repair, standard error tells where the corrected MDM was
-// saved, or that it was not; --locate or --save-mdm given to a run that asked for no repair get a
-// note there.
+// saved, or that it was not (naming the first few of its SDM paths that do not open, which also
+// makes the run's status kNotInspected); a repair that located nothing gets one line there saying
+// why, and that --locate repairs it; --locate or --save-mdm given to a run that asked for no
+// repair get a note there.
 #pragma once
 
 #include "cli_options.h"
