@@ -33,10 +33,11 @@ ensure_packages() {
   fi
   echo "== Installing: $missing"
   errors=$(mktemp)
-  if { [ -n "${KELVORA_APT_UPDATED:-}" ] || apt-get update -qq >/dev/null 2>"$errors"; } &&
-     # shellcheck disable=SC2086
-     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null 2>"$errors"; then
-    KELVORA_APT_UPDATED=1
+  if [ -z "${KELVORA_APT_UPDATED:-}" ]; then
+    apt-get update -qq >/dev/null 2>>"$errors" && KELVORA_APT_UPDATED=1
+  fi
+  # shellcheck disable=SC2086
+  if DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null 2>>"$errors"; then
     rm -f "$errors"
     return 0
   fi
