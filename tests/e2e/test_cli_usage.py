@@ -8,8 +8,8 @@ import subprocess
 import sys
 import unittest
 
-from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_USAGE, REPO, CliTest, clean_runs,
-                         run_cli, write_study)
+from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, REPO,
+                         CliTest, clean_runs, run_cli, write_study)
 from harness import BUILD_DIR, ON_WINDOWS
 
 sys.path.insert(0, os.path.join(REPO, "tools", "kelvora_cli"))
@@ -82,6 +82,18 @@ class Usage(CliTest):
         self.assertIn("no/checks does not exist, nor does the folder that would hold it",
                       deeper.error_text().replace("\\", "/"))
         self.assertFalse(self.study.exists("no"))
+
+    def test_a_located_path_takes_the_separator_of_the_mdms_paths(self):
+        # The example MDM was written with '/'; a relative --locate is made full by the system,
+        # which on Windows spells it with '\\'. The corrected MDM must not mix the two.
+        shutil.copytree(os.path.join(EXAMPLES, "moved"), self.study.path("moved"))
+        cli = run_cli("--locate", "moved/sub-01_run-1.sdm", "--save-mdm", "moved/fixed.mdm",
+                      "moved/group.mdm", cwd=self.study.root)
+        self.assertStatus(cli, EXIT_REPORTED)
+        paths = re.findall(r'"([^"]*)"', self.study.read("moved/fixed.mdm").decode("latin-1"))
+        self.assertEqual(len(paths), 8)
+        for path in paths:
+            self.assertFalse("/" in path and "\\" in path, path)
 
 
 if __name__ == "__main__":
