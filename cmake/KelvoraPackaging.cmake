@@ -2,7 +2,8 @@
 #   Windows: a ZIP of a folder holding Kelvora.dll, kelvora.exe, README.txt for Windows users, the
 #            licence and the third-party notices, the changelog and the example studies;
 #   Linux:   a Debian package of the command-line inspector, with its man page kelvora(1) and, in
-#            /usr/share/doc/kelvora, the README, the changelog, the licences and the examples.
+#            /usr/share/doc/kelvora, the README and the documents it links to (doc/), the
+#            changelog, the licences and the examples.
 # `cmake --install <build> --prefix <dir>` installs the same files into a prefix. The targets'
 # own folders hold the install rules of kelvora, its man page and Kelvora.dll; this file the rest.
 include(GNUInstallDirs)
@@ -17,6 +18,10 @@ else()
   set(KELVORA_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/kelvora)
   set(text_suffix "")
   install(FILES README.md DESTINATION ${KELVORA_INSTALL_DOCDIR})
+  # The documents the README links to, at the same relative paths, so its links work installed.
+  install(FILES doc/file-formats.md doc/json-output.md doc/developers.md
+                doc/kelvora-json.schema.json doc/report-example.png
+          DESTINATION ${KELVORA_INSTALL_DOCDIR}/doc)
 endif()
 
 install(FILES LICENSE DESTINATION ${KELVORA_INSTALL_DOCDIR} RENAME LICENSE${text_suffix})

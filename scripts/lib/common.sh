@@ -22,21 +22,42 @@ missing_packages() {
 }
 
 # ensure_packages <package>...: installs what is missing when running as root; returns 1 (and
-# says what to install) when something is missing and cannot be installed.
+# says what to install, or why apt-get could not) when something is missing and is not installed.
 ensure_packages() {
-  local missing
+  local missing errors
   missing=$(missing_packages "$@")
   [ -z "$missing" ] && return 0
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    echo "== Installing: $missing"
-    if [ -z "${KELVORA_APT_UPDATED:-}" ]; then
-      apt-get update -qq >/dev/null && KELVORA_APT_UPDATED=1
-    fi
-    # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null && return 0
+  if [ "$(id -u)" != 0 ] || ! command -v apt-get >/dev/null; then
+    echo "== Missing packages: $missing (install them with: sudo apt-get install $missing)"
+    return 1
   fi
-  echo "== Missing packages: $missing (install them with: sudo apt-get install $missing)"
+  echo "== Installing: $missing"
+  errors=$(mktemp)
+  if [ -z "${KELVORA_APT_UPDATED:-}" ]; then
+    apt-get update -qq >/dev/null 2>>"$errors" && KELVORA_APT_UPDATED=1
+  fi
+  # shellcheck disable=SC2086
+  if DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null 2>>"$errors"; then
+    rm -f "$errors"
+    return 0
+  fi
+  apt_failure "$missing" "$errors"
+  rm -f "$errors"
   return 1
+}
+
+# apt_failure <packages> <apt-get's standard error>: why a root install did not happen, in one
+# line: another package manager holds apt's lock (its process named, as apt-get names it), or
+# apt-get's own last error.
+apt_failure() {
+  local holder
+  if grep -qiE 'could not get lock|unable to acquire the dpkg' "$2"; then
+    holder=$(grep -oE 'process [0-9]+( \([^)]*\))?' "$2" | head -n 1) || true
+    echo "== Cannot install $1: apt-get's lock is held${holder:+ by $holder} (another package" \
+      "manager is running); run this again when it has finished"
+  else
+    echo "== Cannot install $1: apt-get failed: $(grep -v '^\s*$' "$2" | tail -n 1)"
+  fi
 }
 
 build_linux() {

@@ -8,6 +8,14 @@ WINDOWS_ZIP="$WINDOWS_BUILD/packages/Kelvora-$KELVORA_VERSION-windows-x64.zip"
 EXAMPLE_FINDINGS='!!!  sub-03, predictor number 3 named "Bodies" contains only zeros across runs
 !!!  sub-02_run-2.sdm predictor number 12 named "Rot Z" contains only zeros'
 
+# quietly <command>...: runs it with its output kept back, and shows the output only when it fails.
+quietly() {
+  local log
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || { cat "$log"; rm -f "$log"; return 1; }
+  rm -f "$log"
+}
+
 # package <build folder>: runs CPack there; the package lands in <build folder>/packages.
 package() {
   local log
@@ -46,9 +54,20 @@ installed_command_works() {
   local work=$1 status=0
   [ "$(kelvora --version)" = "kelvora $KELVORA_VERSION" ] || { echo "kelvora --version"; return 1; }
   [ "$(man -w kelvora)" = /usr/share/man/man1/kelvora.1.gz ] || { echo "man -w kelvora"; return 1; }
-  cp -r /usr/share/doc/kelvora/examples/study "$work/" || return 1
-  (cd "$work/study" && kelvora group.mdm >"$work/out.txt") || status=$?
+  installed_readme_links_resolve || return 1
+  # As the installed README's quick start does: the read-only examples copied first.
+  cp -r /usr/share/doc/kelvora/examples "$work/" || return 1
+  (cd "$work/examples/study" && kelvora group.mdm >"$work/out.txt") || status=$?
   expect_example_findings "$status" "$work/out.txt"
+}
+
+# Every relative link of the installed README names an installed file.
+installed_readme_links_resolve() {
+  local docs=/usr/share/doc/kelvora link result=0
+  for link in $(grep -oE '\]\([^):#]+' "$docs/README.md" | cut -c3-); do
+    [ -e "$docs/$link" ] || { echo "the installed README links to $link, not installed"; result=1; }
+  done
+  return $result
 }
 
 # Unzips the Windows package into an empty folder; there, under Wine, runs kelvora.exe on the

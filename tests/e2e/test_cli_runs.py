@@ -202,7 +202,7 @@ class Usage(CliTest):
         mdm = write_study(self.study, clean_runs())
         for args in ([], ["--json"], ["--no-such-option", mdm], ["--locate"], ["--save-mdm"],
                      ["-x", mdm], ["--locate", mdm, mdm, mdm], ["--save-mdm", "x.mdm", mdm, mdm],
-                     ["--findings-dir", "no-such-folder", mdm],
+                     ["--findings-dir", "no-such-folder/below", mdm],
                      ["--findings-dir", self.study.root, "--no-findings-file", mdm],
                      ["--findings-dir", self.study.root, mdm, mdm[:-4] + ".MDM/group.mdm"]):
             with self.subTest(args=args):

@@ -5,19 +5,73 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli_options.h"
 #include "error_output.h"
 #include "exit_status.h"
 #include "inspection_session.h"
+#include "mdm_file_glance.h"
 #include "terminal.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
 namespace {
 
+constexpr char kSeeUsage[] = "\nRun 'kelvora --help' for the usage.\n";
+
+// The --findings-dir folder, made when it is missing but its parent exists. False (told on
+// standard error) when it cannot serve.
+bool prepareFindingsDir(const std::string& folder) {
+  switch (kindOf(folder)) {
+    case PathKind::kFolder:
+      return true;
+    case PathKind::kFile:
+      writeError("kelvora: --findings-dir: " + folder + " is no folder" + kSeeUsage);
+      return false;
+    case PathKind::kNothing:
+      break;
+  }
+  std::string reason;
+  bool parentMissing = false;
+  if (makeFolder(folder, reason, parentMissing)) return true;
+  writeError("kelvora: --findings-dir: " + folder +
+             (parentMissing ? " does not exist, nor does the folder that would hold it"
+                            : " cannot be made: " + reason) +
+             kSeeUsage);
+  return false;
+}
+
+// Glances at each MDM_FILE before any run. An SDM given for its MDM is told and left out: its run
+// would only find no studies and write a findings file beside the SDM. Another file that is no
+// MDM gets a note and its run, which says what the plug-in says of it. A --locate answer takes
+// the separator of the MDM's own paths (Windows), so the paths the repair re-bases are spelled
+// one way throughout. Returns kNotInspected when a file was left out.
+ExitStatus glanceAtMdmFiles(CliOptions& options) {
+  ExitStatus status = kClean;
+  std::vector<std::string> kept;
+  for (const std::string& mdmFile : options.mdmFiles) {
+    const MdmFileGlance glance = glanceAtMdmFile(mdmFile);
+    if (glance.kind == GivenFileKind::kSdm) {
+      writeError("kelvora: " + mdmFile + ": this looks like an SDM: give the MDM that lists it\n");
+      status = kNotInspected;
+      continue;
+    }
+    if (glance.kind == GivenFileKind::kOther) {
+      writeError("kelvora: note: " + mdmFile +
+                 ": this does not look like an MDM (its start holds no NrOfStudies:)\n");
+    }
+    if (options.locate)
+      options.locate = withSeparator(fullPath(*options.locate), glance.studyPathSeparator);
+    kept.push_back(mdmFile);
+  }
+  options.mdmFiles = std::move(kept);
+  return status;
+}
+
 int runCommandLine(int argc, char** argv) {
-  useBinaryStandardOutput();
+  useBinaryStandardStreams();
   const CommandLine commandLine = parseCommandLine(argc, argv);
   switch (commandLine.action) {
     case CommandLineAction::kShowHelp:
@@ -30,14 +84,12 @@ int runCommandLine(int argc, char** argv) {
     case CommandLineAction::kInspect:
       break;
   }
-  const std::optional<std::string>& findingsDir = commandLine.options.findingsDir;
-  if (findingsDir && kindOf(*findingsDir) != PathKind::kFolder) {
-    writeError("kelvora: --findings-dir: " + *findingsDir +
-               " is no folder\nRun 'kelvora --help' for the usage.\n");
-    return kUsageError;
-  }
+  CliOptions options = commandLine.options;
+  if (options.findingsDir && !prepareFindingsDir(*options.findingsDir)) return kUsageError;
+  const ExitStatus glanced = glanceAtMdmFiles(options);
+  if (options.mdmFiles.empty()) return glanced;
   const SessionStreams streams{standardInputIsTerminal(), standardErrorIsTerminal()};
-  return inspectAll(commandLine.options, streams);
+  return worseOf(glanced, inspectAll(options, streams));
 }
 
 }  // namespace

@@ -8,6 +8,6 @@ bool standardInputIsTerminal() { return isatty(STDIN_FILENO) == 1; }
 
 bool standardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-void useBinaryStandardOutput() {}
+void useBinaryStandardStreams() {}
 
 }  // namespace kelvora::cli

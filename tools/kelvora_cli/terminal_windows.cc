@@ -24,6 +24,9 @@ bool standardInputIsTerminal() { return isConsole(STD_INPUT_HANDLE); }
 
 bool standardErrorIsTerminal() { return isConsole(STD_ERROR_HANDLE); }
 
-void useBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+void useBinaryStandardStreams() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
 
 }  // namespace kelvora::cli

@@ -3,7 +3,8 @@
 
   usage_text.py USAGE VERSION --header FILE.h    the --help text as a C++ header, and each
                                                  option's name for the parser
-  usage_text.py USAGE VERSION --man FILE.1.gz    the man page kelvora(1), compressed
+  usage_text.py USAGE VERSION --man FILE.1.gz    the man page kelvora(1), compressed, with the
+                                                 examples
   usage_text.py USAGE VERSION --fill IN OUT      IN with @KELVORA_VERSION@ and @KELVORA_HELP@
                                                  filled in (the Windows package's README)
   usage_text.py USAGE VERSION --markdown         the README's synopsis and tables (options, exit
@@ -28,6 +29,7 @@ class Entry:
     key: str
     value: str
     paragraphs: list = field(default_factory=list)
+    lines: list = field(default_factory=list)  # an example's command lines, as they stand
 
     @property
     def name(self):
@@ -50,6 +52,7 @@ class Usage:
     actions: list
     statuses: list
     environment: list
+    examples: list
 
     def synopsis(self):
         """The two usage lines, without the leading program name."""
@@ -79,6 +82,8 @@ def parse(path):
                 entries.append(Entry(key.strip(), value.strip()))
             elif not entries:
                 raise SystemExit(f"{path}:{number}: text before the first entry")
+            elif entries[-1].key == "example":
+                entries[-1].lines.append(line[2:])
             elif line.strip() == ".":
                 entries[-1].paragraphs.append("")
             elif entries[-1].paragraphs:
@@ -90,14 +95,15 @@ def parse(path):
     for entry in entries:
         by_key.setdefault(entry.key, []).append(entry)
     unknown = set(by_key) - {"summary", "description", "option", "alternative", "action", "status",
-                             "environment"}
+                             "environment", "example"}
     if unknown:
         raise SystemExit(f"{path}: unknown keys {sorted(unknown)}")
     return Usage(summary=by_key["summary"][0].value,
                  description=by_key["description"][0].paragraphs,
                  options=[e for e in entries if e.key in ("option", "alternative")],
                  actions=by_key["action"], statuses=by_key["status"],
-                 environment=by_key.get("environment", []))
+                 environment=by_key.get("environment", []),
+                 examples=by_key.get("example", []))
 
 
 def wrap_synopsis(line, prefix, width):
@@ -188,8 +194,15 @@ def man_page(usage, version):
         out.append(".SH ENVIRONMENT")
     for entry in usage.environment:
         out += [".TP", f".B {roff(entry.value)}", roff(entry.text())]
+    if usage.examples:
+        out.append(".SH EXAMPLES")
+    for entry in usage.examples:
+        out += [".PP", roff(entry.value), ".PP", ".RS 4", ".nf"]
+        out += [roff(line) for line in entry.lines]
+        out += [".fi", ".RE"]
     out += [".SH SEE ALSO",
-            "The README, the example studies and the licences in /usr/share/doc/kelvora."]
+            "The README, the documents it links to, the example studies and the licences in "
+            "/usr/share/doc/kelvora."]
     return "\n".join(out) + "\n"
 
 

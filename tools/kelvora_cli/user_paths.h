@@ -22,6 +22,22 @@ enum class PathKind { kNothing, kFolder, kFile };  // kFile: anything else that 
 
 PathKind kindOf(const std::string& path);
 
+// `path` spelled with `separator` ('/' or '\\') throughout, where the platform takes both as
+// separators (Windows), so that a located SDM path joins an MDM's own paths in their spelling;
+// unchanged for a separator '\0', and on POSIX, where '\\' is part of a name.
+std::string withSeparator(std::string path, char separator);
+
+// Makes the folder `path` (one level: its parent must exist). True when made; otherwise `reason`
+// holds the system's reason ("No such file or directory" when the parent is missing too), and
+// `parentMissing` tells that case apart.
+bool makeFolder(const std::string& path, std::string& reason, bool& parentMissing);
+
+// Why no file could be created as `path`, in the system's words: something other than a file
+// holds its name, or its folder refuses a new file (permission denied, a read-only file system).
+// Empty when nothing of that kind is found (the failure came from elsewhere, e.g. a full disk).
+// Creates nothing that it leaves behind.
+std::string whyNoFileAt(const std::string& path);
+
 // Makes `folder` the current folder for the object's lifetime, so that the relative paths an MDM
 // lists are found in the MDM's folder, and then returns to the folder it left. When `folder`
 // cannot be entered, the current folder stays as it is.

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -54,6 +55,27 @@ PathKind kindOf(const std::string& path) {
   struct stat info {};
   if (path.empty() || ::stat(path.c_str(), &info) != 0) return PathKind::kNothing;
   return S_ISDIR(info.st_mode) ? PathKind::kFolder : PathKind::kFile;
+}
+
+std::string withSeparator(std::string path, char) { return path; }
+
+bool makeFolder(const std::string& path, std::string& reason, bool& parentMissing) {
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  parentMissing = errno == ENOENT;
+  reason = std::strerror(errno);
+  return false;
+}
+
+std::string whyNoFileAt(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+    return S_ISDIR(info.st_mode) ? "a folder has its name"
+                                 : "something other than a file has its name";
+  }
+  const std::string folder = folderOf(path);
+  if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0)
+    return std::strerror(errno);
+  return std::string();
 }
 
 CurrentFolder::CurrentFolder(const std::string& folder) {

@@ -2,6 +2,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <string>
 #include <utility>
 
 #include "user_paths.h"
@@ -24,6 +25,18 @@ std::string currentFolder() {
   if (length == 0 || length >= size) return std::string();
   folder.resize(length);
   return folder;
+}
+
+// The system's text for `error`, without its line end.
+std::string systemMessage(DWORD error) {
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
+                        text[length - 1] == '.' || text[length - 1] == ' ')) {
+    --length;
+  }
+  return length > 0 ? std::string(text, length) : "error " + std::to_string(error);
 }
 
 }  // namespace
@@ -53,6 +66,37 @@ PathKind kindOf(const std::string& path) {
       path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::kNothing;
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::kFolder : PathKind::kFile;
+}
+
+std::string withSeparator(std::string path, char separator) {
+  if (separator != '/' && separator != '\\') return path;
+  for (char& c : path) {
+    if (isSeparator(c)) c = separator;
+  }
+  return path;
+}
+
+bool makeFolder(const std::string& path, std::string& reason, bool& parentMissing) {
+  if (CreateDirectoryA(path.c_str(), nullptr) != 0) return true;
+  const DWORD error = GetLastError();
+  parentMissing = error == ERROR_PATH_NOT_FOUND;
+  reason = systemMessage(error);
+  return false;
+}
+
+std::string whyNoFileAt(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return "a folder has its name";
+  }
+  // A probe made and removed at once: the system's own answer to creating a file there.
+  const std::string folder = folderOf(path);
+  char probe[MAX_PATH];
+  if (GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "kv", 0, probe) == 0) {
+    return systemMessage(GetLastError());
+  }
+  DeleteFileA(probe);
+  return std::string();
 }
 
 CurrentFolder::CurrentFolder(const std::string& folder) {
