@@ -88,6 +88,15 @@ class OutputsThatAreFilesOfTheCall(CliTest):
         self.assertTrue(cli.error_text().endswith(f"MDM was saved to {mdm}\n"))
         self.assertIn(f'"{self.study.root}/S02_run2.sdm"'.encode(), self.study.read("group.mdm"))
 
+    def test_a_findings_file_that_cannot_be_saved_says_why(self):
+        mdm = write_study(self.study, clean_runs())
+        self.study.write("group_log.txt/x", "a folder at the findings file's name")
+        cli = run_cli(mdm)
+        self.assertEqual(cli.lines()[-1], f"!!!  Could not save findings to: "
+                         f"{self.study.path('group_log.txt')}")
+        self.assertIn("was not saved: a folder has its name; --findings-dir DIR",
+                      cli.error_text())
+
     @unittest.skipIf(ON_WINDOWS, "links and pipes as POSIX makes them")
     def test_a_link_or_pipe_at_the_report_is_never_written_through(self):
         mdm = write_study(self.study, clean_runs())

@@ -7,6 +7,7 @@
 #include "answer_prompt.h"
 #include "designmatrix/path_names.h"
 #include "error_output.h"
+#include "mdm_file_glance.h"
 #include "repair_safeguards.h"
 #include "user_paths.h"
 
@@ -44,8 +45,11 @@ FileDialogAnswer CommandLineDialogs::chooseFileToOpen(const std::string& title,
     mdmChosen = true;
     return FileDialogAnswer{true, mdmFile};
   }
-  const FileDialogAnswer answer = locateFirstSdm(title, initialDirectory, filter);
+  FileDialogAnswer answer = locateFirstSdm(title, initialDirectory, filter);
   if (answer.chosen) {
+    // Spelled with the separator of the MDM's own paths (Windows), so that the paths the repair
+    // re-bases on it take one separator throughout.
+    answer.path = withSeparator(answer.path, glanceAtMdmFile(mdmFile).studyPathSeparator);
     answeredLocate = LocateAnswer::kLocated;
     located = answer.path;
   }

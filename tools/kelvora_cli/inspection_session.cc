@@ -10,6 +10,7 @@
 #include "cli_dialogs.h"
 #include "designmatrix/path_names.h"
 #include "error_output.h"
+#include "findings_not_saved.h"
 #include "further_output.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
@@ -172,6 +173,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     const RunOutcome outcome = runInspection(dialogs, settings);
     progress.erase();
     tellRepair(outcome, dialogs, options);
+    tellWhyFindingsNotSaved(outcome);
     const report::StudyReport study =
         studyAfterRun(outcome, options, dialogs.locatedSdm(), designs);
     ExitStatus status = worseOf(exitStatusOf(outcome), furtherStatus(study));

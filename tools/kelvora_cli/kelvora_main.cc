@@ -45,9 +45,8 @@ bool prepareFindingsDir(const std::string& folder) {
 
 // Glances at each MDM_FILE before any run. An SDM given for its MDM is told and left out: its run
 // would only find no studies and write a findings file beside the SDM. Another file that is no
-// MDM gets a note and its run, which says what the plug-in says of it. A --locate answer takes
-// the separator of the MDM's own paths (Windows), so the paths the repair re-bases are spelled
-// one way throughout. Returns kNotInspected when a file was left out.
+// MDM gets a note and its run, which says what the plug-in says of it. Returns kNotInspected when
+// a file was left out.
 ExitStatus glanceAtMdmFiles(CliOptions& options) {
   ExitStatus status = kClean;
   std::vector<std::string> kept;
@@ -62,8 +61,6 @@ ExitStatus glanceAtMdmFiles(CliOptions& options) {
       writeError("kelvora: note: " + mdmFile +
                  ": this does not look like an MDM (its start holds no NrOfStudies:)\n");
     }
-    if (options.locate)
-      options.locate = withSeparator(fullPath(*options.locate), glance.studyPathSeparator);
     kept.push_back(mdmFile);
   }
   options.mdmFiles = std::move(kept);
