@@ -14,6 +14,8 @@
 #include <variant>
 #include <vector>
 
+#include "files/native_file.h"
+
 namespace kelvora {
 
 enum class FindingCode {
@@ -33,8 +35,9 @@ enum class FindingCode {
 // kWarning: reported while the run went on (or mended by the path repair).
 enum class Severity { kError, kWarning };
 
-// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "NO_STUDIES", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS",
-// "ZERO_CONFOUND", "FINDINGS_NOT_SAVED", "MDM_NOT_SAVED"; and "error" / "warning".
+// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "NO_STUDIES",
+// "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS", "ZERO_CONFOUND",
+// "FINDINGS_NOT_SAVED", "MDM_NOT_SAVED"; and "error" / "warning".
 const char* codeName(FindingCode code);
 const char* severityName(Severity severity);
 
@@ -76,6 +79,10 @@ struct RunOutcome {
   RunEnd end = RunEnd::kMdmUnreadable;
   std::string mdmPath;                      // as the dialog answered, possibly empty
   std::optional<std::string> findingsPath;  // set once the findings file was attached
+  // The findings file this run made, as it was when the run let go of it; none when none was
+  // made (or, at the complete end, when a line could not be saved). A front end that adds to the
+  // file afterwards adds only to this very file (openToAppend).
+  std::optional<FileKey> findingsFileKey;
   std::optional<std::size_t> studyCount;    // set once the MDM was read
   std::optional<std::size_t> subjectCount;  // set once every SDM was read
   std::optional<std::string> savedMdmPath;  // set when the repair saved the corrected MDM

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -31,6 +32,7 @@ constexpr std::string_view kJson = documented("--json");
 constexpr std::string_view kQuiet = documented("--quiet");
 constexpr std::string_view kFindingsDir = documented("--findings-dir");
 constexpr std::string_view kNoFindingsFile = documented("--no-findings-file");
+constexpr std::string_view kFailOn = documented("--fail-on");
 
 std::string optionName(std::string_view name) { return std::string(name); }
 
@@ -76,6 +78,12 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.add_flag(optionName(kQuiet), options.quiet);
     CLI::Option* findingsDirOption = app.add_option(optionName(kFindingsDir), findingsDir);
     app.add_flag(optionName(kNoFindingsFile), options.noFindingsFile);
+    const std::map<std::string, RecordSeverity> severities{{"error", RecordSeverity::kError},
+                                                           {"warning", RecordSeverity::kWarning},
+                                                           {"note", RecordSeverity::kNote}};
+    RecordSeverity failOn = RecordSeverity::kWarning;
+    CLI::Option* failOnOption =
+        app.add_option(optionName(kFailOn), failOn)->transform(CLI::CheckedTransformer(severities));
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -98,6 +106,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (reportOption->count() > 0) options.report = report;
     if (locateOption->count() > 0) options.locate = locate;
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
+    if (failOnOption->count() > 0) options.failOn = failOn;
     if (findingsDirOption->count() > 0) {
       if (options.noFindingsFile) {
         return usageError("--findings-dir and --no-findings-file exclude each other");
