@@ -35,9 +35,8 @@ enum class FindingCode {
 // kWarning: reported while the run went on (or mended by the path repair).
 enum class Severity { kError, kWarning };
 
-// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "NO_STUDIES",
-// "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS", "ZERO_CONFOUND",
-// "FINDINGS_NOT_SAVED", "MDM_NOT_SAVED"; and "error" / "warning".
+// Stable upper-case names: "MDM_UNREADABLE", "SDM_UNREADABLE", "SDM_TOO_LARGE", "NO_STUDIES", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH", "ZERO_ACROSS_RUNS",
+// "ZERO_CONFOUND", "FINDINGS_NOT_SAVED", "MDM_NOT_SAVED"; and "error" / "warning".
 const char* codeName(FindingCode code);
 const char* severityName(Severity severity);
 
