@@ -153,7 +153,7 @@ class Diagnostics(CliTest):
         host = run_host_in(self.study.root, "--open", mdm)
         self.assertEqual(host.returncode, 0, host.stderr)
         host_file = read_bytes(findings)
-        self.assertNotIn(b"kelvora", host_file)
+        self.assertNotIn(b"kelvora: ", host_file)
         text = run_cli(mdm)
         self.assertStatus(text, EXIT_REPORTED)
         cause = ('kelvora: warning: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'

@@ -102,7 +102,7 @@ class JsonReport(CliTest):
         runs[1] = (runs[1][0], "\n".join(runs[1][1].split("\n")[:-3]) + "\n")  # cut matrix
         [run] = run_cli("--json", write_study(self.study, runs, folder="cut")).objects()
         every = run["allFindings"]
-        own = [(f["code"], f["text"]) for f in run["findings"]] + \
+        own = [(f["code"], f["line"]) for f in run["findings"]] + \
             [(f["code"], f["text"]) for f in run["causes"]] + \
             [(f["code"], f["text"]) for f in run["furtherFindings"]]
         self.assertEqual([(f["code"], f["text"]) for f in every][:len(own)],

@@ -81,9 +81,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     const std::map<std::string, RecordSeverity> severities{{"error", RecordSeverity::kError},
                                                            {"warning", RecordSeverity::kWarning},
                                                            {"note", RecordSeverity::kNote}};
-    RecordSeverity failOn = RecordSeverity::kWarning;
-    CLI::Option* failOnOption =
-        app.add_option(optionName(kFailOn), failOn)->transform(CLI::CheckedTransformer(severities));
+    std::string failOn;
+    CLI::Option* failOnOption = app.add_option(optionName(kFailOn), failOn);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -106,7 +105,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (reportOption->count() > 0) options.report = report;
     if (locateOption->count() > 0) options.locate = locate;
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
-    if (failOnOption->count() > 0) options.failOn = failOn;
+    if (failOnOption->count() > 0) {
+      const auto severity = severities.find(failOn);
+      if (severity == severities.end()) {
+        return usageError("--fail-on: " + failOn + " is none of error, warning, note");
+      }
+      options.failOn = severity->second;
+    }
     if (findingsDirOption->count() > 0) {
       if (options.noFindingsFile) {
         return usageError("--findings-dir and --no-findings-file exclude each other");
