@@ -86,4 +86,10 @@ FileKey fileKeyOf(const std::string& path);
 // linked). False when nothing is at `path` or it cannot be examined.
 bool namesOpenFile(std::FILE* file, const std::string& path);
 
+// Opens the existing file `path` for adding to its end (in `mode`), only when the name itself is
+// a regular file (a link at the name is never followed) and that file is `expected` (same device
+// and index): a program adds to a file it made earlier, never to whatever took its name since.
+// Null otherwise, touching nothing; never blocks on a pipe.
+FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode mode);
+
 }  // namespace kelvora

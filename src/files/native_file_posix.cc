@@ -160,4 +160,17 @@ bool namesOpenFile(std::FILE* file, const std::string& path) {
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
+FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode) {
+  if (holdsNul(path) || !expected.exists) return nullptr;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  const bool expectedFile = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                            static_cast<std::uint64_t>(info.st_dev) == expected.device &&
+                            static_cast<std::uint64_t>(info.st_ino) == expected.index;
+  FilePtr file(expectedFile ? ::fdopen(fd, "ab") : nullptr);
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
 }  // namespace kelvora

@@ -154,4 +154,30 @@ bool namesOpenFile(std::FILE* file, const std::string& path) {
   return named.exists && named == openKey;
 }
 
+FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode mode) {
+  if (holdsNul(path) || !expected.exists) return nullptr;
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which the checks below then refuse.
+  const HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION info{};
+  FileKey key;
+  const bool expectedFile =
+      GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+      identityOf(handle, key) && key.device == expected.device && key.index == expected.index;
+  const bool text = mode == WriteMode::kText;
+  const int fd = expectedFile
+                     ? _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                       _O_WRONLY | _O_APPEND | (text ? _O_TEXT : _O_BINARY))
+                     : -1;
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  FilePtr file(::_fdopen(fd, text ? "a" : "ab"));
+  if (file == nullptr) ::_close(fd);
+  return file;
+}
+
 }  // namespace kelvora

@@ -56,6 +56,8 @@ class InspectionRun {
   // Sets how the run ended; false, so that a step can `return stop(...)`.
   bool stop(RunEnd end);
   RunOutcome finish(RunEnd end);
+  // Notes the key of the findings file while the run still has it open.
+  void keepFindingsFileKey();
 
   // Logs the line as one entry and keeps its finding.
   void write(ReportLine line);
@@ -117,7 +119,9 @@ RunOutcome InspectionRun::perform() {
 
   if (!findingsPath) return finish(RunEnd::kComplete);
   // Closed first, so the last line reaches the host only.
+  keepFindingsFileKey();
   const bool saved = pluginLog.closeFile();
+  if (!saved) outcome.findingsFileKey.reset();
   write(saved ? savedFindingsLine(*findingsPath) : findingsNotSavedLine(*findingsPath));
   return finish(RunEnd::kComplete);
 }
@@ -207,7 +211,14 @@ bool InspectionRun::stop(RunEnd end) {
   return false;
 }
 
+void InspectionRun::keepFindingsFileKey() {
+  if (outcome.findingsPath && pluginLog.writesTo(*outcome.findingsPath)) {
+    outcome.findingsFileKey = fileKeyOf(*outcome.findingsPath);
+  }
+}
+
 RunOutcome InspectionRun::finish(RunEnd end) {
+  if (pluginLog.hasFile()) keepFindingsFileKey();
   outcome.end = end;
   outcome.complete = end == RunEnd::kComplete;
   return std::move(outcome);

@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+#include "files/native_file.h"
+
 namespace kelvora {
 
 enum class FindingCode {
@@ -78,6 +80,10 @@ struct RunOutcome {
   RunEnd end = RunEnd::kMdmUnreadable;
   std::string mdmPath;                      // as the dialog answered, possibly empty
   std::optional<std::string> findingsPath;  // set once the findings file was attached
+  // The findings file this run made, as it was when the run let go of it; none when none was
+  // made (or, at the complete end, when a line could not be saved). A front end that adds to the
+  // file afterwards adds only to this very file (openToAppend).
+  std::optional<FileKey> findingsFileKey;
   std::optional<std::size_t> studyCount;    // set once the MDM was read
   std::optional<std::size_t> subjectCount;  // set once every SDM was read
   std::optional<std::string> savedMdmPath;  // set when the repair saved the corrected MDM

@@ -4,9 +4,9 @@ exit status, while standard output stays the log."""
 
 import unittest
 
-from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, mdm_text, run_cli,
-                         varied_column,
-                         sdm_text, write_study)
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, mdm_text,
+                         read_bytes, run_cli, run_host_in, varied_column, sdm_text, write_study)
+from harness import lines
 
 CONDITIONS = ("Faces", "Houses", "Neutral", "Error")
 CONFOUNDS = ("Trans X", "Rot Z", "Constant")
@@ -47,10 +47,11 @@ class Diagnostics(CliTest):
         self.assertEqual(self.codes(run)[:3], ["SDM_SHORT_MATRIX", "SDM_UNREADABLE_VALUE",
                                                "SDM_UNREADABLE_VALUE"])
         self.assertIn("kelvora: warning: S01_run2.sdm: the matrix ends after 7 of 12 announced rows"
-                      " (49 of 84 values read); every value after it reads as 0", errors)
+                      " (49 of 84 values read); every value after it reads as 0 ... and 1 finding"
+                      " that follows from it", errors)
         self.assertIn('kelvora: warning: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'
                       " cannot be read (only its start was); every value after it reads as 0"
-                      " (6 of 84 values read)", errors)
+                      " (6 of 84 values read) ... and 7 findings that follow from it", errors)
         value = run["furtherFindings"][2]
         self.assertEqual((value["predictorNumber"], value["predictorName"]), (3, "Neutral"))
         self.assertIn('"nan" in row 4', value["text"])
@@ -143,6 +144,31 @@ class Diagnostics(CliTest):
         self.assertEqual(run["findings"], [])
         self.assertEqual(errors[0], 'kelvora: warning: S01_run1.sdm: predictor 5 "Sum" is a '
                                     'combination of predictor 1 "Faces", predictor 2 "Houses"')
+
+    def test_decimal_comma_sdm_is_one_finding_in_the_findings_file_the_host_file_unchanged(self):
+        runs = self.runs()
+        runs[2] = (runs[2][0], runs[2][1].replace("1.5 ", "1,5 "))
+        mdm = write_study(self.study, runs)
+        findings = self.study.path("group_log.txt")
+        host = run_host_in(self.study.root, "--open", mdm)
+        self.assertEqual(host.returncode, 0, host.stderr)
+        host_file = read_bytes(findings)
+        self.assertNotIn(b"kelvora: ", host_file)
+        text = run_cli(mdm)
+        self.assertStatus(text, EXIT_REPORTED)
+        cause = ('kelvora: warning: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'
+                 " cannot be read (only its start was); every value after it reads as 0 (6 of 84"
+                 " values read) ... and 7 findings that follow from it")
+        self.assertEqual(text.error_text(), cause + "\n")
+        self.assertEqual(read_bytes(findings),
+                         host_file + lines("kelvora: findings beyond the log:", cause))
+        [run] = run_cli("--json", "--no-findings-file", mdm).objects()
+        self.assertEqual(read_bytes(findings), host_file + lines("kelvora: findings beyond the log:",
+                                                                 cause))
+        followers = [(f["kind"], f["code"]) for f in run["allFindings"] if f["causedBy"] == 1]
+        self.assertEqual(followers, [("run", "ZERO_CONFOUND")] +
+                         [("design", "RANK_DEFICIENT_DESIGN")] * 6)
+        self.assertEqual(run["allFindings"][1]["code"], "SDM_UNREADABLE_VALUE")
 
 
 if __name__ == "__main__":

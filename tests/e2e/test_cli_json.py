@@ -5,7 +5,7 @@ code points."""
 import json
 import unittest
 
-from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest,
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, CliTest,
                          clean_runs, run_cli, run_sdm, validate, write_study)
 from jsonschema import ValidationError
 
@@ -96,6 +96,39 @@ class JsonReport(CliTest):
         for obj in broken:
             with self.subTest(obj=json.dumps(obj)[:120]):
                 self.assertRaises(ValidationError, validate, obj)
+
+    def test_all_findings_hold_every_kind_and_point_at_their_cause(self):
+        runs = clean_runs(zero=("Trans X",))
+        runs[1] = (runs[1][0], "\n".join(runs[1][1].split("\n")[:-3]) + "\n")  # cut matrix
+        [run] = run_cli("--json", write_study(self.study, runs, folder="cut")).objects()
+        every = run["allFindings"]
+        own = [(f["code"], f["line"]) for f in run["findings"]] + \
+            [(f["code"], f["text"]) for f in run["causes"]] + \
+            [(f["code"], f["text"]) for f in run["furtherFindings"]]
+        self.assertEqual([(f["code"], f["text"]) for f in every][:len(own)],
+                         [(c, t) for c, t in own])
+        self.assertEqual(len(every), len(own) + len(run["designFindings"]))
+        [cut] = [i for i, f in enumerate(every) if f["code"] == "SDM_SHORT_MATRIX"]
+        caused = [f for f in every if f["causedBy"] is not None]
+        self.assertTrue(caused and all(f["causedBy"] == cut and f["file"] == every[cut]["file"]
+                                       for f in caused))
+        self.assertIn(("run", "ZERO_CONFOUND"), [(f["kind"], f["code"]) for f in caused])
+        self.assertEqual(every[cut]["severity"], "error")
+
+    def test_fail_on_chooses_the_severities_that_give_status_1(self):
+        s = self.study
+        warned = write_study(s, clean_runs(zero=("Trans X",)), folder="warned")
+        noted = write_study(s, clean_runs()[:-1], folder="noted")  # one subject with one run
+        expected = {warned: [EXIT_REPORTED, EXIT_CLEAN, EXIT_REPORTED, EXIT_REPORTED],
+                    noted: [EXIT_CLEAN, EXIT_CLEAN, EXIT_CLEAN, EXIT_REPORTED]}
+        for mdm, statuses in expected.items():
+            for choice, status in zip([[], ["--fail-on", "error"], ["--fail-on", "warning"],
+                                       ["--fail-on", "note"]], statuses):
+                with self.subTest(mdm=mdm, choice=choice):
+                    self.assertStatus(run_cli("--quiet", *choice, mdm), status)
+        self.assertStatus(run_cli("--fail-on", "all", warned), EXIT_USAGE)
+        [run] = run_cli("--json", noted).objects()
+        self.assertEqual({f["severity"] for f in run["allFindings"]}, {"note"})
 
 
 if __name__ == "__main__":

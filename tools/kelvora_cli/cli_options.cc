@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <exception>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -33,6 +34,7 @@ constexpr std::string_view kJson = documented("--json");
 constexpr std::string_view kQuiet = documented("--quiet");
 constexpr std::string_view kFindingsDir = documented("--findings-dir");
 constexpr std::string_view kNoFindingsFile = documented("--no-findings-file");
+constexpr std::string_view kFailOn = documented("--fail-on");
 
 std::string optionName(std::string_view name) { return std::string(name); }
 
@@ -80,6 +82,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.add_flag(optionName(kQuiet), options.quiet);
     CLI::Option* findingsDirOption = app.add_option(optionName(kFindingsDir), findingsDir);
     app.add_flag(optionName(kNoFindingsFile), options.noFindingsFile);
+    const std::map<std::string, RecordSeverity> severities{{"error", RecordSeverity::kError},
+                                                           {"warning", RecordSeverity::kWarning},
+                                                           {"note", RecordSeverity::kNote}};
+    std::string failOn;
+    CLI::Option* failOnOption = app.add_option(optionName(kFailOn), failOn);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -103,6 +110,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (locateOption->count() > 0) options.locate = locate;
     if (options.forceLocate && !options.locate) return usageError("--force-locate takes --locate");
     if (saveOption->count() > 0) options.saveMdm = saveMdm;
+    if (failOnOption->count() > 0) {
+      const auto severity = severities.find(failOn);
+      if (severity == severities.end()) {
+        return usageError("--fail-on: " + failOn + " is none of error, warning, note");
+      }
+      options.failOn = severity->second;
+    }
     if (findingsDirOption->count() > 0) {
       if (options.noFindingsFile) {
         return usageError("--findings-dir and --no-findings-file exclude each other");

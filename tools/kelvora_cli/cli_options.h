@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "record_severity.h"
+
 namespace kelvora::cli {
 
 struct CliOptions {
@@ -19,6 +21,9 @@ struct CliOptions {
   std::optional<std::string> report;   // the HTML report of the one MDM_FILE, written after its run
   std::optional<std::string> findingsDir;  // the findings files go there instead of beside the MDM
   bool noFindingsFile = false;             // no findings file at all
+  // --fail-on: the least serious findings that make the exit status 1; none: as without the
+  // option (the run's findings, kelvora's warnings and design findings).
+  std::optional<RecordSeverity> failOn;
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };

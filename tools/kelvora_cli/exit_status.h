@@ -2,7 +2,9 @@
 // give the worst status of their runs; a usage error stops before any run.
 #pragma once
 
+#include "finding_record.h"
 #include "inspection/run_outcome.h"
+#include "record_severity.h"
 
 namespace kelvora::cli {
 
@@ -23,6 +25,11 @@ enum ExitStatus : int {
 // of its findings, and so is the MDM writer's failure line) but the first SDM's failure that the
 // repair mended; kClean otherwise.
 ExitStatus exitStatusOf(const RunOutcome& outcome);
+
+// The status of one run under --fail-on `failOn`: kNotInspected as exitStatusOf; kReported when the
+// run ended early or `record` holds a finding as serious as `failOn` or more; kClean otherwise.
+ExitStatus recordStatus(const RunOutcome& outcome, const FindingRecord& record,
+                        RecordSeverity failOn);
 
 // The more serious of two statuses of runs (kClean < kReported < kNotInspected).
 ExitStatus worseOf(ExitStatus a, ExitStatus b);

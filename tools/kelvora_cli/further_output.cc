@@ -55,21 +55,39 @@ std::vector<ArrayMember> furtherMembers(const diagnostics::StudyDiagnosis* diagn
   };
 }
 
-void writeFurtherLines(const report::StudyReport& study, std::FILE* stream) {
-  const auto write = [stream](const std::string& line) { writeError(line, stream); };
-  for (const MismatchCause& cause : study.diagnosis.causes) {
-    write("kelvora: likely cause: " + cause.text + "\n");
-  }
-  for (const FurtherFinding& finding : study.diagnosis.findings) {
-    write(std::string("kelvora: ") + diagnostics::furtherSeverityName(finding.severity) +
-          (finding.beyondRun ? " (beyond the run)" : "") + ": " + finding.text + "\n");
-  }
-  for (const report::SdmDesign& design : study.designs.sdms) {
-    if (!design.read) continue;
-    for (const report::Dependency& dependency : design.rank.dependencies) {
-      write("kelvora: warning: " + report::dependencySentence(design, dependency) + "\n");
-    }
-  }
+ArrayMember allFindingsMember(const FindingRecord& record) {
+  return {"allFindings", [&record](const std::function<void(const Json&)>& write) {
+            record.forEach([&write](std::size_t, const RecordEntry& entry) {
+              write(Json{
+                  {"kind", recordKindName(entry.kind)},
+                  {"code", entry.code},
+                  {"severity", recordSeverityName(entry.severity)},
+                  {"file", optionalText(entry.file)},
+                  {"subject", optionalText(entry.subject)},
+                  {"predictorNumber", optionalNumber(entry.predictorNumber)},
+                  {"predictorName",
+                   entry.predictorNumber ? latin1String(entry.predictorName) : Json(nullptr)},
+                  {"text", latin1String(entry.text)},
+                  {"causedBy", entry.causedBy ? Json(*entry.causedBy) : Json(nullptr)},
+              });
+            });
+          }};
+}
+
+void forEachFurtherLine(const FindingRecord& record,
+                        const std::function<void(const std::string&)>& visit) {
+  record.forEach([&](std::size_t index, const RecordEntry& entry) {
+    if (entry.errorLine.empty() || entry.causedBy) return;
+    const std::size_t followers = record.followerCount(index);
+    if (followers == 0) return visit(entry.errorLine);
+    visit(entry.errorLine + " ... and " + std::to_string(followers) +
+          (followers == 1 ? " finding that follows" : " findings that follow") + " from it");
+  });
+}
+
+void writeFurtherLines(const FindingRecord& record, std::FILE* stream) {
+  forEachFurtherLine(record,
+                     [stream](const std::string& line) { writeError(line + "\n", stream); });
 }
 
 ExitStatus furtherStatus(const report::StudyReport& study) {

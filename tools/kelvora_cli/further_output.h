@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "exit_status.h"
+#include "finding_record.h"
 #include "html_report.h"
 #include "outcome_json.h"
 
@@ -18,11 +20,21 @@ namespace kelvora::cli {
 // unexpected failure). The diagnosis must outlive the members.
 std::vector<ArrayMember> furtherMembers(const diagnostics::StudyDiagnosis* diagnosis);
 
-// Writes the lines for standard error to `stream`, one at a time (a large study has thousands):
-// the causes first ("kelvora: likely cause: ..."), then the further findings ("kelvora: warning:
-// ...", "kelvora: note: ...", marked "(beyond the run)" where the run had stopped), then the
-// design findings.
-void writeFurtherLines(const report::StudyReport& study, std::FILE* stream);
+// The member "allFindings": every entry of `record` as {kind, code, severity, file, subject,
+// predictorNumber, predictorName, text, causedBy}, in the record's order. The record must outlive
+// the member.
+ArrayMember allFindingsMember(const FindingRecord& record);
+
+// Hands kelvora's lines beyond the log to `visit`, one at a time (a large study has thousands),
+// without line end: the causes first ("kelvora: likely cause: ..."), then the further findings
+// ("kelvora: warning: ...", "kelvora: note: ...", marked "(beyond the run)" where the run had
+// stopped), then the design findings. A finding that a reader problem explains has no line of its
+// own: the reader problem's line ends with " ... and N findings that follow from it".
+void forEachFurtherLine(const FindingRecord& record,
+                        const std::function<void(const std::string&)>& visit);
+
+// Writes those lines to `stream` (standard error), control bytes shown as \xNN (error_output.h).
+void writeFurtherLines(const FindingRecord& record, std::FILE* stream);
 
 // kReported when the study has a further finding that is a warning, or a design finding; kClean
 // otherwise (notes alone, and causes, which accompany findings of the run, change nothing).

@@ -10,7 +10,9 @@
 #include "cli_dialogs.h"
 #include "designmatrix/path_names.h"
 #include "error_output.h"
+#include "finding_record.h"
 #include "findings_not_saved.h"
+#include "findings_section.h"
 #include "further_output.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
@@ -176,15 +178,20 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     tellWhyFindingsNotSaved(outcome);
     const report::StudyReport study =
         studyAfterRun(outcome, options, dialogs.locatedSdm(), designs);
-    ExitStatus status = worseOf(exitStatusOf(outcome), furtherStatus(study));
+    const FindingRecord record(outcome, &study);
+    ExitStatus status = options.failOn ? recordStatus(outcome, record, *options.failOn)
+                                       : worseOf(exitStatusOf(outcome), furtherStatus(study));
     // The run may still have read every SDM (one opened after the check): the study's paths are
     // not sound all the same.
     if (!dialogs.unopenedSdms().empty()) status = worseOf(status, kNotInspected);
     if (options.json) {
-      writeOutcomeLine(outcome, &study.designs, furtherMembers(&study.diagnosis), stdout);
+      std::vector<ArrayMember> members = furtherMembers(&study.diagnosis);
+      members.push_back(allFindingsMember(record));
+      writeOutcomeLine(outcome, &study.designs, members, stdout);
     } else {
-      writeFurtherLines(study, stderr);
+      writeFurtherLines(record, stderr);
     }
+    addFindingsSection(outcome, record);
     std::string error;
     if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
       writeError("kelvora: no report: " + error + "\n");
@@ -198,7 +205,13 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     progress.erase();
     writeError("kelvora: the inspection of " + mdmFile + " stopped\n");
   }
-  if (options.json) writeInterruptedRunLine(mdmFile, furtherMembers(nullptr), stdout);
+  if (options.json) {
+    const RunOutcome none;
+    const FindingRecord record(none, nullptr);
+    std::vector<ArrayMember> members = furtherMembers(nullptr);
+    members.push_back(allFindingsMember(record));
+    writeInterruptedRunLine(mdmFile, members, stdout);
+  }
   return kNotInspected;
 }
 
