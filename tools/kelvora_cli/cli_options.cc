@@ -31,6 +31,8 @@ constexpr std::string_view kJson = documented("--json");
 constexpr std::string_view kQuiet = documented("--quiet");
 constexpr std::string_view kFindingsDir = documented("--findings-dir");
 constexpr std::string_view kNoFindingsFile = documented("--no-findings-file");
+constexpr std::string_view kSubjectRule = documented("--subject-rule");
+constexpr std::string_view kSubjects = documented("--subjects");
 
 std::string optionName(std::string_view name) { return std::string(name); }
 
@@ -69,6 +71,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string saveMdm;
     std::string report;
     std::string findingsDir;
+    std::string subjectRule;
     CLI::Option* locateOption = app.add_option(optionName(kLocate), locate);
     CLI::Option* saveOption = app.add_option(optionName(kSaveMdm), saveMdm);
     CLI::Option* reportOption = app.add_option(optionName(kReport), report);
@@ -76,6 +79,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.add_flag(optionName(kQuiet), options.quiet);
     CLI::Option* findingsDirOption = app.add_option(optionName(kFindingsDir), findingsDir);
     app.add_flag(optionName(kNoFindingsFile), options.noFindingsFile);
+    CLI::Option* subjectRuleOption = app.add_option(optionName(kSubjectRule), subjectRule);
+    app.add_flag(optionName(kSubjects), options.subjects);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -106,6 +111,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       if (const std::optional<std::string> shared = sharedFindingsName(options.mdmFiles)) {
         return usageError("--findings-dir: two MDM_FILEs would both write " + *shared);
       }
+    }
+    if (subjectRuleOption->count() > 0) {
+      std::string error;
+      std::optional<diagnostics::SubjectRule> rule =
+          diagnostics::parseSubjectRule(subjectRule, error);
+      if (!rule) return usageError("--subject-rule: " + error);
+      options.subjectRule = std::move(*rule);
     }
     return CommandLine{CommandLineAction::kInspect, options, ""};
   } catch (const std::exception& error) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "chosen_subject_rule.h"
+
 namespace kelvora::cli {
 
 struct CliOptions {
@@ -17,6 +19,8 @@ struct CliOptions {
   std::optional<std::string> report;   // the HTML report of the one MDM_FILE, written after its run
   std::optional<std::string> findingsDir;  // the findings files go there instead of beside the MDM
   bool noFindingsFile = false;             // no findings file at all
+  diagnostics::SubjectRule subjectRule;    // how kelvora's own checks group runs by subject
+  bool subjects = false;                   // the subject table on standard error (text mode)
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };
@@ -31,7 +35,8 @@ struct CommandLine {
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
 // option. No MDM_FILE, --report, --locate or --save-mdm with more than one, --findings-dir with
-// --no-findings-file or with two MDM_FILEs whose findings files have one name are usage errors. Paths are kept as given. Never throws.
+// --no-findings-file or with two MDM_FILEs whose findings files have one name, and a --subject-rule
+// that is not a rule (parseSubjectRule) are usage errors. Paths are kept as given. Never throws.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvora::cli

@@ -16,6 +16,7 @@
 #include "progress_line.h"
 #include "report_file.h"
 #include "sdm_design_maker.h"
+#include "subject_table.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
@@ -60,7 +61,7 @@ report::StudyReport studyAfterRun(const RunOutcome& outcome, const CliOptions& o
     ~Silence() { setLogTextSink(restored); }
   } silence{printsLog(options) ? &printLogEntry : nullptr};
   setLogTextSink(nullptr);
-  return report::readStudyReport(outcome, locatedSdm, designs);
+  return report::readStudyReport(outcome, locatedSdm, designs, options.subjectRule);
 }
 
 // The options' paths as full paths, taken in the folder the call started in.
@@ -132,6 +133,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
       writeOutcomeLine(outcome, &study.designs, furtherMembers(&study.diagnosis), stdout);
     } else {
       writeFurtherLines(study, stderr);
+      if (options.subjects) writeSubjectTable(study, stderr);
     }
     std::string error;
     if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {

@@ -36,7 +36,7 @@ struct FlaggedByRun {
 
 StudyReport readStudyReport(const RunOutcome& outcome,
                             const std::optional<std::string>& locatedFirstSdm,
-                            SdmDesignMaker& maker) {
+                            SdmDesignMaker& maker, const diagnostics::SubjectRule& subjectRule) {
   StudyReport report;
   if (!outcome.studyCount) return report;
   const std::string& mdm = outcome.savedMdmPath ? *outcome.savedMdmPath : outcome.mdmPath;
@@ -65,7 +65,8 @@ StudyReport readStudyReport(const RunOutcome& outcome,
     report.pictures.push_back(std::move(*pictures));
   }
   if (report.designs.mdmRead) {
-    report.diagnosis = diagnostics::diagnoseStudy(outcome, diagnosisInput(report.designs));
+    report.diagnosis =
+        diagnostics::diagnoseStudy(outcome, diagnosisInput(report.designs), subjectRule);
   }
   return report;
 }
