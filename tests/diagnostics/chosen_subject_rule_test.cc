@@ -53,18 +53,22 @@ TEST(ChosenSubjectRuleTest, BidsEntityOnlyWhereAnEntityStarts) {
 TEST(ChosenSubjectRuleTest, PathsTooLongForTheExpressionKeepTheirPrefix) {
   const std::string longPath = std::string(kMostRegexPathBytes, 'a') + "/sub-01/b_r.vtc";
   std::string error;
-  const ChosenSubjects chosen = chooseSubjects(*parseSubjectRule("regex:(.*)/", error),
-                                               {longPath, "x/y_r.vtc"}, 2);
+  const ChosenSubjects chosen =
+      chooseSubjects(*parseSubjectRule("regex:(.*)/", error), {longPath, "x/y_r.vtc"}, 2);
   EXPECT_EQ(chosen.ids, (std::vector<std::string>{"b", "x"}));
   EXPECT_EQ(chosen.unplaced, 1u);
 }
 
 TEST(ChosenSubjectRuleTest, WhatIsNoRuleSaysWhy) {
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"folder:0", "whole number N from 1"}, {"folder:x", "whole number"},
-      {"folder:", "whole number"},          {"folder:1234567890", "whole number"},
-      {"regex:(a", "does not compile"},     {"regex:a(b)(c)", "it has 2"},
-      {"regex:abc", "it has 0"},            {"Bids", "unknown rule \"Bids\""},
+      {"folder:0", "whole number N from 1"},
+      {"folder:x", "whole number"},
+      {"folder:", "whole number"},
+      {"folder:1234567890", "whole number"},
+      {"regex:(a", "does not compile"},
+      {"regex:a(b)(c)", "it has 2"},
+      {"regex:abc", "it has 0"},
+      {"Bids", "unknown rule \"Bids\""},
       {"", "unknown rule"},
   };
   for (const auto& [text, reason] : cases) {
