@@ -202,6 +202,15 @@ class SubjectRules(CliTest):
             'kelvora: subject "func": 6 runs: ' + ", ".join(
                 os.path.basename(stem) + ".sdm" for stem in BIDS_RUNS)])
 
+    def test_the_report_lists_the_subjects_by_the_rule(self):
+        report = self.study.path("bids/report.html")
+        self.assertStatus(self.kelvora("--quiet", "--subject-rule", "bids", "--report", report),
+                          EXIT_CLEAN)
+        with open(report, encoding="utf-8") as f:
+            html = f.read()
+        self.assertIn('<tr data-subject="sub-03"><td>sub-03</td><td>2</td>'
+                      "<td>run-1.sdm, run-2.sdm</td></tr>", html)
+
     def test_paths_a_rule_cannot_place_keep_their_prefix(self):
         run = self.kelvora("--quiet", "--subjects", "--subject-rule", "regex:(sub-0[12])_")
         self.assertStatus(run, EXIT_REPORTED)

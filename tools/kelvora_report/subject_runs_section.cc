@@ -7,7 +7,7 @@ namespace kelvora::report {
 
 std::string subjectRunsSection(const StudyReport& study) {
   const std::vector<SubjectGroup>& subjects = study.diagnosis.subjects;
-  std::string html = "<section id=\"subjects\"><h2>Subjects and their runs</h2>\n";
+  std::string html = "<section id=\"subject-runs\"><h2>Subjects and their runs</h2>\n";
   if (subjects.empty()) return html + "<p class=\"note\">No study was read.</p></section>\n";
   html += "<p class=\"note\">" + std::to_string(subjects.size()) + " subjects by --subject-rule " +
           htmlText(study.diagnosis.subjectRule) +
