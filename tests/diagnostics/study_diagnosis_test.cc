@@ -72,5 +72,57 @@ TEST_F(StudyDiagnosisTest, InterestCountBeyondTheColumnsDiagnosesAsTheColumnsHel
   EXPECT_EQ(diagnosed(RunEnd::kPredictorCountMismatch, kFar, kFar - 1), counts);
 }
 
+// sub-03's two runs in one folder, each its own subject by file-name prefix; its second predictor
+// zero in both runs, which the log cannot see across its one-run subjects.
+std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {
+  std::vector<SdmSummary> sdms(2);
+  StudyInput study;
+  study.mdmPath = "group.mdm";
+  for (std::size_t i = 0; i < sdms.size(); ++i) {
+    sdms[i].path = "run-" + std::to_string(i + 1) + ".sdm";
+    sdms[i].read = true;
+    sdms[i].names = {"Faces", "Houses"};
+    sdms[i].notes.namesFound = 2;
+    sdms[i].zeroColumns = {false, true};
+    sdms[i].interestCount = 2;
+    study.sdmPaths.push_back(sdms[i].path);
+    study.functionalPaths.push_back("sub-03/func/run-" + std::to_string(i + 1) + "_bold.vtc");
+    study.sdms.push_back(&sdms[i]);
+  }
+  RunOutcome outcome;
+  outcome.complete = true;
+  std::string error;
+  const StudyDiagnosis diagnosis =
+      diagnoseStudy(outcome, study, *parseSubjectRule(ruleText, error));
+  std::vector<std::string> described;
+  for (const FurtherFinding& finding : diagnosis.findings) {
+    described.push_back(std::string(furtherCodeName(finding.code)) + " " +
+                        furtherSeverityName(finding.severity) + " " + finding.text);
+  }
+  return described;
+}
+
+TEST(StudyDiagnosisSubjectsTest, OneRunSubjectsOfOneFolderWarnUntilARuleFindsTheSubject) {
+  EXPECT_EQ(diagnosedFolderStudy("prefix"),
+            (std::vector<std::string>{
+                "SUBJECT_PER_STUDY warning group.mdm: every one of the 2 studies is its own "
+                "subject, so no predictor is checked across a subject's runs",
+                "SUBJECT_SPLIT_FOLDER warning group.mdm: the 2 runs in the folder \"sub-03/func\" "
+                "are 2 subjects of one run each (\"run-1\", \"run-2\"): the subject is probably "
+                "elsewhere in the path (--subject-rule bids, folder:N or regex:EXPR takes it from "
+                "there)"}));
+  EXPECT_EQ(diagnosedFolderStudy("bids"),
+            (std::vector<std::string>{
+                "SUBJECT_RULE_COUNT note group.mdm: the log counts 2 subjects by file-name prefix; "
+                "--subject-rule bids finds 1",
+                "ZERO_ACROSS_RUNS warning by --subject-rule bids, subject \"sub-03\", predictor "
+                "number 2 named \"Houses\" is zero in all its 2 runs"}));
+  // One run a subject again: as the log groups them, so the log's check said it already.
+  const auto regex = diagnosedFolderStudy(R"(regex:run-(\d))");
+  ASSERT_EQ(regex.size(), 2u);
+  EXPECT_EQ(regex[1].rfind("SUBJECT_SPLIT_FOLDER warning group.mdm: by --subject-rule regex:", 0),
+            0u);
+}
+
 }  // namespace
 }  // namespace kelvora::diagnostics

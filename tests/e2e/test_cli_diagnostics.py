@@ -2,10 +2,12 @@
 giving its finding (and likely cause) in --json, one line on standard error in text mode, and the
 exit status, while standard output stays the log."""
 
+import os
 import unittest
 
-from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, CliTest, mdm_text,
-                         read_bytes, run_cli, run_host_in, varied_column, sdm_text, write_study)
+from cli_harness import (EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, CliTest,
+                         mdm_text, read_bytes, run_cli, run_host_in, sdm_text, varied_column,
+                         write_study)
 from harness import lines
 
 CONDITIONS = ("Faces", "Houses", "Neutral", "Error")
@@ -75,7 +77,8 @@ class Diagnostics(CliTest):
                       '"S03", predictor number 4 named "Error" is zero in all its 2 runs', errors)
         hyphens = [(f"S0{i}-run{r}", design()) for i in (1, 2) for r in (1, 2)]
         _, run = self.inspect(write_study(s, hyphens, folder="hyphens"), EXIT_REPORTED)
-        self.assertEqual(self.codes(run), ["SUBJECT_NO_UNDERSCORE", "SUBJECT_PER_STUDY"])
+        self.assertEqual(self.codes(run), ["SUBJECT_NO_UNDERSCORE", "SUBJECT_PER_STUDY",
+                                           "SUBJECT_SPLIT_FOLDER"])
 
     def test_study_list_mistakes_are_seen(self):
         runs = self.runs()
@@ -169,6 +172,101 @@ class Diagnostics(CliTest):
         self.assertEqual(followers, [("run", "ZERO_CONFOUND")] +
                          [("design", "RANK_DEFICIENT_DESIGN")] * 6)
         self.assertEqual(run["allFindings"][1]["code"], "SDM_UNREADABLE_VALUE")
+
+
+
+# A BIDS-like study whose third subject's files lost their "sub-03_" prefix: by file-name prefix,
+# "run-1" and "run-2" are subjects. Paths relative to the MDM, as the MDM lists them.
+BIDS_RUNS = ["sub-01/func/sub-01_run-1", "sub-01/func/sub-01_run-2", "sub-02/func/sub-02_run-1",
+             "sub-02/func/sub-02_run-2", "sub-03/func/run-1", "sub-03/func/run-2"]
+BIDS_TABLE = ['kelvora: subject "{}": 2 runs: {}_run-1.sdm, {}_run-2.sdm'.format(s, p, p)
+              for s, p in (("sub-01", "sub-01"), ("sub-02", "sub-02"))]
+
+
+class SubjectRules(CliTest):
+
+    def setUp(self):
+        super().setUp()
+        for stem in BIDS_RUNS:
+            self.study.write(f"bids/{stem}.sdm", design())
+        self.mdm = self.study.write("bids/group.mdm", mdm_text([(f"{stem}_bold.vtc", f"{stem}.sdm")
+                                                               for stem in BIDS_RUNS]))
+
+    def kelvora(self, *args):
+        return run_cli("--no-findings-file", *args, self.mdm)
+
+    def test_one_run_subjects_of_one_folder_are_a_warning(self):
+        run = self.kelvora()
+        self.assertStatus(run, EXIT_REPORTED)
+        self.assertIn("Kelvora>  4 unique subjects detected", run.lines())
+        self.assertEqual(run.error_text().splitlines(), [
+            'kelvora: warning: group.mdm: the 2 runs in the folder "sub-03/func" are 2 subjects of'
+            ' one run each ("run-1", "run-2"): the subject is probably elsewhere in the path'
+            " (--subject-rule bids, folder:N or regex:EXPR takes it from there)",
+            'kelvora: note: group.mdm: subject "run-1" has 1 run, most subjects have 2',
+            'kelvora: note: group.mdm: subject "run-2" has 1 run, most subjects have 2'])
+        [split] = [f for f in run_cli("--json", self.mdm).objects()[0]["furtherFindings"]
+                   if f["code"] == "SUBJECT_SPLIT_FOLDER"]
+        self.assertEqual(split["severity"], "warning")
+
+    def test_each_rule_finds_the_labs_subjects(self):
+        sub03 = 'kelvora: subject "{}": 2 runs: run-1.sdm, run-2.sdm'
+        for rule, subjects in (("bids", "sub-03"), ("folder:2", "sub-03"),
+                               ("regex:^(sub-0[12]|sub-03)/", "sub-03")):
+            with self.subTest(rule=rule):
+                run = self.kelvora("--quiet", "--subjects", "--subject-rule", rule)
+                self.assertStatus(run, EXIT_CLEAN)
+                self.assertEqual(run.lines(), [])
+                self.assertEqual(run.error_text().splitlines(), [
+                    "kelvora: note: group.mdm: the log counts 4 subjects by file-name prefix;"
+                    f" --subject-rule {rule} finds 3",
+                    f"kelvora: subjects by --subject-rule {rule}: 3",
+                    *BIDS_TABLE, sub03.format(subjects)])
+        run = self.kelvora("--quiet", "--subjects", "--subject-rule", "folder:1")
+        self.assertEqual(run.error_text().splitlines()[-3:], [
+            "kelvora: note: group.mdm: the log counts 4 subjects by file-name prefix;"
+            " --subject-rule folder:1 finds 1",
+            "kelvora: subjects by --subject-rule folder:1: 1",
+            'kelvora: subject "func": 6 runs: ' + ", ".join(
+                os.path.basename(stem) + ".sdm" for stem in BIDS_RUNS)])
+
+    def test_the_report_lists_the_subjects_by_the_rule(self):
+        report = self.study.path("bids/report.html")
+        self.assertStatus(self.kelvora("--quiet", "--subject-rule", "bids", "--report", report),
+                          EXIT_CLEAN)
+        with open(report, encoding="utf-8") as f:
+            html = f.read()
+        self.assertIn('<tr data-subject="sub-03"><td>sub-03</td><td>2</td>'
+                      "<td>run-1.sdm, run-2.sdm</td></tr>", html)
+
+    def test_paths_a_rule_cannot_place_keep_their_prefix(self):
+        run = self.kelvora("--quiet", "--subjects", "--subject-rule", "regex:(sub-0[12])_")
+        self.assertStatus(run, EXIT_REPORTED)
+        self.assertEqual(run.error_text().splitlines()[:2], [
+            "kelvora: warning: group.mdm: --subject-rule regex:(sub-0[12])_ places no subject in 2"
+            ' of 6 functional paths ("sub-03/func/run-1_bold.vtc"); those studies keep their'
+            " file-name prefix subject, as in the log",
+            'kelvora: warning: group.mdm: by --subject-rule regex:(sub-0[12])_, the 2 runs in the'
+            ' folder "sub-03/func" are 2 subjects of one run each ("run-1", "run-2"): the subject'
+            " is probably elsewhere in the path (--subject-rule bids, folder:N or regex:EXPR takes"
+            " it from there)"])
+
+    def test_what_is_no_rule_is_a_usage_error(self):
+        for rule, reason in (
+                ("folder:0", 'folder:N takes a whole number N from 1 (1: the file\'s own folder),'
+                             ' not "0"'),
+                ("regex:sub-\\d+", "the expression must have exactly one capture group (the"
+                                    " subject); it has 0"),
+                ("bid", 'unknown rule "bid" (prefix, bids, folder:N or regex:EXPR)')):
+            with self.subTest(rule=rule):
+                run = self.kelvora("--subject-rule", rule)
+                self.assertStatus(run, EXIT_USAGE)
+                self.assertEqual((run.lines(), run.error_text()), ([], (
+                    f"kelvora: --subject-rule: {reason}\nRun 'kelvora --help' for the usage.\n")))
+        run = self.kelvora("--subject-rule", "regex:(sub")
+        self.assertStatus(run, EXIT_USAGE)
+        self.assertTrue(run.error_text().startswith(
+            "kelvora: --subject-rule: the expression does not compile: "))
 
 
 if __name__ == "__main__":

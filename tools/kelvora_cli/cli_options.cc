@@ -35,6 +35,8 @@ constexpr std::string_view kQuiet = documented("--quiet");
 constexpr std::string_view kFindingsDir = documented("--findings-dir");
 constexpr std::string_view kNoFindingsFile = documented("--no-findings-file");
 constexpr std::string_view kFailOn = documented("--fail-on");
+constexpr std::string_view kSubjectRule = documented("--subject-rule");
+constexpr std::string_view kSubjects = documented("--subjects");
 
 std::string optionName(std::string_view name) { return std::string(name); }
 
@@ -73,6 +75,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string saveMdm;
     std::string report;
     std::string findingsDir;
+    std::string subjectRule;
     CLI::Option* locateOption = app.add_option(optionName(kLocate), locate);
     app.add_flag(optionName(kForceLocate), options.forceLocate);
     app.add_flag(optionName(kNoPrompt), options.noPrompt);
@@ -87,6 +90,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
                                                            {"note", RecordSeverity::kNote}};
     std::string failOn;
     CLI::Option* failOnOption = app.add_option(optionName(kFailOn), failOn);
+    CLI::Option* subjectRuleOption = app.add_option(optionName(kSubjectRule), subjectRule);
+    app.add_flag(optionName(kSubjects), options.subjects);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -125,6 +130,13 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       if (const std::optional<std::string> shared = sharedFindingsName(options.mdmFiles)) {
         return usageError("--findings-dir: two MDM_FILEs would both write " + *shared);
       }
+    }
+    if (subjectRuleOption->count() > 0) {
+      std::string error;
+      std::optional<diagnostics::SubjectRule> rule =
+          diagnostics::parseSubjectRule(subjectRule, error);
+      if (!rule) return usageError("--subject-rule: " + error);
+      options.subjectRule = std::move(*rule);
     }
     return CommandLine{CommandLineAction::kInspect, options, ""};
   } catch (const std::exception& error) {

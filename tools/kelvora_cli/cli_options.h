@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chosen_subject_rule.h"
 #include "record_severity.h"
 
 namespace kelvora::cli {
@@ -24,6 +25,8 @@ struct CliOptions {
   // --fail-on: the least serious findings that make the exit status 1; none: as without the
   // option (the run's findings, kelvora's warnings and design findings).
   std::optional<RecordSeverity> failOn;
+  diagnostics::SubjectRule subjectRule;    // how kelvora's own checks group runs by subject
+  bool subjects = false;                   // the subject table on standard error (text mode)
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };
@@ -39,7 +42,8 @@ struct CommandLine {
 // Parses argv. --help and --version win over anything else on the line except an unknown
 // option. No MDM_FILE, --report, --locate or --save-mdm with more than one, --force-locate without
 // --locate, --findings-dir with --no-findings-file or with two MDM_FILEs whose findings files have
-// one name are usage errors. Paths are kept as given. Never throws.
+// one name, an unknown --fail-on and a --subject-rule that is not a rule (parseSubjectRule) are
+// usage errors. Paths are kept as given. Never throws.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvora::cli

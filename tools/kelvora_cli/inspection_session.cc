@@ -20,6 +20,7 @@
 #include "progress_line.h"
 #include "report_file.h"
 #include "sdm_design_maker.h"
+#include "subject_table.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
@@ -64,7 +65,7 @@ report::StudyReport studyAfterRun(const RunOutcome& outcome, const CliOptions& o
     ~Silence() { setLogTextSink(restored); }
   } silence{printsLog(options) ? &printLogEntry : nullptr};
   setLogTextSink(nullptr);
-  return report::readStudyReport(outcome, locatedSdm, designs);
+  return report::readStudyReport(outcome, locatedSdm, designs, options.subjectRule);
 }
 
 // The options' paths as full paths, taken in the folder the call started in.
@@ -190,6 +191,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
       writeOutcomeLine(outcome, &study.designs, members, stdout);
     } else {
       writeFurtherLines(record, stderr);
+      if (options.subjects) writeSubjectTable(study, stderr);
     }
     addFindingsSection(outcome, record);
     std::string error;

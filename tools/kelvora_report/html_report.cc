@@ -12,6 +12,7 @@
 #include "design_json.h"
 #include "disagreement_table.h"
 #include "subject_rule.h"
+#include "subject_runs_section.h"
 #include "text_bytes.h"
 
 namespace kelvora::report {
@@ -117,6 +118,9 @@ const char* describe(const std::string& code) {
       {"SUBJECT_UNEVEN_RUNS", "a subject has another number of runs than most (a note)"},
       {"SUBJECT_COUNT", "the subjects of the SDMs that agree (a note)"},
       {"ZERO_IN_SOME_RUNS", "a predictor of interest is zero in some of a subject's runs (a note)"},
+      {"SUBJECT_SPLIT_FOLDER", "the runs of a folder became subjects of one run each"},
+      {"SUBJECT_RULE_UNPLACED", "paths the chosen subject rule cannot place"},
+      {"SUBJECT_RULE_COUNT", "the chosen subject rule counts other subjects than the log (a note)"},
   };
   const auto found = kMeanings.find(code);
   return found == kMeanings.end() ? "" : found->second;
@@ -426,6 +430,7 @@ std::string renderReport(const RunOutcome& outcome, const StudyReport& study) {
   html += findingsSection(items, "findings", "Findings of the log and the rank check",
                           {"log", "design"});
   html += gridSection(outcome, study.designs);
+  html += subjectRunsSection(study);
   if (study.designs.mdmRead) {
     html += designsSection(study);
     html += rankSection(study.designs);

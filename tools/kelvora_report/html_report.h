@@ -2,7 +2,8 @@
 // data: URIs, no script, a content security policy that forbids every network load), readable
 // offline. Sections: a summary (studies, subjects, predictors of interest, how the run ended, the
 // number of findings by code), the findings grouped by code with the log line each was written as,
-// the subjects x predictors-of-interest grid of all-zero predictors, the design matrices as
+// the subjects x predictors-of-interest grid of all-zero predictors, the subjects and their runs
+// (subject_runs_section.h), the design matrices as
 // pictures, and the rank check of every SDM.
 //
 // Bounds of its size: the pictures of at most the SDMs chosen (report_file.h), each drawn once per

@@ -36,7 +36,7 @@ struct FlaggedByRun {
 
 StudyReport readStudyReport(const RunOutcome& outcome,
                             const std::optional<std::string>& locatedFirstSdm,
-                            SdmDesignMaker& maker) {
+                            SdmDesignMaker& maker, const diagnostics::SubjectRule& subjectRule) {
   StudyReport report;
   // A run that ended because it kept too much leaves the rest unread: reading it here would too.
   if (!outcome.studyCount || outcome.end == RunEnd::kRunTooLarge) return report;
@@ -66,7 +66,8 @@ StudyReport readStudyReport(const RunOutcome& outcome,
     report.pictures.push_back(std::move(*pictures));
   }
   if (report.designs.mdmRead) {
-    report.diagnosis = diagnostics::diagnoseStudy(outcome, diagnosisInput(report.designs));
+    report.diagnosis =
+        diagnostics::diagnoseStudy(outcome, diagnosisInput(report.designs), subjectRule);
   }
   return report;
 }

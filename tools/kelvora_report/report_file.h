@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "chosen_subject_rule.h"
 #include "html_report.h"
 #include "inspection/run_outcome.h"
 #include "sdm_design_maker.h"
@@ -23,11 +24,12 @@ inline constexpr std::size_t kSampledPictures = 24;
 // otherwise the MDM, re-based on `locatedFirstSdm` when the run's repair located its first SDM),
 // takes the design of every SDM it lists from `maker` (see loadStudyDesigns) and the pictures of
 // the SDMs chosen as above, when the maker made them; the study diagnosis is made from the
-// designs. Nothing is read when the run could not read the MDM. The readers' lines go to
-// pluginLog.
+// designs, its runs grouped by `subjectRule`. Nothing is read when the run could not read the
+// MDM. The readers' lines go to pluginLog.
 StudyReport readStudyReport(const RunOutcome& outcome,
                             const std::optional<std::string>& locatedFirstSdm,
-                            SdmDesignMaker& maker);
+                            SdmDesignMaker& maker,
+                            const diagnostics::SubjectRule& subjectRule = {});
 
 // Writes the report of `outcome` and `study` to `path` with replaceFileContents (made anew: a
 // file or link there is replaced, never written through; a folder, pipe or device is left alone).

@@ -40,6 +40,12 @@ const char* furtherCodeName(FurtherCode code) {
       return "ZERO_CONFOUND";
     case FurtherCode::kZeroInSomeRuns:
       return "ZERO_IN_SOME_RUNS";
+    case FurtherCode::kSubjectSplitFolder:
+      return "SUBJECT_SPLIT_FOLDER";
+    case FurtherCode::kSubjectRuleUnplaced:
+      return "SUBJECT_RULE_UNPLACED";
+    case FurtherCode::kSubjectRuleCount:
+      return "SUBJECT_RULE_COUNT";
   }
   return "";
 }

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "inspection/subjects.h"
+
 namespace kelvora::diagnostics {
 
 enum class FurtherCode {
@@ -34,6 +36,9 @@ enum class FurtherCode {
   kZeroAcrossRuns,          // beyond the run: as the log's check, over the SDMs that agree
   kZeroConfound,            // beyond the run: as the log's check, over the SDMs that agree
   kZeroInSomeRuns,          // a predictor of interest zero in some of a subject's runs (a note)
+  kSubjectSplitFolder,      // one-run subjects made of the runs that share a folder
+  kSubjectRuleUnplaced,     // paths the chosen subject rule cannot place: their prefix subject
+  kSubjectRuleCount,        // the chosen rule's subject count is not the log's (a note)
 };
 
 // kWarning: worth a look, makes kelvora's exit status 1. kNote: information only.
@@ -72,6 +77,8 @@ struct MismatchCause {
 struct StudyDiagnosis {
   std::vector<FurtherFinding> findings;
   std::vector<MismatchCause> causes;
+  std::string subjectRule = "prefix";  // the rule `subjects` were grouped by, as given
+  std::vector<SubjectGroup> subjects;  // the studies by subject under that rule
 };
 
 // Stable upper-case names ("SDM_SHORT_MATRIX", ..., "CASE_ONLY", ...) and "warning" / "note".

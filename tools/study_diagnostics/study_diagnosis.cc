@@ -137,7 +137,8 @@ void addUnreadSdms(const RunOutcome& outcome, const StudyInput& study,
 }
 
 void addBeyondMismatch(const StudyInput& study, const Summaries& read,
-                       const std::vector<std::string>& ids, StudyDiagnosis& diagnosis) {
+                       const std::vector<std::string>& ids, const SubjectRule& rule,
+                       StudyDiagnosis& diagnosis) {
   std::int64_t n = 0;
   const Summaries agreeing = agreeingSdms(study, read, n);
   std::vector<std::string> agreeingIds;
@@ -158,16 +159,37 @@ void addBeyondMismatch(const StudyInput& study, const Summaries& read,
   count.severity = FurtherSeverity::kNote;
   count.beyondRun = true;
   count.path = study.mdmPath;
-  count.text = preamble + std::to_string(groups.size()) + " unique subjects";
+  count.text = preamble + std::to_string(groups.size()) + " unique subjects" +
+               (rule.kind == SubjectRuleKind::kPrefix ? "" : " by --subject-rule " + rule.text);
   diagnosis.findings.push_back(std::move(count));
   addZeroFindings(agreeing, groups, n, ZeroScope{true, true, true, preamble}, diagnosis.findings);
   addZeroConfoundFindings(agreeing, n, preamble, diagnosis.findings);
 }
 
+// The zero checks of a complete run with subjects by a chosen rule: zero in some runs (notes) for
+// every subject; zero in all runs for the subjects whose runs the log grouped otherwise (for the
+// others the log said it).
+void addChosenZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& logGroups,
+                           const std::vector<SubjectGroup>& groups, std::int64_t n,
+                           const SubjectRule& rule, std::vector<FurtherFinding>& findings) {
+  std::set<std::vector<std::size_t>> logged;
+  for (const SubjectGroup& group : logGroups) logged.insert(group.studies);
+  std::vector<SubjectGroup> asLogged;
+  std::vector<SubjectGroup> regrouped;
+  for (const SubjectGroup& group : groups) {
+    (logged.count(group.studies) > 0 ? asLogged : regrouped).push_back(group);
+  }
+  const std::string preamble = ruleWords(rule);
+  addZeroFindings(sdms, asLogged, n, ZeroScope{false, false, true, preamble}, findings);
+  addZeroFindings(sdms, regrouped, n, ZeroScope{true, true, true, preamble}, findings);
+}
+
 }  // namespace
 
-StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study) {
+StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
+                             const SubjectRule& rule) {
   StudyDiagnosis diagnosis;
+  diagnosis.subjectRule = rule.text;
   addMdmFindings(study, diagnosis.findings);
   Summaries read;
   for (const SdmSummary* sdm : study.sdms) {
@@ -179,9 +201,13 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study)
   addUnreadSdms(outcome, study, diagnosis.findings);
   const std::size_t count = study.sdms.size();
   if (count == 0) return diagnosis;
-  const std::vector<std::string> ids = subjectIdsOf(study.functionalPaths, count);
-  const std::vector<SubjectGroup> groups = groupSubjects(ids);
-  addSubjectRuleFindings(study, groups, diagnosis.findings);
+  const std::vector<SubjectGroup> logGroups =
+      groupSubjects(subjectIdsOf(study.functionalPaths, count));
+  const ChosenSubjects chosen = chooseSubjects(rule, study.functionalPaths, count);
+  const bool prefix = rule.kind == SubjectRuleKind::kPrefix;
+  diagnosis.subjects = prefix ? logGroups : groupSubjects(chosen.ids);
+  const std::vector<SubjectGroup>& groups = diagnosis.subjects;
+  addSubjectRuleFindings(study, rule, chosen, logGroups, groups, diagnosis.findings);
   if (read.empty()) return diagnosis;
 
   std::vector<std::int64_t> counts;
@@ -191,7 +217,9 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study)
   if (outcome.end == RunEnd::kPredictorNameMismatch) diagnosis.causes = nameCauses(read, n);
   if (outcome.end == RunEnd::kPredictorCountMismatch ||
       outcome.end == RunEnd::kPredictorNameMismatch) {
-    addBeyondMismatch(study, read, ids, diagnosis);
+    addBeyondMismatch(study, read, chosen.ids, rule, diagnosis);
+  } else if (outcome.complete && !prefix) {
+    addChosenZeroFindings(study.sdms, logGroups, groups, n, rule, diagnosis.findings);
   } else if (outcome.complete) {
     addZeroFindings(study.sdms, groups, n, ZeroScope{false, false, true, ""}, diagnosis.findings);
     const bool inFolders = std::any_of(

@@ -8,16 +8,22 @@
 // - when the subject is probably in the folder name: the zero-across-runs check with the folders
 //   as subjects;
 // and, as notes, the predictors of interest that are zero in some of a subject's runs but not all.
+// The checks across a subject's runs group the studies by the chosen subject rule; when it is not
+// the plug-in's, the zero-across-runs check is repeated for every subject whose runs the log
+// grouped otherwise. The diagnosis keeps those subjects for the subject table.
 // Works on summaries alone (no values), so it costs little beside reading the study.
 #pragma once
 
+#include "chosen_subject_rule.h"
 #include "further_finding.h"
 #include "inspection/run_outcome.h"
 #include "study_input.h"
 
 namespace kelvora::diagnostics {
 
-// `study` as read again after `outcome`'s run (nothing when the run could not read the MDM).
-StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study);
+// `study` as read again after `outcome`'s run (nothing when the run could not read the MDM), its
+// runs grouped by `rule`.
+StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
+                             const SubjectRule& rule = SubjectRule());
 
 }  // namespace kelvora::diagnostics
