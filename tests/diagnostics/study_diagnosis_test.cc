@@ -81,7 +81,7 @@ std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {
   for (std::size_t i = 0; i < sdms.size(); ++i) {
     sdms[i].path = "run-" + std::to_string(i + 1) + ".sdm";
     sdms[i].read = true;
-    sdms[i].names = {"Faces", "Houses"};
+    sdms[i].names = std::vector<std::string>{"Faces", "Houses"};
     sdms[i].notes.namesFound = 2;
     sdms[i].zeroColumns = {false, true};
     sdms[i].interestCount = 2;

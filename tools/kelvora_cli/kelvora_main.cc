@@ -58,7 +58,7 @@ ExitStatus glanceAtMdmFiles(CliOptions& options) {
       continue;
     }
     if (glance.kind == GivenFileKind::kOther) {
-      writeError("kelvora: note: " + mdmFile +
+      writeError("kelvora: " + mdmFile +
                  ": this does not look like an MDM (its start holds no NrOfStudies:)\n");
     }
     kept.push_back(mdmFile);
