@@ -89,7 +89,7 @@ class Usage(CliTest):
         shutil.copytree(os.path.join(EXAMPLES, "moved"), self.study.path("moved"))
         cli = run_cli("--locate", "moved/sub-01_run-1.sdm", "--save-mdm", "moved/fixed.mdm",
                       "moved/group.mdm", cwd=self.study.root)
-        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertStatus(cli, EXIT_CLEAN)
         paths = re.findall(r'"([^"]*)"', self.study.read("moved/fixed.mdm").decode("latin-1"))
         self.assertEqual(len(paths), 8)
         for path in paths:
