@@ -8,7 +8,7 @@ import subprocess
 import sys
 import unittest
 
-from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, REPO,
+from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_NOT_INSPECTED, EXIT_USAGE, REPO,
                          CliTest, clean_runs, run_cli, write_study)
 from harness import BUILD_DIR, ON_WINDOWS
 
