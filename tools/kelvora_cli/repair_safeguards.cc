@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <utility>
 
 #include "designmatrix/path_names.h"
-#include "designmatrix/user_dialogs.h"
+#include "designmatrix/replayed_relocation.h"
 #include "files/native_file.h"
 
 namespace kelvora::cli {
@@ -18,25 +17,6 @@ bool opensAsRegularFile(const std::string& path) {
 }
 
 char lowerAscii(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-// Answers the relocation's one file dialog with the path the run's repair was given.
-class GivenLocation : public UserDialogs {
- public:
-  explicit GivenLocation(std::string path) : path(std::move(path)) {}
-  FileDialogAnswer chooseFileToOpen(const std::string&, const std::string&,
-                                    const std::string&) override {
-    return {true, path};
-  }
-  FileDialogAnswer chooseFileToSave(const std::string&, const std::string&,
-                                    const std::string&) override {
-    return {};
-  }
-  bool askYesNo(const std::string&) override { return false; }
-  void showMessage(const std::string&) override {}
-
- private:
-  std::string path;
-};
 
 }  // namespace
 
@@ -53,9 +33,8 @@ std::optional<MdmFile> readMdmForChecks(const std::string& path) {
 }
 
 std::vector<std::string> correctedSdmsThatDoNotOpen(MdmFile mdm, const std::string& locatedSdm) {
-  GivenLocation location(locatedSdm);
   std::vector<std::string> failing;
-  if (!mdm.relocateStudyPaths(location)) return mdm.sdmPaths;  // the run did not re-base either
+  if (!relocateStudyPathsOn(mdm, locatedSdm)) return mdm.sdmPaths;  // the run did not re-base either
   for (const std::string& sdm : mdm.sdmPaths) {
     if (!opensAsRegularFile(sdm)) failing.push_back(sdm);
   }

@@ -1,33 +1,10 @@
 #include "study_designs.h"
 
 #include "designmatrix/mdm_file.h"
-#include "designmatrix/user_dialogs.h"
+#include "designmatrix/replayed_relocation.h"
 #include "sdm_design_maker.h"
 
 namespace kelvora::report {
-namespace {
-
-// Answers the relocation's file dialog with the path the run's repair was given; nothing else is
-// asked by relocateStudyPaths.
-class ReplayedLocation : public UserDialogs {
- public:
-  explicit ReplayedLocation(std::string path) : path(std::move(path)) {}
-  FileDialogAnswer chooseFileToOpen(const std::string&, const std::string&,
-                                    const std::string&) override {
-    return {true, path};
-  }
-  FileDialogAnswer chooseFileToSave(const std::string&, const std::string&,
-                                    const std::string&) override {
-    return {};
-  }
-  bool askYesNo(const std::string&) override { return false; }
-  void showMessage(const std::string&) override {}
-
- private:
-  std::string path;
-};
-
-}  // namespace
 
 StudyDesigns loadStudyDesigns(const std::string& mdmPath,
                               const std::optional<std::string>& locatedFirstSdm,
@@ -36,10 +13,7 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
   MdmFile mdm(mdmPath);
   if (mdm.unreadable()) return designs;
   designs.mdmRead = true;
-  if (locatedFirstSdm) {
-    ReplayedLocation location(*locatedFirstSdm);
-    mdm.relocateStudyPaths(location);
-  }
+  if (locatedFirstSdm) relocateStudyPathsOn(mdm, *locatedFirstSdm);
   const std::size_t count = mdm.sdmPaths.size();
   const std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
   designs.subjects = groupSubjects(ids);
