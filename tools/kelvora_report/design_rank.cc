@@ -40,10 +40,10 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
     for (Eigen::Index d = 0; d < count - rank; ++d) {
       Dependency dependency;
       dependency.dependent = original[permutation[rank + d]];
-      dependency.predictors.push_back(dependency.dependent);
+      dependency.predictors.push_back(static_cast<std::int32_t>(dependency.dependent));
       for (Eigen::Index k = 0; k < rank; ++k) {
         if (std::abs(weights(k, d)) > kInvolvedWeight) {
-          dependency.predictors.push_back(original[permutation[k]]);
+          dependency.predictors.push_back(static_cast<std::int32_t>(original[permutation[k]]));
         }
       }
       std::sort(dependency.predictors.begin(), dependency.predictors.end());
@@ -62,7 +62,7 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
     dependency.conditionIndex = direction.conditionIndex;
     for (Eigen::Index j = 0; j < rank; ++j) {
       if (std::abs(direction.vector(j)) >= kNearWeight) {
-        dependency.predictors.push_back(original[permutation[j]]);
+        dependency.predictors.push_back(static_cast<std::int32_t>(original[permutation[j]]));
       }
     }
     std::sort(dependency.predictors.begin(), dependency.predictors.end());

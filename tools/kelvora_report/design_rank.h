@@ -58,8 +58,10 @@ struct Dependency {
   // Rank deficiency: the column found to be a combination of the others (0-based); it is one of
   // `predictors`. Near-dependency: -1.
   std::int64_t dependent = -1;
-  std::vector<std::int64_t> predictors;  // 0-based columns involved, increasing
-  double conditionIndex = 0.0;           // near-dependency: sigma_max / sigma_k; 0 otherwise
+  // 0-based columns involved, increasing; 32 bits, as an SDM holds at most kSdmMaxPredictors
+  // columns, so that the dependencies of thousands of SDMs cost half as much.
+  std::vector<std::int32_t> predictors;
+  double conditionIndex = 0.0;  // near-dependency: sigma_max / sigma_k; 0 otherwise
 };
 
 // The dependencies of one check, made once and shared by every copy of the check: kelvora keeps a

@@ -11,7 +11,7 @@ namespace kelvora::report {
 void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   SdmDesign design;
   std::optional<DesignPictures> source;
-  diagnostics::summarizeSdm(sdm, design, nameLists);
+  diagnostics::summarizeSdm(sdm, design, nameLists, zeroSets);
   if (design.read) {
     const std::uint64_t fingerprint = fingerprintOf(sdm);
     const std::pair<std::uint64_t, std::uint64_t> key(std::hash<std::string>{}(sdm.path),

@@ -21,6 +21,7 @@
 #include "html_report.h"
 #include "inspection/name_list_table.h"
 #include "inspection/sdm_read_ahead.h"
+#include "inspection/zero_column_set.h"
 #include "study_designs.h"
 
 namespace kelvora::report {
@@ -49,6 +50,8 @@ class SdmDesignMaker {
   const bool withPictures;
   // Shares the names of the SDMs the run did not share (those read after it) as the run does.
   NameListTable nameLists;
+  // The all-zero columns of every SDM's summary, each pattern held once.
+  ZeroColumnTable zeroSets;
   mutable std::mutex mutex;
   std::map<std::size_t, SdmDesign> designs;
   std::map<std::size_t, DesignPictures> pictures;
