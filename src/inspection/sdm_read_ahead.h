@@ -2,7 +2,7 @@
 // one in study order. Reading is nearly all of a run's work, and the SDMs are independent files.
 //
 // Each SDM is read silently (readSdmSilently), its names shared through the run's table
-// (shareNames), handed to the visitor while its values are at hand, and condensed (letValuesGo)
+// (shareNames), handed to the visitor while its values are at hand, and condensed (condense)
 // on the thread that read it; the run logs and reports it only when it takes it, so the log, the
 // findings and the dialogs stay in study order. At most `window` SDMs are read ahead of the one
 // the run takes next, and the SDMs whose values are at hand are bounded by one memory budget
