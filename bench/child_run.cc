@@ -14,31 +14,32 @@ extern char** environ;
 namespace kelvora::bench {
 namespace {
 
-// Sets this process's peak resident memory to its present resident memory (Linux 4.0 and later);
-// false when it could not.
-bool resetOwnPeakMemory() {
-  const int file = ::open("/proc/self/clear_refs", O_WRONLY);
-  const bool reset = file >= 0 && ::write(file, "5", 1) == 1;
-  if (file >= 0) ::close(file);
-  return reset;
-}
-
-// This process's resident memory, in MiB; 0 when it cannot be read.
-double residentMiB() {
-  std::FILE* statm = std::fopen("/proc/self/statm", "r");
-  unsigned long long pages = 0, resident = 0;
-  const bool read = statm != nullptr && std::fscanf(statm, "%llu %llu", &pages, &resident) == 2;
-  if (statm != nullptr) std::fclose(statm);
-  return read ? static_cast<double>(resident) * static_cast<double>(::sysconf(_SC_PAGESIZE)) /
-                    (1024.0 * 1024.0)
-              : 0;
-}
+// The launcher writes its report to this descriptor.
+constexpr int kReportFd = 3;
 
 std::vector<char*> pointersTo(const std::vector<std::string>& texts) {
   std::vector<char*> pointers;
   for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
   pointers.push_back(nullptr);
   return pointers;
+}
+
+// Reads what the launcher wrote into `run`; false when it wrote no whole report.
+bool readReport(int pipe, ChildRun& run) {
+  char text[128] = {};
+  std::size_t length = 0;
+  for (ssize_t got = 1; got > 0 && length + 1 < sizeof text; length += static_cast<size_t>(got)) {
+    got = ::read(pipe, text + length, sizeof text - 1 - length);
+    if (got < 0) return false;
+  }
+  long maxrssKiB = 0;
+  double user = 0, system = 0;
+  if (std::sscanf(text, "%ld %lf %lf %d", &maxrssKiB, &user, &system, &run.exitStatus) != 4) {
+    return false;
+  }
+  run.times.cpu = user + system;
+  run.peakMiB = static_cast<double>(maxrssKiB) / 1024.0;
+  return true;
 }
 
 }  // namespace
@@ -53,33 +54,45 @@ std::vector<std::string> environmentWith(const std::string& name, const std::str
   return environment;
 }
 
-ChildRun runChild(const std::vector<std::string>& arguments,
+ChildRun runChild(const std::string& launcher, const std::vector<std::string>& arguments,
                   const std::vector<std::string>& environment, const std::string& outputPath) {
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) throw std::runtime_error("cannot make a pipe");
+  std::vector<std::string> launch = {launcher, std::to_string(kReportFd)};
+  launch.insert(launch.end(), arguments.begin(), arguments.end());
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  const std::vector<char*> argv = pointersTo(arguments);
+  posix_spawn_file_actions_adddup2(&actions, report[1], kReportFd);
+  const std::vector<char*> argv = pointersTo(launch);
   const std::vector<char*> envp = pointersTo(environment);
-  const std::string& program = arguments.front();
-  ChildRun run;
-  run.peakMayBeTheBenchmarks = !resetOwnPeakMemory();
-  run.peakFloorMiB = residentMiB();
   const Clock::time_point start = Clock::now();
   pid_t child = 0;
   const int error =
-      posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+      posix_spawn(&child, launcher.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) throw std::runtime_error("cannot start " + program + ": " + std::strerror(error));
+  ::close(report[1]);
+  if (error != 0) {
+    ::close(report[0]);
+    throw std::runtime_error("cannot start " + launcher + ": " + std::strerror(error));
+  }
   int status = 0;
-  rusage usage{};
-  if (::wait4(child, &status, 0, &usage) != child) throw std::runtime_error("wait4 failed");
-  run.times = {secondsSince(start), cpuSeconds(usage)};
-  run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
-  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const bool waited = ::waitpid(child, &status, 0) == child;
+  ChildRun run;
+  run.times.wall = secondsSince(start);
+  const bool reported = readReport(report[0], run);
+  ::close(report[0]);
+  if (!waited || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || !reported) {
+    throw std::runtime_error("cannot run " + arguments.front() + " through " + launcher);
+  }
   return run;
+}
+
+double trivialProgramPeak(const std::string& launcher) {
+  return runChild(launcher, {"/bin/true"}, environmentWith("", ""), "/dev/null").peakMiB;
 }
 
 }  // namespace kelvora::bench

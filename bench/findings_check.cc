@@ -1,6 +1,5 @@
 #include "findings_check.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -9,6 +8,7 @@
 #include "designmatrix/sdm_file.h"
 #include "inspection/predictor_checks.h"
 #include "inspection/run_messages.h"
+#include "inspection/sdm_predictors.h"
 #include "inspection/subjects.h"
 #include "inspection/zero_checks.h"
 
@@ -25,20 +25,10 @@ std::vector<std::string> linesOf(const std::string& path) {
   return lines;
 }
 
-// The checks ask of a column only whether it is all zero: its first value that is not zero
-// answers that as well as the whole column.
-void keepWhatTheChecksRead(SdmFile& sdm) {
-  for (std::vector<float>& column : sdm.values) {
-    const auto nonZero =
-        std::find_if(column.begin(), column.end(), [](float value) { return value != 0.0f; });
-    column = nonZero == column.end() ? std::vector<float>{} : std::vector<float>{*nonZero};
-  }
-}
-
 // The findings file's lines of a run that reads every SDM, as the run's checks give them on the
 // reference reader's records (the order of src/inspection/inspection_run.cc).
 std::vector<std::string> referenceFindings(const std::string& mdmPath,
-                                           const std::vector<SdmFile>& sdms) {
+                                           const std::vector<CondensedSdm>& sdms) {
   const MdmFile mdm(mdmPath);
   std::vector<std::string> lines{startInspectingLine(mdm.path).text,
                                  readSdmsLine(sdms.size()).text};
@@ -62,16 +52,20 @@ std::vector<std::string> referenceFindings(const std::string& mdmPath,
 
 bool findingsMatchReference(const GeneratedStudy& study,
                             const std::vector<std::string>& findingsPaths) {
-  std::vector<SdmFile> reference;
+  // Of each reference record only what the checks read is kept, as a run keeps it.
+  NameListTable names;
+  ZeroColumnTable zeros;
+  std::vector<CondensedSdm> reference;
   std::size_t differentRecords = 0;
   for (const std::string& path : study.sdmPaths) {
-    reference.push_back(testing::readSdmWithStreams(path));
-    const std::string difference = testing::differenceBetween(readSdm(path), reference.back());
+    const SdmFile record = testing::readSdmWithStreams(path);
+    const std::string difference = testing::differenceBetween(readSdm(path), record);
     if (!difference.empty() && differentRecords++ == 0) {
       std::printf("  %s: readSdm differs from the reference reader: %s\n", path.c_str(),
                   difference.c_str());
     }
-    keepWhatTheChecksRead(reference.back());
+    reference.push_back(condense(record, names, zeros));
+    reference.back().path = path;  // the record's own ends here
   }
   std::printf("records identical to the reference reader's: %zu of %zu\n",
               study.sdmPaths.size() - differentRecords, study.sdmPaths.size());

@@ -17,7 +17,8 @@
 // throughput on both, and its peak memory does not grow with the study.
 //
 // Exit status: 0, or 1 when a check finds a difference or a child fails, 2 on a usage error or an
-// error of the benchmark itself. Linux only: the children's peak memory comes from wait4.
+// error of the benchmark itself. Linux only: the children's peak memory comes from wait4, in
+// peak_launcher.
 
 #include <algorithm>
 #include <cmath>
@@ -65,6 +66,7 @@ struct Options {
   std::string kelvora = KELVORA_CLI_PATH;
   std::string host = KELVORA_HOST_PATH;
   std::string plugin = KELVORA_PLUGIN_PATH;
+  std::string launcher = KELVORA_PEAK_LAUNCHER_PATH;
   bool keepStudy = false;
 };
 
@@ -213,8 +215,6 @@ void printRow(const std::string& label, const Times& a, const Times& b, const Ch
 
 struct Measures {
   Series bytes, streams, inspection, inspectionOnOne, plugin;
-  bool peakMayBeTheBenchmarks = false;
-  double peakFloorMiB = 0;  // the highest of the children's
 };
 
 // The repetitions on `study`; nothing when a child failed (its output is kept and named).
@@ -238,11 +238,13 @@ std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& stu
     const Times a = readBytes(study.sdmPaths, buffer);
     const Times b = readWithStreams(study.sdmPaths);
     const ChildRun d =
-        runChild({options.host, "--open", study.mdmPath, options.plugin}, allThreads, outputPath);
-    const ChildRun c1 =
-        runChild({options.kelvora, "--findings-dir", oneThreadFindings, study.mdmPath}, oneThread,
-                 outputPath);
-    const ChildRun c = runChild({options.kelvora, study.mdmPath}, allThreads, outputPath);
+        runChild(options.launcher, {options.host, "--open", study.mdmPath, options.plugin},
+                 allThreads, outputPath);
+    const ChildRun c1 = runChild(
+        options.launcher, {options.kelvora, "--findings-dir", oneThreadFindings, study.mdmPath},
+        oneThread, outputPath);
+    const ChildRun c =
+        runChild(options.launcher, {options.kelvora, study.mdmPath}, allThreads, outputPath);
     if (!inspected(c1) || !inspected(c) || d.exitStatus != 0) {
       std::printf(
           "kelvora ended with status %d on one thread, %d on all, the host with %d; "
@@ -250,10 +252,6 @@ std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& stu
           c1.exitStatus, c.exitStatus, d.exitStatus, outputPath.c_str());
       folder.keep = true;
       return std::nullopt;
-    }
-    for (const ChildRun* run : {&c, &c1, &d}) {
-      measures.peakMayBeTheBenchmarks |= run->peakMayBeTheBenchmarks;
-      measures.peakFloorMiB = std::max(measures.peakFloorMiB, run->peakFloorMiB);
     }
     measures.bytes.add(a);
     measures.streams.add(b);
@@ -291,13 +289,6 @@ StudyFigures summarise(const Measures& measures, const GeneratedStudy& study, un
               threads, figures.speedUp, c.cpu / c1.cpu);
   printPeak("", figures.peakMiB, threads, study);
   printPeak(" on 1 thread", one.peakMiB, 1, study);
-  std::printf(
-      "(each peak is at least the benchmark's own resident memory when it starts a child: "
-      "%.1f MiB)\n",
-      measures.peakFloorMiB);
-  if (measures.peakMayBeTheBenchmarks) {
-    std::printf("(the benchmark's own peak could not be reset: a peak may be the benchmark's)\n");
-  }
   return figures;
 }
 
@@ -367,6 +358,8 @@ int run(const Options& options) {
   const unsigned threads = readThreadCount();
   std::printf("reading threads of (c): %u (%s unset), read-ahead window %zu SDMs per thread\n",
               threads, kReadThreadsVariable, kWindowSdmsPerThread);
+  std::printf("peak of a trivial program (/bin/true) started as (c) and (d) are: %.2f MiB\n",
+              trivialProgramPeak(options.launcher));
   std::optional<StudyFigures> small, large;
   if (options.small.wanted && !(small = measureStudy(options.small, options, threads))) return 1;
   if (options.large.wanted && !(large = measureStudy(options.large, options, threads))) return 1;

@@ -89,11 +89,9 @@ struct SdmFile {
   // list for every SDM of the run with the same names; `predictorNames` is then empty.
   std::vector<std::string> predictorNames;
   PredictorNameList sharedNames;
-  // values[p][t]: predictor p (0-based) at data point t (0-based). Empty once a run has let the
-  // values (and the colours) go (letValuesGo in inspection/sdm_predictors.h); `zeroColumns` then
-  // holds, per column, whether it was all zero.
+  // values[p][t]: predictor p (0-based) at data point t (0-based). A run keeps of them only which
+  // columns are all zero (CondensedSdm in inspection/sdm_predictors.h).
   std::vector<std::vector<float>> values;
-  std::vector<bool> zeroColumns;
   // The header announced more than the reader's caps allow (or the memory ran out while
   // reading): nothing is kept, the lists are empty, and the counts
   // hold what the header announced.
@@ -113,7 +111,8 @@ struct SdmFile {
 SdmFile readSdm(std::string path);
 
 // What the lists of an SDM of `nrOfPredictors` x `nrOfDataPoints` (within the caps) hold at most,
-// in bytes: per predictor its colours, name, column bookkeeping and values, as the heap counts them.
+// in bytes: per predictor its colours, name, column bookkeeping and values, as the heap counts
+// them.
 std::int64_t sdmListBytes(std::int32_t nrOfPredictors, std::int32_t nrOfDataPoints);
 
 // Called by the reader with sdmListBytes of an opened SDM that is not too large, once its header

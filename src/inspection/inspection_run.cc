@@ -18,6 +18,7 @@
 #include "inspection/sdm_read_ahead.h"
 #include "inspection/subjects.h"
 #include "inspection/zero_checks.h"
+#include "inspection/zero_column_set.h"
 #include "log/plugin_log.h"
 
 namespace kelvora {
@@ -48,11 +49,12 @@ class InspectionRun {
   bool loadFirstSdm(MdmFile& mdm);
   // Reports an SDM that ends the run (one too large, or one after the first that cannot be
   // opened); false then.
-  bool accept(const SdmFile& sdm);
+  bool accept(const CondensedSdm& sdm);
   // Counts what the run keeps of an SDM it took, its names once per list; reports the SDM that
   // takes the run past its ceiling, and returns false then.
-  bool keep(const SdmFile& sdm);
-  bool repair(MdmFile& mdm, std::size_t failureFinding);
+  bool keep(const CondensedSdm& sdm);
+  // Repairs the path of the first SDM, `first` holding it as read; reads it again into `first`.
+  bool repair(MdmFile& mdm, std::vector<SdmFile>& first, std::size_t failureFinding);
   // Sets how the run ended; false, so that a step can `return stop(...)`.
   bool stop(RunEnd end);
   RunOutcome finish(RunEnd end);
@@ -69,9 +71,11 @@ class InspectionRun {
   const RunSettings& settings;
   RunOutcome outcome;
   NameListTable nameLists;
-  std::vector<SdmFile> sdms;
+  ZeroColumnTable zeroSets;
+  std::vector<CondensedSdm> sdms;  // their paths views of the MDM's, which outlives them
   std::int64_t slotsKept = 0;
-  std::unordered_set<const void*> listsCounted;  // PredictorNameList::identity()
+  // PredictorNameList::identity() and ZeroColumnSet::identity(): each shared list counted once.
+  std::unordered_set<const void*> sharesCounted;
 };
 
 RunOutcome InspectionRun::perform() {
@@ -135,12 +139,12 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
     if (!loadFirstSdm(mdm)) return false;
   }
   const unsigned threads = settings.readThreads > 0 ? settings.readThreads : readThreadCount();
-  SdmReadAhead readAhead(mdm.sdmPaths, 1, threads, settings.visitSdm, nameLists,
+  SdmReadAhead readAhead(mdm.sdmPaths, 1, threads, settings.visitSdm, nameLists, zeroSets,
                          settings.readAheadBudget);
   for (std::size_t study = 1; study < studyCount; ++study) {
     dialogs.showProgress(study, studyCount);
     sdms.push_back(readAhead.take(study));
-    if (sdms.back().unreadable()) logSdmOpenFailure(sdms.back().path);
+    if (sdms.back().unreadable()) logSdmOpenFailure(mdm.sdmPaths[study]);
     if (!accept(sdms.back()) || !keep(sdms.back())) return false;
   }
   dialogs.showProgress(studyCount, studyCount);
@@ -148,44 +152,48 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
 }
 
 bool InspectionRun::loadFirstSdm(MdmFile& mdm) {
-  sdms.push_back(readSdm(mdm.sdmPaths[0]));
-  if (sdms.front().unreadable()) {
-    const std::size_t failure = record(sdmUnreadableFinding(sdms.front().path, Severity::kError));
-    if (!repair(mdm, failure)) return false;
-  } else if (!accept(sdms.front())) {
-    return false;
+  // As a list, for the repair, which reads it again from the corrected path.
+  std::vector<SdmFile> first;
+  first.push_back(readSdm(mdm.sdmPaths[0]));
+  if (first.front().unreadable()) {
+    const std::size_t failure = record(sdmUnreadableFinding(first.front().path, Severity::kError));
+    if (!repair(mdm, first, failure)) return false;
   }
-  shareNames(sdms.front(), nameLists);
-  if (settings.visitSdm) settings.visitSdm(0, sdms.front());
-  letValuesGo(sdms.front());
+  shareNames(first.front(), nameLists);
+  sdms.push_back(condense(first.front(), nameLists, zeroSets));
+  sdms.front().path = mdm.sdmPaths[0];  // outlives the record read, which ends here
+  if (!accept(sdms.front())) return false;
+  if (settings.visitSdm) settings.visitSdm(0, first.front());
   return keep(sdms.front());
 }
 
-bool InspectionRun::accept(const SdmFile& sdm) {
+bool InspectionRun::accept(const CondensedSdm& sdm) {
   if (sdm.tooLargeToRead) {
-    write(sdmTooLargeLine(sdm.path));
+    write(sdmTooLargeLine(std::string(sdm.path)));
     return stop(RunEnd::kSdmTooLarge);
   }
   if (sdm.unreadable()) {
-    record(sdmUnreadableFinding(sdm.path, Severity::kError));
+    record(sdmUnreadableFinding(std::string(sdm.path), Severity::kError));
     return stop(RunEnd::kSdmUnreadable);
   }
   return true;
 }
 
-bool InspectionRun::keep(const SdmFile& sdm) {
-  slotsKept += slotsKeptBy(sdm);
-  const PredictorNameList& names = sdm.sharedNames;
-  if (!names.empty() && listsCounted.insert(names.identity()).second) {
-    slotsKept += static_cast<std::int64_t>((names.bytesHeld() + 3) / 4);
+bool InspectionRun::keep(const CondensedSdm& sdm) {
+  slotsKept += kSlotsKeptPerSdm;
+  if (!sdm.names.empty() && sharesCounted.insert(sdm.names.identity()).second) {
+    slotsKept += static_cast<std::int64_t>((sdm.names.bytesHeld() + 3) / 4);
+  }
+  if (!sdm.zeroColumns.empty() && sharesCounted.insert(sdm.zeroColumns.identity()).second) {
+    slotsKept += static_cast<std::int64_t>((sdm.zeroColumns.bytesHeld() + 3) / 4);
   }
   if (slotsKept <= settings.maxSlotsKept) return true;
-  write(runTooLargeLine(sdm.path, settings.maxSlotsKept));
+  write(runTooLargeLine(std::string(sdm.path), settings.maxSlotsKept));
   return stop(RunEnd::kRunTooLarge);
 }
 
-bool InspectionRun::repair(MdmFile& mdm, std::size_t failureFinding) {
-  const RepairResult result = repairFirstSdm(mdm, sdms, dialogs);
+bool InspectionRun::repair(MdmFile& mdm, std::vector<SdmFile>& first, std::size_t failureFinding) {
+  const RepairResult result = repairFirstSdm(mdm, first, dialogs);
   switch (result.end) {
     case RepairEnd::kRepaired:
       outcome.findings[failureFinding].severity = Severity::kWarning;  // mended
@@ -195,10 +203,10 @@ bool InspectionRun::repair(MdmFile& mdm, std::size_t failureFinding) {
     case RepairEnd::kNotRelocated:
       return stop(RunEnd::kRepairNotRelocated);
     case RepairEnd::kStillUnreadable:
-      record(sdmUnreadableFinding(sdms.front().path, Severity::kError));
+      record(sdmUnreadableFinding(first.front().path, Severity::kError));
       return stop(RunEnd::kRepairStillUnreadable);
     case RepairEnd::kTooLarge:
-      write(sdmTooLargeLine(sdms.front().path));
+      write(sdmTooLargeLine(first.front().path));
       return stop(RunEnd::kSdmTooLarge);
     case RepairEnd::kSaveCancelled:
       return stop(RunEnd::kRepairSaveCancelled);

@@ -6,10 +6,11 @@
 // checks the number and the names of the predictors of interest, groups the studies by subject and
 // reports all-zero predictors. Every line goes to pluginLog as one flushed entry; every finding is
 // also returned as data. The SDMs after the first are read ahead on several threads, within one
-// memory budget (sdm_read_ahead.h); of each SDM the run keeps its header, path and all-zero
-// columns, and its names in a list that every SDM with the same names shares (name_list_table.h),
-// so its memory does not grow with the values of the study, and with the number of its SDMs only
-// by a few hundred bytes each, up to a ceiling (kMaxSlotsKeptPerRun). The findings file is closed
+// memory budget (sdm_read_ahead.h); of each SDM the run keeps its header counts (CondensedSdm,
+// sdm_predictors.h), and its names and all-zero columns in a list and a set that every SDM with
+// the same shares (name_list_table.h, zero_column_set.h), its path being the MDM's, so its memory
+// does not grow with the values of the study, and with the number of its SDMs only by 72 bytes
+// each, up to a ceiling (kMaxSlotsKeptPerRun). The findings file is closed
 // at every end of the run, also when an exception (e.g. std::bad_alloc) passes through: the run
 // throws nothing on purpose and catches nothing either, so the caller's boundary decides what an
 // exception means.
@@ -27,13 +28,12 @@
 namespace kelvora {
 
 // The most a run keeps of its SDMs together, in 4-byte value slots as the reader counts its caps
-// (slotsKeptBy, and each distinct list of names once): 256 Mi slots, 1 GiB. The SDM that takes the
-// run past it ends the run with RUN_TOO_LARGE, after it was read. A real study stays far below:
-// an SDM of the benchmark's shape (36 predictors, 1,200 data points, names shared by all) keeps
-// its record (312 bytes on 64-bit Linux), its path (about 80 bytes) and 36 bits, about 100 slots,
-// so 40,000 of them keep about 4 Mi slots (16 MB), 1/64 of the ceiling. A hostile MDM that lists
-// one SDM of 65,536 predictors again and again (8 KiB of all-zero bits each) ends after about
-// 125,000 listings instead of exhausting the memory.
+// (kSlotsKeptPerSdm, and each distinct list of names and set of zero columns once): 256 Mi slots,
+// 1 GiB. The SDM that takes the run past it ends the run with RUN_TOO_LARGE, after it was read. A
+// real study stays far below: an SDM of the benchmark's shape keeps its condensed record, 18
+// slots, so 40,000 of them keep 720 Ki slots (2.8 MB). A hostile MDM that lists SDMs of 65,536
+// predictors, each with names of its own (about 1 MiB), ends after about a thousand of them; one
+// that lists the same SDM again and again ends after 15 million listings.
 inline constexpr std::int64_t kMaxSlotsKeptPerRun = std::int64_t{256} * 1024 * 1024;
 
 // Names a run's findings file from the MDM path the user chose. None: the run writes no findings

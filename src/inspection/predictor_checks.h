@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "designmatrix/sdm_file.h"
+#include "inspection/sdm_predictors.h"
 
 namespace kelvora {
 
@@ -22,7 +22,7 @@ struct CountCheck {
 };
 
 // `sdms` must not be empty.
-CountCheck checkPredictorCounts(const std::vector<SdmFile>& sdms);
+CountCheck checkPredictorCounts(const std::vector<CondensedSdm>& sdms);
 
 struct NameMismatch {
   std::int64_t predictor = 0;  // 0-based
@@ -38,6 +38,6 @@ struct NameCheck {
 // Compares the names of predictors 0 to n - 1 as bytes (case and blanks count). Nothing is
 // compared when n is 0 or below, nor at or beyond the largest number of names any SDM holds: there
 // every SDM would answer "NoName". `sdms` must not be empty.
-NameCheck checkPredictorNames(const std::vector<SdmFile>& sdms, std::int64_t n);
+NameCheck checkPredictorNames(const std::vector<CondensedSdm>& sdms, std::int64_t n);
 
 }  // namespace kelvora

@@ -94,7 +94,7 @@ Finding mdmNotSavedFinding(const std::string& targetPath) {
   return found;
 }
 
-Report countReport(const CountCheck& check, const std::vector<SdmFile>& sdms) {
+Report countReport(const CountCheck& check, const std::vector<CondensedSdm>& sdms) {
   if (check.agree) {
     return {progress(">  All SDMs have " + std::to_string(check.n) + " predictors of interest")};
   }
@@ -102,8 +102,9 @@ Report countReport(const CountCheck& check, const std::vector<SdmFile>& sdms) {
                 progress(">  Most SDMs have " + std::to_string(check.prevailing) +
                          " predictors of interest, except:")};
   for (std::size_t study : check.deviatingStudies) {
-    const SdmFile& sdm = sdms[study];
-    Finding found = findingOf(FindingCode::kPredictorCountMismatch, Severity::kError, sdm.path);
+    const CondensedSdm& sdm = sdms[study];
+    Finding found =
+        findingOf(FindingCode::kPredictorCountMismatch, Severity::kError, std::string(sdm.path));
     found.found = interestCountOf(sdm);
     found.prevailing = check.prevailing;
     report.push_back(finding(
@@ -112,7 +113,7 @@ Report countReport(const CountCheck& check, const std::vector<SdmFile>& sdms) {
   return report;
 }
 
-Report nameReport(const NameCheck& check, const std::vector<SdmFile>& sdms) {
+Report nameReport(const NameCheck& check, const std::vector<CondensedSdm>& sdms) {
   if (check.agree) return {progress(">  The names for the predictors of interest all match")};
   Report report{progress(">  Not all SDMs have the same names for the predictors of interest:")};
   for (const NameMismatch& mismatch : check.mismatches) {
@@ -121,9 +122,10 @@ Report nameReport(const NameCheck& check, const std::vector<SdmFile>& sdms) {
                               " is mostly named " + quoted(mismatch.prevailing) +
                               ", but it is named:"));
     for (std::size_t study : mismatch.deviatingStudies) {
-      const SdmFile& sdm = sdms[study];
+      const CondensedSdm& sdm = sdms[study];
       const std::string name(predictorNameAt(sdm, mismatch.predictor));
-      Finding found = findingOf(FindingCode::kPredictorNameMismatch, Severity::kError, sdm.path);
+      Finding found =
+          findingOf(FindingCode::kPredictorNameMismatch, Severity::kError, std::string(sdm.path));
       found.predictorNumber = number;
       found.predictorName = name;
       found.found = name;
@@ -135,7 +137,8 @@ Report nameReport(const NameCheck& check, const std::vector<SdmFile>& sdms) {
 }
 
 Report subjectReport(const std::vector<SubjectGroup>& groups,
-                     const std::vector<ZeroAcrossRuns>& zeros, const std::vector<SdmFile>& sdms) {
+                     const std::vector<ZeroAcrossRuns>& zeros,
+                     const std::vector<CondensedSdm>& sdms) {
   Report report{progress(">  " + std::to_string(groups.size()) + " unique subjects detected")};
   for (const ZeroAcrossRuns& zero : zeros) {
     const std::string& subject = groups[zero.subject].id;
@@ -157,12 +160,14 @@ Report subjectReport(const std::vector<SubjectGroup>& groups,
   return report;
 }
 
-Report confoundReport(const std::vector<ZeroConfound>& zeros, const std::vector<SdmFile>& sdms) {
+Report confoundReport(const std::vector<ZeroConfound>& zeros,
+                      const std::vector<CondensedSdm>& sdms) {
   Report report;
   for (const ZeroConfound& zero : zeros) {
-    const SdmFile& sdm = sdms[zero.study];
+    const CondensedSdm& sdm = sdms[zero.study];
     const std::string name(predictorNameAt(sdm, zero.predictor));
-    Finding found = findingOf(FindingCode::kZeroConfound, Severity::kWarning, sdm.path);
+    Finding found =
+        findingOf(FindingCode::kZeroConfound, Severity::kWarning, std::string(sdm.path));
     found.predictorNumber = zero.predictor + 1;
     found.predictorName = name;
     report.push_back(finding("!!!  " + fileNameOf(sdm.path) + " predictor number " +

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "designmatrix/sdm_file.h"
 #include "inspection/predictor_checks.h"
 #include "inspection/run_outcome.h"
+#include "inspection/sdm_predictors.h"
 #include "inspection/subjects.h"
 #include "inspection/zero_checks.h"
 
@@ -44,12 +44,14 @@ Finding sdmUnreadableFinding(const std::string& sdmPath, Severity severity);
 Finding mdmNotSavedFinding(const std::string& targetPath);
 
 // The checks' reports. `sdms` are the run's SDMs, which the results index.
-Report countReport(const CountCheck& check, const std::vector<SdmFile>& sdms);
-Report nameReport(const NameCheck& check, const std::vector<SdmFile>& sdms);
+Report countReport(const CountCheck& check, const std::vector<CondensedSdm>& sdms);
+Report nameReport(const NameCheck& check, const std::vector<CondensedSdm>& sdms);
 // The subject count line, then the zero-across-runs findings or the none-found line.
 Report subjectReport(const std::vector<SubjectGroup>& groups,
-                     const std::vector<ZeroAcrossRuns>& zeros, const std::vector<SdmFile>& sdms);
+                     const std::vector<ZeroAcrossRuns>& zeros,
+                     const std::vector<CondensedSdm>& sdms);
 // The zero-confound findings or the none-found line.
-Report confoundReport(const std::vector<ZeroConfound>& zeros, const std::vector<SdmFile>& sdms);
+Report confoundReport(const std::vector<ZeroConfound>& zeros,
+                      const std::vector<CondensedSdm>& sdms);
 
 }  // namespace kelvora

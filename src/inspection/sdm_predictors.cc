@@ -6,7 +6,28 @@
 
 namespace kelvora {
 
+CondensedSdm condense(const SdmFile& sdm, NameListTable& names, ZeroColumnTable& zeros) {
+  CondensedSdm condensed;
+  condensed.path = sdm.path;
+  condensed.names = sdm.predictorNames.empty() ? sdm.sharedNames : names.share(sdm.predictorNames);
+  std::vector<bool> allZero(static_cast<std::size_t>(columnCountOf(sdm)));
+  for (std::size_t column = 0; column < allZero.size(); ++column) {
+    allZero[column] = isAllZeroColumn(sdm, static_cast<std::int64_t>(column));
+  }
+  condensed.zeroColumns = zeros.share(std::move(allZero));
+  condensed.fileVersion = sdm.fileVersion;
+  condensed.nrOfPredictors = sdm.nrOfPredictors;
+  condensed.nrOfDataPoints = sdm.nrOfDataPoints;
+  condensed.firstConfoundPredictor = sdm.firstConfoundPredictor;
+  condensed.tooLargeToRead = sdm.tooLargeToRead;
+  return condensed;
+}
+
 std::int64_t interestCountOf(const SdmFile& sdm) {
+  return std::int64_t{sdm.firstConfoundPredictor} - 1;
+}
+
+std::int64_t interestCountOf(const CondensedSdm& sdm) {
   return std::int64_t{sdm.firstConfoundPredictor} - 1;
 }
 
@@ -18,9 +39,18 @@ std::string_view predictorNameAt(const SdmFile& sdm, std::int64_t index) {
   return sdm.predictorNames.empty() ? sdm.sharedNames[at] : sdm.predictorNames[at];
 }
 
+std::string_view predictorNameAt(const CondensedSdm& sdm, std::int64_t index) {
+  if (index < 0 || static_cast<std::uint64_t>(index) >= sdm.names.size()) {
+    return kUnreadPredictorName;
+  }
+  return sdm.names[static_cast<std::size_t>(index)];
+}
+
 std::size_t nameCountOf(const SdmFile& sdm) {
   return std::max(sdm.predictorNames.size(), sdm.sharedNames.size());
 }
+
+std::size_t nameCountOf(const CondensedSdm& sdm) { return sdm.names.size(); }
 
 void shareNames(SdmFile& sdm, NameListTable& table) {
   if (sdm.predictorNames.empty()) return;  // none, or shared already
@@ -28,36 +58,25 @@ void shareNames(SdmFile& sdm, NameListTable& table) {
   std::vector<std::string>().swap(sdm.predictorNames);
 }
 
-std::int64_t slotsKeptBy(const SdmFile& sdm) {
-  const std::size_t bytes = sizeof(SdmFile) + sdm.path.capacity() +
-                            (sdm.zeroColumns.size() + 7) / 8 + sdm.notes.unreadText.capacity();
-  return static_cast<std::int64_t>((bytes + 3) / 4);
-}
-
 bool isAllZeroColumn(const SdmFile& sdm, std::int64_t index) {
   if (index < 0 || index >= columnCountOf(sdm)) return true;
   const auto column = static_cast<std::size_t>(index);
-  if (sdm.values.empty()) return sdm.zeroColumns[column];
   // Equal to 0.0f covers negative zero; any other value, a denormal included, is not zero.
   return std::all_of(sdm.values[column].begin(), sdm.values[column].end(),
                      [](float value) { return value == 0.0f; });
 }
 
-std::int64_t columnCountOf(const SdmFile& sdm) {
-  return static_cast<std::int64_t>(std::max(sdm.values.size(), sdm.zeroColumns.size()));
+bool isAllZeroColumn(const CondensedSdm& sdm, std::int64_t index) {
+  return index < 0 || index >= columnCountOf(sdm) ||
+         sdm.zeroColumns[static_cast<std::size_t>(index)];
 }
 
-void letValuesGo(SdmFile& sdm) {
-  if (sdm.values.empty()) return;  // nothing held, or let go already
-  std::vector<bool> zeroColumns(sdm.values.size());
-  for (std::size_t column = 0; column < zeroColumns.size(); ++column) {
-    zeroColumns[column] = isAllZeroColumn(sdm, static_cast<std::int64_t>(column));
-  }
-  std::vector<std::vector<float>>().swap(sdm.values);
-  std::vector<std::int32_t>().swap(sdm.colorRed);
-  std::vector<std::int32_t>().swap(sdm.colorGreen);
-  std::vector<std::int32_t>().swap(sdm.colorBlue);
-  sdm.zeroColumns = std::move(zeroColumns);
+std::int64_t columnCountOf(const SdmFile& sdm) {
+  return static_cast<std::int64_t>(sdm.values.size());
+}
+
+std::int64_t columnCountOf(const CondensedSdm& sdm) {
+  return static_cast<std::int64_t>(sdm.zeroColumns.size());
 }
 
 }  // namespace kelvora

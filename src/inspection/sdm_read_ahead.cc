@@ -26,10 +26,11 @@ unsigned readThreadCount() {
 
 SdmReadAhead::SdmReadAhead(const std::vector<std::string>& paths, std::size_t first,
                            unsigned threads, const SdmValuesVisitor& visit, NameListTable& names,
-                           std::int64_t budget)
+                           ZeroColumnTable& zeros, std::int64_t budget)
     : paths(paths),
       visit(visit),
       names(names),
+      zeros(zeros),
       window(std::max(threads, 1u) * kWindowPerThread),
       budget(budget),
       nextToRead(first),
@@ -54,12 +55,13 @@ SdmReadAhead::~SdmReadAhead() {
   for (std::thread& worker : workers) worker.join();
 }
 
-SdmFile SdmReadAhead::prepare(std::size_t study, const SdmListGate& beforeLists) const {
+CondensedSdm SdmReadAhead::prepare(std::size_t study, const SdmListGate& beforeLists) const {
   SdmFile sdm = readSdmSilently(paths[study], beforeLists);
   shareNames(sdm, names);
   if (visit) visit(study, sdm);
-  letValuesGo(sdm);
-  return sdm;
+  CondensedSdm condensed = condense(sdm, names, zeros);
+  condensed.path = paths[study];  // outlives the record read, which ends here
+  return condensed;
 }
 
 SdmReadAhead::Slot SdmReadAhead::prepareCatching(std::size_t study,
@@ -109,7 +111,7 @@ void SdmReadAhead::work() {
   }
 }
 
-SdmFile SdmReadAhead::take(std::size_t study) {
+CondensedSdm SdmReadAhead::take(std::size_t study) {
   if (workers.empty()) return prepare(study, nullptr);
   Slot taken;
   {

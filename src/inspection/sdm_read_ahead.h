@@ -2,7 +2,7 @@
 // one in study order. Reading is nearly all of a run's work, and the SDMs are independent files.
 //
 // Each SDM is read silently (readSdmSilently), its names shared through the run's table
-// (shareNames), handed to the visitor while its values are at hand, and condensed (letValuesGo)
+// (shareNames), handed to the visitor while its values are at hand, and condensed (condense)
 // on the thread that read it; the run logs and reports it only when it takes it, so the log, the
 // findings and the dialogs stay in study order. At most `window` SDMs are read ahead of the one
 // the run takes next, and the SDMs whose values are at hand are bounded by one memory budget
@@ -30,6 +30,8 @@
 
 #include "designmatrix/sdm_file.h"
 #include "inspection/name_list_table.h"
+#include "inspection/sdm_predictors.h"
+#include "inspection/zero_column_set.h"
 
 namespace kelvora {
 
@@ -59,20 +61,21 @@ class SdmReadAhead {
  public:
   // Reads paths[first] to the last path, `threads` at a time (1: none ahead), the values at hand
   // costing at most `budget` bytes together unless one SDM's are alone; shares
-  // their names through `names`. `paths`, `visit` and `names` must outlive the object and
-  // `paths` not change meanwhile. When the system refuses threads, the SDMs are read with those
-  // it gave, or by take() itself.
+  // their names and zero columns through `names` and `zeros`. `paths`, `visit`, `names` and
+  // `zeros` must outlive the object, and `paths` every SDM taken, and not change meanwhile. When
+  // the system refuses threads, the SDMs are read with those it gave, or by take() itself.
   SdmReadAhead(const std::vector<std::string>& paths, std::size_t first, unsigned threads,
-               const SdmValuesVisitor& visit, NameListTable& names,
+               const SdmValuesVisitor& visit, NameListTable& names, ZeroColumnTable& zeros,
                std::int64_t budget = kReadAheadBudget);
   ~SdmReadAhead();
   SdmReadAhead(const SdmReadAhead&) = delete;
   SdmReadAhead& operator=(const SdmReadAhead&) = delete;
 
-  // The SDM of `study`, visited and condensed; waits for it when it is still being read. Studies
-  // are taken in order, from `first` on, each once. An exception thrown while that SDM was read,
-  // visited or condensed is thrown here, at its turn; one of an SDM never taken is dropped.
-  SdmFile take(std::size_t study);
+  // The SDM of `study`, visited and condensed (its path a view of paths[study]); waits for it when
+  // it is still being read. Studies are taken in order, from `first` on, each once. An exception
+  // thrown while that SDM was read, visited or condensed is thrown here, at its turn; one of an SDM
+  // never taken is dropped.
+  CondensedSdm take(std::size_t study);
 
   // The number of SDMs held at most: `threads` times kWindowPerThread.
   static constexpr std::size_t kWindowPerThread = 2;
@@ -80,12 +83,12 @@ class SdmReadAhead {
  private:
   struct Slot {
     bool ready = false;
-    SdmFile sdm;
+    CondensedSdm sdm;
     std::exception_ptr failure;
   };
 
   // Reads, visits and condenses the SDM of `study`; `beforeLists` (null: none) as readSdmSilently.
-  SdmFile prepare(std::size_t study, const SdmListGate& beforeLists) const;
+  CondensedSdm prepare(std::size_t study, const SdmListGate& beforeLists) const;
   Slot prepareCatching(std::size_t study, const SdmListGate& beforeLists) const;
   void work();
   // Waits until lists of `cost` fit the budget left (or none are at hand), then counts them.
@@ -94,6 +97,7 @@ class SdmReadAhead {
   const std::vector<std::string>& paths;
   const SdmValuesVisitor& visit;
   NameListTable& names;
+  ZeroColumnTable& zeros;
   const std::size_t window;
   const std::int64_t budget;
   std::mutex mutex;

@@ -6,11 +6,11 @@
 
 namespace kelvora {
 
-std::vector<ZeroAcrossRuns> findZeroAcrossRuns(const std::vector<SdmFile>& sdms,
+std::vector<ZeroAcrossRuns> findZeroAcrossRuns(const std::vector<CondensedSdm>& sdms,
                                                const std::vector<SubjectGroup>& groups,
                                                std::int64_t n) {
   std::int64_t mostColumns = 0;
-  for (const SdmFile& sdm : sdms) mostColumns = std::max(mostColumns, columnCountOf(sdm));
+  for (const CondensedSdm& sdm : sdms) mostColumns = std::max(mostColumns, columnCountOf(sdm));
   const std::int64_t examined = std::clamp<std::int64_t>(n, 0, mostColumns);
 
   std::vector<ZeroAcrossRuns> found;
@@ -30,7 +30,7 @@ std::vector<ZeroAcrossRuns> findZeroAcrossRuns(const std::vector<SdmFile>& sdms,
   return found;
 }
 
-std::vector<ZeroConfound> findZeroConfounds(const std::vector<SdmFile>& sdms, std::int64_t n) {
+std::vector<ZeroConfound> findZeroConfounds(const std::vector<CondensedSdm>& sdms, std::int64_t n) {
   std::vector<ZeroConfound> found;
   for (std::size_t study = 0; study < sdms.size(); ++study) {
     const std::int64_t columns = columnCountOf(sdms[study]);

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "designmatrix/sdm_file.h"
+#include "inspection/sdm_predictors.h"
 #include "inspection/subjects.h"
 
 namespace kelvora {
@@ -21,7 +21,7 @@ struct ZeroAcrossRuns {
 // every one of the subject's runs, by increasing j. A run without column j counts as all-zero in
 // it. Predictors at or beyond the largest number of columns any SDM holds are not examined (they
 // would be zero everywhere), nor is anything when n is 0 or below.
-std::vector<ZeroAcrossRuns> findZeroAcrossRuns(const std::vector<SdmFile>& sdms,
+std::vector<ZeroAcrossRuns> findZeroAcrossRuns(const std::vector<CondensedSdm>& sdms,
                                                const std::vector<SubjectGroup>& groups,
                                                std::int64_t n);
 
@@ -32,6 +32,6 @@ struct ZeroConfound {
 
 // For each study in order, each column from max(n, 0) to the last the SDM holds that is all-zero,
 // by increasing column. Each SDM is examined up to its own number of predictors.
-std::vector<ZeroConfound> findZeroConfounds(const std::vector<SdmFile>& sdms, std::int64_t n);
+std::vector<ZeroConfound> findZeroConfounds(const std::vector<CondensedSdm>& sdms, std::int64_t n);
 
 }  // namespace kelvora

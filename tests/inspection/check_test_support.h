@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "inspection/run_messages.h"
+#include "inspection/sdm_predictors.h"
 #include "support/study_files.h"
 
 namespace kelvora::testing {
@@ -19,6 +21,20 @@ inline SdmFile sdm(const std::string& file, std::vector<std::string> names, std:
   shape.names = std::move(names);
   shape.firstConfoundPredictor = interest + 1;
   return sdmOf(shape, "D:/study/" + file);
+}
+
+// The SDMs as a run keeps them, for the checks. Their paths view copies that the test program keeps
+// to its end.
+inline std::vector<CondensedSdm> kept(const std::vector<SdmFile>& sdms) {
+  static std::deque<std::string> paths;
+  static NameListTable names;
+  static ZeroColumnTable zeros;
+  std::vector<CondensedSdm> condensed;
+  for (const SdmFile& sdm : sdms) {
+    condensed.push_back(condense(sdm, names, zeros));
+    condensed.back().path = paths.emplace_back(sdm.path);
+  }
+  return condensed;
 }
 
 inline std::vector<std::string> textsOf(const Report& report) {

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <iterator>
 #include <mutex>
 #include <new>
@@ -179,7 +179,6 @@ TEST_F(InspectionRunTest, OversizedSdmsEndTheRunWithAFinding) {
   const RunOutcome tooLarge = run(writeMdm({{"S01_1.vtc", a}, {"S01_2.vtc", big}}));
   EXPECT_EQ(log.lines().back(), "!!!  SDM too large to read: " + big);
   EXPECT_EQ(tooLarge.end, RunEnd::kSdmTooLarge);
-
 }
 
 // Reading ahead on several threads changes nothing that a run says or does, also when a study

@@ -9,6 +9,7 @@
 namespace kelvora {
 namespace {
 
+using testing::kept;
 using testing::sdm;
 using testing::textsOf;
 using Lines = std::vector<std::string>;
@@ -22,11 +23,13 @@ std::vector<SdmFile> withCounts(std::vector<std::int32_t> counts) {
   return sdms;
 }
 
-Lines countLines(const std::vector<SdmFile>& sdms) {
+Lines countLines(const std::vector<SdmFile>& files) {
+  const std::vector<CondensedSdm> sdms = kept(files);
   return textsOf(countReport(checkPredictorCounts(sdms), sdms));
 }
 
-Lines nameLines(const std::vector<SdmFile>& sdms, std::int64_t n) {
+Lines nameLines(const std::vector<SdmFile>& files, std::int64_t n) {
+  const std::vector<CondensedSdm> sdms = kept(files);
   return textsOf(nameReport(checkPredictorNames(sdms, n), sdms));
 }
 
@@ -52,7 +55,7 @@ TEST(CountCheckTest, ListsTheSdmsThatDifferFromThePrevailingCount) {
 }
 
 TEST(CountCheckTest, DeviationsAreFindingsWithBothCounts) {
-  const auto sdms = withCounts({4, 4, 5});
+  const auto sdms = kept(withCounts({4, 4, 5}));
   const Report report = countReport(checkPredictorCounts(sdms), sdms);
   ASSERT_TRUE(report.back().finding);
   const Finding& found = *report.back().finding;
@@ -68,14 +71,17 @@ TEST(CountCheckTest, DeviationsAreFindingsWithBothCounts) {
 TEST(CountCheckTest, AgreementOnZeroOrAnOutOfRangeCount) {
   EXPECT_EQ(countLines(withCounts({0, 0})),
             Lines{"Kelvora>  All SDMs have 0 predictors of interest"});
-  auto sdms = withCounts({0, 0});
-  for (SdmFile& one : sdms) one.firstConfoundPredictor = std::numeric_limits<std::int32_t>::min();
+  auto sdms = kept(withCounts({0, 0}));
+  for (CondensedSdm& one : sdms) {
+    one.firstConfoundPredictor = std::numeric_limits<std::int32_t>::min();
+  }
   const CountCheck check = checkPredictorCounts(sdms);
   EXPECT_TRUE(check.agree);
   EXPECT_EQ(check.n, -2147483649LL);  // no 32-bit overflow
   EXPECT_EQ(textsOf(countReport(check, sdms)),
             Lines{"Kelvora>  All SDMs have -2147483649 predictors of interest"});
-  EXPECT_EQ(nameLines(sdms, check.n), Lines{kNamesMatch});  // n below 0 compares nothing
+  // n below 0 compares nothing.
+  EXPECT_EQ(textsOf(nameReport(checkPredictorNames(sdms, check.n), sdms)), Lines{kNamesMatch});
 }
 
 TEST(NameCheckTest, ListsTheSdmsThatDifferFromThePrevailingName) {
@@ -92,9 +98,9 @@ TEST(NameCheckTest, ListsTheSdmsThatDifferFromThePrevailingName) {
 }
 
 TEST(NameCheckTest, CaseAndBlanksCountAndEveryDifferingPredictorIsListed) {
-  const std::vector<SdmFile> sdms{sdm("a.sdm", {"Face", "House", ""}, 3),
-                                  sdm("b.sdm", {"face", "House ", ""}, 3),
-                                  sdm("c.sdm", {"Face", "House", "Tool"}, 3)};
+  const std::vector<CondensedSdm> sdms =
+      kept({sdm("a.sdm", {"Face", "House", ""}, 3), sdm("b.sdm", {"face", "House ", ""}, 3),
+            sdm("c.sdm", {"Face", "House", "Tool"}, 3)});
   const NameCheck check = checkPredictorNames(sdms, 3);
   EXPECT_EQ(textsOf(nameReport(check, sdms)),
             (Lines{kNamesDiffer,
@@ -126,8 +132,8 @@ TEST(NameCheckTest, AMissingNameIsNoNameAndNothingBeyondTheSdmsIsRead) {
                    "Kelvora>  Predictor number 2 is mostly named \"NoName\", but it is named:",
                    "!!!  Houses in a.sdm"}));
   // Two billion predictors of interest among two names: nothing beyond the names is compared.
-  const NameCheck huge =
-      checkPredictorNames({sdm("a.sdm", {"F", "G"}, 2), sdm("b.sdm", {"F", "G"}, 2)}, 2000000000);
+  const NameCheck huge = checkPredictorNames(
+      kept({sdm("a.sdm", {"F", "G"}, 2), sdm("b.sdm", {"F", "G"}, 2)}), 2000000000);
   EXPECT_TRUE(huge.agree);
 }
 

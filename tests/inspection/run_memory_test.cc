@@ -49,6 +49,35 @@ TEST(NameListTableTest, SdmsWithTheSameNamesShareOneListAndOthersDoNot) {
             (std::vector<std::string_view>{"Faces", "Houses", "Constant"}));
 }
 
+SdmFile sdmWithZeroColumns(std::vector<std::size_t> zero) {
+  testing::SdmShape shape;
+  shape.names = {"Faces", "Houses", "Motion"};
+  shape.columns = testing::filledColumns(3, 2, std::move(zero));
+  return testing::sdmOf(shape, "D:/study/r.sdm");
+}
+
+TEST(CondensedSdmTest, SdmsWithTheSameZeroColumnsShareOneSetAndAnswerAsRead) {
+  NameListTable names;
+  ZeroColumnTable zeros;
+  const SdmFile a = sdmWithZeroColumns({1});
+  const SdmFile b = sdmWithZeroColumns({1});
+  const SdmFile c = sdmWithZeroColumns({2});
+  const CondensedSdm keptA = condense(a, names, zeros);
+  const CondensedSdm keptB = condense(b, names, zeros);
+  const CondensedSdm keptC = condense(c, names, zeros);
+
+  EXPECT_EQ(keptA.zeroColumns.identity(), keptB.zeroColumns.identity());
+  EXPECT_NE(keptA.zeroColumns.identity(), keptC.zeroColumns.identity());
+  EXPECT_TRUE(keptA.names.sharesBufferWith(keptC.names));
+  for (std::int64_t column = -1; column <= 3; ++column) {
+    EXPECT_EQ(isAllZeroColumn(keptA, column), isAllZeroColumn(a, column)) << column;
+    EXPECT_EQ(isAllZeroColumn(keptC, column), isAllZeroColumn(c, column)) << column;
+    EXPECT_EQ(predictorNameAt(keptA, column), predictorNameAt(a, column)) << column;
+  }
+  EXPECT_EQ(columnCountOf(keptA), 3);
+  EXPECT_EQ(keptA.path, "D:/study/r.sdm");
+}
+
 class RunMemoryTest : public ::testing::Test {
  protected:
   ~RunMemoryTest() override { pluginLog.closeFile(); }
@@ -131,13 +160,13 @@ TEST(SdmReadAheadTest, SdmsLargerThanTheBudgetAreReadOneAtATimeAndTakenInOrder) 
     --reading;
   };
   NameListTable names;
+  ZeroColumnTable zeros;
   {
-    SdmReadAhead readAhead(paths, 1, 4, visit, names, /*budget=*/1);
+    SdmReadAhead readAhead(paths, 1, 4, visit, names, zeros, /*budget=*/1);
     for (std::size_t study = 1; study < paths.size(); ++study) {
-      const SdmFile sdm = readAhead.take(study);
+      const CondensedSdm sdm = readAhead.take(study);
       EXPECT_EQ(sdm.path, paths[study]);
       EXPECT_EQ(predictorNameAt(sdm, 0), "P" + std::to_string(study));
-      EXPECT_TRUE(sdm.values.empty());
     }
   }
   EXPECT_EQ(mostReading, 1u);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "inspection/sdm_predictors.h"
 #include "inspection/subjects.h"
 #include "inspection/zero_checks.h"
 #include "support/study_files.h"
@@ -24,7 +25,10 @@ int main() {
   shape.names = {"A", "B", "C", "Motion"};
   shape.firstConfoundPredictor = 4;
   shape.columns = kelvora::testing::filledColumns(4, 20, {1});
-  const std::vector<kelvora::SdmFile> sdms(kStudies, kelvora::testing::sdmOf(shape));
+  const kelvora::SdmFile read = kelvora::testing::sdmOf(shape);
+  kelvora::NameListTable names;
+  kelvora::ZeroColumnTable zeroSets;
+  const std::vector<kelvora::CondensedSdm> sdms(kStudies, kelvora::condense(read, names, zeroSets));
 
   const auto start = Clock::now();
   const auto groups = kelvora::groupSubjects(ids);

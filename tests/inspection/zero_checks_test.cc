@@ -7,6 +7,7 @@
 namespace kelvora {
 namespace {
 
+using testing::kept;
 using testing::sdm;
 using testing::textsOf;
 using Lines = std::vector<std::string>;
@@ -15,13 +16,15 @@ const char kNoZeroInterest[] =
     "Kelvora>  Did not find any predictors of interest with only zeros across runs";
 const char kNoZeroConfound[] = "Kelvora>  Did not find any confound predictors with only zeros";
 
-Lines subjectLines(const std::vector<SdmFile>& sdms, const std::vector<std::string>& ids,
+Lines subjectLines(const std::vector<SdmFile>& files, const std::vector<std::string>& ids,
                    std::int64_t n) {
+  const std::vector<CondensedSdm> sdms = kept(files);
   const auto groups = groupSubjects(ids);
   return textsOf(subjectReport(groups, findZeroAcrossRuns(sdms, groups, n), sdms));
 }
 
-Lines confoundLines(const std::vector<SdmFile>& sdms, std::int64_t n) {
+Lines confoundLines(const std::vector<SdmFile>& files, std::int64_t n) {
+  const std::vector<CondensedSdm> sdms = kept(files);
   return textsOf(confoundReport(findZeroConfounds(sdms, n), sdms));
 }
 
@@ -51,7 +54,7 @@ TEST(ZeroAcrossRunsTest, SubjectsComeInTheOrderOfTheirFirstStudyAndCaseMatters) 
 }
 
 TEST(ZeroAcrossRunsTest, FindingCarriesSubjectAndPredictor) {
-  const std::vector<SdmFile> sdms{sdm("1.sdm", {"A", "B"}, 2, {1})};
+  const std::vector<CondensedSdm> sdms = kept({sdm("1.sdm", {"A", "B"}, 2, {1})});
   const auto groups = groupSubjects({"S07"});
   const Report report = subjectReport(groups, findZeroAcrossRuns(sdms, groups, 2), sdms);
   ASSERT_EQ(report.size(), 2u);
@@ -94,7 +97,8 @@ TEST(ZeroConfoundTest, ReportsEachRunByFileNameWithItsOwnNames) {
                    "!!!  r2.sdm predictor number 2 named \"Move\" contains only zeros",
                    "!!!  r2.sdm predictor number 4 named \"Constant\" contains only zeros",
                    "!!!  r1.sdm predictor number 2 named \"Motion\" contains only zeros"}));
-  const Report report = confoundReport(findZeroConfounds(sdms, 1), sdms);
+  const std::vector<CondensedSdm> condensed = kept(sdms);
+  const Report report = confoundReport(findZeroConfounds(condensed, 1), condensed);
   const Finding& found = *report[1].finding;
   EXPECT_EQ(found.code, FindingCode::kZeroConfound);
   EXPECT_EQ(found.path, "D:/study/r2.sdm");

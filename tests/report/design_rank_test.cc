@@ -63,8 +63,8 @@ SdmFile sdmOf(const Columns& columns) {
   return sdm;
 }
 
-std::vector<std::vector<std::int64_t>> exactGroups(const RankCheck& check) {
-  std::vector<std::vector<std::int64_t>> groups;
+std::vector<std::vector<std::int32_t>> exactGroups(const RankCheck& check) {
+  std::vector<std::vector<std::int32_t>> groups;
   for (const Dependency& d : check.dependencies) {
     if (d.kind == DependencyKind::kRankDeficient) groups.push_back(d.predictors);
   }
@@ -79,7 +79,7 @@ std::vector<Dependency> nearOnes(const RankCheck& check) {
   return found;
 }
 
-using Groups = std::vector<std::vector<std::int64_t>>;
+using Groups = std::vector<std::vector<std::int32_t>>;
 
 TEST(DesignRankTest, IndependentPredictorsAndConstantAreFullRank) {
   const RankCheck check = checkRank(sdmOf({wave(0), wave(1), wave(2), wave(3), constant(1)}));
@@ -158,7 +158,7 @@ TEST(DesignRankTest, NearDependencyJustAboveTheThresholdIsReportedWithItsPredict
   EXPECT_NEAR(check.conditionNumber, kNearDependencyCondition * 1.02, 0.5);
   const std::vector<Dependency> near = nearOnes(check);
   ASSERT_EQ(near.size(), 1u);
-  EXPECT_EQ(near[0].predictors, (std::vector<std::int64_t>{0, 1}));
+  EXPECT_EQ(near[0].predictors, (std::vector<std::int32_t>{0, 1}));
   EXPECT_EQ(near[0].dependent, -1);
   EXPECT_GT(near[0].conditionIndex, kNearDependencyCondition);
 }

@@ -26,7 +26,7 @@ std::string predictorText(const SdmDesign& design, std::int64_t column) {
          diagnostics::visible(index < design.names.size() ? design.names[index] : "");
 }
 
-std::string predictorsText(const SdmDesign& design, const std::vector<std::int64_t>& columns,
+std::string predictorsText(const SdmDesign& design, const std::vector<std::int32_t>& columns,
                            std::int64_t except) {
   std::string text;
   for (const std::int64_t column : columns) {

@@ -28,7 +28,9 @@
 //   the check says it was skipped instead of running for minutes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "designmatrix/sdm_file.h"
@@ -56,8 +58,30 @@ struct Dependency {
   // Rank deficiency: the column found to be a combination of the others (0-based); it is one of
   // `predictors`. Near-dependency: -1.
   std::int64_t dependent = -1;
-  std::vector<std::int64_t> predictors;  // 0-based columns involved, increasing
-  double conditionIndex = 0.0;           // near-dependency: sigma_max / sigma_k; 0 otherwise
+  // 0-based columns involved, increasing; 32 bits, as an SDM holds at most kSdmMaxPredictors
+  // columns, so that the dependencies of thousands of SDMs cost half as much.
+  std::vector<std::int32_t> predictors;
+  double conditionIndex = 0.0;  // near-dependency: sigma_max / sigma_k; 0 otherwise
+};
+
+// The dependencies of one check, made once and shared by every copy of the check: kelvora keeps a
+// check per SDM twice (in its design, and to reuse it for the same SDM listed again), and a study
+// of thousands of SDMs would otherwise hold each list twice. Empty costs no allocation.
+class DependencyList {
+ public:
+  DependencyList() = default;
+  // Takes `made`, its spare capacity released. May throw std::bad_alloc.
+  explicit DependencyList(std::vector<Dependency> made);
+
+  std::vector<Dependency>::const_iterator begin() const { return items().begin(); }
+  std::vector<Dependency>::const_iterator end() const { return items().end(); }
+  std::size_t size() const { return items().size(); }
+  bool empty() const { return items().empty(); }
+  const Dependency& operator[](std::size_t index) const { return items()[index]; }
+
+ private:
+  const std::vector<Dependency>& items() const;
+  std::shared_ptr<const std::vector<Dependency>> shared;
 };
 
 struct RankCheck {
@@ -67,7 +91,7 @@ struct RankCheck {
   // sigma_max / sigma_min of the independent scaled columns; 1 for a single column, 0 when no
   // column is independent.
   double conditionNumber = 0.0;
-  std::vector<Dependency> dependencies;  // exact ones by dependent column, then near ones
+  DependencyList dependencies;  // exact ones by dependent column, then near ones
   // The design was outside withinRankCheckBudget: nothing was checked, `rows` and `columns` hold
   // the SDM's size, and there are no dependencies.
   bool skipped = false;

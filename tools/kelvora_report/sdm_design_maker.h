@@ -3,7 +3,10 @@
 // (DesignPictures: the report draws only the few it shows, design_drawing.h). The inspection run
 // hands it every SDM it reads (visitor()), on the threads that read them; loadStudyDesigns hands
 // it those the run did not read. No SDM's values are kept, and an SDM listed again with the same
-// content (same path, same fingerprint) is not checked again: its rank check is reused.
+// content (same path, same fingerprint) is not checked again: its rank check is reused. A design is
+// held here from its making until it is taken, so a study's designs are not held twice; what each
+// SDM costs here for good is its reuse record (two hashes and the check, whose dependencies its
+// design shares).
 #pragma once
 
 #include <cstddef>
@@ -18,6 +21,7 @@
 #include "html_report.h"
 #include "inspection/name_list_table.h"
 #include "inspection/sdm_read_ahead.h"
+#include "inspection/zero_column_set.h"
 #include "study_designs.h"
 
 namespace kelvora::report {
@@ -35,25 +39,24 @@ class SdmDesignMaker {
   // The run's visitor: calls make. The maker must outlive the run.
   SdmValuesVisitor visitor();
 
+  // True when the design of `study` was made and not taken yet.
   bool made(std::size_t study) const;
-  // Takes the design of a study that was made.
+  // Takes the design of a study that was made (and not taken yet).
   SdmDesign takeDesign(std::size_t study);
   // Takes where the pictures of a study come from, when it was read with pictures asked for.
   std::optional<DesignPictures> takePictures(std::size_t study);
 
  private:
-  struct Made {
-    SdmDesign design;
-    std::optional<DesignPictures> pictures;
-  };
-
   const bool withPictures;
   // Shares the names of the SDMs the run did not share (those read after it) as the run does.
   NameListTable nameLists;
+  // The all-zero columns of every SDM's summary, each pattern held once.
+  ZeroColumnTable zeroSets;
   mutable std::mutex mutex;
-  std::map<std::size_t, Made> byStudy;
-  // The rank check of each SDM content made so far, by path and fingerprint.
-  std::map<std::pair<std::string, std::uint64_t>, RankCheck> checked;
+  std::map<std::size_t, SdmDesign> designs;
+  std::map<std::size_t, DesignPictures> pictures;
+  // The rank check of each SDM content made so far, by a hash of its path and its fingerprint.
+  std::map<std::pair<std::uint64_t, std::uint64_t>, RankCheck> checked;
 };
 
 }  // namespace kelvora::report

@@ -1,10 +1,14 @@
 #include "sdm_summary.h"
 
+#include <utility>
+#include <vector>
+
 #include "inspection/sdm_predictors.h"
 
 namespace kelvora::diagnostics {
 
-void summarizeSdm(const SdmFile& sdm, SdmSummary& summary, NameListTable& nameLists) {
+void summarizeSdm(const SdmFile& sdm, SdmSummary& summary, NameListTable& nameLists,
+                  ZeroColumnTable& zeroSets) {
   summary.openFailed = sdm.unreadable();
   summary.read = !sdm.unreadable() && !sdm.tooLargeToRead;
   if (!summary.read) return;
@@ -14,8 +18,11 @@ void summarizeSdm(const SdmFile& sdm, SdmSummary& summary, NameListTable& nameLi
   // The reader names every column of an SDM it read.
   summary.names =
       sdm.predictorNames.empty() ? sdm.sharedNames : nameLists.share(sdm.predictorNames);
-  summary.zeroColumns.reserve(static_cast<std::size_t>(columns));  // a large study holds thousands
-  for (std::int64_t j = 0; j < columns; ++j) summary.zeroColumns.push_back(isAllZeroColumn(sdm, j));
+  std::vector<bool> allZero(static_cast<std::size_t>(columns));
+  for (std::int64_t j = 0; j < columns; ++j) {
+    allZero[static_cast<std::size_t>(j)] = isAllZeroColumn(sdm, j);
+  }
+  summary.zeroColumns = zeroSets.share(std::move(allZero));
   summary.notes = sdm.notes;
 }
 
