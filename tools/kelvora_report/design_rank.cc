@@ -76,7 +76,7 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, RankCheck& check,
   std::vector<std::int64_t> examined;
   for (std::int64_t j = 0; j < columns; ++j) {
     if (isAllZeroColumn(sdm, j)) {
-      found.push_back({DependencyKind::kRankDeficient, j, {j}, 0.0});
+      found.push_back({DependencyKind::kRankDeficient, j, {static_cast<std::int32_t>(j)}, 0.0});
       ++check.columns;
     } else if (allFinite(sdm.values[static_cast<std::size_t>(j)])) {
       examined.push_back(j);
