@@ -69,9 +69,10 @@ FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) 
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
   // The same 8-bit system calls as moveFileOver and removeFile, so that a name this accepts (a
-  // long one, say) can also be moved and removed. CREATE_NEW never follows a link.
-  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  // long one, say) can also be moved and removed. CREATE_NEW never follows a link. Reading the
+  // attributes lets the file's identity be taken from the open handle (namesOpenFile).
+  const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, kShareAll,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
     nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
@@ -151,14 +152,19 @@ bool namesOpenFile(std::FILE* file, const std::string& path) {
   FileKey openKey;
   if (open == INVALID_HANDLE_VALUE || !identityOf(open, openKey)) return false;
   const FileKey named = fileKeyOf(path);
-  return named.exists && named == openKey;
+  // A handle opened before its file was moved to its name (createFileAnew) may report volume 0
+  // (seen under Wine): the file index then decides alone.
+  return named.exists && named.index == openKey.index &&
+         (openKey.device == 0 || named.device == openKey.device);
 }
 
 FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode mode) {
   if (holdsNul(path) || !expected.exists) return nullptr;
-  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which the checks below then refuse.
-  const HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, kShareAll, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which the checks below then refuse; the
+  // checks read the file's attributes, which a handle opened to append alone may not.
+  const HANDLE handle =
+      CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   BY_HANDLE_FILE_INFORMATION info{};
   FileKey key;

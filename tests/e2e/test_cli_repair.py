@@ -100,9 +100,10 @@ class RepairByOptions(CliTest):
         [run] = cli.objects()
         self.assertEqual((run["end"], run["savedMdm"]),
                          ("COMPLETE", full_path(self.study.path("fixed.mdm"))))
-        # The paths are re-based on the full path of the located SDM's folder.
-        self.assertIn(f'"{full_path(self.study.path("moved"))}/S02_run2.sdm"'.encode(),
-                      self.study.read("fixed.mdm"))
+        # The paths are re-based on the full path of the located SDM's folder, spelled with the
+        # separator of the MDM's own paths.
+        moved = full_path(self.study.path("moved")).replace("\\", "/")
+        self.assertIn(f'"{moved}/S02_run2.sdm"'.encode(), self.study.read("fixed.mdm"))
 
     def test_options_for_a_study_that_needs_no_repair_get_a_note(self):
         clean = write_study(self.study, clean_runs(), folder="clean")
