@@ -289,7 +289,10 @@ class ReportInBrowser(CliTest):
     def test_moved_study_is_reported_from_the_located_files(self):
         folder = self.study.path("moved")
         shutil.copytree(f"{EXAMPLES}/moved", folder)
+        _, unrepaired, _ = self.report(folder, "--no-prompt")
+        self.assertIn("kelvora --locate SDM_PATH", unrepaired.by_id("locate"))
         run, dom, text = self.report(folder, "--locate", "sub-01_run-1.sdm")
+        self.assertEqual(dom.find(id="locate"), [])
         self.assertSameAsJson(run, dom)
         self.assertNothingToFetch(dom, text)
         # Every SDM was read again from where the repair found it.

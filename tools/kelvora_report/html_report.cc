@@ -282,6 +282,12 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
     html += "</table>\n";
   }
   html += "<p class=\"note\" id=\"subject-rule\">" + htmlText(diagnostics::kSubjectRule) + "</p>\n";
+  if (outcome.end == RunEnd::kRepairNotRelocated) {
+    html +=
+        "<p class=\"note\" id=\"locate\">The first SDM is not where the MDM says: the study has "
+        "moved. <code>kelvora --locate SDM_PATH --save-mdm FIXED.mdm MDM</code> re-bases the "
+        "MDM's paths on the SDM's new place and saves them.</p>\n";
+  }
   return html + "</section>\n";
 }
 
