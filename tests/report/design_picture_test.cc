@@ -1,4 +1,4 @@
-#include "design_picture.h"
+#include "report/design_picture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,11 @@
 #include <string>
 
 #include "answer_prompt.h"
-#include "error_output.h"
+#include "report/error_output.h"
 
 namespace kelvora::cli {
+
+using namespace report;
 
 std::optional<std::string> readAnswer(const std::string& prompt) {
   writeError(prompt);

@@ -5,9 +5,11 @@
 #include <memory>
 
 #include "answer_prompt.h"
-#include "error_output.h"
+#include "report/error_output.h"
 
 namespace kelvora::cli {
+
+using namespace report;
 namespace {
 
 struct FreeLine {

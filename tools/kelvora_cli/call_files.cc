@@ -7,6 +7,7 @@
 #include "user_paths.h"
 
 namespace kelvora::cli {
+
 namespace {
 
 enum class Role { kMdm, kSdm, kLocate, kFindings, kSaveMdm, kReport };

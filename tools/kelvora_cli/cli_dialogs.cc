@@ -6,12 +6,14 @@
 
 #include "answer_prompt.h"
 #include "designmatrix/path_names.h"
-#include "error_output.h"
 #include "mdm_file_glance.h"
 #include "repair_safeguards.h"
+#include "report/error_output.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
+
+using namespace report;
 namespace {
 
 constexpr char kPathQuestion[] = "  path (an empty line cancels): ";

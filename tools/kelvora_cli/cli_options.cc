@@ -13,6 +13,8 @@
 #include "kelvora_version.h"
 
 namespace kelvora::cli {
+
+using namespace analysis;
 namespace {
 
 // `name` when usage.txt documents it; an option it does not document fails to compile.
@@ -133,8 +135,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     }
     if (subjectRuleOption->count() > 0) {
       std::string error;
-      std::optional<diagnostics::SubjectRule> rule =
-          diagnostics::parseSubjectRule(subjectRule, error);
+      std::optional<SubjectRule> rule = parseSubjectRule(subjectRule, error);
       if (!rule) return usageError("--subject-rule: " + error);
       options.subjectRule = std::move(*rule);
     }

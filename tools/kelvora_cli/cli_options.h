@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "chosen_subject_rule.h"
-#include "record_severity.h"
+#include "analysis/chosen_subject_rule.h"
+#include "analysis/record_severity.h"
 
 namespace kelvora::cli {
 
@@ -24,9 +24,9 @@ struct CliOptions {
   bool noFindingsFile = false;             // no findings file at all
   // --fail-on: the least serious findings that make the exit status 1; none: as without the
   // option (the run's findings, kelvora's warnings and design findings).
-  std::optional<RecordSeverity> failOn;
-  diagnostics::SubjectRule subjectRule;    // how kelvora's own checks group runs by subject
-  bool subjects = false;                   // the subject table on standard error (text mode)
+  std::optional<analysis::RecordSeverity> failOn;
+  analysis::SubjectRule subjectRule;  // how kelvora's own checks group runs by subject
+  bool subjects = false;              // the subject table on standard error (text mode)
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };

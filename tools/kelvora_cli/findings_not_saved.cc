@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <string>
 
-#include "error_output.h"
+#include "report/error_output.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
+
+using namespace report;
 
 void tellWhyFindingsNotSaved(const RunOutcome& outcome) {
   const auto notSaved = std::find_if(

@@ -6,24 +6,27 @@
 #include <string>
 #include <vector>
 
+#include "analysis/finding_record.h"
+#include "analysis/sdm_design_maker.h"
 #include "call_files.h"
 #include "cli_dialogs.h"
 #include "designmatrix/path_names.h"
-#include "error_output.h"
-#include "finding_record.h"
 #include "findings_not_saved.h"
-#include "findings_section.h"
-#include "further_output.h"
 #include "inspection/inspection_run.h"
 #include "log/plugin_log.h"
-#include "outcome_json.h"
 #include "progress_line.h"
-#include "report_file.h"
-#include "sdm_design_maker.h"
-#include "subject_table.h"
+#include "report/error_output.h"
+#include "report/findings_section.h"
+#include "report/further_output.h"
+#include "report/outcome_json.h"
+#include "report/report_file.h"
+#include "report/subject_table.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
+
+using namespace analysis;
+using namespace report;
 namespace {
 
 // The log sink is a plain function, so the progress line it must erase first is reached here.
@@ -57,15 +60,15 @@ class SinkInstallation {
 // The study's designs for the rank check and the report, made from the SDMs the run read; those
 // it did not read (it ended before) are read now. The readers' lines (an SDM that cannot be
 // opened) belong to the run's log only, so they are not printed.
-report::StudyReport studyAfterRun(const RunOutcome& outcome, const CliOptions& options,
-                                  const std::optional<std::string>& locatedSdm,
-                                  report::SdmDesignMaker& designs) {
+InspectedStudy studyAfterRun(const RunOutcome& outcome, const CliOptions& options,
+                             const std::optional<std::string>& locatedSdm,
+                             SdmDesignMaker& designs) {
   struct Silence {
     LogTextSink restored;
     ~Silence() { setLogTextSink(restored); }
   } silence{printsLog(options) ? &printLogEntry : nullptr};
   setLogTextSink(nullptr);
-  return report::readStudyReport(outcome, locatedSdm, designs, options.subjectRule);
+  return readInspectedStudy(outcome, locatedSdm, designs, options.subjectRule);
 }
 
 // The options' paths as full paths, taken in the folder the call started in.
@@ -169,7 +172,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
   const CurrentFolder mdmFolder(folderOf(mdmFile));
   CommandLineDialogs dialogs(mdmFile, options, streams.inputIsTerminal, progress);
   try {
-    report::SdmDesignMaker designs(options.report.has_value());
+    SdmDesignMaker designs(options.report.has_value());
     RunSettings settings;
     settings.findingsFile = findingsFileRule(options);
     settings.visitSdm = designs.visitor();
@@ -177,8 +180,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     progress.erase();
     tellRepair(outcome, dialogs, options);
     tellWhyFindingsNotSaved(outcome);
-    const report::StudyReport study =
-        studyAfterRun(outcome, options, dialogs.locatedSdm(), designs);
+    const InspectedStudy study = studyAfterRun(outcome, options, dialogs.locatedSdm(), designs);
     const FindingRecord record(outcome, &study);
     ExitStatus status = options.failOn ? recordStatus(outcome, record, *options.failOn)
                                        : worseOf(exitStatusOf(outcome), furtherStatus(study));
@@ -195,7 +197,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     }
     addFindingsSection(outcome, record);
     std::string error;
-    if (options.report && !report::writeReportFile(*options.report, outcome, study, error)) {
+    if (options.report && !writeReportFile(*options.report, outcome, study, error)) {
       writeError("kelvora: no report: " + error + "\n");
       status = worseOf(status, kNotInspected);
     }

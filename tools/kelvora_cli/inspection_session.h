@@ -13,8 +13,8 @@
 // repair get a note there.
 #pragma once
 
+#include "analysis/exit_status.h"
 #include "cli_options.h"
-#include "exit_status.h"
 
 namespace kelvora::cli {
 
@@ -29,6 +29,6 @@ struct SessionStreams {
 // sink for the duration of the call and removes it before returning, so that texts logged later
 // (at the end of the program) print nothing. An unexpected failure of one run (an exception) is
 // told on standard error and counts as kNotInspected; the next MDM is still inspected.
-ExitStatus inspectAll(const CliOptions& options, const SessionStreams& streams);
+analysis::ExitStatus inspectAll(const CliOptions& options, const SessionStreams& streams);
 
 }  // namespace kelvora::cli

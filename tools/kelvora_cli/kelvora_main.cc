@@ -8,15 +8,18 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/exit_status.h"
 #include "cli_options.h"
-#include "error_output.h"
-#include "exit_status.h"
 #include "inspection_session.h"
 #include "mdm_file_glance.h"
+#include "report/error_output.h"
 #include "terminal.h"
 #include "user_paths.h"
 
 namespace kelvora::cli {
+
+using namespace analysis;
+using namespace report;
 namespace {
 
 constexpr char kSeeUsage[] = "\nRun 'kelvora --help' for the usage.\n";
@@ -96,9 +99,9 @@ int main(int argc, char** argv) {
   try {
     return kelvora::cli::runCommandLine(argc, argv);
   } catch (const std::exception& error) {
-    kelvora::cli::writeError(std::string("kelvora: ") + error.what() + "\n");
+    kelvora::report::writeError(std::string("kelvora: ") + error.what() + "\n");
   } catch (...) {
     std::fputs("kelvora: unexpected failure\n", stderr);
   }
-  return kelvora::cli::kNotInspected;
+  return kelvora::analysis::kNotInspected;
 }

@@ -8,6 +8,7 @@
 #include "files/native_file.h"
 
 namespace kelvora::cli {
+
 namespace {
 
 bool isBlank(char c) {

@@ -4,6 +4,7 @@
 #include <string>
 
 namespace kelvora::cli {
+
 namespace {
 
 constexpr std::chrono::milliseconds kRedrawInterval(100);

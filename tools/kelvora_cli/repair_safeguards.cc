@@ -9,6 +9,7 @@
 #include "files/native_file.h"
 
 namespace kelvora::cli {
+
 namespace {
 
 bool opensAsRegularFile(const std::string& path) {
@@ -34,7 +35,8 @@ std::optional<MdmFile> readMdmForChecks(const std::string& path) {
 
 std::vector<std::string> correctedSdmsThatDoNotOpen(MdmFile mdm, const std::string& locatedSdm) {
   std::vector<std::string> failing;
-  if (!relocateStudyPathsOn(mdm, locatedSdm)) return mdm.sdmPaths;  // the run did not re-base either
+  if (!relocateStudyPathsOn(mdm, locatedSdm))
+    return mdm.sdmPaths;  // the run did not re-base either
   for (const std::string& sdm : mdm.sdmPaths) {
     if (!opensAsRegularFile(sdm)) failing.push_back(sdm);
   }

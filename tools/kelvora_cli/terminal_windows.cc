@@ -9,6 +9,7 @@
 #include "terminal.h"
 
 namespace kelvora::cli {
+
 namespace {
 
 // A console, not merely a character device: _isatty is also true for NUL, where nobody answers.

@@ -9,6 +9,7 @@
 #include "user_paths.h"
 
 namespace kelvora::cli {
+
 namespace {
 
 std::string currentFolder() {

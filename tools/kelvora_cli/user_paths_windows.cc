@@ -8,6 +8,7 @@
 #include "user_paths.h"
 
 namespace kelvora::cli {
+
 namespace {
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }

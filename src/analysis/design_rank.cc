@@ -1,0 +1,142 @@
+#include "analysis/design_rank.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <eigen3/Eigen/Dense>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "analysis/singular_spectrum.h"
+#include "inspection/sdm_predictors.h"
+
+namespace kelvora::analysis {
+namespace {
+
+bool allFinite(const std::vector<float>& column) {
+  return std::all_of(column.begin(), column.end(), [](float v) { return std::isfinite(v); });
+}
+
+// The dependencies among `scaled` (columns `original` of the SDM): the exact ones from the
+// column-pivoted QR, then the near ones from the singular values of the independent columns.
+// Those are the singular values of the triangular factor's leading block R11 (the independent
+// columns are Q1 R11 with Q1 orthonormal), so only a small square matrix is decomposed again, and
+// only the singular vectors of the near-dependencies are computed.
+void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64_t>& original,
+                     RankCheck& check, std::vector<Dependency>& found) {
+  Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(scaled);
+  qr.setThreshold(kRankTolerance);
+  const Eigen::Index rank = qr.rank();
+  const Eigen::Index count = scaled.cols();
+  const auto& permutation = qr.colsPermutation().indices();
+  check.rank += rank;
+  if (rank == 0) return;
+  const Eigen::MatrixXd r11 = qr.matrixR().topLeftCorner(rank, rank).triangularView<Eigen::Upper>();
+
+  if (rank < count) {
+    const Eigen::MatrixXd r12 = qr.matrixR().block(0, rank, rank, count - rank);
+    const Eigen::MatrixXd weights = r11.triangularView<Eigen::Upper>().solve(r12);
+    for (Eigen::Index d = 0; d < count - rank; ++d) {
+      Dependency dependency;
+      dependency.dependent = original[permutation[rank + d]];
+      dependency.predictors.push_back(static_cast<std::int32_t>(dependency.dependent));
+      for (Eigen::Index k = 0; k < rank; ++k) {
+        if (std::abs(weights(k, d)) > kInvolvedWeight) {
+          dependency.predictors.push_back(static_cast<std::int32_t>(original[permutation[k]]));
+        }
+      }
+      std::sort(dependency.predictors.begin(), dependency.predictors.end());
+      found.push_back(std::move(dependency));
+    }
+  }
+  std::stable_sort(found.begin(), found.end(), [](const Dependency& a, const Dependency& b) {
+    return a.dependent < b.dependent;
+  });
+
+  const SingularSpectrum spectrum = singularSpectrum(r11, kNearDependencyCondition);
+  check.conditionNumber = spectrum.conditionNumber;
+  for (const SingularDirection& direction : spectrum.nearlyVanishing) {
+    Dependency dependency;
+    dependency.kind = DependencyKind::kNearDependent;
+    dependency.conditionIndex = direction.conditionIndex;
+    for (Eigen::Index j = 0; j < rank; ++j) {
+      if (std::abs(direction.vector(j)) >= kNearWeight) {
+        dependency.predictors.push_back(static_cast<std::int32_t>(original[permutation[j]]));
+      }
+    }
+    std::sort(dependency.predictors.begin(), dependency.predictors.end());
+    found.push_back(std::move(dependency));
+  }
+}
+
+// The check of the columns of `sdm` within the budget, its dependencies gathered in `found`.
+void checkColumns(const SdmFile& sdm, std::int64_t columns, RankCheck& check,
+                  std::vector<Dependency>& found) {
+  std::vector<std::int64_t> examined;
+  for (std::int64_t j = 0; j < columns; ++j) {
+    if (isAllZeroColumn(sdm, j)) {
+      found.push_back({DependencyKind::kRankDeficient, j, {static_cast<std::int32_t>(j)}, 0.0});
+      ++check.columns;
+    } else if (allFinite(sdm.values[static_cast<std::size_t>(j)])) {
+      examined.push_back(j);
+      ++check.columns;
+    }
+  }
+  const auto rows = static_cast<std::size_t>(check.rows);
+  if (rows == 0 || examined.empty()) return;
+
+  Eigen::MatrixXd scaled(static_cast<Eigen::Index>(rows),
+                         static_cast<Eigen::Index>(examined.size()));
+  for (std::size_t c = 0; c < examined.size(); ++c) {
+    const auto& column = sdm.values[static_cast<std::size_t>(examined[c])];
+    for (std::size_t t = 0; t < rows; ++t) scaled(t, c) = column[t];
+    const double norm = scaled.col(c).norm();
+    if (norm > 0.0) scaled.col(c) /= norm;
+  }
+  addDependencies(scaled, examined, check, found);
+}
+
+}  // namespace
+
+DependencyList::DependencyList(std::vector<Dependency> made) {
+  if (made.empty()) return;
+  for (Dependency& dependency : made) dependency.predictors.shrink_to_fit();
+  made.shrink_to_fit();
+  shared = std::make_shared<const std::vector<Dependency>>(std::move(made));
+}
+
+const std::vector<Dependency>& DependencyList::items() const {
+  static const std::vector<Dependency> none;
+  return shared ? *shared : none;
+}
+
+bool withinRankCheckBudget(std::int64_t rows, std::int64_t columns) {
+  const double width = static_cast<double>(columns);
+  return columns <= kRankCheckMaxColumns &&
+         static_cast<double>(rows) * width * width <= kRankCheckMaxWork;
+}
+
+RankCheck checkRank(const SdmFile& sdm) {
+  RankCheck check;
+  const std::int64_t columns = columnCountOf(sdm);
+  const std::size_t rows =
+      sdm.values.empty()
+          ? 0
+          : std::min_element(sdm.values.begin(), sdm.values.end(),
+                             [](const auto& a, const auto& b) { return a.size() < b.size(); })
+                ->size();
+  check.rows = static_cast<std::int64_t>(rows);
+  if (!withinRankCheckBudget(check.rows, columns)) {
+    check.columns = columns;
+    check.skipped = true;
+    return check;
+  }
+
+  std::vector<Dependency> found;
+  checkColumns(sdm, columns, check, found);
+  check.dependencies = DependencyList(std::move(found));
+  return check;
+}
+
+}  // namespace kelvora::analysis

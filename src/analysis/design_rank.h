@@ -1,0 +1,107 @@
+// The rank check of one single-study design matrix: whether every predictor's effect can be
+// estimated, and if not, which predictors form the dependency. The plug-in does not run it; the
+// command-line inspector reports it in its JSON and its HTML report.
+//
+// Method. Each column is scaled to unit Euclidean length, so that the units of a predictor
+// (a response shape, millimetres of motion, a constant of 1) do not matter. Then:
+// - An all-zero column (as the run's zero checks define it) is a dependency of its own.
+// - A column-pivoted Householder QR of the other columns (Eigen's ColPivHouseholderQR) gives the
+//   numerical rank: a column whose distance from the span of the columns pivoted before it is at
+//   most kRankTolerance is dependent. Each dependent column is expressed in the independent ones
+//   (least squares through the triangular factor); the predictors with a weight above
+//   kInvolvedWeight form the dependency with it. kRankTolerance sits well above the rounding of
+//   32-bit values written as text with six digits (about 1e-6), so a predictor computed as the sum
+//   of two others and stored that way is still found.
+// - The independent columns' singular values (singular_spectrum.h: through the eigenvalues of the
+//   Gram matrix of the triangular factor, with vectors only for the near-dependencies; a Jacobi
+//   SVD of 1,500 columns took minutes, a full one with every vector seconds) give the condition
+//   number sigma_max / sigma_min of the scaled design. Each singular value whose condition index
+//   sigma_max / sigma_k exceeds kNearDependencyCondition is a near-dependency; its right singular
+//   vector holds the weights of the nearly vanishing combination, and the predictors whose weight
+//   is at least kNearWeight in absolute value are involved. 30 is the usual line for a moderate
+//   to strong dependency in collinearity diagnostics of unit-length scaled designs; 100 marks a
+//   strong one. Kelvora warns from 100 on, where estimates become unstable enough to mislead.
+// - Cost: time O(n p min(n, p)) for the QR plus O(min(n, p)^3) for the spectrum, memory n p + p^2
+//   doubles, for n rows (data points) and p columns. Both are bounded by refusing a design wider
+//   than kRankCheckMaxColumns or whose work n p^2 exceeds kRankCheckMaxWork (about three seconds
+//   on one core, 150 MB at most): such a design (far larger than any real one) is not checked, and
+//   the check says it was skipped instead of running for minutes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "designmatrix/sdm_file.h"
+
+namespace kelvora::analysis {
+
+inline constexpr double kRankTolerance = 1e-4;
+inline constexpr double kInvolvedWeight = 1e-3;
+inline constexpr double kNearDependencyCondition = 100.0;
+inline constexpr double kNearWeight = 0.1;
+inline constexpr std::int64_t kRankCheckMaxColumns = 2000;
+inline constexpr double kRankCheckMaxWork = 4e9;  // rows x columns^2
+
+// True when a design of `rows` x `columns` is within kRankCheckMaxColumns and kRankCheckMaxWork;
+// the correlations' VIF (design_correlation.h) keeps to the same bounds.
+bool withinRankCheckBudget(std::int64_t rows, std::int64_t columns);
+
+enum class DependencyKind {
+  kRankDeficient,  // exact within kRankTolerance: the effects cannot be estimated
+  kNearDependent,  // condition index above kNearDependencyCondition: estimates unstable
+};
+
+struct Dependency {
+  DependencyKind kind = DependencyKind::kRankDeficient;
+  // Rank deficiency: the column found to be a combination of the others (0-based); it is one of
+  // `predictors`. Near-dependency: -1.
+  std::int64_t dependent = -1;
+  // 0-based columns involved, increasing; 32 bits, as an SDM holds at most kSdmMaxPredictors
+  // columns, so that the dependencies of thousands of SDMs cost half as much.
+  std::vector<std::int32_t> predictors;
+  double conditionIndex = 0.0;  // near-dependency: sigma_max / sigma_k; 0 otherwise
+};
+
+// The dependencies of one check, made once and shared by every copy of the check: kelvora keeps a
+// check per SDM twice (in its design, and to reuse it for the same SDM listed again), and a study
+// of thousands of SDMs would otherwise hold each list twice. Empty costs no allocation.
+class DependencyList {
+ public:
+  DependencyList() = default;
+  // Takes `made`, its spare capacity released. May throw std::bad_alloc.
+  explicit DependencyList(std::vector<Dependency> made);
+
+  std::vector<Dependency>::const_iterator begin() const { return items().begin(); }
+  std::vector<Dependency>::const_iterator end() const { return items().end(); }
+  std::size_t size() const { return items().size(); }
+  bool empty() const { return items().empty(); }
+  const Dependency& operator[](std::size_t index) const { return items()[index]; }
+
+ private:
+  const std::vector<Dependency>& items() const;
+  std::shared_ptr<const std::vector<Dependency>> shared;
+};
+
+struct RankCheck {
+  std::int64_t rows = 0;     // data points examined
+  std::int64_t columns = 0;  // columns examined: those the SDM holds, less any not finite
+  std::int64_t rank = 0;     // numerical rank of the scaled design
+  // sigma_max / sigma_min of the independent scaled columns; 1 for a single column, 0 when no
+  // column is independent.
+  double conditionNumber = 0.0;
+  DependencyList dependencies;  // exact ones by dependent column, then near ones
+  // The design was outside withinRankCheckBudget: nothing was checked, `rows` and `columns` hold
+  // the SDM's size, and there are no dependencies.
+  bool skipped = false;
+
+  bool fullRank() const { return !skipped && rank == columns; }
+};
+
+// Checks every column of `sdm` (data points by predictors), unless the design is outside
+// withinRankCheckBudget. A column holding a value that is not finite is left out of the check
+// altogether. Never throws except std::bad_alloc.
+RankCheck checkRank(const SdmFile& sdm);
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,249 @@
+#include "analysis/finding_record.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "analysis/summary_columns.h"
+#include "designmatrix/path_names.h"
+
+namespace kelvora::analysis {
+namespace {
+
+constexpr std::int64_t kWholeSdm = std::numeric_limits<std::int64_t>::max();
+
+RecordSeverity runSeverity(const Finding& finding) {
+  if (finding.severity == Severity::kError || finding.code == FindingCode::kZeroAcrossRuns) {
+    return RecordSeverity::kError;
+  }
+  // The first SDM that the path repair found again: the run went on with it.
+  if (finding.code == FindingCode::kSdmUnreadable) return RecordSeverity::kNote;
+  return RecordSeverity::kWarning;
+}
+
+RecordSeverity furtherSeverity(const FurtherFinding& finding) {
+  if (finding.severity == FurtherSeverity::kNote) return RecordSeverity::kNote;
+  switch (finding.code) {
+    case FurtherCode::kSdmShortMatrix:
+    case FurtherCode::kSdmUnreadableValue:
+    case FurtherCode::kSdmUnreadable:
+    case FurtherCode::kZeroAcrossRuns:
+      return RecordSeverity::kError;
+    default:
+      return RecordSeverity::kWarning;
+  }
+}
+
+bool isReaderDamage(FurtherCode code) {
+  return code == FurtherCode::kSdmShortMatrix || code == FurtherCode::kSdmUnreadableValue;
+}
+
+// The first column of `sdm` with a value at or after the first value that was not read as the
+// file has it (every value after it reads as 0); the values are stored row by row.
+std::int64_t firstReachedColumn(const SdmSummary& sdm) {
+  const SdmReadNotes& notes = sdm.notes;
+  const std::int64_t columns = static_cast<std::int64_t>(sdm.names.size());
+  const std::int64_t first = notes.unreadIndex < 0 ? notes.valuesRead
+                             : notes.unreadInWord  ? notes.unreadIndex - 1
+                                                   : notes.unreadIndex;
+  return std::max<std::int64_t>(0, first - (std::int64_t{sdm.dataPoints} - 1) * columns);
+}
+
+bool isZero(const SdmSummary& sdm, std::int64_t column) {
+  return column >= static_cast<std::int64_t>(sdm.zeroColumns.size()) ||
+         sdm.zeroColumns[static_cast<std::size_t>(column)];
+}
+
+std::int64_t columnOf(const std::optional<std::int64_t>& predictorNumber) {
+  return predictorNumber ? *predictorNumber - 1 : kWholeSdm;
+}
+
+RecordEntry runEntry(const Finding& finding) {
+  RecordEntry entry;
+  entry.kind = RecordKind::kRun;
+  entry.code = codeName(finding.code);
+  entry.severity = runSeverity(finding);
+  const bool namesFile =
+      finding.code != FindingCode::kNoStudies && finding.code != FindingCode::kZeroAcrossRuns;
+  if (namesFile) entry.file = finding.path;
+  if (finding.code == FindingCode::kZeroAcrossRuns) entry.subject = finding.subject;
+  entry.predictorNumber = finding.predictorNumber;
+  entry.predictorName = finding.predictorName;
+  entry.text = finding.line;
+  return entry;
+}
+
+RecordEntry causeEntry(const MismatchCause& cause) {
+  RecordEntry entry;
+  entry.kind = RecordKind::kCause;
+  entry.code = causeCodeName(cause.code);
+  entry.severity = RecordSeverity::kNote;
+  entry.file = cause.path;
+  entry.predictorNumber = cause.predictorNumber;
+  entry.text = cause.text;
+  entry.errorLine = "kelvora: likely cause: " + cause.text;
+  return entry;
+}
+
+RecordEntry furtherEntry(const FurtherFinding& finding) {
+  RecordEntry entry;
+  entry.kind = RecordKind::kFurther;
+  entry.code = furtherCodeName(finding.code);
+  entry.severity = furtherSeverity(finding);
+  entry.file = finding.path;
+  entry.subject = finding.subject;
+  entry.predictorNumber = finding.predictorNumber;
+  entry.predictorName = finding.predictorName;
+  entry.text = finding.text;
+  entry.errorLine = std::string("kelvora: ") + furtherSeverityName(finding.severity) +
+                    (finding.beyondRun ? " (beyond the run)" : "") + ": " + finding.text;
+  return entry;
+}
+
+RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
+  RecordEntry entry;
+  entry.kind = RecordKind::kDesign;
+  entry.file = design.path;
+  if (dependency == nullptr) {
+    entry.code = "RANK_CHECK_SKIPPED";
+    entry.severity = RecordSeverity::kNote;
+    entry.text = fileNameOf(design.path) + ": the rank check was skipped (" +
+                 std::to_string(design.rank.columns) + " columns, more than it takes)";
+    return entry;
+  }
+  entry.code = dependencyCodeName(dependency->kind);
+  entry.severity = RecordSeverity::kWarning;
+  if (dependency->dependent >= 0) {
+    entry.predictorNumber = dependency->dependent + 1;
+    entry.predictorName = std::string(nameAt(design.names, dependency->dependent));
+  }
+  entry.text = dependencySentence(design, *dependency);
+  entry.errorLine = "kelvora: warning: " + entry.text;
+  return entry;
+}
+
+}  // namespace
+
+const char* recordKindName(RecordKind kind) {
+  switch (kind) {
+    case RecordKind::kRun:
+      return "run";
+    case RecordKind::kCause:
+      return "cause";
+    case RecordKind::kFurther:
+      return "further";
+    case RecordKind::kDesign:
+      return "design";
+  }
+  return "";
+}
+
+const char* recordSeverityName(RecordSeverity severity) {
+  switch (severity) {
+    case RecordSeverity::kError:
+      return "error";
+    case RecordSeverity::kWarning:
+      return "warning";
+    case RecordSeverity::kNote:
+      return "note";
+  }
+  return "";
+}
+
+FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* study)
+    : outcome(outcome), study(study) {
+  if (study != nullptr) {
+    const std::size_t firstFurther = outcome.findings.size() + study->diagnosis.causes.size();
+    const std::vector<SdmDesign>& sdms = study->designs.sdms;
+    std::unordered_map<std::string_view, std::size_t> readStudyByPath;
+    for (std::size_t i = 0; i < sdms.size(); ++i) {
+      if (sdms[i].read) readStudyByPath.emplace(sdms[i].path, i);
+    }
+    for (std::size_t i = 0; i < study->diagnosis.findings.size(); ++i) {
+      const FurtherFinding& finding = study->diagnosis.findings[i];
+      const auto found = readStudyByPath.find(finding.path);
+      if (!isReaderDamage(finding.code) || found == readStudyByPath.end()) continue;
+      const std::size_t studyIndex = found->second;
+      damageByStudy.emplace(studyIndex,
+                            Damage{firstFurther + i, firstReachedColumn(sdms[studyIndex]), 0});
+      studyByPath.emplace(sdms[studyIndex].path, studyIndex);
+      studyByEntry.emplace(firstFurther + i, studyIndex);
+    }
+    if (!damageByStudy.empty()) {
+      for (const SubjectGroup& group : study->designs.subjects) {
+        groupBySubject.emplace(group.id, &group);
+      }
+    }
+  }
+  forEach([this](std::size_t, const RecordEntry& entry) {
+    worst = worst ? std::min(*worst, entry.severity) : entry.severity;
+    if (entry.causedBy) ++damageByStudy.at(studyByEntry.at(*entry.causedBy)).followers;
+  });
+}
+
+std::size_t FindingRecord::followerCount(std::size_t index) const {
+  const auto found = studyByEntry.find(index);
+  return found == studyByEntry.end() ? 0 : damageByStudy.at(found->second).followers;
+}
+
+const FindingRecord::Damage* FindingRecord::damageOfStudy(std::size_t studyIndex,
+                                                          std::int64_t column) const {
+  const auto found = damageByStudy.find(studyIndex);
+  if (found == damageByStudy.end() || column < found->second.firstColumn) return nullptr;
+  return &found->second;
+}
+
+// A predictor zero in all runs of `subject` follows from a damage that reached it in one run;
+// one zero in some runs only, when the damage reached it in every run where it is zero.
+std::optional<std::size_t> FindingRecord::subjectCause(const std::string& subject,
+                                                       std::int64_t column, bool allRuns) const {
+  const auto group = groupBySubject.find(subject);
+  if (group == groupBySubject.end()) return std::nullopt;
+  const Damage* first = nullptr;
+  for (const std::size_t member : group->second->studies) {
+    const Damage* damage = damageOfStudy(member, column);
+    if (first == nullptr) first = damage;
+    if (!allRuns && damage == nullptr && isZero(study->designs.sdms[member], column)) {
+      return std::nullopt;
+    }
+  }
+  return first ? std::optional<std::size_t>(first->entry) : std::nullopt;
+}
+
+std::optional<std::size_t> FindingRecord::causeOf(const RecordEntry& entry) const {
+  if (damageByStudy.empty() || entry.kind == RecordKind::kCause) return std::nullopt;
+  const std::string_view code = entry.code;
+  const std::int64_t column = columnOf(entry.predictorNumber);
+  const bool wholeSdm = entry.kind == RecordKind::kDesign;
+  if (wholeSdm || (code == "ZERO_CONFOUND" && column != kWholeSdm)) {
+    const auto found = studyByPath.find(entry.file);
+    if (found == studyByPath.end()) return std::nullopt;
+    const Damage* damage = damageOfStudy(found->second, wholeSdm ? kWholeSdm : column);
+    return damage ? std::optional<std::size_t>(damage->entry) : std::nullopt;
+  }
+  if ((code == "ZERO_ACROSS_RUNS" || code == "ZERO_IN_SOME_RUNS") && column != kWholeSdm) {
+    return subjectCause(entry.subject, column, code == "ZERO_ACROSS_RUNS");
+  }
+  return std::nullopt;
+}
+
+void FindingRecord::forEach(
+    const std::function<void(std::size_t, const RecordEntry&)>& visit) const {
+  std::size_t index = 0;
+  const auto hand = [&](RecordEntry entry) {
+    entry.causedBy = causeOf(entry);
+    visit(index++, entry);
+  };
+  for (const Finding& finding : outcome.findings) hand(runEntry(finding));
+  if (study == nullptr) return;
+  for (const MismatchCause& cause : study->diagnosis.causes) hand(causeEntry(cause));
+  for (const FurtherFinding& finding : study->diagnosis.findings) hand(furtherEntry(finding));
+  for (const SdmDesign& design : study->designs.sdms) {
+    if (!design.read) continue;
+    if (design.rank.skipped) hand(designEntry(design, nullptr));
+    for (const Dependency& dependency : design.rank.dependencies) {
+      hand(designEntry(design, &dependency));
+    }
+  }
+}
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,92 @@
+// Every finding of one inspection, of every kind, in one shape: the plug-in's findings of the run,
+// the likely causes, kelvora's further findings and the design findings of the rank check, in
+// that order. The --json member "allFindings", the lines on standard error, the section kelvora
+// adds to the findings file and the exit status under --fail-on are all made from it.
+//
+// One problem, one message: when a reader problem of an SDM (a value that could not be read, a cut
+// matrix: every value after it reads as 0) explains later findings of that SDM, those findings
+// name it as their cause (`causedBy`). They are:
+// - its zero confounds (the run's and those beyond it) in a column the damage reached;
+// - a predictor of interest zero in all runs of a subject one of whose runs the damage reached in
+//   that column, and one zero in some runs only when the damage reached every one of those runs;
+// - every design finding of the SDM (its matrix is not the file's).
+// A column is reached when at least one of its values lies at or after the first damaged value.
+//
+// The record holds references to the outcome and the study, which must outlive it, and a few
+// numbers per damaged SDM; entries are made one at a time as they are visited, so a study with
+// hundreds of thousands of findings costs no second copy of them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "analysis/inspected_study.h"
+#include "analysis/record_severity.h"
+#include "inspection/run_outcome.h"
+
+namespace kelvora::analysis {
+
+enum class RecordKind { kRun, kCause, kFurther, kDesign };
+
+// "run", "cause", "further", "design".
+const char* recordKindName(RecordKind kind);
+
+struct RecordEntry {
+  RecordKind kind = RecordKind::kRun;
+  const char* code = "";
+  RecordSeverity severity = RecordSeverity::kNote;
+  std::string file;     // empty: none
+  std::string subject;  // empty: none
+  std::optional<std::int64_t> predictorNumber;
+  std::string predictorName;  // meaningful with predictorNumber
+  std::string text;           // run: the log line; others: the sentence kelvora prints
+  // The whole line on standard error ("kelvora: warning: ...", without line end); empty for the
+  // run's findings (their lines are the log's) and for those kelvora does not print.
+  std::string errorLine;
+  std::optional<std::size_t> causedBy;  // index of the reader finding that explains it
+};
+
+class FindingRecord {
+ public:
+  // `study` null: a run that stopped on an unexpected failure (its findings alone).
+  FindingRecord(const RunOutcome& outcome, const InspectedStudy* study);
+
+  // Hands every entry with its index to `visit`, in the record's order.
+  void forEach(const std::function<void(std::size_t, const RecordEntry&)>& visit) const;
+
+  // How many entries name entry `index` as their cause.
+  std::size_t followerCount(std::size_t index) const;
+
+  // The most serious severity of all entries; none without entries.
+  std::optional<RecordSeverity> worstSeverity() const { return worst; }
+
+ private:
+  struct Damage {
+    std::size_t entry = 0;         // the reader finding's index in the record
+    std::int64_t firstColumn = 0;  // 0-based: this column and those after it were reached
+    std::size_t followers = 0;
+  };
+
+  // The damage of a study that reached `column` (kWholeSdm: any), or null.
+  const Damage* damageOfStudy(std::size_t study, std::int64_t column) const;
+  std::optional<std::size_t> subjectCause(const std::string& subject, std::int64_t column,
+                                          bool allRuns) const;
+  std::optional<std::size_t> causeOf(const RecordEntry& entry) const;
+
+  const RunOutcome& outcome;
+  const InspectedStudy* study;
+  // Filled only for a study with damaged SDMs; views into the study's designs.
+  std::unordered_map<std::size_t, Damage> damageByStudy;
+  std::unordered_map<std::string_view, std::size_t> studyByPath;  // damaged SDMs only
+  std::unordered_map<std::size_t, std::size_t> studyByEntry;      // damaged SDMs only
+  std::unordered_map<std::string_view, const SubjectGroup*> groupBySubject;
+  std::optional<RecordSeverity> worst;
+};
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,98 @@
+#include "analysis/further_finding.h"
+
+namespace kelvora::analysis {
+
+const char* furtherCodeName(FurtherCode code) {
+  switch (code) {
+    case FurtherCode::kSdmShortMatrix:
+      return "SDM_SHORT_MATRIX";
+    case FurtherCode::kSdmUnreadableValue:
+      return "SDM_UNREADABLE_VALUE";
+    case FurtherCode::kSdmTextAfterMatrix:
+      return "SDM_TEXT_AFTER_MATRIX";
+    case FurtherCode::kSdmNamesLine:
+      return "SDM_NAMES_LINE";
+    case FurtherCode::kSdmHeaderField:
+      return "SDM_HEADER_FIELD";
+    case FurtherCode::kMdmStudyCount:
+      return "MDM_STUDY_COUNT";
+    case FurtherCode::kMdmLineSkipped:
+      return "MDM_LINE_SKIPPED";
+    case FurtherCode::kMdmDuplicateSdm:
+      return "MDM_DUPLICATE_SDM";
+    case FurtherCode::kMdmDuplicateFunctional:
+      return "MDM_DUPLICATE_FUNCTIONAL";
+    case FurtherCode::kSubjectNoUnderscore:
+      return "SUBJECT_NO_UNDERSCORE";
+    case FurtherCode::kSubjectPerStudy:
+      return "SUBJECT_PER_STUDY";
+    case FurtherCode::kSubjectInFolder:
+      return "SUBJECT_IN_FOLDER";
+    case FurtherCode::kSubjectUnevenRuns:
+      return "SUBJECT_UNEVEN_RUNS";
+    case FurtherCode::kSdmUnreadable:
+      return "SDM_UNREADABLE";
+    case FurtherCode::kSubjectCount:
+      return "SUBJECT_COUNT";
+    case FurtherCode::kZeroAcrossRuns:
+      return "ZERO_ACROSS_RUNS";
+    case FurtherCode::kZeroConfound:
+      return "ZERO_CONFOUND";
+    case FurtherCode::kZeroInSomeRuns:
+      return "ZERO_IN_SOME_RUNS";
+    case FurtherCode::kSubjectSplitFolder:
+      return "SUBJECT_SPLIT_FOLDER";
+    case FurtherCode::kSubjectRuleUnplaced:
+      return "SUBJECT_RULE_UNPLACED";
+    case FurtherCode::kSubjectRuleCount:
+      return "SUBJECT_RULE_COUNT";
+  }
+  return "";
+}
+
+const char* causeCodeName(CauseCode code) {
+  switch (code) {
+    case CauseCode::kCaseOnly:
+      return "CASE_ONLY";
+    case CauseCode::kBlanksOnly:
+      return "BLANKS_ONLY";
+    case CauseCode::kPunctuationOnly:
+      return "PUNCTUATION_ONLY";
+    case CauseCode::kTypo:
+      return "TYPO";
+    case CauseCode::kSwapped:
+      return "SWAPPED";
+    case CauseCode::kMissingPredictor:
+      return "MISSING_PREDICTOR";
+    case CauseCode::kExtraPredictor:
+      return "EXTRA_PREDICTOR";
+    case CauseCode::kConfoundBoundary:
+      return "CONFOUND_BOUNDARY";
+  }
+  return "";
+}
+
+const char* furtherSeverityName(FurtherSeverity severity) {
+  return severity == FurtherSeverity::kNote ? "note" : "warning";
+}
+
+std::string visible(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string shown = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      shown += '\\';
+      shown += c;
+    } else if (byte < 0x20 || byte == 0x7f) {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    } else {
+      shown += c;
+    }
+  }
+  return shown + "\"";
+}
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,105 @@
+#include "analysis/sdm_design_maker.h"
+
+#include <functional>
+#include <stdexcept>
+#include <utility>
+
+#include "analysis/design_rank.h"
+
+namespace kelvora::analysis {
+namespace {
+
+class Fnv1a {
+ public:
+  void add(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ULL;
+  }
+  template <typename T>
+  void add(const T& value) {
+    add(&value, sizeof value);
+  }
+  std::uint64_t value() const { return hash; }
+
+ private:
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+};
+
+}  // namespace
+
+std::uint64_t fingerprintOf(const SdmFile& sdm) {
+  Fnv1a hash;
+  for (const std::int32_t field :
+       {sdm.nrOfPredictors, sdm.nrOfDataPoints, sdm.includesConstant, sdm.firstConfoundPredictor}) {
+    hash.add(field);
+  }
+  // The names as read or as shared by the run: the same fingerprint either way.
+  for (std::size_t i = 0; i < nameCountOf(sdm); ++i) {
+    const std::string_view name = predictorNameAt(sdm, static_cast<std::int64_t>(i));
+    hash.add(name.size());
+    hash.add(name.data(), name.size());
+  }
+  for (const std::vector<float>& column : sdm.values) {
+    hash.add(column.size());
+    hash.add(column.data(), column.size() * sizeof(float));
+  }
+  return hash.value();
+}
+
+void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
+  SdmDesign design;
+  std::optional<DesignPictures> source;
+  summarizeSdm(sdm, design, nameLists, zeroSets);
+  if (design.read) {
+    const std::uint64_t fingerprint = fingerprintOf(sdm);
+    const std::pair<std::uint64_t, std::uint64_t> key(std::hash<std::string>{}(sdm.path),
+                                                      fingerprint);
+    std::optional<RankCheck> known;
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      const auto found = checked.find(key);
+      if (found != checked.end()) known = found->second;
+    }
+    design.rank = known ? std::move(*known) : checkRank(sdm);
+    if (withPictures) {
+      source = DesignPictures{study, sdm.path, fingerprint,
+                              static_cast<std::int64_t>(sdm.values.size()), design.interestCount};
+    }
+    if (!known) {
+      const std::lock_guard<std::mutex> lock(mutex);
+      checked.emplace(key, design.rank);  // shares the design's dependencies
+    }
+  }
+  const std::lock_guard<std::mutex> lock(mutex);
+  designs[study] = std::move(design);
+  if (source) {
+    pictures[study] = std::move(*source);
+  } else {
+    pictures.erase(study);
+  }
+}
+
+SdmValuesVisitor SdmDesignMaker::visitor() {
+  return [this](std::size_t study, const SdmFile& sdm) { make(study, sdm); };
+}
+
+bool SdmDesignMaker::made(std::size_t study) const {
+  const std::lock_guard<std::mutex> lock(mutex);
+  return designs.count(study) > 0;
+}
+
+SdmDesign SdmDesignMaker::takeDesign(std::size_t study) {
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto node = designs.extract(study);
+  if (node.empty()) throw std::out_of_range("no design made for this study");
+  return std::move(node.mapped());
+}
+
+std::optional<DesignPictures> SdmDesignMaker::takePictures(std::size_t study) {
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto node = pictures.extract(study);
+  if (node.empty()) return std::nullopt;
+  return std::move(node.mapped());
+}
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,75 @@
+// What kelvora makes of each SDM while its values are at hand: its design (the summary that the
+// diagnostics need and the rank check) and, for a report, where its pictures can be drawn from
+// (DesignPictures: the report draws only the few it shows, design_drawing.h). The inspection run
+// hands it every SDM it reads (visitor()), on the threads that read them; loadStudyDesigns hands
+// it those the run did not read. No SDM's values are kept, and an SDM listed again with the same
+// content (same path, same fingerprint) is not checked again: its rank check is reused. A design is
+// held here from its making until it is taken, so a study's designs are not held twice; what each
+// SDM costs here for good is its reuse record (two hashes and the check, whose dependencies its
+// design shares).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "analysis/study_designs.h"
+#include "designmatrix/sdm_file.h"
+#include "inspection/name_list_table.h"
+#include "inspection/sdm_read_ahead.h"
+#include "inspection/zero_column_set.h"
+
+namespace kelvora::analysis {
+
+// The pictures of one SDM, by where they come from: the SDM as the run read it. The report draws
+// them (design_drawing.h) only for the SDMs it shows; an SDM listed again with the same content
+// is drawn once, and its other listings refer to that picture.
+struct DesignPictures {
+  std::size_t study = 0;          // index into StudyDesigns::sdms
+  std::string path;               // the SDM's path as the run read it
+  std::uint64_t fingerprint = 0;  // fingerprintOf what the run read
+  std::int64_t columns = 0;
+  std::int64_t interestCount = 0;
+};
+
+// A 64-bit FNV-1a hash of what the checks and pictures see of `sdm`: its counts, names and values.
+std::uint64_t fingerprintOf(const SdmFile& sdm);
+
+class SdmDesignMaker {
+ public:
+  // `withPictures`: also where to draw each SDM's pictures from (a path and a few numbers), for
+  // the report to choose from.
+  explicit SdmDesignMaker(bool withPictures) : withPictures(withPictures) {}
+
+  // Makes and keeps the design of `study` from `sdm`, replacing one made before. Safe to call for
+  // different studies at once. Never throws except std::bad_alloc.
+  void make(std::size_t study, const SdmFile& sdm);
+
+  // The run's visitor: calls make. The maker must outlive the run.
+  SdmValuesVisitor visitor();
+
+  // True when the design of `study` was made and not taken yet.
+  bool made(std::size_t study) const;
+  // Takes the design of a study that was made (and not taken yet).
+  SdmDesign takeDesign(std::size_t study);
+  // Takes where the pictures of a study come from, when it was read with pictures asked for.
+  std::optional<DesignPictures> takePictures(std::size_t study);
+
+ private:
+  const bool withPictures;
+  // Shares the names of the SDMs the run did not share (those read after it) as the run does.
+  NameListTable nameLists;
+  // The all-zero columns of every SDM's summary, each pattern held once.
+  ZeroColumnTable zeroSets;
+  mutable std::mutex mutex;
+  std::map<std::size_t, SdmDesign> designs;
+  std::map<std::size_t, DesignPictures> pictures;
+  // The rank check of each SDM content made so far, by a hash of its path and its fingerprint.
+  std::map<std::pair<std::uint64_t, std::uint64_t>, RankCheck> checked;
+};
+
+}  // namespace kelvora::analysis

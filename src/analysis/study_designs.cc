@@ -1,0 +1,86 @@
+#include "analysis/study_designs.h"
+
+#include <cstdio>
+#include <string>
+
+#include "analysis/further_finding.h"
+#include "analysis/sdm_design_maker.h"
+#include "designmatrix/mdm_file.h"
+#include "designmatrix/path_names.h"
+#include "designmatrix/replayed_relocation.h"
+
+namespace kelvora::analysis {
+namespace {
+
+std::string predictorText(const SdmDesign& design, std::int64_t column) {
+  const auto index = static_cast<std::size_t>(column);
+  return "predictor " + std::to_string(column + 1) + " " +
+         visible(index < design.names.size() ? design.names[index] : "");
+}
+
+std::string predictorsText(const SdmDesign& design, const std::vector<std::int32_t>& columns,
+                           std::int64_t except) {
+  std::string text;
+  for (const std::int64_t column : columns) {
+    if (column != except) text += (text.empty() ? "" : ", ") + predictorText(design, column);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string dependencySentence(const SdmDesign& design, const Dependency& dependency) {
+  const std::string file = fileNameOf(design.path) + ": ";
+  char index[32];
+  std::snprintf(index, sizeof index, "%.1f", dependency.conditionIndex);
+  if (dependency.kind == DependencyKind::kNearDependent) {
+    return file + predictorsText(design, dependency.predictors, -1) +
+           " are nearly dependent (condition index " + index + ")";
+  }
+  if (dependency.predictors.size() == 1) {
+    return file + predictorText(design, dependency.dependent) + " is zero throughout";
+  }
+  return file + predictorText(design, dependency.dependent) + " is a combination of " +
+         predictorsText(design, dependency.predictors, dependency.dependent);
+}
+
+const char* dependencyCodeName(DependencyKind kind) {
+  return kind == DependencyKind::kRankDeficient ? "RANK_DEFICIENT_DESIGN" : "NEAR_DEPENDENT_DESIGN";
+}
+
+StudyDesigns loadStudyDesigns(const std::string& mdmPath,
+                              const std::optional<std::string>& locatedFirstSdm,
+                              SdmDesignMaker& maker) {
+  StudyDesigns designs;
+  MdmFile mdm(mdmPath);
+  if (mdm.unreadable()) return designs;
+  designs.mdmRead = true;
+  if (locatedFirstSdm) relocateStudyPathsOn(mdm, *locatedFirstSdm);
+  const std::size_t count = mdm.sdmPaths.size();
+  const std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
+  designs.subjects = groupSubjects(ids);
+  designs.sdms.reserve(count);
+
+  for (std::size_t study = 0; study < count; ++study) {
+    if (!maker.made(study)) maker.make(study, readSdm(mdm.sdmPaths[study]));
+    SdmDesign design = maker.takeDesign(study);
+    design.path = mdm.sdmPaths[study];
+    design.subject = ids[study];
+    designs.sdms.push_back(std::move(design));
+  }
+  StudyInput& input = designs.mdm;
+  input.mdmPath = mdm.path;
+  input.nrOfStudies = mdm.nrOfStudies;
+  input.mdmNotes = std::move(mdm.notes);
+  input.sdmPaths = std::move(mdm.sdmPaths);
+  input.functionalPaths = std::move(mdm.functionalPaths);
+  return designs;
+}
+
+StudyInput diagnosisInput(const StudyDesigns& designs) {
+  StudyInput input = designs.mdm;
+  for (const SdmDesign& design : designs.sdms) input.sdms.push_back(&design);
+  return input;
+}
+
+}  // namespace kelvora::analysis

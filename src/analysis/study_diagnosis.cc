@@ -1,0 +1,237 @@
+#include "analysis/study_diagnosis.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "analysis/mismatch_causes.h"
+#include "analysis/reader_findings.h"
+#include "analysis/subject_rule.h"
+#include "analysis/summary_columns.h"
+#include "designmatrix/path_names.h"
+#include "inspection/prevailing_value.h"
+#include "inspection/subjects.h"
+
+namespace kelvora::analysis {
+namespace {
+
+using Summaries = std::vector<const SdmSummary*>;  // one per study; null: left out
+
+bool isZero(const SdmSummary& sdm, std::int64_t j) {
+  return j >= static_cast<std::int64_t>(sdm.zeroColumns.size()) ||
+         sdm.zeroColumns[static_cast<std::size_t>(j)];
+}
+
+struct ZeroScope {
+  bool beyondRun = false;
+  bool acrossRuns = true;  // report predictors zero in every run
+  bool someRuns = false;   // report predictors zero in some runs only (notes)
+  std::string preamble;    // what the text begins with
+};
+
+// As the run's zero-across-runs check, over `sdms` and `groups`: predictors 0 to n - 1, clamped to
+// the most columns any of `sdms` holds.
+void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& groups, std::int64_t n,
+                     const ZeroScope& scope, std::vector<FurtherFinding>& findings) {
+  const std::int64_t examined = examinedInterestCount(n, sdms);
+  for (const SubjectGroup& group : groups) {
+    std::vector<const SdmSummary*> runs;
+    for (const std::size_t study : group.studies) {
+      if (sdms[study] != nullptr) runs.push_back(sdms[study]);
+    }
+    if (runs.empty()) continue;
+    for (std::int64_t j = 0; j < examined; ++j) {
+      std::vector<std::string> zeroRuns;
+      for (const SdmSummary* run : runs) {
+        if (isZero(*run, j)) zeroRuns.push_back(fileNameOf(run->path));
+      }
+      const bool all = zeroRuns.size() == runs.size();
+      if (zeroRuns.empty() || (all && !scope.acrossRuns) || (!all && !scope.someRuns)) continue;
+      FurtherFinding finding;
+      finding.code = all ? FurtherCode::kZeroAcrossRuns : FurtherCode::kZeroInSomeRuns;
+      finding.severity = all ? FurtherSeverity::kWarning : FurtherSeverity::kNote;
+      finding.beyondRun = scope.beyondRun;
+      finding.subject = group.id;
+      finding.predictorNumber = j + 1;
+      finding.predictorName = std::string(nameAt(runs.front()->names, j));
+      std::string text = scope.preamble + "subject " + visible(group.id) + ", predictor number " +
+                         std::to_string(j + 1) + " named " + visible(finding.predictorName) +
+                         " is zero in ";
+      if (all) {
+        text +=
+            runs.size() == 1 ? "its only run" : "all its " + std::to_string(runs.size()) + " runs";
+      } else {
+        text +=
+            std::to_string(zeroRuns.size()) + " of its " + std::to_string(runs.size()) + " runs (";
+        for (std::size_t i = 0; i < zeroRuns.size(); ++i) text += (i ? ", " : "") + zeroRuns[i];
+        text += ")";
+      }
+      finding.text = std::move(text);
+      findings.push_back(std::move(finding));
+    }
+  }
+}
+
+void addZeroConfoundFindings(const Summaries& sdms, std::int64_t n, const std::string& preamble,
+                             std::vector<FurtherFinding>& findings) {
+  for (const SdmSummary* sdm : sdms) {
+    if (sdm == nullptr) continue;
+    const auto columns = static_cast<std::int64_t>(sdm->zeroColumns.size());
+    for (std::int64_t j = std::max<std::int64_t>(n, 0); j < columns; ++j) {
+      if (!isZero(*sdm, j)) continue;
+      FurtherFinding finding;
+      finding.code = FurtherCode::kZeroConfound;
+      finding.beyondRun = true;
+      finding.path = sdm->path;
+      finding.predictorNumber = j + 1;
+      finding.predictorName = std::string(nameAt(sdm->names, j));
+      finding.text = preamble + fileNameOf(sdm->path) + " predictor number " +
+                     std::to_string(j + 1) + " named " + visible(finding.predictorName) +
+                     " contains only zeros";
+      findings.push_back(std::move(finding));
+    }
+  }
+}
+
+// The SDMs that agree with the prevailing count and names of interest; the others are null. Names
+// are compared as the run's name check does, up to the most columns any SDM read holds.
+Summaries agreeingSdms(const StudyInput& study, const Summaries& read, std::int64_t& n) {
+  std::vector<std::int64_t> counts;
+  for (const SdmSummary* sdm : read) counts.push_back(sdm->interestCount);
+  n = prevailingCount(counts);
+  const std::int64_t compared = examinedInterestCount(n, read);
+  std::vector<std::string> prevailing;
+  for (std::int64_t j = 0; j < compared; ++j) {
+    std::vector<std::string_view> names;
+    for (const SdmSummary* sdm : read) {
+      if (sdm->interestCount == n) names.push_back(nameAt(sdm->names, j));
+    }
+    prevailing.push_back(prevailingName(std::move(names)));
+  }
+  Summaries agreeing;
+  for (const SdmSummary* sdm : study.sdms) {
+    bool agrees = sdm->read && sdm->interestCount == n;
+    for (std::int64_t j = 0; agrees && j < compared; ++j) {
+      agrees = nameAt(sdm->names, j) == prevailing[static_cast<std::size_t>(j)];
+    }
+    agreeing.push_back(agrees ? sdm : nullptr);
+  }
+  return agreeing;
+}
+
+void addUnreadSdms(const RunOutcome& outcome, const StudyInput& study,
+                   std::vector<FurtherFinding>& findings) {
+  std::set<std::string> reported;
+  for (const Finding& finding : outcome.findings) {
+    if (finding.code == FindingCode::kSdmUnreadable) reported.insert(finding.path);
+  }
+  for (const SdmSummary* sdm : study.sdms) {
+    if (!sdm->openFailed || reported.count(sdm->path) > 0) continue;
+    FurtherFinding finding;
+    finding.code = FurtherCode::kSdmUnreadable;
+    finding.beyondRun = true;
+    finding.path = sdm->path;
+    finding.text = "the SDM " + visible(sdm->path) + " cannot be opened";
+    findings.push_back(std::move(finding));
+  }
+}
+
+void addBeyondMismatch(const StudyInput& study, const Summaries& read,
+                       const std::vector<std::string>& ids, const SubjectRule& rule,
+                       StudyDiagnosis& diagnosis) {
+  std::int64_t n = 0;
+  const Summaries agreeing = agreeingSdms(study, read, n);
+  std::vector<std::string> agreeingIds;
+  std::vector<std::size_t> studyOf;
+  for (std::size_t i = 0; i < agreeing.size(); ++i) {
+    if (agreeing[i] == nullptr) continue;
+    agreeingIds.push_back(ids[i]);
+    studyOf.push_back(i);
+  }
+  std::vector<SubjectGroup> groups = groupSubjects(agreeingIds);
+  for (SubjectGroup& group : groups) {
+    for (std::size_t& member : group.studies) member = studyOf[member];
+  }
+  const std::string preamble = "over the " + std::to_string(studyOf.size()) +
+                               " SDMs that agree with the prevailing count and names: ";
+  FurtherFinding count;
+  count.code = FurtherCode::kSubjectCount;
+  count.severity = FurtherSeverity::kNote;
+  count.beyondRun = true;
+  count.path = study.mdmPath;
+  count.text = preamble + std::to_string(groups.size()) + " unique subjects" +
+               (rule.kind == SubjectRuleKind::kPrefix ? "" : " by --subject-rule " + rule.text);
+  diagnosis.findings.push_back(std::move(count));
+  addZeroFindings(agreeing, groups, n, ZeroScope{true, true, true, preamble}, diagnosis.findings);
+  addZeroConfoundFindings(agreeing, n, preamble, diagnosis.findings);
+}
+
+// The zero checks of a complete run with subjects by a chosen rule: zero in some runs (notes) for
+// every subject; zero in all runs for the subjects whose runs the log grouped otherwise (for the
+// others the log said it).
+void addChosenZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& logGroups,
+                           const std::vector<SubjectGroup>& groups, std::int64_t n,
+                           const SubjectRule& rule, std::vector<FurtherFinding>& findings) {
+  std::set<std::vector<std::size_t>> logged;
+  for (const SubjectGroup& group : logGroups) logged.insert(group.studies);
+  std::vector<SubjectGroup> asLogged;
+  std::vector<SubjectGroup> regrouped;
+  for (const SubjectGroup& group : groups) {
+    (logged.count(group.studies) > 0 ? asLogged : regrouped).push_back(group);
+  }
+  const std::string preamble = ruleWords(rule);
+  addZeroFindings(sdms, asLogged, n, ZeroScope{false, false, true, preamble}, findings);
+  addZeroFindings(sdms, regrouped, n, ZeroScope{true, true, true, preamble}, findings);
+}
+
+}  // namespace
+
+StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
+                             const SubjectRule& rule) {
+  StudyDiagnosis diagnosis;
+  diagnosis.subjectRule = rule.text;
+  addMdmFindings(study, diagnosis.findings);
+  Summaries read;
+  for (const SdmSummary* sdm : study.sdms) {
+    if (sdm->read) {
+      addSdmFindings(*sdm, diagnosis.findings);
+      read.push_back(sdm);
+    }
+  }
+  addUnreadSdms(outcome, study, diagnosis.findings);
+  const std::size_t count = study.sdms.size();
+  if (count == 0) return diagnosis;
+  const std::vector<SubjectGroup> logGroups =
+      groupSubjects(subjectIdsOf(study.functionalPaths, count));
+  const ChosenSubjects chosen = chooseSubjects(rule, study.functionalPaths, count);
+  const bool prefix = rule.kind == SubjectRuleKind::kPrefix;
+  diagnosis.subjects = prefix ? logGroups : groupSubjects(chosen.ids);
+  const std::vector<SubjectGroup>& groups = diagnosis.subjects;
+  addSubjectRuleFindings(study, rule, chosen, logGroups, groups, diagnosis.findings);
+  if (read.empty()) return diagnosis;
+
+  std::vector<std::int64_t> counts;
+  for (const SdmSummary* sdm : read) counts.push_back(sdm->interestCount);
+  const std::int64_t n = prevailingCount(counts);
+  if (outcome.end == RunEnd::kPredictorCountMismatch) diagnosis.causes = countCauses(read, n);
+  if (outcome.end == RunEnd::kPredictorNameMismatch) diagnosis.causes = nameCauses(read, n);
+  if (outcome.end == RunEnd::kPredictorCountMismatch ||
+      outcome.end == RunEnd::kPredictorNameMismatch) {
+    addBeyondMismatch(study, read, chosen.ids, rule, diagnosis);
+  } else if (outcome.complete && !prefix) {
+    addChosenZeroFindings(study.sdms, logGroups, groups, n, rule, diagnosis.findings);
+  } else if (outcome.complete) {
+    addZeroFindings(study.sdms, groups, n, ZeroScope{false, false, true, ""}, diagnosis.findings);
+    const bool inFolders = std::any_of(
+        diagnosis.findings.begin(), diagnosis.findings.end(),
+        [](const FurtherFinding& f) { return f.code == FurtherCode::kSubjectInFolder; });
+    if (inFolders) {
+      addZeroFindings(study.sdms, groupByFolder(study.functionalPaths), n,
+                      ZeroScope{true, true, false, "with the folder as the subject: "},
+                      diagnosis.findings);
+    }
+  }
+  return diagnosis;
+}
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,59 @@
+#include "report/design_json.h"
+
+#include <cstddef>
+#include <string>
+
+#include "report/text_bytes.h"
+
+namespace kelvora::report {
+
+using namespace analysis;  // the floor below: every rendering shows its records
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json predictorJson(const SdmDesign& design, std::int64_t column) {
+  const auto index = static_cast<std::size_t>(column);
+  return Json{{"number", column + 1},
+              {"name", latin1ToUtf8(index < design.names.size() ? design.names[index] : "")}};
+}
+
+}  // namespace
+
+void forEachDesignFinding(const StudyDesigns& designs,
+                          const std::function<void(const Json&)>& visit) {
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) continue;
+    if (design.rank.skipped) {
+      visit(Json{
+          {"code", "RANK_CHECK_SKIPPED"},
+          {"severity", "warning"},
+          {"file", latin1ToUtf8(design.path)},
+          {"rank", nullptr},
+          {"columns", design.rank.columns},
+          {"conditionIndex", nullptr},
+          {"dependent", nullptr},
+          {"predictors", Json::array()},
+      });
+    }
+    for (const Dependency& dependency : design.rank.dependencies) {
+      Json predictors = Json::array();
+      for (const std::int64_t column : dependency.predictors) {
+        predictors.push_back(predictorJson(design, column));
+      }
+      const bool near = dependency.kind == DependencyKind::kNearDependent;
+      visit(Json{
+          {"code", dependencyCodeName(dependency.kind)},
+          {"severity", "warning"},
+          {"file", latin1ToUtf8(design.path)},
+          {"rank", design.rank.rank},
+          {"columns", design.rank.columns},
+          {"conditionIndex", near ? Json(dependency.conditionIndex) : Json(nullptr)},
+          {"dependent", near ? Json(nullptr) : predictorJson(design, dependency.dependent)},
+          {"predictors", std::move(predictors)},
+      });
+    }
+  }
+}
+
+}  // namespace kelvora::report

@@ -1,0 +1,28 @@
+// The rank check's findings in the inspector's --json object: the member "designFindings", one
+// object per dependency of every SDM read. The layout is published with the rest of the object
+// (doc/kelvora-json.schema.json, README); its codes are stable:
+//   RANK_DEFICIENT_DESIGN  predictors whose effects cannot be estimated (an exact dependency, or an
+//                          all-zero column)
+//   NEAR_DEPENDENT_DESIGN  a near-dependency whose condition index exceeds the documented threshold
+//   RANK_CHECK_SKIPPED     the SDM is outside withinRankCheckBudget (wider than
+//                          kRankCheckMaxColumns, or more work than kRankCheckMaxWork): not checked
+// All have severity "warning": the inspection run went on.
+#pragma once
+
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "analysis/design_rank.h"
+#include "analysis/study_designs.h"
+
+namespace kelvora::report {
+
+// Hands each design finding, an object {code, severity, file, rank, columns, conditionIndex,
+// dependent, predictors}, to `visit`, by study and then in the order of RankCheck::dependencies:
+// the elements of the array "designFindings", one at a time, so that no copy of all of them is
+// held. Strings are Latin-1 code points of the bytes, as everywhere in the object.
+void forEachDesignFinding(const analysis::StudyDesigns& designs,
+                          const std::function<void(const nlohmann::ordered_json&)>& visit);
+
+}  // namespace kelvora::report

@@ -1,0 +1,101 @@
+#include "report/further_output.h"
+
+#include "report/design_json.h"
+#include "report/error_output.h"
+
+namespace kelvora::report {
+
+using namespace analysis;  // the floor below: every rendering shows its records
+namespace {
+
+Json optionalNumber(const std::optional<std::int64_t>& value) {
+  return value ? Json(*value) : Json(nullptr);
+}
+
+Json optionalText(const std::string& text) {
+  return text.empty() ? Json(nullptr) : latin1String(text);
+}
+
+}  // namespace
+
+std::vector<ArrayMember> furtherMembers(const StudyDiagnosis* diagnosis) {
+  using Write = std::function<void(const Json&)>;
+  return {
+      {"furtherFindings",
+       [diagnosis](const Write& write) {
+         if (diagnosis == nullptr) return;
+         for (const FurtherFinding& finding : diagnosis->findings) {
+           write(Json{
+               {"code", furtherCodeName(finding.code)},
+               {"severity", furtherSeverityName(finding.severity)},
+               {"beyondRun", finding.beyondRun},
+               {"file", optionalText(finding.path)},
+               {"subject", finding.subject.empty() ? Json(nullptr) : latin1String(finding.subject)},
+               {"predictorNumber", optionalNumber(finding.predictorNumber)},
+               {"predictorName",
+                finding.predictorNumber ? latin1String(finding.predictorName) : Json(nullptr)},
+               {"text", latin1String(finding.text)},
+           });
+         }
+       }},
+      {"causes",
+       [diagnosis](const Write& write) {
+         if (diagnosis == nullptr) return;
+         for (const MismatchCause& cause : diagnosis->causes) {
+           write(Json{
+               {"code", causeCodeName(cause.code)},
+               {"file", latin1String(cause.path)},
+               {"predictorNumber", optionalNumber(cause.predictorNumber)},
+               {"text", latin1String(cause.text)},
+           });
+         }
+       }},
+  };
+}
+
+ArrayMember allFindingsMember(const FindingRecord& record) {
+  return {"allFindings", [&record](const std::function<void(const Json&)>& write) {
+            record.forEach([&write](std::size_t, const RecordEntry& entry) {
+              write(Json{
+                  {"kind", recordKindName(entry.kind)},
+                  {"code", entry.code},
+                  {"severity", recordSeverityName(entry.severity)},
+                  {"file", optionalText(entry.file)},
+                  {"subject", optionalText(entry.subject)},
+                  {"predictorNumber", optionalNumber(entry.predictorNumber)},
+                  {"predictorName",
+                   entry.predictorNumber ? latin1String(entry.predictorName) : Json(nullptr)},
+                  {"text", latin1String(entry.text)},
+                  {"causedBy", entry.causedBy ? Json(*entry.causedBy) : Json(nullptr)},
+              });
+            });
+          }};
+}
+
+void forEachFurtherLine(const FindingRecord& record,
+                        const std::function<void(const std::string&)>& visit) {
+  record.forEach([&](std::size_t index, const RecordEntry& entry) {
+    if (entry.errorLine.empty() || entry.causedBy) return;
+    const std::size_t followers = record.followerCount(index);
+    if (followers == 0) return visit(entry.errorLine);
+    visit(entry.errorLine + " ... and " + std::to_string(followers) +
+          (followers == 1 ? " finding that follows" : " findings that follow") + " from it");
+  });
+}
+
+void writeFurtherLines(const FindingRecord& record, std::FILE* stream) {
+  forEachFurtherLine(record,
+                     [stream](const std::string& line) { writeError(line + "\n", stream); });
+}
+
+ExitStatus furtherStatus(const InspectedStudy& study) {
+  for (const FurtherFinding& finding : study.diagnosis.findings) {
+    if (finding.severity == FurtherSeverity::kWarning) return kReported;
+  }
+  for (const report::SdmDesign& design : study.designs.sdms) {
+    if (design.read && !design.rank.dependencies.empty()) return kReported;
+  }
+  return kClean;
+}
+
+}  // namespace kelvora::report

@@ -1,0 +1,43 @@
+// How kelvora tells what it finds beyond the plug-in's log (the study diagnosis and the rank check
+// of each SDM): members of the --json object, one line each on standard error in text mode, and
+// their part in the exit status.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "analysis/exit_status.h"
+#include "analysis/finding_record.h"
+#include "report/html_report.h"
+#include "report/outcome_json.h"
+
+namespace kelvora::report {
+
+// The members "furtherFindings": [{code, severity, beyondRun, file, subject, predictorNumber,
+// predictorName, text}] and "causes": [{code, file, predictorNumber, text}] of the --json line,
+// in the diagnosis' order; both empty when `diagnosis` is null (a run that stopped on an
+// unexpected failure). The diagnosis must outlive the members.
+std::vector<ArrayMember> furtherMembers(const analysis::StudyDiagnosis* diagnosis);
+
+// The member "allFindings": every entry of `record` as {kind, code, severity, file, subject,
+// predictorNumber, predictorName, text, causedBy}, in the record's order. The record must outlive
+// the member.
+ArrayMember allFindingsMember(const analysis::FindingRecord& record);
+
+// Hands kelvora's lines beyond the log to `visit`, one at a time (a large study has thousands),
+// without line end: the causes first ("kelvora: likely cause: ..."), then the further findings
+// ("kelvora: warning: ...", "kelvora: note: ...", marked "(beyond the run)" where the run had
+// stopped), then the design findings. A finding that a reader problem explains has no line of its
+// own: the reader problem's line ends with " ... and N findings that follow from it".
+void forEachFurtherLine(const analysis::FindingRecord& record,
+                        const std::function<void(const std::string&)>& visit);
+
+// Writes those lines to `stream` (standard error), control bytes shown as \xNN (error_output.h).
+void writeFurtherLines(const analysis::FindingRecord& record, std::FILE* stream);
+
+// kReported when the study has a further finding that is a warning, or a design finding; kClean
+// otherwise (notes alone, and causes, which accompany findings of the run, change nothing).
+analysis::ExitStatus furtherStatus(const analysis::InspectedStudy& study);
+
+}  // namespace kelvora::report

@@ -1,0 +1,449 @@
+#include "report/html_report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <utility>
+
+#include "analysis/subject_rule.h"
+#include "report/design_figures.h"
+#include "report/design_json.h"
+#include "report/disagreement_table.h"
+#include "report/subject_runs_section.h"
+#include "report/text_bytes.h"
+
+namespace kelvora::report {
+
+using namespace analysis;  // the floor below: every rendering shows its records
+namespace {
+
+// Bounds of the report's lists: findings a code, and predictors of interest in the grid.
+constexpr std::size_t kMostFindingsListed = 1000;
+constexpr std::int64_t kMostGridPredictors = 200;
+
+// Every load is forbidden except pictures from data: URIs and the page's own style.
+constexpr char kHead[] = R"(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; img-src data:; style-src 'unsafe-inline'; base-uri 'none'; form-action 'none'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+)";
+
+constexpr char kStyle[] = R"(<style>
+body { font: 15px/1.45 system-ui, "Segoe UI", "DejaVu Sans", sans-serif; color: #1d2329;
+       background: #f6f7f9; margin: 0; }
+main { max-width: 1180px; margin: 0 auto; padding: 24px 32px 48px; }
+h1 { font-size: 24px; margin: 0 0 2px; }
+h2 { font-size: 19px; margin: 32px 0 10px; border-bottom: 1px solid #d5dae0; padding-bottom: 4px; }
+h3 { font-size: 15px; margin: 18px 0 6px; }
+.path { color: #56606b; font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 13px;
+        word-break: break-all; }
+.summary { display: flex; flex-wrap: wrap; gap: 12px; margin: 16px 0 8px; }
+.tile { background: #fff; border: 1px solid #d5dae0; border-radius: 6px; padding: 10px 16px;
+        min-width: 120px; }
+.tile .value { font-size: 24px; font-weight: 600; }
+.tile .label { color: #56606b; font-size: 13px; }
+.tile.bad .value { color: #b3261e; } .tile.good .value { color: #1e7d3a; }
+table { border-collapse: collapse; background: #fff; }
+th, td { border: 1px solid #d5dae0; padding: 3px 8px; text-align: left; vertical-align: top; }
+th { background: #eef1f4; font-weight: 600; }
+td.num { text-align: right; font-variant-numeric: tabular-nums; }
+code, .line { font-family: ui-monospace, "DejaVu Sans Mono", monospace; font-size: 13px; }
+.line { white-space: pre-wrap; }
+ul.findings { list-style: none; padding: 0; margin: 0; }
+ul.findings li { background: #fff; border-left: 4px solid #c58b00; padding: 4px 10px;
+                 margin: 3px 0; word-break: break-all; }
+ul.findings li.error { border-left-color: #b3261e; }
+.note { color: #56606b; font-size: 13px; }
+.tag { background: #eef1f4; border-radius: 3px; padding: 0 5px; font-size: 12px; color: #56606b; }
+ul.findings li[data-source="further"] { border-left-color: #1f5fae; }
+ul.findings li[data-severity="note"] { border-left-color: #9aa3ad; }
+table.grid td.cell { width: 64px; text-align: center; font-size: 13px; }
+table.grid td.zero-all { background: #3b3f45; color: #fff; }
+table.grid td.zero-some { background: #c9ced5; }
+table.grid th.predictor { font-size: 13px; }
+.designs { display: flex; flex-wrap: wrap; gap: 18px; }
+figure { background: #fff; border: 1px solid #d5dae0; border-radius: 6px; margin: 0;
+         padding: 10px 12px; }
+figure.flagged { border-color: #c58b00; box-shadow: 0 0 0 1px #c58b00; }
+figcaption { font-size: 13px; margin-bottom: 8px; max-width: 520px; }
+figcaption .file { font-weight: 600; word-break: break-all; }
+.panels { display: flex; gap: 14px; align-items: flex-start; }
+.panel .title { font-size: 12px; color: #56606b; margin-bottom: 3px; }
+.panel img { display: block; height: 220px; image-rendering: pixelated;
+             border: 1px solid #9aa3ad; }
+.labels { display: flex; }
+.labels span { writing-mode: vertical-rl; transform: rotate(180deg); font-size: 11px;
+               white-space: nowrap; overflow: hidden; text-overflow: ellipsis; max-height: 96px;
+               text-align: left; line-height: 14px; }
+.vif { font-size: 12px; color: #56606b; margin-top: 6px; max-width: 520px; }
+.vif .high, .incomplete { color: #b3261e; font-weight: 600; }
+.panel.correlation img { height: auto; }
+tr.deficient td.result { color: #b3261e; font-weight: 600; }
+tr.near td.result { color: #a06400; font-weight: 600; }
+</style>
+)";
+
+// What each code means, for the findings' headings.
+const char* describe(const std::string& code) {
+  static const std::map<std::string, const char*> kMeanings = {
+      {"MDM_UNREADABLE", "the MDM could not be opened"},
+      {"SDM_UNREADABLE", "an SDM could not be opened"},
+      {"SDM_TOO_LARGE", "an SDM announced more values than one SDM may hold"},
+      {"RUN_TOO_LARGE", "the SDMs of the run together hold too many values to check"},
+      {"NO_STUDIES", "the MDM lists no study"},
+      {"PREDICTOR_COUNT_MISMATCH", "an SDM's number of predictors of interest differs"},
+      {"PREDICTOR_NAME_MISMATCH", "an SDM names a predictor of interest differently"},
+      {"ZERO_ACROSS_RUNS", "a predictor of interest is zero in every run of a subject"},
+      {"ZERO_CONFOUND", "a confound is zero throughout a run"},
+      {"FINDINGS_NOT_SAVED", "the findings file could not be written"},
+      {"MDM_NOT_SAVED", "the corrected MDM could not be written"},
+      {"RANK_DEFICIENT_DESIGN", "predictors whose effects cannot be estimated (not in the log)"},
+      {"NEAR_DEPENDENT_DESIGN", "predictors that are nearly dependent (not in the log)"},
+      {"SDM_SHORT_MATRIX", "an SDM ends before its announced values; the rest read as 0"},
+      {"SDM_UNREADABLE_VALUE", "a value of an SDM cannot be read; every value after it reads as 0"},
+      {"SDM_TEXT_AFTER_MATRIX", "text follows an SDM's announced values"},
+      {"SDM_NAMES_LINE", "an SDM's names line holds fewer or more names than predictors"},
+      {"SDM_HEADER_FIELD", "an SDM's header field is missing or unreadable; 0 took its place"},
+      {"MDM_STUDY_COUNT", "NrOfStudies is not the number of study lines"},
+      {"MDM_LINE_SKIPPED", "a line among the studies holds no study"},
+      {"MDM_DUPLICATE_SDM", "the same SDM is listed more than once"},
+      {"MDM_DUPLICATE_FUNCTIONAL", "the same functional file is listed more than once"},
+      {"SUBJECT_NO_UNDERSCORE",
+       "functional file names without \"_\": the whole name is the subject"},
+      {"SUBJECT_PER_STUDY", "every study is its own subject"},
+      {"SUBJECT_IN_FOLDER", "the subject is probably in the folder name"},
+      {"SUBJECT_UNEVEN_RUNS", "a subject has another number of runs than most (a note)"},
+      {"SUBJECT_COUNT", "the subjects of the SDMs that agree (a note)"},
+      {"ZERO_IN_SOME_RUNS", "a predictor of interest is zero in some of a subject's runs (a note)"},
+      {"SUBJECT_SPLIT_FOLDER", "the runs of a folder became subjects of one run each"},
+      {"SUBJECT_RULE_UNPLACED", "paths the chosen subject rule cannot place"},
+      {"SUBJECT_RULE_COUNT", "the chosen subject rule counts other subjects than the log (a note)"},
+  };
+  const auto found = kMeanings.find(code);
+  return found == kMeanings.end() ? "" : found->second;
+}
+
+// One item of the findings list: its code, severity and text (already HTML).
+struct Item {
+  std::string code;
+  std::string source;  // "log", "design" (the rank check) or "further" (beyond the log)
+  bool error = false;
+  std::string attributes;  // further data attributes, already HTML
+  std::string html;
+};
+
+std::string quotedName(const SdmDesign& design, std::int64_t column) {
+  const auto index = static_cast<std::size_t>(column);
+  const std::string_view name = index < design.names.size() ? design.names[index] : "";
+  return "&quot;" + htmlText(name) + "&quot; (" + std::to_string(column + 1) + ")";
+}
+
+std::string dependencyText(const SdmDesign& design, const Dependency& dependency) {
+  std::string text = "<span class=\"line\">" + htmlText(design.path) + "</span>: ";
+  if (dependency.kind == DependencyKind::kNearDependent) {
+    std::string names;
+    for (const std::int64_t p : dependency.predictors) {
+      names += (names.empty() ? "" : ", ") + quotedName(design, p);
+    }
+    return text + names + " are nearly dependent (condition index " +
+           decimalText(dependency.conditionIndex, 1) + ")";
+  }
+  if (dependency.predictors.size() == 1) {
+    return text + quotedName(design, dependency.dependent) + " is zero throughout";
+  }
+  std::string others;
+  for (const std::int64_t p : dependency.predictors) {
+    if (p != dependency.dependent) others += (others.empty() ? "" : ", ") + quotedName(design, p);
+  }
+  return text + quotedName(design, dependency.dependent) + " is a combination of " + others;
+}
+
+std::vector<Item> allItems(const RunOutcome& outcome, const InspectedStudy& study) {
+  const StudyDesigns& designs = study.designs;
+  std::vector<Item> items;
+  for (const Finding& finding : outcome.findings) {
+    std::string attributes;
+    if (finding.code == FindingCode::kZeroAcrossRuns && finding.predictorNumber) {
+      attributes = " data-subject=\"" + htmlText(finding.subject) + "\" data-predictor=\"" +
+                   std::to_string(*finding.predictorNumber) + "\"";
+    }
+    items.push_back({codeName(finding.code), "log", finding.severity == Severity::kError,
+                     attributes, "<span class=\"line\">" + htmlText(finding.line) + "</span>"});
+  }
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) continue;
+    for (const Dependency& dependency : design.rank.dependencies) {
+      std::string predictors;
+      for (const std::int64_t p : dependency.predictors) {
+        predictors += (predictors.empty() ? "" : " ") + std::to_string(p + 1);
+      }
+      items.push_back(
+          {dependencyCodeName(dependency.kind), "design", false,
+           " data-file=\"" + htmlText(design.path) + "\" data-predictors=\"" + predictors + "\"",
+           dependencyText(design, dependency)});
+    }
+  }
+  for (const FurtherFinding& finding : study.diagnosis.findings) {
+    const bool note = finding.severity == FurtherSeverity::kNote;
+    items.push_back(
+        {furtherCodeName(finding.code), "further", false,
+         std::string(" data-severity=\"") + (note ? "note" : "warning") + "\"" +
+             (finding.beyondRun ? " data-beyond-run=\"true\"" : ""),
+         std::string(finding.beyondRun ? "<span class=\"tag\">beyond the run</span> " : "") +
+             (note ? "<span class=\"tag note\">note</span> " : "") + htmlText(finding.text)});
+  }
+  return items;
+}
+
+struct CodeCount {
+  std::string source;
+  std::string code;
+  std::size_t count = 0;
+};
+
+// The sources' codes in the order they first occur, with their counts; further findings first,
+// as the page shows them.
+std::vector<CodeCount> countByCode(const std::vector<Item>& items) {
+  std::vector<CodeCount> counts;
+  for (const char* source : {"further", "log", "design"}) {
+    for (const Item& item : items) {
+      if (item.source != source) continue;
+      auto at = std::find_if(counts.begin(), counts.end(), [&](const CodeCount& entry) {
+        return entry.source == item.source && entry.code == item.code;
+      });
+      if (at == counts.end()) {
+        counts.push_back({item.source, item.code, 1});
+      } else {
+        ++at->count;
+      }
+    }
+  }
+  return counts;
+}
+
+std::size_t countOf(const std::vector<Item>& items, const std::string& source) {
+  return static_cast<std::size_t>(std::count_if(
+      items.begin(), items.end(), [&](const Item& item) { return item.source == source; }));
+}
+
+const char* sourceText(const std::string& source) {
+  return source == "log" ? "the log" : source == "design" ? "rank check" : "beyond the log";
+}
+
+const SdmDesign* firstRead(const StudyDesigns& designs) {
+  for (const SdmDesign& design : designs.sdms) {
+    if (design.read) return &design;
+  }
+  return nullptr;
+}
+
+std::string tile(const std::string& id, const std::string& value, const std::string& label,
+                 const std::string& tone = "") {
+  return "<div class=\"tile" + (tone.empty() ? "" : " " + tone) + "\"><div class=\"value\" id=\"" +
+         id + "\">" + value + "</div><div class=\"label\">" + label + "</div></div>\n";
+}
+
+std::string optionalCount(const std::optional<std::size_t>& count) {
+  return count ? std::to_string(*count) : "&ndash;";
+}
+
+std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
+                    const std::vector<Item>& items) {
+  const SdmDesign* first = firstRead(designs);
+  std::string html = "<section id=\"summary\"><div class=\"summary\">\n";
+  html += tile("studies", optionalCount(outcome.studyCount), "studies (SDMs)");
+  html += tile("subjects", optionalCount(outcome.subjectCount), "subjects");
+  html += tile("interest",
+               first ? std::to_string(std::max<std::int64_t>(first->interestCount, 0)) : "&ndash;",
+               "predictors of interest");
+  html += tile("complete", outcome.complete ? "complete" : "ended early", "inspection run",
+               outcome.complete ? "good" : "bad");
+  const std::size_t logged = countOf(items, "log") + countOf(items, "design");
+  const std::size_t further = countOf(items, "further");
+  html += tile("finding-total", std::to_string(logged), "findings of the log and rank check",
+               logged == 0 ? "good" : "bad");
+  html += tile("further-total", std::to_string(further), "findings beyond the log",
+               further == 0 ? "good" : "bad");
+  html += "</div>\n";
+  const auto counts = countByCode(items);
+  if (!counts.empty()) {
+    html +=
+        "<table class=\"counts\"><tr><th>code</th><th>from</th><th>findings</th>"
+        "<th>meaning</th></tr>\n";
+    for (const CodeCount& entry : counts) {
+      html += "<tr data-code=\"" + entry.code + "\" data-source=\"" + entry.source +
+              "\"><td><code>" + entry.code + "</code></td><td>" + sourceText(entry.source) +
+              "</td><td class=\"num count\">" + std::to_string(entry.count) + "</td><td>" +
+              describe(entry.code) + "</td></tr>\n";
+    }
+    html += "</table>\n";
+  }
+  html += "<p class=\"note\" id=\"subject-rule\">" + htmlText(kSubjectRule) + "</p>\n";
+  if (outcome.end == RunEnd::kRepairNotRelocated) {
+    html +=
+        "<p class=\"note\" id=\"locate\">The first SDM is not where the MDM says: the study has "
+        "moved. <code>kelvora --locate SDM_PATH --save-mdm FIXED.mdm MDM</code> re-bases the "
+        "MDM's paths on the SDM's new place and saves them.</p>\n";
+  }
+  return html + "</section>\n";
+}
+
+// The items of `sources` grouped by code: the log's and the rank check's findings, or those beyond
+// the log.
+std::string findingsSection(const std::vector<Item>& items, const char* id, const char* title,
+                            const std::set<std::string>& sources) {
+  std::string html = std::string("<section id=\"") + id + "\"><h2>" + title + "</h2>\n";
+  const auto counts = countByCode(items);
+  const bool none = std::none_of(counts.begin(), counts.end(), [&](const CodeCount& entry) {
+    return sources.count(entry.source) > 0;
+  });
+  if (none) html += "<p class=\"note\">No findings.</p>\n";
+  for (const CodeCount& entry : counts) {
+    if (sources.count(entry.source) == 0) continue;
+    const std::string& code = entry.code;
+    html += "<h3><code>" + code + "</code> &middot; " + describe(code) + "</h3>\n";
+    html +=
+        "<ul class=\"findings\" data-code=\"" + code + "\" data-source=\"" + entry.source + "\">\n";
+    std::size_t listed = 0;
+    for (const Item& item : items) {
+      if (item.code != code || item.source != entry.source) continue;
+      if (listed++ == kMostFindingsListed) break;
+      html += "<li class=\"finding" + std::string(item.error ? " error" : "") + "\" data-code=\"" +
+              code + "\" data-source=\"" + item.source + "\"" + item.attributes + ">" + item.html +
+              "</li>\n";
+    }
+    if (entry.count > kMostFindingsListed) {
+      html += "<li class=\"note left-out\">" + std::to_string(entry.count - kMostFindingsListed) +
+              " more of this code, not listed: the report lists at most " +
+              std::to_string(kMostFindingsListed) + " findings a code (--json lists all)</li>\n";
+    }
+    html += "</ul>\n";
+  }
+  return html + "</section>\n";
+}
+
+std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) {
+  std::string html = "<section id=\"grid\"><h2>Predictors of interest by subject</h2>\n";
+  const SdmDesign* first = firstRead(designs);
+  if (!outcome.complete || first == nullptr) {
+    return html +
+           "<p class=\"note\">The inspection run ended before its zero checks, so there is no "
+           "grid.</p></section>\n";
+  }
+  const std::int64_t interest = std::clamp<std::int64_t>(
+      first->interestCount, 0,
+      std::min(static_cast<std::int64_t>(first->names.size()), kMostGridPredictors));
+  std::set<std::pair<std::string, std::int64_t>> zeroAll;
+  for (const Finding& finding : outcome.findings) {
+    if (finding.code == FindingCode::kZeroAcrossRuns && finding.predictorNumber) {
+      zeroAll.emplace(finding.subject, *finding.predictorNumber);
+    }
+  }
+  html +=
+      "<p class=\"note\">Dark: the predictor is zero in every run of the subject (reported in the "
+      "log). Light: zero in some of the subject's runs only (not in the log); the cell says in "
+      "how many." +
+      (interest < first->interestCount
+           ? " The first " + std::to_string(kMostGridPredictors) + " of the " +
+                 std::to_string(first->interestCount) + " predictors of interest are shown."
+           : std::string()) +
+      "</p>\n<table class=\"grid\"><tr><th>subject</th>";
+  for (std::int64_t j = 0; j < interest; ++j) {
+    html += "<th class=\"predictor\">" + std::to_string(j + 1) + " " +
+            htmlText(first->names[static_cast<std::size_t>(j)]) + "</th>";
+  }
+  html += "</tr>\n";
+  for (const SubjectGroup& group : designs.subjects) {
+    html += "<tr><th>" + htmlText(group.id) + "</th>";
+    for (std::int64_t j = 0; j < interest; ++j) {
+      std::size_t zeroRuns = 0;
+      for (const std::size_t study : group.studies) {
+        const SdmDesign& design = designs.sdms[study];
+        const auto index = static_cast<std::size_t>(j);
+        if (design.read && index < design.zeroColumns.size() && design.zeroColumns[index]) {
+          ++zeroRuns;
+        }
+      }
+      const bool all = zeroAll.count({group.id, j + 1}) > 0;
+      const std::string state = all ? "zero-all" : zeroRuns > 0 ? "zero-some" : "nonzero";
+      const std::string text =
+          all            ? "zero"
+          : zeroRuns > 0 ? std::to_string(zeroRuns) + " of " + std::to_string(group.studies.size())
+                         : "";
+      html += "<td class=\"cell " + state + "\" data-subject=\"" + htmlText(group.id) +
+              "\" data-predictor=\"" + std::to_string(j + 1) + "\" data-state=\"" + state + "\">" +
+              text + "</td>";
+    }
+    html += "</tr>\n";
+  }
+  return html + "</table></section>\n";
+}
+
+std::string rankSection(const StudyDesigns& designs) {
+  std::string html =
+      "<section id=\"rank\"><h2>Rank check</h2>\n<p class=\"note\">Each SDM's columns scaled to "
+      "unit length; rank by column-pivoted QR (a column within 1e-4 of the others' span depends "
+      "on them), condition number from the singular values; a condition index above 100 is "
+      "reported as a near-dependency.</p>\n<table class=\"rank\"><tr><th>SDM</th><th>data "
+      "points</th><th>predictors</th><th>rank</th><th>condition number</th><th>result</th></tr>\n";
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) {
+      html += "<tr class=\"unread\" data-file=\"" + htmlText(design.path) + "\"><td>" +
+              htmlText(design.path) + "</td><td colspan=\"5\">not read</td></tr>\n";
+      continue;
+    }
+    const RankCheck& rank = design.rank;
+    if (rank.skipped) {
+      html += "<tr class=\"skipped\" data-file=\"" + htmlText(design.path) + "\"><td>" +
+              htmlText(design.path) + "</td><td class=\"num\">" +
+              std::to_string(design.dataPoints) + "</td><td class=\"num\">" +
+              std::to_string(rank.columns) + "</td><td colspan=\"3\">" +
+              rankCheckSkippedText(rank) + "</td></tr>\n";
+      continue;
+    }
+    bool near = false;
+    for (const Dependency& d : rank.dependencies) near |= d.kind == DependencyKind::kNearDependent;
+    const std::string state = !rank.fullRank() ? "deficient" : near ? "near" : "ok";
+    html += "<tr class=\"" + state + "\" data-file=\"" + htmlText(design.path) + "\"><td>" +
+            htmlText(design.path) + "</td><td class=\"num\">" + std::to_string(design.dataPoints) +
+            "</td><td class=\"num\">" + std::to_string(rank.columns) + "</td><td class=\"num\">" +
+            std::to_string(rank.rank) + "</td><td class=\"num\">" +
+            (rank.fullRank() ? decimalText(rank.conditionNumber, 1) : "&infin;") +
+            "</td><td class=\"result\">" +
+            (state == "ok"     ? "full rank"
+             : state == "near" ? "nearly dependent"
+                               : "rank deficient") +
+            "</td></tr>\n";
+  }
+  return html + "</table></section>\n";
+}
+
+}  // namespace
+
+std::string renderReport(const RunOutcome& outcome, const InspectedStudy& study) {
+  const std::vector<Item> items = allItems(outcome, study);
+  std::string html = kHead;
+  html += "<title>Kelvora report: " + htmlText(outcome.mdmPath) + "</title>\n";
+  html += kStyle;
+  html += "</head>\n<body><main>\n<h1>Kelvora report</h1>\n<div class=\"path\" id=\"mdm\">" +
+          htmlText(outcome.mdmPath) + "</div>\n";
+  html += summary(outcome, study.designs, items);
+  html += disagreementSection(outcome, study.diagnosis);
+  html += findingsSection(items, "further", "Beyond the log", {"further"});
+  html += findingsSection(items, "findings", "Findings of the log and the rank check",
+                          {"log", "design"});
+  html += gridSection(outcome, study.designs);
+  html += subjectRunsSection(study);
+  if (study.designs.mdmRead) {
+    html += designsSection(study);
+    html += rankSection(study.designs);
+  }
+  return html + "</main></body>\n</html>\n";
+}
+
+}  // namespace kelvora::report

@@ -1,0 +1,128 @@
+#include "analysis/study_diagnosis.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kelvora::analysis {
+namespace {
+
+// Two runs of subject S1 and one of S2, two columns each; S1's first run has its second column
+// all zero, the third SDM may name it otherwise.
+class StudyDiagnosisTest : public ::testing::Test {
+ protected:
+  // The findings (code and text) and the causes (code and predictor) when every SDM states
+  // `interest` predictors of interest, the third `oddInterest`, after a run that ended in `end`.
+  std::vector<std::string> diagnosed(RunEnd end, std::int64_t interest, std::int64_t oddInterest,
+                                     const std::string& oddName = "Houses") {
+    std::vector<SdmSummary> sdms(3);
+    StudyInput study;
+    study.mdmPath = "group.mdm";
+    for (std::size_t i = 0; i < sdms.size(); ++i) {
+      const std::string stem = i < 2 ? "S1_run" + std::to_string(i + 1) : "S2_run1";
+      sdms[i].path = stem + ".sdm";
+      sdms[i].read = true;
+      sdms[i].names = std::vector<std::string>{"Faces", i == 2 ? oddName : "Houses"};
+      sdms[i].notes.namesFound = 2;
+      sdms[i].zeroColumns = {false, i == 0};
+      sdms[i].interestCount = i == 2 ? oddInterest : interest;
+      study.sdmPaths.push_back(sdms[i].path);
+      study.functionalPaths.push_back(stem + ".vtc");
+      study.sdms.push_back(&sdms[i]);
+    }
+    RunOutcome outcome;
+    outcome.end = end;
+    outcome.complete = end == RunEnd::kComplete;
+    const StudyDiagnosis diagnosis = diagnoseStudy(outcome, study);
+    std::vector<std::string> described;
+    for (const FurtherFinding& finding : diagnosis.findings) {
+      described.push_back(std::string(furtherCodeName(finding.code)) + " " + finding.text);
+    }
+    for (const MismatchCause& cause : diagnosis.causes) {
+      described.push_back(std::string(causeCodeName(cause.code)) + " " +
+                          std::to_string(cause.predictorNumber.value_or(0)));
+    }
+    return described;
+  }
+
+  static bool has(const std::vector<std::string>& described, const std::string& start) {
+    for (const std::string& line : described) {
+      if (line.rfind(start, 0) == 0) return true;
+    }
+    return false;
+  }
+};
+
+// FirstConfoundPredictor - 1 as a hostile header may state it, far beyond the two columns.
+constexpr std::int64_t kFar = 2147483646;
+
+TEST_F(StudyDiagnosisTest, InterestCountBeyondTheColumnsDiagnosesAsTheColumnsHeld) {
+  const auto complete = diagnosed(RunEnd::kComplete, 2, 2);
+  EXPECT_TRUE(has(complete, "ZERO_IN_SOME_RUNS"));
+  EXPECT_EQ(diagnosed(RunEnd::kComplete, kFar, kFar), complete);
+
+  const auto names = diagnosed(RunEnd::kPredictorNameMismatch, 2, 2, "Huoses");
+  EXPECT_TRUE(has(names, "TYPO 2"));
+  EXPECT_TRUE(has(names, "ZERO_IN_SOME_RUNS over the 2 SDMs that agree"));
+  EXPECT_EQ(diagnosed(RunEnd::kPredictorNameMismatch, kFar, kFar, "Huoses"), names);
+
+  const auto counts = diagnosed(RunEnd::kPredictorCountMismatch, 2, 1);
+  EXPECT_TRUE(has(counts, "CONFOUND_BOUNDARY"));
+  EXPECT_EQ(diagnosed(RunEnd::kPredictorCountMismatch, kFar, kFar - 1), counts);
+}
+
+// sub-03's two runs in one folder, each its own subject by file-name prefix; its second predictor
+// zero in both runs, which the log cannot see across its one-run subjects.
+std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {
+  std::vector<SdmSummary> sdms(2);
+  StudyInput study;
+  study.mdmPath = "group.mdm";
+  for (std::size_t i = 0; i < sdms.size(); ++i) {
+    sdms[i].path = "run-" + std::to_string(i + 1) + ".sdm";
+    sdms[i].read = true;
+    sdms[i].names = std::vector<std::string>{"Faces", "Houses"};
+    sdms[i].notes.namesFound = 2;
+    sdms[i].zeroColumns = {false, true};
+    sdms[i].interestCount = 2;
+    study.sdmPaths.push_back(sdms[i].path);
+    study.functionalPaths.push_back("sub-03/func/run-" + std::to_string(i + 1) + "_bold.vtc");
+    study.sdms.push_back(&sdms[i]);
+  }
+  RunOutcome outcome;
+  outcome.complete = true;
+  std::string error;
+  const StudyDiagnosis diagnosis =
+      diagnoseStudy(outcome, study, *parseSubjectRule(ruleText, error));
+  std::vector<std::string> described;
+  for (const FurtherFinding& finding : diagnosis.findings) {
+    described.push_back(std::string(furtherCodeName(finding.code)) + " " +
+                        furtherSeverityName(finding.severity) + " " + finding.text);
+  }
+  return described;
+}
+
+TEST(StudyDiagnosisSubjectsTest, OneRunSubjectsOfOneFolderWarnUntilARuleFindsTheSubject) {
+  EXPECT_EQ(diagnosedFolderStudy("prefix"),
+            (std::vector<std::string>{
+                "SUBJECT_PER_STUDY warning group.mdm: every one of the 2 studies is its own "
+                "subject, so no predictor is checked across a subject's runs",
+                "SUBJECT_SPLIT_FOLDER warning group.mdm: the 2 runs in the folder \"sub-03/func\" "
+                "are 2 subjects of one run each (\"run-1\", \"run-2\"): the subject is probably "
+                "elsewhere in the path (--subject-rule bids, folder:N or regex:EXPR takes it from "
+                "there)"}));
+  EXPECT_EQ(diagnosedFolderStudy("bids"),
+            (std::vector<std::string>{
+                "SUBJECT_RULE_COUNT note group.mdm: the log counts 2 subjects by file-name prefix; "
+                "--subject-rule bids finds 1",
+                "ZERO_ACROSS_RUNS warning by --subject-rule bids, subject \"sub-03\", predictor "
+                "number 2 named \"Houses\" is zero in all its 2 runs"}));
+  // One run a subject again: as the log groups them, so the log's check said it already.
+  const auto regex = diagnosedFolderStudy(R"(regex:run-(\d))");
+  ASSERT_EQ(regex.size(), 2u);
+  EXPECT_EQ(regex[1].rfind("SUBJECT_SPLIT_FOLDER warning group.mdm: by --subject-rule regex:", 0),
+            0u);
+}
+
+}  // namespace
+}  // namespace kelvora::analysis
