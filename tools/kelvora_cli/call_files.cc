@@ -4,9 +4,11 @@
 
 #include "designmatrix/mdm_file.h"
 #include "files/native_file.h"
-#include "user_paths.h"
+#include "inspector/user_paths.h"
 
 namespace kelvora::cli {
+
+using namespace inspector;
 
 namespace {
 

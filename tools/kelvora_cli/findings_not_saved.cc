@@ -4,10 +4,11 @@
 #include <string>
 
 #include "report/error_output.h"
-#include "user_paths.h"
+#include "inspector/user_paths.h"
 
 namespace kelvora::cli {
 
+using namespace inspector;
 using namespace report;
 
 void tellWhyFindingsNotSaved(const RunOutcome& outcome) {

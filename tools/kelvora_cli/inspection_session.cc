@@ -3,29 +3,27 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "analysis/finding_record.h"
-#include "analysis/sdm_design_maker.h"
 #include "call_files.h"
 #include "cli_dialogs.h"
 #include "designmatrix/path_names.h"
 #include "findings_not_saved.h"
-#include "inspection/inspection_run.h"
+#include "inspector/mdm_inspection.h"
+#include "inspector/user_paths.h"
 #include "log/plugin_log.h"
 #include "progress_line.h"
 #include "report/error_output.h"
-#include "report/findings_section.h"
 #include "report/further_output.h"
-#include "report/outcome_json.h"
-#include "report/report_file.h"
 #include "report/subject_table.h"
-#include "user_paths.h"
 
 namespace kelvora::cli {
 
 using namespace analysis;
+using namespace inspector;
 using namespace report;
 namespace {
 
@@ -42,34 +40,14 @@ void printLogEntry(const char* text) {
   std::fflush(stdout);
 }
 
-// The sink and the progress line belong to one call of inspectAll, whatever way it ends.
-class SinkInstallation {
+// The progress line that the sink erases belongs to one call of inspectAll, whatever way it ends.
+class ProgressInstallation {
  public:
-  SinkInstallation(bool printLog, ProgressLine& progress) {
-    activeProgress = &progress;
-    setLogTextSink(printLog ? &printLogEntry : nullptr);
-  }
-  ~SinkInstallation() {
-    setLogTextSink(nullptr);
-    activeProgress = nullptr;
-  }
-  SinkInstallation(const SinkInstallation&) = delete;
-  SinkInstallation& operator=(const SinkInstallation&) = delete;
+  explicit ProgressInstallation(ProgressLine& progress) { activeProgress = &progress; }
+  ~ProgressInstallation() { activeProgress = nullptr; }
+  ProgressInstallation(const ProgressInstallation&) = delete;
+  ProgressInstallation& operator=(const ProgressInstallation&) = delete;
 };
-
-// The study's designs for the rank check and the report, made from the SDMs the run read; those
-// it did not read (it ended before) are read now. The readers' lines (an SDM that cannot be
-// opened) belong to the run's log only, so they are not printed.
-InspectedStudy studyAfterRun(const RunOutcome& outcome, const CliOptions& options,
-                             const std::optional<std::string>& locatedSdm,
-                             SdmDesignMaker& designs) {
-  struct Silence {
-    LogTextSink restored;
-    ~Silence() { setLogTextSink(restored); }
-  } silence{printsLog(options) ? &printLogEntry : nullptr};
-  setLogTextSink(nullptr);
-  return readInspectedStudy(outcome, locatedSdm, designs, options.subjectRule);
-}
 
 // The options' paths as full paths, taken in the folder the call started in.
 CliOptions withFullPaths(CliOptions options) {
@@ -104,9 +82,9 @@ std::string someOf(const std::vector<std::string>& paths) {
 }
 
 // Why the repair of `mdm` located no SDM, in one line, or nothing when it did.
-std::string unlocatedLine(const std::string& mdm, const CommandLineDialogs& dialogs,
+std::string unlocatedLine(const std::string& mdm, const RepairDialogs& dialogs,
                           const CliOptions& options) {
-  using Answer = CommandLineDialogs::LocateAnswer;
+  using Answer = RepairDialogs::LocateAnswer;
   const std::string notFound = "kelvora: " + mdm + ": the first SDM was not found; ";
   const std::string remedy = ": --locate SDM_PATH repairs it\n";
   switch (dialogs.locateAnswer()) {
@@ -133,7 +111,7 @@ std::string unlocatedLine(const std::string& mdm, const CommandLineDialogs& dial
 
 // Tells on standard error what became of the repair and the corrected MDM, and which options
 // found no question.
-void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
+void tellRepair(const RunOutcome& outcome, const RepairDialogs& dialogs,
                 const CliOptions& options) {
   if (!dialogs.repairAsked()) {
     if (!options.locate && !options.saveMdm) return;
@@ -167,56 +145,74 @@ void tellRepair(const RunOutcome& outcome, const CommandLineDialogs& dialogs,
   writeError("kelvora: the corrected MDM was " + text + "\n");
 }
 
+// After the run, before the study is read: what became of the repair, and why the findings file
+// was not saved.
+void tellAfterRun(const RunOutcome& outcome, const RepairDialogs& dialogs, void* context) {
+  const auto& call = *static_cast<const std::pair<const CliOptions*, ProgressLine*>*>(context);
+  call.second->erase();
+  tellRepair(outcome, dialogs, *call.first);
+  tellWhyFindingsNotSaved(outcome);
+}
+
+InspectionRequest requestOf(const std::string& mdmFile, const CliOptions& options) {
+  InspectionRequest request;
+  request.mdmFile = mdmFile;
+  request.repair = RepairAnswers{options.locate, options.forceLocate, options.saveMdm};
+  request.findingsFile = findingsFileRule(options);
+  request.withPictures = options.report.has_value();
+  request.subjectRule = options.subjectRule;
+  request.failOn = options.failOn;
+  request.logSink = printsLog(options) ? &printLogEntry : nullptr;
+  return request;
+}
+
+void tellStopped(const std::string& mdmFile, const std::string& reason);
+ExitStatus writeOutputs(const MdmInspection& inspection, const CliOptions& options);
+
 ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
                       const SessionStreams& streams, ProgressLine& progress) {
-  const CurrentFolder mdmFolder(folderOf(mdmFile));
-  CommandLineDialogs dialogs(mdmFile, options, streams.inputIsTerminal, progress);
-  try {
-    SdmDesignMaker designs(options.report.has_value());
-    RunSettings settings;
-    settings.findingsFile = findingsFileRule(options);
-    settings.visitSdm = designs.visitor();
-    const RunOutcome outcome = runInspection(dialogs, settings);
-    progress.erase();
-    tellRepair(outcome, dialogs, options);
-    tellWhyFindingsNotSaved(outcome);
-    const InspectedStudy study = studyAfterRun(outcome, options, dialogs.locatedSdm(), designs);
-    const FindingRecord record(outcome, &study);
-    ExitStatus status = options.failOn ? recordStatus(outcome, record, *options.failOn)
-                                       : worseOf(exitStatusOf(outcome), furtherStatus(study));
-    // The run may still have read every SDM (one opened after the check): the study's paths are
-    // not sound all the same.
-    if (!dialogs.unopenedSdms().empty()) status = worseOf(status, kNotInspected);
-    if (options.json) {
-      std::vector<ArrayMember> members = furtherMembers(&study.diagnosis);
-      members.push_back(allFindingsMember(record));
-      writeOutcomeLine(outcome, &study.designs, members, stdout);
-    } else {
-      writeFurtherLines(record, stderr);
-      if (options.subjects) writeSubjectTable(study, stderr);
-    }
-    addFindingsSection(outcome, record);
-    std::string error;
-    if (options.report && !writeReportFile(*options.report, outcome, study, error)) {
-      writeError("kelvora: no report: " + error + "\n");
-      status = worseOf(status, kNotInspected);
-    }
-    return status;
-  } catch (const std::exception& error) {
-    progress.erase();
-    writeError("kelvora: the inspection of " + mdmFile + " stopped: " + error.what() + "\n");
-  } catch (...) {
-    progress.erase();
-    writeError("kelvora: the inspection of " + mdmFile + " stopped\n");
+  TerminalFrontEnd terminal(streams.inputIsTerminal && !options.noPrompt, progress);
+  std::pair<const CliOptions*, ProgressLine*> call{&options, &progress};
+  const std::unique_ptr<MdmInspection> inspection =
+      MdmInspection::perform(requestOf(mdmFile, options), terminal, &tellAfterRun, &call);
+  progress.erase();
+  if (const std::optional<std::string>& reason = inspection->stopReason()) {
+    tellStopped(mdmFile, *reason);
+    if (options.json) inspection->writeJsonLine(stdout);
+    return kNotInspected;
   }
-  if (options.json) {
-    const RunOutcome none;
-    const FindingRecord record(none, nullptr);
-    std::vector<ArrayMember> members = furtherMembers(nullptr);
-    members.push_back(allFindingsMember(record));
-    writeInterruptedRunLine(mdmFile, members, stdout);
+  try {
+    return writeOutputs(*inspection, options);
+  } catch (const std::exception& error) {
+    tellStopped(mdmFile, error.what());
+  } catch (...) {
+    tellStopped(mdmFile, "");
   }
   return kNotInspected;
+}
+
+void tellStopped(const std::string& mdmFile, const std::string& reason) {
+  writeError("kelvora: the inspection of " + mdmFile + " stopped" +
+             (reason.empty() ? "" : ": " + reason) + "\n");
+}
+
+// kelvora's outputs of one inspection that ran: the JSON line or the lines beyond the log, the
+// findings file's section and the report; returns the MDM's exit status.
+ExitStatus writeOutputs(const MdmInspection& inspection, const CliOptions& options) {
+  ExitStatus status = inspection.status();
+  if (options.json) {
+    inspection.writeJsonLine(stdout);
+  } else {
+    writeFurtherLines(inspection.record(), stderr);
+    if (options.subjects) writeSubjectTable(*inspection.study(), stderr);
+  }
+  inspection.addFindingsSection();
+  std::string error;
+  if (options.report && !inspection.writeReport(*options.report, error)) {
+    writeError("kelvora: no report: " + error + "\n");
+    status = worseOf(status, kNotInspected);
+  }
+  return status;
 }
 
 }  // namespace
@@ -228,7 +224,7 @@ ExitStatus inspectAll(const CliOptions& givenOptions, const SessionStreams& stre
     return kUsageError;
   }
   ProgressLine progress(streams.errorIsTerminal);
-  SinkInstallation sink(printsLog(options), progress);
+  ProgressInstallation installed(progress);
   ExitStatus status = kClean;
   for (const std::string& mdmFile : options.mdmFiles) {
     status = worseOf(status, inspectOne(mdmFile, options, streams, progress));

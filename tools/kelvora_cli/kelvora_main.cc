@@ -11,14 +11,15 @@
 #include "analysis/exit_status.h"
 #include "cli_options.h"
 #include "inspection_session.h"
-#include "mdm_file_glance.h"
+#include "inspector/mdm_file_glance.h"
 #include "report/error_output.h"
 #include "terminal.h"
-#include "user_paths.h"
+#include "inspector/user_paths.h"
 
 namespace kelvora::cli {
 
 using namespace analysis;
+using namespace inspector;
 using namespace report;
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <utility>
 
-#include "user_paths.h"
+#include "inspector/user_paths.h"
 
-namespace kelvora::cli {
+namespace kelvora::inspector {
 
 namespace {
 
@@ -91,4 +91,4 @@ CurrentFolder::~CurrentFolder() {
   }
 }
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::inspector

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace kelvora::cli {
+namespace kelvora::inspector {
 
 // `path` as a file dialog returns it: a full path. A relative path is taken in the current folder
 // (its "." segments dropped); a full path is returned unchanged, and so is an empty one.
@@ -52,4 +52,4 @@ class CurrentFolder {
   std::string left;  // empty: nothing to return to
 };
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::inspector

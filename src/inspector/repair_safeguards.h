@@ -14,7 +14,7 @@
 
 #include "designmatrix/mdm_file.h"
 
-namespace kelvora::cli {
+namespace kelvora::inspector {
 
 // True when the file names (fileNameOf) of the two paths are equal, ASCII letters compared without
 // regard to case on every system: Windows and its file shares do not tell such names apart, and a
@@ -33,4 +33,4 @@ std::optional<MdmFile> readMdmForChecks(const std::string& path);
 // Cost: one open per study, memory for one copy of the MDM's paths.
 std::vector<std::string> correctedSdmsThatDoNotOpen(MdmFile mdm, const std::string& locatedSdm);
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::inspector

@@ -1,4 +1,4 @@
-#include "mdm_file_glance.h"
+#include "inspector/mdm_file_glance.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,7 +7,7 @@
 
 #include "files/native_file.h"
 
-namespace kelvora::cli {
+namespace kelvora::inspector {
 
 namespace {
 
@@ -80,4 +80,4 @@ MdmFileGlance glanceAtMdmFile(const std::string& path) {
   return glanceAtBytes(bytes);
 }
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::inspector

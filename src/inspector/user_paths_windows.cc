@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "user_paths.h"
+#include "inspector/user_paths.h"
 
-namespace kelvora::cli {
+namespace kelvora::inspector {
 
 namespace {
 
@@ -109,4 +109,4 @@ CurrentFolder::~CurrentFolder() {
   if (!left.empty()) SetCurrentDirectoryA(left.c_str());
 }
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::inspector

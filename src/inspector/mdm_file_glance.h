@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace kelvora::cli {
+namespace kelvora::inspector {
 
 // Enough for any MDM's header and first study line: the readers' header is seven short keys.
 inline constexpr std::size_t kGlanceBytes = 64 * 1024;
@@ -33,4 +33,4 @@ MdmFileGlance glanceAtBytes(std::string_view bytes);
 // Reads the first kGlanceBytes of `path` and glances at them.
 MdmFileGlance glanceAtMdmFile(const std::string& path);
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::inspector

@@ -1,4 +1,4 @@
-#include "repair_safeguards.h"
+#include "inspector/repair_safeguards.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,7 +8,7 @@
 #include "designmatrix/replayed_relocation.h"
 #include "files/native_file.h"
 
-namespace kelvora::cli {
+namespace kelvora::inspector {
 
 namespace {
 
@@ -43,4 +43,4 @@ std::vector<std::string> correctedSdmsThatDoNotOpen(MdmFile mdm, const std::stri
   return failing;
 }
 
-}  // namespace kelvora::cli
+}  // namespace kelvora::inspector

@@ -1,0 +1,100 @@
+#include "inspector/mdm_inspection.h"
+
+#include <exception>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "inspector/user_paths.h"
+#include "report/findings_section.h"
+#include "report/further_output.h"
+#include "report/outcome_json.h"
+#include "report/report_file.h"
+
+namespace kelvora::inspector {
+
+using namespace analysis;
+using namespace report;
+namespace {
+
+// pluginLog, its sink and the current folder belong to the process: one inspection at a time.
+std::mutex inspectionTurn;
+
+// The request's sink for the lifetime of the object, none afterwards.
+class SinkInstallation {
+ public:
+  explicit SinkInstallation(LogTextSink sink) { setLogTextSink(sink); }
+  ~SinkInstallation() { setLogTextSink(nullptr); }
+  SinkInstallation(const SinkInstallation&) = delete;
+  SinkInstallation& operator=(const SinkInstallation&) = delete;
+};
+
+}  // namespace
+
+std::unique_ptr<MdmInspection> MdmInspection::perform(InspectionRequest request,
+                                                      InspectionFrontEnd& frontEnd,
+                                                      AfterRun afterRun, void* context) {
+  std::unique_ptr<MdmInspection> inspection(new MdmInspection(std::move(request)));
+  inspection->run(frontEnd, afterRun, context);
+  return inspection;
+}
+
+void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* context) {
+  const std::lock_guard<std::mutex> turn(inspectionTurn);
+  const CurrentFolder mdmFolder(folderOf(asked.mdmFile));
+  RepairDialogs dialogs(asked.mdmFile, asked.repair, frontEnd);
+  try {
+    SdmDesignMaker designs(asked.withPictures);
+    RunSettings settings;
+    settings.findingsFile = asked.findingsFile;
+    settings.readThreads = asked.readThreads;
+    settings.visitSdm = designs.visitor();
+    {
+      const SinkInstallation sink(asked.logSink);
+      ran = runInspection(dialogs, settings);
+    }
+    if (afterRun != nullptr) afterRun(ran, dialogs, context);
+    // The readers' lines (an SDM that cannot be opened) belong to the run's log only.
+    inspected = readInspectedStudy(ran, dialogs.locatedSdm(), designs, asked.subjectRule);
+    findings.emplace(ran, &inspected);
+    exitStatus = asked.failOn ? recordStatus(ran, *findings, *asked.failOn)
+                              : worseOf(exitStatusOf(ran), furtherStatus(inspected));
+    // The run may still have read every SDM (one opened after the check): the study's paths are
+    // not sound all the same.
+    if (!dialogs.unopenedSdms().empty()) exitStatus = worseOf(exitStatus, kNotInspected);
+    return;
+  } catch (const std::exception& error) {
+    stopped = error.what();
+  } catch (...) {
+    stopped = "";
+  }
+  ran = RunOutcome();
+  inspected = InspectedStudy();
+  findings.emplace(ran, nullptr);
+  exitStatus = kNotInspected;
+}
+
+void MdmInspection::writeJsonLine(std::FILE* out) const {
+  std::vector<ArrayMember> members = furtherMembers(stopped ? nullptr : &inspected.diagnosis);
+  members.push_back(allFindingsMember(*findings));
+  if (stopped) {
+    writeInterruptedRunLine(asked.mdmFile, members, out);
+  } else {
+    writeOutcomeLine(ran, &inspected.designs, members, out);
+  }
+}
+
+void MdmInspection::addFindingsSection() const {
+  if (!stopped) report::addFindingsSection(ran, *findings);
+}
+
+bool MdmInspection::writeReport(const std::string& path, std::string& error) const {
+  if (stopped) {
+    error = "the inspection stopped";
+    return false;
+  }
+  const CurrentFolder mdmFolder(folderOf(asked.mdmFile));
+  return writeReportFile(path, ran, inspected, error);
+}
+
+}  // namespace kelvora::inspector
