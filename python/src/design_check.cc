@@ -1,0 +1,82 @@
+// check_design: kelvora's rank check (design_rank.h) and correlations with VIF
+// (design_correlation.h) of any matrix, made into an SDM in memory.
+#include <pybind11/numpy.h>
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "analysis/design_correlation.h"
+#include "analysis/design_rank.h"
+#include "analysis/sdm_summary.h"
+#include "analysis/study_designs.h"
+#include "bindings.h"
+
+namespace py = pybind11;
+
+namespace kelvora::python {
+namespace {
+
+py::dict checkDesign(const py::array_t<float, py::array::f_style | py::array::forcecast>& values,
+                     const std::vector<std::string>& names, std::int64_t interest) {
+  if (values.ndim() != 2) throw py::value_error("the design is not a 2-dimensional matrix");
+  const py::ssize_t rows = values.shape(0);
+  const py::ssize_t columns = values.shape(1);
+  if (static_cast<std::size_t>(columns) != names.size()) {
+    throw py::value_error("there are " + std::to_string(names.size()) + " names for " +
+                          std::to_string(columns) + " columns");
+  }
+  if (columns > kSdmMaxPredictors || rows > INT32_MAX) {
+    throw py::value_error("the design is larger than an SDM may hold");
+  }
+  SdmFile sdm;
+  sdm.fileVersion = 1;
+  sdm.nrOfPredictors = static_cast<std::int32_t>(columns);
+  sdm.nrOfDataPoints = static_cast<std::int32_t>(rows);
+  sdm.firstConfoundPredictor = static_cast<std::int32_t>(interest + 1);
+  sdm.predictorNames = names;
+  for (py::ssize_t p = 0; p < columns; ++p) {
+    const float* column = values.data() + p * rows;
+    sdm.values.emplace_back(column, column + rows);
+  }
+  analysis::SdmDesign design;
+  analysis::DesignCorrelation correlation;
+  {
+    py::gil_scoped_release released;
+    NameListTable nameLists;
+    ZeroColumnTable zeroSets;
+    analysis::summarizeSdm(sdm, design, nameLists, zeroSets);
+    design.rank = analysis::checkRank(sdm);
+    correlation = analysis::correlateDesign(sdm, interest);
+  }
+  py::list findings;
+  for (const analysis::Dependency& dependency : design.rank.dependencies) {
+    std::vector<std::int64_t> involved(dependency.predictors.begin(), dependency.predictors.end());
+    findings.append(py::make_tuple(
+        analysis::dependencyCodeName(dependency.kind), involved,
+        dependency.dependent < 0 ? py::object(py::none()) : py::int_(dependency.dependent),
+        dependency.conditionIndex == 0.0 ? py::object(py::none())
+                                         : py::float_(dependency.conditionIndex),
+        latin1(analysis::dependencySentence(design, dependency))));
+  }
+  py::dict result;
+  result["findings"] = findings;
+  result["rank"] = design.rank.rank;
+  result["columns"] = design.rank.columns;
+  result["condition_number"] = design.rank.conditionNumber;
+  result["skipped"] = design.rank.skipped;
+  result["correlation_side"] = correlation.side;
+  result["correlation"] = correlation.r;
+  result["vif"] = correlation.varianceInflation;
+  return result;
+}
+
+}  // namespace
+
+void bindDesignCheck(py::module_& module) {
+  module.def("check_design", &checkDesign, py::arg("values"), py::arg("names"),
+             py::arg("interest"));
+}
+
+}  // namespace kelvora::python

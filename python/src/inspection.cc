@@ -1,0 +1,129 @@
+// inspect: one inspection through the library's MdmInspection, as kelvora makes it, with the GIL
+// released for the run. The log's entries are collected for Outcome.log; Ctrl-C is noticed before
+// each SDM is read (the run then stops, its threads joined, and KeyboardInterrupt is raised).
+#include <pybind11/stl.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bindings.h"
+#include "designmatrix/path_names.h"
+#include "inspector/mdm_inspection.h"
+#include "inspector/user_paths.h"
+
+namespace py = pybind11;
+
+namespace kelvora::python {
+namespace {
+
+// The entries of the inspection under way (inspections take turns, mdm_inspection.h).
+std::vector<std::string>* collectedLog = nullptr;
+
+void collectLogEntry(const char* text) {
+  if (collectedLog != nullptr) collectedLog->push_back(text);
+}
+
+struct Interrupted : std::exception {
+  const char* what() const noexcept override { return "interrupted"; }
+};
+
+// No person to ask: the request answers or nothing does. Checks for Ctrl-C as each SDM is read.
+class ScriptFrontEnd : public inspector::InspectionFrontEnd {
+ public:
+  void showProgress(std::size_t, std::size_t) override {
+    py::gil_scoped_acquire held;
+    if (PyErr_CheckSignals() != 0) {
+      interrupted = true;
+      throw Interrupted();
+    }
+  }
+  bool interrupted = false;
+};
+
+class Inspection {
+ public:
+  std::unique_ptr<inspector::MdmInspection> inspection;
+  std::vector<std::string> log;
+
+  std::string json() const {
+    std::FILE* file = std::tmpfile();
+    if (file == nullptr) throw std::runtime_error("no temporary file for the JSON line");
+    inspection->writeJsonLine(file);
+    std::string text;
+    std::rewind(file);
+    char chunk[65536];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+      text.append(chunk, got);
+    }
+    std::fclose(file);
+    return text;
+  }
+};
+
+std::optional<std::string> noFindingsFile(const std::string&) { return std::nullopt; }
+
+std::unique_ptr<Inspection> inspect(const py::bytes& mdmFile, std::optional<py::bytes> locate,
+                                    std::optional<py::bytes> saveMdm, bool findingsFile,
+                                    std::optional<py::bytes> findingsDir, unsigned threads) {
+  inspector::InspectionRequest request;
+  request.mdmFile = inspector::fullPath(mdmFile);
+  if (locate) request.repair.locate = inspector::fullPath(*locate);
+  if (saveMdm) request.repair.saveMdm = inspector::fullPath(*saveMdm);
+  if (!findingsFile) {
+    request.findingsFile = noFindingsFile;
+  } else if (findingsDir) {
+    request.findingsFile = [folder = inspector::fullPath(*findingsDir)](const std::string& mdm) {
+      return std::optional<std::string>(
+          inspector::pathInFolder(folder, fileNameOf(*findingsBesideMdm(mdm))));
+    };
+  }
+  request.withPictures = true;
+  request.readThreads = threads;
+  request.logSink = &collectLogEntry;
+  auto result = std::make_unique<Inspection>();
+  ScriptFrontEnd frontEnd;
+  {
+    py::gil_scoped_release released;
+    collectedLog = &result->log;
+    result->inspection = inspector::MdmInspection::perform(std::move(request), frontEnd);
+    collectedLog = nullptr;
+    if (!frontEnd.interrupted) result->inspection->addFindingsSection();
+  }
+  if (frontEnd.interrupted) throw py::error_already_set();
+  return result;
+}
+
+}  // namespace
+
+void bindInspection(py::module_& module) {
+  py::class_<Inspection>(module, "Inspection")
+      .def_property_readonly("log",
+                             [](const Inspection& self) {
+                               py::list lines;
+                               for (const std::string& line : self.log) lines.append(latin1(line));
+                               return lines;
+                             })
+      .def_property_readonly(
+          "complete", [](const Inspection& self) { return self.inspection->outcome().complete; })
+      .def_property_readonly("exit_status",
+                             [](const Inspection& self) { return int(self.inspection->status()); })
+      .def_property_readonly("stop_reason",
+                             [](const Inspection& self) { return self.inspection->stopReason(); })
+      .def("to_json", [](const Inspection& self) { return latin1(self.json()); })
+      .def("report", [](const Inspection& self, const py::bytes& path) {
+        std::string error;
+        const std::string target = inspector::fullPath(path);
+        bool written = false;
+        {
+          py::gil_scoped_release released;
+          written = self.inspection->writeReport(target, error);
+        }
+        return written ? std::string() : error;
+      });
+  module.def("inspect", &inspect, py::arg("mdm_file"), py::arg("locate"), py::arg("save_mdm"),
+             py::arg("findings_file"), py::arg("findings_dir"), py::arg("threads"));
+}
+
+}  // namespace kelvora::python
