@@ -58,5 +58,7 @@ else()
     "analysis host.")
   # The package's dependencies from the libraries that kelvora links (dpkg-shlibdeps).
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The Python package kelvora inside it needs these; the kelvora command does not.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "python3-numpy, python3-pandas")
 endif()
 include(CPack)
