@@ -28,7 +28,7 @@ install(FILES LICENSE DESTINATION ${KELVORA_INSTALL_DOCDIR} RENAME LICENSE${text
 install(FILES THIRD-PARTY-NOTICES DESTINATION ${KELVORA_INSTALL_DOCDIR}
         RENAME THIRD-PARTY-NOTICES${text_suffix})
 install(FILES CHANGELOG.md DESTINATION ${KELVORA_INSTALL_DOCDIR})
-install(DIRECTORY examples/study examples/names examples/moved
+install(DIRECTORY examples/study examples/names examples/moved examples/python
         DESTINATION ${KELVORA_INSTALL_DOCDIR}/examples)
 
 set(CPACK_PACKAGE_NAME kelvora)

@@ -41,6 +41,7 @@ check_debian_package() {
   work=$(mktemp -d)
   dpkg -i "$(debian_package)" >/dev/null
   installed_command_works "$work" || result=1
+  installed_python_package_works "$work" || { echo "the installed Python package"; result=1; }
   files=$(dpkg-query -L kelvora)
   dpkg --purge kelvora >/dev/null
   while read -r file; do
@@ -119,4 +120,29 @@ list_package() {
     *.zip) unzip -l "$1" | awk 'NR > 3 && $4 != "" && $4 !~ /\/$/ { print $1, $4 }' ;;
   esac | sort -k2
   echo "$(stat -c %s "$1") bytes: $(basename "$1")"
+}
+
+# The Python package (Debian's /usr/bin/python3): pip install --no-build-isolation of the clone
+# into a fresh venv that sees Debian's numpy and pandas, then an import and a smoke check, as the
+# README says; the pytest suite itself runs in ctest (tests/python).
+check_python_pip_install() {
+  local venv status=0
+  venv=$(mktemp -d)
+  /usr/bin/python3 -m venv --system-site-packages "$venv"
+  quietly "$venv/bin/pip" install --no-build-isolation --no-index "$KELVORA_ROOT" || status=1
+  if [ $status = 0 ]; then
+    (cd "$venv" && "$venv/bin/python" -c 'import kelvora, sys
+outcome = kelvora.inspect(sys.argv[1], findings_file=False)
+assert outcome.exit_status == 1, outcome' "$KELVORA_ROOT/examples/study/group.mdm") || status=1
+  fi
+  rm -rf "$venv"
+  return $status
+}
+
+# After dpkg -i: Debian's python3 imports the installed package and inspects the example study.
+installed_python_package_works() {
+  (cd "$1" && /usr/bin/python3 -c 'import kelvora, sys
+assert kelvora.__file__.startswith("/usr/lib/python3/dist-packages/"), kelvora.__file__
+assert kelvora.inspect(sys.argv[1], findings_file=False).exit_status == 1' \
+    "$1/examples/study/group.mdm")
 }
