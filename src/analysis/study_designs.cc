@@ -62,7 +62,7 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
   designs.sdms.reserve(count);
 
   for (std::size_t study = 0; study < count; ++study) {
-    if (!maker.made(study)) maker.make(study, readSdm(mdm.sdmPaths[study]));
+    if (!maker.made(study)) maker.make(study, readSdm(std::string(mdm.sdmPaths[study])));
     SdmDesign design = maker.takeDesign(study);
     design.path = mdm.sdmPaths[study];
     design.subject = ids[study];

@@ -20,7 +20,7 @@ FurtherFinding subjectFinding(FurtherCode code, const StudyInput& study, std::st
 
 void addFolderFinding(const StudyInput& study, std::vector<FurtherFinding>& findings) {
   std::map<std::string, std::set<std::string>> foldersOf;
-  for (const std::string& path : study.functionalPaths) {
+  for (const std::string_view path : study.functionalPaths) {
     foldersOf[fileNameOf(path)].insert(directoryOf(path));
   }
   for (const auto& [name, folders] : foldersOf) {
@@ -37,7 +37,7 @@ void addFolderFinding(const StudyInput& study, std::vector<FurtherFinding>& find
 void addNoUnderscoreFinding(const StudyInput& study, std::vector<FurtherFinding>& findings) {
   std::size_t withoutUnderscore = 0;
   std::string example;
-  for (const std::string& path : study.functionalPaths) {
+  for (const std::string_view path : study.functionalPaths) {
     const std::string name = fileNameOf(path);
     if (name.find('_') != std::string::npos) continue;
     if (withoutUnderscore++ == 0) example = name;
@@ -150,9 +150,10 @@ std::string ruleWords(const SubjectRule& rule) {
   return rule.kind == SubjectRuleKind::kPrefix ? "" : "by --subject-rule " + rule.text + ", ";
 }
 
-std::vector<SubjectGroup> groupByFolder(const std::vector<std::string>& functionalPaths) {
+std::vector<SubjectGroup> groupByFolder(const PathList& functionalPaths) {
   std::vector<std::string> folders;
-  for (const std::string& path : functionalPaths) folders.push_back(fileNameOf(directoryOf(path)));
+  for (const std::string_view path : functionalPaths)
+    folders.push_back(fileNameOf(directoryOf(path)));
   return groupSubjects(folders);
 }
 

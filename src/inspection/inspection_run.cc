@@ -144,7 +144,7 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
   for (std::size_t study = 1; study < studyCount; ++study) {
     dialogs.showProgress(study, studyCount);
     sdms.push_back(readAhead.take(study));
-    if (sdms.back().unreadable()) logSdmOpenFailure(mdm.sdmPaths[study]);
+    if (sdms.back().unreadable()) logSdmOpenFailure(std::string(mdm.sdmPaths[study]));
     if (!accept(sdms.back()) || !keep(sdms.back())) return false;
   }
   dialogs.showProgress(studyCount, studyCount);
@@ -154,7 +154,7 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
 bool InspectionRun::loadFirstSdm(MdmFile& mdm) {
   // As a list, for the repair, which reads it again from the corrected path.
   std::vector<SdmFile> first;
-  first.push_back(readSdm(mdm.sdmPaths[0]));
+  first.push_back(readSdm(std::string(mdm.sdmPaths[0])));
   if (first.front().unreadable()) {
     const std::size_t failure = record(sdmUnreadableFinding(first.front().path, Severity::kError));
     if (!repair(mdm, first, failure)) return false;
