@@ -73,6 +73,7 @@ class InspectionRun {
   NameListTable nameLists;
   ZeroColumnTable zeroSets;
   std::vector<CondensedSdm> sdms;  // their paths views of the MDM's, which outlives them
+  std::vector<SubjectGroup> subjects;
   std::int64_t slotsKept = 0;
   // PredictorNameList::identity() and ZeroColumnSet::identity(): each shared list counted once.
   std::unordered_set<const void*> sharesCounted;
@@ -106,9 +107,6 @@ RunOutcome InspectionRun::perform() {
     write(noStudiesLine());
     return finish(RunEnd::kNoStudies);
   }
-
-  const std::vector<SubjectGroup> subjects =
-      groupSubjects(subjectIdsOf(mdm.functionalPaths, studyCount));
   outcome.subjectCount = subjects.size();
 
   const CountCheck counts = checkPredictorCounts(sdms);
@@ -138,6 +136,10 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
     dialogs.showProgress(0, studyCount);
     if (!loadFirstSdm(mdm)) return false;
   }
+  // The subjects come from the functional paths as the repair left them; grouped before the other
+  // SDMs are read, the paths are not held while they are.
+  subjects = groupSubjects(subjectIdsOf(mdm.functionalPaths, studyCount));
+  mdm.functionalPaths.clear();
   const unsigned threads = settings.readThreads > 0 ? settings.readThreads : readThreadCount();
   SdmReadAhead readAhead(mdm.sdmPaths, 1, threads, settings.visitSdm, nameLists, zeroSets,
                          settings.readAheadBudget);
