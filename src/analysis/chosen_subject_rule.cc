@@ -58,7 +58,7 @@ std::string regexSubjectOf(const std::string& path, const std::regex& regex) {
   return "";
 }
 
-std::string subjectByRule(const SubjectRule& rule, const std::string& path) {
+std::string subjectByRule(const SubjectRule& rule, std::string_view path) {
   switch (rule.kind) {
     case SubjectRuleKind::kPrefix:
       return subjectIdOf(path);
@@ -67,7 +67,7 @@ std::string subjectByRule(const SubjectRule& rule, const std::string& path) {
     case SubjectRuleKind::kFolder:
       return folderSubjectOf(path, rule.folderLevel);
     case SubjectRuleKind::kRegex:
-      return regexSubjectOf(path, *rule.regex);
+      return regexSubjectOf(std::string(path), *rule.regex);
   }
   return "";
 }
@@ -111,8 +111,7 @@ std::optional<SubjectRule> parseSubjectRule(std::string_view text, std::string& 
   return std::nullopt;
 }
 
-ChosenSubjects chooseSubjects(const SubjectRule& rule,
-                              const std::vector<std::string>& functionalPaths,
+ChosenSubjects chooseSubjects(const SubjectRule& rule, const PathList& functionalPaths,
                               std::size_t studyCount) {
   ChosenSubjects chosen;
   chosen.ids = subjectIdsOf(functionalPaths, studyCount);
@@ -122,7 +121,7 @@ ChosenSubjects chooseSubjects(const SubjectRule& rule,
     if (!subject.empty()) {
       chosen.ids[i] = std::move(subject);
     } else if (chosen.unplaced++ == 0) {
-      chosen.unplacedExample = functionalPaths[i];
+      chosen.unplacedExample = std::string(functionalPaths[i]);
     }
   }
   return chosen;

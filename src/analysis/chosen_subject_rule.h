@@ -28,6 +28,8 @@
 #include <string_view>
 #include <vector>
 
+#include "designmatrix/path_list.h"
+
 namespace kelvora::analysis {
 
 inline constexpr std::size_t kMostRegexPathBytes = 1024;
@@ -54,8 +56,7 @@ struct ChosenSubjects {
 
 // One subject per study, `studyCount` of them (a study without a functional path gets "", as in
 // subjectIdsOf). O(total path bytes), plus one regex search per path for kRegex.
-ChosenSubjects chooseSubjects(const SubjectRule& rule,
-                              const std::vector<std::string>& functionalPaths,
+ChosenSubjects chooseSubjects(const SubjectRule& rule, const PathList& functionalPaths,
                               std::size_t studyCount);
 
 }  // namespace kelvora::analysis

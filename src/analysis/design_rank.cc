@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <eigen3/Eigen/Dense>
 #include <memory>
 #include <utility>
@@ -99,16 +100,81 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, RankCheck& check,
 
 }  // namespace
 
-DependencyList::DependencyList(std::vector<Dependency> made) {
-  if (made.empty()) return;
-  for (Dependency& dependency : made) dependency.predictors.shrink_to_fit();
-  made.shrink_to_fit();
-  shared = std::make_shared<const std::vector<Dependency>>(std::move(made));
+// A packed dependency: its kind (one byte), its condition index (8 bytes as stored in memory), then
+// as variable-length unsigned numbers (7 bits a byte, low first) dependent + 1, the number of
+// predictors and each predictor's distance from the one before (the first's from -1): the
+// predictors increase, so most take one byte.
+namespace {
+
+void putNumber(std::uint64_t value, std::vector<unsigned char>& out) {
+  for (; value >= 0x80; value >>= 7) out.push_back(static_cast<unsigned char>(value | 0x80));
+  out.push_back(static_cast<unsigned char>(value));
 }
 
-const std::vector<Dependency>& DependencyList::items() const {
-  static const std::vector<Dependency> none;
-  return shared ? *shared : none;
+std::uint64_t takeNumber(const unsigned char*& at) {
+  std::uint64_t value = 0;
+  for (int shift = 0;; shift += 7) {
+    const unsigned char byte = *at++;
+    value |= std::uint64_t{byte & 0x7fu} << shift;
+    if (byte < 0x80) return value;
+  }
+}
+
+// Decodes the dependency at `at` into `dependency` (when given) and moves `at` past it.
+void unpack(const unsigned char*& at, Dependency* dependency) {
+  Dependency read;
+  read.kind = static_cast<DependencyKind>(*at++);
+  std::memcpy(&read.conditionIndex, at, sizeof read.conditionIndex);
+  at += sizeof read.conditionIndex;
+  read.dependent = static_cast<std::int64_t>(takeNumber(at)) - 1;
+  const std::uint64_t count = takeNumber(at);
+  std::int64_t predictor = -1;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    predictor += static_cast<std::int64_t>(takeNumber(at));
+    if (dependency) read.predictors.push_back(static_cast<std::int32_t>(predictor));
+  }
+  if (dependency) *dependency = std::move(read);
+}
+
+}  // namespace
+
+DependencyList::DependencyList(const std::vector<Dependency>& made) {
+  if (made.empty()) return;
+  std::vector<unsigned char> bytes;
+  for (const Dependency& dependency : made) {
+    bytes.push_back(static_cast<unsigned char>(dependency.kind));
+    const auto* index = reinterpret_cast<const unsigned char*>(&dependency.conditionIndex);
+    bytes.insert(bytes.end(), index, index + sizeof dependency.conditionIndex);
+    putNumber(static_cast<std::uint64_t>(dependency.dependent + 1), bytes);
+    putNumber(dependency.predictors.size(), bytes);
+    std::int64_t before = -1;
+    for (const std::int32_t predictor : dependency.predictors) {
+      putNumber(static_cast<std::uint64_t>(predictor - before), bytes);
+      before = predictor;
+    }
+  }
+  bytes.shrink_to_fit();
+  packed = std::make_shared<const std::vector<unsigned char>>(std::move(bytes));
+  count = made.size();
+}
+
+Dependency DependencyList::Iterator::operator*() const {
+  const unsigned char* from = at;
+  Dependency dependency;
+  unpack(from, &dependency);
+  return dependency;
+}
+
+DependencyList::Iterator& DependencyList::Iterator::operator++() {
+  unpack(at, nullptr);
+  ++index;
+  return *this;
+}
+
+Dependency DependencyList::operator[](std::size_t index) const {
+  Iterator at = begin();
+  for (std::size_t i = 0; i < index; ++i) ++at;
+  return *at;
 }
 
 bool withinRankCheckBudget(std::int64_t rows, std::int64_t columns) {

@@ -30,6 +30,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -64,24 +65,47 @@ struct Dependency {
   double conditionIndex = 0.0;  // near-dependency: sigma_max / sigma_k; 0 otherwise
 };
 
-// The dependencies of one check, made once and shared by every copy of the check: kelvora keeps a
-// check per SDM twice (in its design, and to reuse it for the same SDM listed again), and a study
-// of thousands of SDMs would otherwise hold each list twice. Empty costs no allocation.
+// The dependencies of one check, packed into one byte buffer made once and shared by every copy of
+// the check: kelvora keeps a check per SDM until its output, and a study of thousands of SDMs, each
+// with a few near-dependencies of a dozen predictors, would otherwise hold a vector per dependency
+// (about 500 bytes per SDM against about 130 packed). Each dependency is read back as a Dependency
+// of its own (a value, made on each access); reading all of them costs O(bytes held). Empty costs
+// no allocation.
 class DependencyList {
  public:
-  DependencyList() = default;
-  // Takes `made`, its spare capacity released. May throw std::bad_alloc.
-  explicit DependencyList(std::vector<Dependency> made);
+  class Iterator {
+   public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = Dependency;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = Dependency;
 
-  std::vector<Dependency>::const_iterator begin() const { return items().begin(); }
-  std::vector<Dependency>::const_iterator end() const { return items().end(); }
-  std::size_t size() const { return items().size(); }
-  bool empty() const { return items().empty(); }
-  const Dependency& operator[](std::size_t index) const { return items()[index]; }
+    Iterator(const unsigned char* at, std::size_t index) : at(at), index(index) {}
+    Dependency operator*() const;
+    Iterator& operator++();
+    bool operator==(const Iterator& other) const { return index == other.index; }
+    bool operator!=(const Iterator& other) const { return index != other.index; }
+
+   private:
+    const unsigned char* at;  // the packed dependency `index`
+    std::size_t index;
+  };
+
+  DependencyList() = default;
+  // Packs `made`. May throw std::bad_alloc.
+  explicit DependencyList(const std::vector<Dependency>& made);
+
+  Iterator begin() const { return Iterator(packed ? packed->data() : nullptr, 0); }
+  Iterator end() const { return Iterator(nullptr, count); }
+  std::size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  // Dependency `index` (< size()); O(bytes held).
+  Dependency operator[](std::size_t index) const;
 
  private:
-  const std::vector<Dependency>& items() const;
-  std::shared_ptr<const std::vector<Dependency>> shared;
+  std::shared_ptr<const std::vector<unsigned char>> packed;
+  std::size_t count = 0;
 };
 
 struct RankCheck {

@@ -22,7 +22,7 @@ FurtherFinding warning(FurtherCode code, std::string path, std::string text) {
 }
 
 // Each path listed more than once, with the 1-based studies that list it.
-void addDuplicates(const std::vector<std::string>& paths, FurtherCode code, const char* what,
+void addDuplicates(const PathList& paths, FurtherCode code, const char* what,
                    const StudyInput& study, std::vector<FurtherFinding>& findings) {
   std::map<std::string_view, std::vector<std::size_t>> studiesOf;
   for (std::size_t i = 0; i < paths.size(); ++i) studiesOf[paths[i]].push_back(i + 1);

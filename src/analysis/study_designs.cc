@@ -57,18 +57,19 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
   designs.mdmRead = true;
   if (locatedFirstSdm) relocateStudyPathsOn(mdm, *locatedFirstSdm);
   const std::size_t count = mdm.sdmPaths.size();
-  const std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
+  std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
   designs.subjects = groupSubjects(ids);
   designs.sdms.reserve(count);
+  StudyInput& input = designs.mdm;
+  input.sdms.reserve(count);
 
   for (std::size_t study = 0; study < count; ++study) {
-    if (!maker.made(study)) maker.make(study, readSdm(mdm.sdmPaths[study]));
-    SdmDesign design = maker.takeDesign(study);
+    if (!maker.made(study)) maker.make(study, readSdm(std::string(mdm.sdmPaths[study])));
+    SdmDesign& design = designs.sdms.emplace_back(maker.takeDesign(study));
     design.path = mdm.sdmPaths[study];
-    design.subject = ids[study];
-    designs.sdms.push_back(std::move(design));
+    design.subject = std::move(ids[study]);
+    input.sdms.push_back(&design);  // reserved: the designs stay where they are
   }
-  StudyInput& input = designs.mdm;
   input.mdmPath = mdm.path;
   input.nrOfStudies = mdm.nrOfStudies;
   input.mdmNotes = std::move(mdm.notes);
@@ -77,10 +78,6 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
   return designs;
 }
 
-StudyInput diagnosisInput(const StudyDesigns& designs) {
-  StudyInput input = designs.mdm;
-  for (const SdmDesign& design : designs.sdms) input.sdms.push_back(&design);
-  return input;
-}
+const StudyInput& diagnosisInput(const StudyDesigns& designs) { return designs.mdm; }
 
 }  // namespace kelvora::analysis

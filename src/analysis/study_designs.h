@@ -25,17 +25,22 @@ struct SdmDesign : SdmSummary {
   RankCheck rank;  // meaningful when `read`
 };
 
+// Movable, not copyable: `mdm.sdms` points into `sdms`, which a move keeps where it is.
 struct StudyDesigns {
+  StudyDesigns() = default;
+  StudyDesigns(StudyDesigns&&) = default;
+  StudyDesigns& operator=(StudyDesigns&&) = default;
+
   bool mdmRead = false;
   std::vector<SdmDesign> sdms;         // one per study, in the MDM's order
   std::vector<SubjectGroup> subjects;  // the studies grouped as the run groups them
-  // What the diagnostics need of the MDM; its `sdms` are left empty (see diagnosisInput).
+  // What the diagnostics need of the MDM, its `sdms` pointing into `sdms` (see diagnosisInput).
   StudyInput mdm;
 };
 
-// The diagnostics' view of `designs`: the MDM's part, and the summaries pointing into `designs`,
-// which must outlive it and not change meanwhile.
-StudyInput diagnosisInput(const StudyDesigns& designs);
+// The diagnostics' view of `designs`, nothing copied: the MDM's part, and the summaries pointing
+// into `designs`, which must outlive it and not change meanwhile.
+const StudyInput& diagnosisInput(const StudyDesigns& designs);
 
 // "RANK_DEFICIENT_DESIGN" or "NEAR_DEPENDENT_DESIGN".
 const char* dependencyCodeName(DependencyKind kind);

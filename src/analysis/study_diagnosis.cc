@@ -201,12 +201,15 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
   addUnreadSdms(outcome, study, diagnosis.findings);
   const std::size_t count = study.sdms.size();
   if (count == 0) return diagnosis;
-  const std::vector<SubjectGroup> logGroups =
-      groupSubjects(subjectIdsOf(study.functionalPaths, count));
   const ChosenSubjects chosen = chooseSubjects(rule, study.functionalPaths, count);
   const bool prefix = rule.kind == SubjectRuleKind::kPrefix;
-  diagnosis.subjects = prefix ? logGroups : groupSubjects(chosen.ids);
+  // By the plug-in's rule the log's groups are the chosen ones, held once.
+  diagnosis.subjects = groupSubjects(chosen.ids);
   const std::vector<SubjectGroup>& groups = diagnosis.subjects;
+  const std::vector<SubjectGroup> otherLogGroups =
+      prefix ? std::vector<SubjectGroup>()
+             : groupSubjects(subjectIdsOf(study.functionalPaths, count));
+  const std::vector<SubjectGroup>& logGroups = prefix ? groups : otherLogGroups;
   addSubjectRuleFindings(study, rule, chosen, logGroups, groups, diagnosis.findings);
   if (read.empty()) return diagnosis;
 

@@ -14,9 +14,9 @@ struct StudyInput {
   std::string mdmPath;
   std::int32_t nrOfStudies = 0;  // as the header says
   MdmReadNotes mdmNotes;
-  std::vector<std::string> sdmPaths;         // one per study
-  std::vector<std::string> functionalPaths;  // one per study
-  std::vector<const SdmSummary*> sdms;       // one per study, in study order; not owned
+  PathList sdmPaths;                    // one per study
+  PathList functionalPaths;             // one per study
+  std::vector<const SdmSummary*> sdms;  // one per study, in study order; not owned
 };
 
 }  // namespace kelvora::analysis

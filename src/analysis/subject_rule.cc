@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 
 #include "designmatrix/path_names.h"
 #include "inspection/prevailing_value.h"
@@ -18,17 +17,40 @@ FurtherFinding subjectFinding(FurtherCode code, const StudyInput& study, std::st
   return finding;
 }
 
+// The file name and the folder of a path, as fileNameOf and directoryOf give them, viewed in it:
+// a study's paths are looked at without a copy of each.
+struct NameInFolder {
+  std::string_view name;
+  std::string_view folder;
+};
+
+NameInFolder nameInFolderOf(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\");
+  if (separator == std::string_view::npos) return {path, {}};
+  return {path.substr(separator + 1), path.substr(0, separator)};
+}
+
+std::string_view folderOf(std::string_view path) { return nameInFolderOf(path).folder; }
+
 void addFolderFinding(const StudyInput& study, std::vector<FurtherFinding>& findings) {
-  std::map<std::string, std::set<std::string>> foldersOf;
-  for (const std::string& path : study.functionalPaths) {
-    foldersOf[fileNameOf(path)].insert(directoryOf(path));
-  }
-  for (const auto& [name, folders] : foldersOf) {
-    if (folders.size() < 2) continue;
+  // Sorted by name, then folder: each name's folders come together, the names in their order.
+  std::vector<NameInFolder> paths;
+  paths.reserve(study.functionalPaths.size());
+  for (const std::string_view path : study.functionalPaths) paths.push_back(nameInFolderOf(path));
+  const auto order = [](const NameInFolder& a, const NameInFolder& b) {
+    return a.name != b.name ? a.name < b.name : a.folder < b.folder;
+  };
+  std::sort(paths.begin(), paths.end(), order);
+  for (std::size_t first = 0, end = 0; first < paths.size(); first = end) {
+    std::size_t folders = 0;
+    for (end = first; end < paths.size() && paths[end].name == paths[first].name; ++end) {
+      if (end == first || paths[end].folder != paths[end - 1].folder) ++folders;
+    }
+    if (folders < 2) continue;
     findings.push_back(subjectFinding(
         FurtherCode::kSubjectInFolder, study,
-        "the functional file name " + visible(name) + " stands in " +
-            std::to_string(folders.size()) + " folders (" + visible(fileNameOf(*folders.begin())) +
+        "the functional file name " + visible(paths[first].name) + " stands in " +
+            std::to_string(folders) + " folders (" + visible(fileNameOf(paths[first].folder)) +
             ", ...): the subject is probably in the folder name, which the subject rule ignores"));
     return;  // one such name says it; the others would repeat it
   }
@@ -37,7 +59,7 @@ void addFolderFinding(const StudyInput& study, std::vector<FurtherFinding>& find
 void addNoUnderscoreFinding(const StudyInput& study, std::vector<FurtherFinding>& findings) {
   std::size_t withoutUnderscore = 0;
   std::string example;
-  for (const std::string& path : study.functionalPaths) {
+  for (const std::string_view path : study.functionalPaths) {
     const std::string name = fileNameOf(path);
     if (name.find('_') != std::string::npos) continue;
     if (withoutUnderscore++ == 0) example = name;
@@ -67,15 +89,15 @@ void addSplitFolderFinding(const StudyInput& study, const SubjectRule& rule,
     std::vector<std::size_t> studies;
     bool allAlone = true;
   };
-  std::map<std::string, Folder> folders;
-  std::vector<const std::string*> order;  // the folders by their first study
+  std::map<std::string_view, Folder> folders;
+  std::vector<const std::string_view*> order;  // the folders by their first study
   for (std::size_t i = 0; i < studies; ++i) {
-    const auto [at, added] = folders.try_emplace(directoryOf(study.functionalPaths[i]));
+    const auto [at, added] = folders.try_emplace(folderOf(study.functionalPaths[i]));
     if (added) order.push_back(&at->first);
     at->second.studies.push_back(i);
     at->second.allAlone = at->second.allAlone && alone[i];
   }
-  const auto split = [&folders](const std::string* name) {
+  const auto split = [&folders](const std::string_view* name) {
     const Folder& folder = folders.at(*name);
     return folder.allAlone && folder.studies.size() > 1;
   };
@@ -150,9 +172,10 @@ std::string ruleWords(const SubjectRule& rule) {
   return rule.kind == SubjectRuleKind::kPrefix ? "" : "by --subject-rule " + rule.text + ", ";
 }
 
-std::vector<SubjectGroup> groupByFolder(const std::vector<std::string>& functionalPaths) {
+std::vector<SubjectGroup> groupByFolder(const PathList& functionalPaths) {
   std::vector<std::string> folders;
-  for (const std::string& path : functionalPaths) folders.push_back(fileNameOf(directoryOf(path)));
+  for (const std::string_view path : functionalPaths)
+    folders.push_back(fileNameOf(directoryOf(path)));
   return groupSubjects(folders);
 }
 

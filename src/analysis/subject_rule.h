@@ -42,6 +42,6 @@ std::string ruleWords(const SubjectRule& rule);
 
 // The studies grouped by the name of the folder that holds each functional file, in the order of
 // each folder's first study; what the subject probably is when SUBJECT_IN_FOLDER is found.
-std::vector<SubjectGroup> groupByFolder(const std::vector<std::string>& functionalPaths);
+std::vector<SubjectGroup> groupByFolder(const PathList& functionalPaths);
 
 }  // namespace kelvora::analysis

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "designmatrix/path_list.h"
 #include "designmatrix/user_dialogs.h"
 
 namespace kelvora {
@@ -51,8 +52,9 @@ struct MdmFile {
   // One entry per study in an "MTC" design (empty where the study's line had no extra path);
   // empty in every other design.
   std::vector<std::optional<std::string>> extraPaths;
-  std::vector<std::string> functionalPaths;
-  std::vector<std::string> sdmPaths;  // its length is the number of studies
+  // Held compactly (path_list.h): a study of thousands of SDMs costs little more than their bytes.
+  PathList functionalPaths;
+  PathList sdmPaths;  // its length is the number of studies
   MdmReadNotes notes;
 
   bool unreadable() const;

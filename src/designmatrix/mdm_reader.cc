@@ -53,11 +53,11 @@ bool addStudyLine(std::string_view line, MdmFile& mdm) {
     quotes[count++] = at;
   }
   const auto between = [&](int opening) {
-    return std::string(line.substr(quotes[opening] + 1, quotes[opening + 1] - quotes[opening] - 1));
+    return line.substr(quotes[opening] + 1, quotes[opening + 1] - quotes[opening] - 1);
   };
   const bool mtc = mdm.isMtcDesign();
   if (mtc && count == 6) {
-    mdm.extraPaths.emplace_back(between(0));
+    mdm.extraPaths.emplace_back(std::string(between(0)));
     mdm.functionalPaths.push_back(between(2));
     mdm.sdmPaths.push_back(between(4));
   } else if (count == 4) {
@@ -89,6 +89,8 @@ void readOpenedMdm(std::FILE* file, MdmFile& mdm) {
       notes.skippedTexts.emplace_back(line.substr(0, kMostSkippedTextKept));
     }
   }
+  mdm.functionalPaths.shrinkToFit();
+  mdm.sdmPaths.shrinkToFit();
   while (!notes.textAfterStudies && scanner.readLine(line)) notes.textAfterStudies = !isBlank(line);
 }
 
@@ -109,8 +111,8 @@ MdmFile::MdmFile(std::string path) : path(std::move(path)) {
   rfxGlm = pscTransformation = zTransformation = separatePredictors = nrOfStudies = 0;
   typeOfFunctionalData.clear();
   std::vector<std::optional<std::string>>().swap(extraPaths);
-  std::vector<std::string>().swap(functionalPaths);
-  std::vector<std::string>().swap(sdmPaths);
+  functionalPaths.clear();
+  sdmPaths.clear();
   notes = MdmReadNotes();
   try {
     logLine(kMdmOpenFailure + this->path);

@@ -50,9 +50,8 @@ void appendQuoted(std::string& out, std::string_view text) {
 }
 
 // Entry i of a list, or an empty path where the list is shorter than sdmPaths.
-const std::string& entryOrEmpty(const std::vector<std::string>& list, std::size_t i) {
-  static const std::string kEmpty;
-  return i < list.size() ? list[i] : kEmpty;
+std::string_view entryOrEmpty(const PathList& list, std::size_t i) {
+  return i < list.size() ? list[i] : std::string_view();
 }
 
 // A quote ends a path on reading, and a CR or LF ends its study line: a path holding one would
@@ -62,7 +61,7 @@ bool canBeReadBack(std::string_view path) {
 }
 
 bool allPathsCanBeReadBack(const MdmFile& mdm) {
-  const auto readable = [](const std::string& path) { return canBeReadBack(path); };
+  const auto readable = [](std::string_view path) { return canBeReadBack(path); };
   const auto extraReadable = [](const std::optional<std::string>& path) {
     return !path || canBeReadBack(*path);
   };
@@ -74,7 +73,7 @@ bool allPathsCanBeReadBack(const MdmFile& mdm) {
 
 bool listsSdm(const MdmFile& mdm, const FileKey& key) {
   return std::any_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(),
-                     [&key](const std::string& sdm) { return fileKeyOf(sdm) == key; });
+                     [&key](std::string_view sdm) { return fileKeyOf(std::string(sdm)) == key; });
 }
 
 std::string formatMdm(const MdmFile& mdm) {

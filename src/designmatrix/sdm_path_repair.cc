@@ -15,7 +15,7 @@ RepairResult repairFirstSdm(MdmFile& mdm, std::vector<SdmFile>& sdmList, UserDia
   if (!mdm.relocateStudyPaths(dialogs)) return result;
 
   if (sdmList.empty()) sdmList.emplace_back();
-  sdmList[0] = readSdm(mdm.sdmPaths[0]);
+  sdmList[0] = readSdm(std::string(mdm.sdmPaths[0]));
   if (sdmList[0].tooLargeToRead) {
     result.end = RepairEnd::kTooLarge;
     return result;

@@ -38,6 +38,19 @@ class Rebase {
     if (toSlashes) std::replace(path.begin() + prefix.size(), path.end(), '\\', '/');
   }
 
+  // The first `count` paths of `list` re-based, the others as they are.
+  PathList applied(const PathList& list, std::size_t count) const {
+    PathList rebased;
+    std::string path;
+    for (std::size_t j = 0; j < list.size(); ++j) {
+      path = list[j];
+      if (j < count) apply(path);
+      rebased.push_back(path);
+    }
+    rebased.shrinkToFit();
+    return rebased;
+  }
+
  private:
   std::string_view cut;
   std::string prefix;
@@ -56,7 +69,7 @@ std::size_t commonTailLength(std::string_view a, std::string_view b) {
 
 bool MdmFile::relocateStudyPaths(UserDialogs& dialogs) {
   if (sdmPaths.empty()) return false;  // no first study to locate
-  const std::string oldFirstPath = sdmPaths[0];
+  const std::string oldFirstPath(sdmPaths[0]);
   const std::string expectedName = fileNameOf(oldFirstPath);
 
   const FileDialogAnswer answer = dialogs.chooseFileToOpen(
@@ -75,15 +88,18 @@ bool MdmFile::relocateStudyPaths(UserDialogs& dialogs) {
                       chosenPath.substr(0, chosenPath.size() - tail), toSlashes);
   // Only the paths below the moved folder move with it: a study's files may lie elsewhere (the
   // functional data on another drive), and those stay where the MDM says.
-  for (std::size_t j = 0; j < sdmPaths.size(); ++j) {
-    rebase.apply(sdmPaths[j]);
-    if (j < functionalPaths.size()) rebase.apply(functionalPaths[j]);
-    if (isMtcDesign() && j < extraPaths.size() && extraPaths[j]) rebase.apply(*extraPaths[j]);
-  }
+  const std::size_t studies = sdmPaths.size();
+  PathList rebasedSdms = rebase.applied(sdmPaths, studies);
+  PathList rebasedFunctional = rebase.applied(functionalPaths, studies);
   // The first SDM is the file the user chose. Re-based, its path would keep the MDM's separators
   // after the common end ("after\S01\run1.sdm" for a '/' answer), which names another file
   // where '\' is no separator, and would be saved unlike the user's answer.
-  sdmPaths[0] = chosenPath;
+  rebasedSdms.replace(0, chosenPath);
+  for (std::size_t j = 0; j < studies; ++j) {
+    if (isMtcDesign() && j < extraPaths.size() && extraPaths[j]) rebase.apply(*extraPaths[j]);
+  }
+  sdmPaths = std::move(rebasedSdms);
+  functionalPaths = std::move(rebasedFunctional);
   return true;
 }
 

@@ -73,6 +73,7 @@ class InspectionRun {
   NameListTable nameLists;
   ZeroColumnTable zeroSets;
   std::vector<CondensedSdm> sdms;  // their paths views of the MDM's, which outlives them
+  std::vector<SubjectGroup> subjects;
   std::int64_t slotsKept = 0;
   // PredictorNameList::identity() and ZeroColumnSet::identity(): each shared list counted once.
   std::unordered_set<const void*> sharesCounted;
@@ -106,9 +107,6 @@ RunOutcome InspectionRun::perform() {
     write(noStudiesLine());
     return finish(RunEnd::kNoStudies);
   }
-
-  const std::vector<SubjectGroup> subjects =
-      groupSubjects(subjectIdsOf(mdm.functionalPaths, studyCount));
   outcome.subjectCount = subjects.size();
 
   const CountCheck counts = checkPredictorCounts(sdms);
@@ -138,13 +136,17 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
     dialogs.showProgress(0, studyCount);
     if (!loadFirstSdm(mdm)) return false;
   }
+  // The subjects come from the functional paths as the repair left them; grouped before the other
+  // SDMs are read, the paths are not held while they are.
+  subjects = groupSubjects(subjectIdsOf(mdm.functionalPaths, studyCount));
+  mdm.functionalPaths.clear();
   const unsigned threads = settings.readThreads > 0 ? settings.readThreads : readThreadCount();
   SdmReadAhead readAhead(mdm.sdmPaths, 1, threads, settings.visitSdm, nameLists, zeroSets,
                          settings.readAheadBudget);
   for (std::size_t study = 1; study < studyCount; ++study) {
     dialogs.showProgress(study, studyCount);
     sdms.push_back(readAhead.take(study));
-    if (sdms.back().unreadable()) logSdmOpenFailure(mdm.sdmPaths[study]);
+    if (sdms.back().unreadable()) logSdmOpenFailure(std::string(mdm.sdmPaths[study]));
     if (!accept(sdms.back()) || !keep(sdms.back())) return false;
   }
   dialogs.showProgress(studyCount, studyCount);
@@ -154,7 +156,7 @@ bool InspectionRun::loadSdms(MdmFile& mdm) {
 bool InspectionRun::loadFirstSdm(MdmFile& mdm) {
   // As a list, for the repair, which reads it again from the corrected path.
   std::vector<SdmFile> first;
-  first.push_back(readSdm(mdm.sdmPaths[0]));
+  first.push_back(readSdm(std::string(mdm.sdmPaths[0])));
   if (first.front().unreadable()) {
     const std::size_t failure = record(sdmUnreadableFinding(first.front().path, Severity::kError));
     if (!repair(mdm, first, failure)) return false;

@@ -24,8 +24,8 @@ unsigned readThreadCount() {
   return std::clamp(std::thread::hardware_concurrency(), 1u, kMostReadThreads);
 }
 
-SdmReadAhead::SdmReadAhead(const std::vector<std::string>& paths, std::size_t first,
-                           unsigned threads, const SdmValuesVisitor& visit, NameListTable& names,
+SdmReadAhead::SdmReadAhead(const PathList& paths, std::size_t first, unsigned threads,
+                           const SdmValuesVisitor& visit, NameListTable& names,
                            ZeroColumnTable& zeros, std::int64_t budget)
     : paths(paths),
       visit(visit),
@@ -56,7 +56,7 @@ SdmReadAhead::~SdmReadAhead() {
 }
 
 CondensedSdm SdmReadAhead::prepare(std::size_t study, const SdmListGate& beforeLists) const {
-  SdmFile sdm = readSdmSilently(paths[study], beforeLists);
+  SdmFile sdm = readSdmSilently(std::string(paths[study]), beforeLists);
   shareNames(sdm, names);
   if (visit) visit(study, sdm);
   CondensedSdm condensed = condense(sdm, names, zeros);

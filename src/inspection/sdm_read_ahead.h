@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "designmatrix/path_list.h"
 #include "designmatrix/sdm_file.h"
 #include "inspection/name_list_table.h"
 #include "inspection/sdm_predictors.h"
@@ -64,7 +65,7 @@ class SdmReadAhead {
   // their names and zero columns through `names` and `zeros`. `paths`, `visit`, `names` and
   // `zeros` must outlive the object, and `paths` every SDM taken, and not change meanwhile. When
   // the system refuses threads, the SDMs are read with those it gave, or by take() itself.
-  SdmReadAhead(const std::vector<std::string>& paths, std::size_t first, unsigned threads,
+  SdmReadAhead(const PathList& paths, std::size_t first, unsigned threads,
                const SdmValuesVisitor& visit, NameListTable& names, ZeroColumnTable& zeros,
                std::int64_t budget = kReadAheadBudget);
   ~SdmReadAhead();
@@ -94,7 +95,7 @@ class SdmReadAhead {
   // Waits until lists of `cost` fit the budget left (or none are at hand), then counts them.
   void admit(std::int64_t cost);
 
-  const std::vector<std::string>& paths;
+  const PathList& paths;
   const SdmValuesVisitor& visit;
   NameListTable& names;
   ZeroColumnTable& zeros;

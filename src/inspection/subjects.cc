@@ -14,8 +14,7 @@ std::string subjectIdOf(std::string_view functionalPath) {
   return name;
 }
 
-std::vector<std::string> subjectIdsOf(const std::vector<std::string>& functionalPaths,
-                                      std::size_t studyCount) {
+std::vector<std::string> subjectIdsOf(const PathList& functionalPaths, std::size_t studyCount) {
   std::vector<std::string> ids;
   ids.reserve(studyCount);
   for (std::size_t i = 0; i < studyCount; ++i) {

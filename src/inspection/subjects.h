@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "designmatrix/path_list.h"
+
 namespace kelvora {
 
 // The file name of `functionalPath` up to its first '_'; the whole file name when it has none.
@@ -15,8 +17,7 @@ std::string subjectIdOf(std::string_view functionalPath);
 
 // One identifier per study, `studyCount` of them. A study without a functional data path (the
 // MDM reader keeps both lists equally long, so only a damaged list has none) gets "".
-std::vector<std::string> subjectIdsOf(const std::vector<std::string>& functionalPaths,
-                                      std::size_t studyCount);
+std::vector<std::string> subjectIdsOf(const PathList& functionalPaths, std::size_t studyCount);
 
 // The studies of one subject, in study order (0-based study indices).
 struct SubjectGroup {

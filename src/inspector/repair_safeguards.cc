@@ -36,9 +36,9 @@ std::optional<MdmFile> readMdmForChecks(const std::string& path) {
 std::vector<std::string> correctedSdmsThatDoNotOpen(MdmFile mdm, const std::string& locatedSdm) {
   std::vector<std::string> failing;
   if (!relocateStudyPathsOn(mdm, locatedSdm))
-    return mdm.sdmPaths;  // the run did not re-base either
-  for (const std::string& sdm : mdm.sdmPaths) {
-    if (!opensAsRegularFile(sdm)) failing.push_back(sdm);
+    return std::vector<std::string>(mdm.sdmPaths.begin(), mdm.sdmPaths.end());  // not re-based
+  for (const std::string_view sdm : mdm.sdmPaths) {
+    if (!opensAsRegularFile(std::string(sdm))) failing.emplace_back(sdm);
   }
   return failing;
 }

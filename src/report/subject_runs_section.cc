@@ -13,7 +13,7 @@ std::string subjectRunsSection(const InspectedStudy& study) {
           htmlText(study.diagnosis.subjectRule) +
           ", as kelvora's checks across a subject's runs group them.</p>\n"
           "<table class=\"subjects\"><tr><th>subject</th><th>runs</th><th>SDMs</th></tr>\n";
-  const std::vector<std::string>& sdmPaths = study.designs.mdm.sdmPaths;
+  const PathList& sdmPaths = study.designs.mdm.sdmPaths;
   for (std::size_t row = 0; row < subjects.size() && row < kMostSubjectRows; ++row) {
     const SubjectGroup& subject = subjects[row];
     const std::size_t runs = subject.studies.size();

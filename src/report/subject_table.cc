@@ -15,7 +15,7 @@ void writeSubjectTable(const InspectedStudy& study, std::FILE* stream) {
   writeError("kelvora: subjects by --subject-rule " + study.diagnosis.subjectRule + ": " +
                  std::to_string(subjects.size()) + "\n",
              stream);
-  const std::vector<std::string>& sdmPaths = study.designs.mdm.sdmPaths;
+  const PathList& sdmPaths = study.designs.mdm.sdmPaths;
   for (const SubjectGroup& subject : subjects) {
     const std::size_t runs = subject.studies.size();
     std::string line = "kelvora: subject " + visible(subject.id) + ": " + std::to_string(runs) +

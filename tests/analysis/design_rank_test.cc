@@ -236,5 +236,25 @@ TEST(DesignRankTest, DesignBeyondTheWorkBudgetIsSkippedWithItsSize) {
   EXPECT_TRUE(check.dependencies.empty());
 }
 
+// Packed, a dependency reads back exactly: columns far apart (several bytes each), a dependent
+// column, and a condition index that no decimal rendering would keep.
+TEST(DesignRankTest, PackedDependenciesReadBackExactly) {
+  const std::vector<Dependency> made = {{DependencyKind::kRankDeficient, 200, {0, 200, 70000}, 0.0},
+                                        {DependencyKind::kNearDependent, -1, {3, 4}, 140.1 / 3},
+                                        {DependencyKind::kRankDeficient, 0, {0}, 0.0}};
+  const DependencyList list(made);
+  ASSERT_EQ(list.size(), 3u);
+  std::size_t i = 0;
+  for (const Dependency& read : list) {
+    EXPECT_EQ(read.kind, made[i].kind);
+    EXPECT_EQ(read.dependent, made[i].dependent);
+    EXPECT_EQ(read.predictors, made[i].predictors);
+    EXPECT_EQ(read.conditionIndex, made[i].conditionIndex);
+    ++i;
+  }
+  EXPECT_EQ(i, 3u);
+  EXPECT_EQ(list[2].predictors, std::vector<std::int32_t>{0});
+}
+
 }  // namespace
 }  // namespace kelvora::analysis

@@ -138,7 +138,7 @@ TEST_F(MdmWriterTest, RefusesWhatCouldNotBeReadBackAndTheFindingsFile) {
     mdm.extraPaths = {std::nullopt, std::string(path)};
     EXPECT_FALSE(mdm.saveAs(target)) << path;
     mdm.extraPaths.clear();
-    mdm.functionalPaths[1] = path;
+    mdm.functionalPaths.replace(1, path);
     EXPECT_FALSE(mdm.saveAs(target)) << path;
   }
   pluginLog.attachFile(dir.path("group_log.txt"));
@@ -154,7 +154,7 @@ TEST_F(MdmWriterTest, RefusesWhatCouldNotBeReadBackAndTheFindingsFile) {
 // The corrected MDM of a repair must not destroy one of the SDMs it lists, however spelled.
 TEST_F(MdmWriterTest, RefusesToReplaceAnSdmOfItsStudy) {
   MdmFile mdm = twoStudies();
-  mdm.sdmPaths[1] = dir.writeFile("s2.sdm", "an SDM");
+  mdm.sdmPaths.replace(1, dir.writeFile("s2.sdm", "an SDM"));
   EXPECT_FALSE(mdm.saveAs(dir.path("./s2.sdm")));
   EXPECT_EQ(log.lines(), Names{"!! Cannot Create file: " + dir.path("./s2.sdm")});
   EXPECT_EQ(testing::readFileBytes(dir.path("s2.sdm")), "an SDM");

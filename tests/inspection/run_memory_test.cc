@@ -140,7 +140,7 @@ TEST_F(RunMemoryTest, NamesCountOncePerListAndTheSdmPastTheCeilingEndsTheRun) {
 // arrives at its turn.
 TEST(SdmReadAheadTest, SdmsLargerThanTheBudgetAreReadOneAtATimeAndTakenInOrder) {
   testing::TempDir dir;
-  std::vector<std::string> paths;
+  PathList paths;
   for (std::size_t i = 0; i < 12; ++i) {
     testing::SdmShape shape;
     shape.names = {"P" + std::to_string(i), "Constant"};

@@ -56,7 +56,7 @@ inline std::string describe(const MdmFile& mdm) {
     out += " |";
     if (i < mdm.extraPaths.size())
       out += mdm.extraPaths[i] ? " '" + *mdm.extraPaths[i] + "'" : " -";
-    out += " '" + mdm.functionalPaths[i] + "' '" + mdm.sdmPaths[i] + "'";
+    out += " '" + std::string(mdm.functionalPaths[i]) + "' '" + std::string(mdm.sdmPaths[i]) + "'";
   }
   if (mdm.extraPaths.size() != mdm.sdmPaths.size() && !mdm.extraPaths.empty()) out += " misaligned";
   return out;

@@ -67,8 +67,9 @@ void addMdmInputs(const std::string& mdmFile, std::vector<CallFile>& files) {
   files.push_back({Role::kMdm, mdmFile, mdmFile, fileKeyOf(mdmFile)});
   const MdmFile mdm(mdmFile);
   const CurrentFolder mdmFolder(folderOf(mdmFile));
-  for (const std::string& sdm : mdm.sdmPaths) {
-    files.push_back({Role::kSdm, sdm, mdmFile, fileKeyOf(sdm)});
+  for (const std::string_view sdm : mdm.sdmPaths) {
+    const std::string path(sdm);
+    files.push_back({Role::kSdm, path, mdmFile, fileKeyOf(path)});
   }
 }
 
