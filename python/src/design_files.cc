@@ -112,8 +112,8 @@ py::dict readMdm(const py::bytes& path) {
   fields["separate_predictors"] = mdm->separatePredictors;
   fields["n_studies"] = mdm->nrOfStudies;
   std::vector<std::string> functional, sdms;
-  for (const std::string& path : mdm->functionalPaths) functional.push_back(path);
-  for (const std::string& path : mdm->sdmPaths) sdms.push_back(path);
+  for (const std::string_view path : mdm->functionalPaths) functional.emplace_back(path);
+  for (const std::string_view path : mdm->sdmPaths) sdms.emplace_back(path);
   fields["functional_paths"] = latin1List(functional);
   fields["sdm_paths"] = latin1List(sdms);
   py::list extra;
