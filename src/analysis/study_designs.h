@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/design_rank.h"
+#include "analysis/design_warnings.h"
 #include "analysis/sdm_summary.h"
 #include "analysis/study_input.h"
 #include "designmatrix/sdm_file.h"
@@ -23,6 +24,7 @@ namespace kelvora::analysis {
 
 struct SdmDesign : SdmSummary {
   RankCheck rank;  // meaningful when `read`
+  DesignWarnings warnings;  // meaningful when `read`: a few per SDM at most
 };
 
 struct StudyDesigns {

@@ -172,7 +172,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
   const CurrentFolder mdmFolder(folderOf(mdmFile));
   CommandLineDialogs dialogs(mdmFile, options, streams.inputIsTerminal, progress);
   try {
-    SdmDesignMaker designs(options.report.has_value());
+    SdmDesignMaker designs(options.report.has_value(), DesignQuestions{options.allCorrelations});
     RunSettings settings;
     settings.findingsFile = findingsFileRule(options);
     settings.visitSdm = designs.visitor();
@@ -190,6 +190,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     if (options.json) {
       std::vector<ArrayMember> members = furtherMembers(&study.diagnosis);
       members.push_back(allFindingsMember(record));
+      members.push_back(sdmDesignsMember(&study.designs));
       writeOutcomeLine(outcome, &study.designs, members, stdout);
     } else {
       writeFurtherLines(record, stderr);
@@ -214,6 +215,7 @@ ExitStatus inspectOne(const std::string& mdmFile, const CliOptions& options,
     const FindingRecord record(none, nullptr);
     std::vector<ArrayMember> members = furtherMembers(nullptr);
     members.push_back(allFindingsMember(record));
+    members.push_back(sdmDesignsMember(nullptr));
     writeInterruptedRunLine(mdmFile, members, stdout);
   }
   return kNotInspected;
