@@ -133,7 +133,9 @@ std::string decimal(double value, int digits) {
   return text;
 }
 
-std::string warningSentence(const SdmDesign& design, const DesignWarning& warning) {
+}  // namespace
+
+std::string designWarningSentence(const SdmDesign& design, const DesignWarning& warning) {
   const std::string file = fileNameOf(design.path) + ": ";
   switch (warning.code) {
     case DesignWarningCode::kPredictorCorrelation:
@@ -161,6 +163,8 @@ std::string warningSentence(const SdmDesign& design, const DesignWarning& warnin
   return file;
 }
 
+namespace {
+
 RecordEntry warningEntry(const SdmDesign& design, const DesignWarning& warning) {
   RecordEntry entry;
   entry.kind = RecordKind::kDesign;
@@ -171,7 +175,7 @@ RecordEntry warningEntry(const SdmDesign& design, const DesignWarning& warning) 
     entry.predictorNumber = warning.first + 1;
     entry.predictorName = std::string(nameAt(design.names, warning.first));
   }
-  entry.text = warningSentence(design, warning);
+  entry.text = designWarningSentence(design, warning);
   entry.errorLine = std::string("kelvora: ") + recordSeverityName(warning.severity) + ": " +
                     entry.text;
   return entry;
