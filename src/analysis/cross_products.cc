@@ -22,9 +22,9 @@ CrossProducts crossProductsOf(const SdmFile& sdm) {
   products.usable.assign(static_cast<std::size_t>(columns), true);
   for (Eigen::Index j = 0; j < columns; ++j) {
     const std::vector<float>& values = sdm.values[static_cast<std::size_t>(j)];
-    products.usable[static_cast<std::size_t>(j)] = std::all_of(
-        values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rows),
-        [](float v) { return std::isfinite(v); });
+    products.usable[static_cast<std::size_t>(j)] =
+        std::all_of(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rows),
+                    [](float v) { return std::isfinite(v); });
   }
   Eigen::MatrixXd block(std::min<Eigen::Index>(kBlockRows, static_cast<Eigen::Index>(rows)),
                         columns);

@@ -15,9 +15,9 @@
 namespace kelvora::analysis {
 
 struct CrossProducts {
-  std::int64_t rows = 0;  // the shortest column's length: the rows every column has
-  Eigen::MatrixXd gram;   // X'X of the columns as written; a column not finite has 0 throughout
-  Eigen::VectorXd sums;   // per column
+  std::int64_t rows = 0;     // the shortest column's length: the rows every column has
+  Eigen::MatrixXd gram;      // X'X of the columns as written; a column not finite has 0 throughout
+  Eigen::VectorXd sums;      // per column
   std::vector<bool> usable;  // per column: every value finite
 };
 

@@ -49,10 +49,10 @@ void addCorrelations(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
       if (size < kCorrelationNote) continue;
       const bool confounds = i >= interest && j >= interest;
       if (confounds && !allCorrelations && size < kIdenticalCorrelation) continue;
-      strongest.push({DesignWarningCode::kPredictorCorrelation,
-                      size >= kCorrelationWarning ? RecordSeverity::kWarning
-                                                  : RecordSeverity::kNote,
-                      static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), value});
+      strongest.push(
+          {DesignWarningCode::kPredictorCorrelation,
+           size >= kCorrelationWarning ? RecordSeverity::kWarning : RecordSeverity::kNote,
+           static_cast<std::int32_t>(i), static_cast<std::int32_t>(j), value});
       if (strongest.size() > kMostCorrelationPairs) {
         strongest.pop();
         ++leftOut;
@@ -68,8 +68,8 @@ void addCorrelations(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
   }
 }
 
-void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
-                  std::int64_t interest, const RankCheck& rank, DesignWarnings& warnings) {
+void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies, std::int64_t interest,
+                  const RankCheck& rank, DesignWarnings& warnings) {
   std::vector<bool> dependent(varies.size(), false);
   for (const Dependency& dependency : rank.dependencies) {
     if (dependency.kind != DependencyKind::kRankDeficient) continue;
@@ -93,15 +93,15 @@ void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
     double inflation = kInfinity;
     if (!dependent[column]) {
       while (kept[position] < j) ++position;
-      const double diagonal = inverse(static_cast<Eigen::Index>(position),
-                                      static_cast<Eigen::Index>(position));
+      const double diagonal =
+          inverse(static_cast<Eigen::Index>(position), static_cast<Eigen::Index>(position));
       if (std::isfinite(diagonal) && diagonal > 0.0) inflation = std::max(diagonal, 1.0);
     }
     if (inflation <= kInflationNote) continue;
-    warnings.items.push_back({DesignWarningCode::kHighVif,
-                              inflation > kInflationWarning ? RecordSeverity::kWarning
-                                                            : RecordSeverity::kNote,
-                              static_cast<std::int32_t>(j), -1, inflation});
+    warnings.items.push_back(
+        {DesignWarningCode::kHighVif,
+         inflation > kInflationWarning ? RecordSeverity::kWarning : RecordSeverity::kNote,
+         static_cast<std::int32_t>(j), -1, inflation});
   }
 }
 

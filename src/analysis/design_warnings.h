@@ -37,9 +37,9 @@ inline constexpr double kConstantShare = 1e-10;
 inline constexpr std::size_t kMostCorrelationPairs = 10;
 
 enum class DesignWarningCode {
-  kPredictorCorrelation,      // two predictors with |r| >= kCorrelationNote
-  kMoreCorrelations,          // pairs beyond kMostCorrelationPairs, counted (a note)
-  kHighVif,                   // a predictor of interest with VIF > kInflationNote
+  kPredictorCorrelation,  // two predictors with |r| >= kCorrelationNote
+  kMoreCorrelations,      // pairs beyond kMostCorrelationPairs, counted (a note)
+  kHighVif,               // a predictor of interest with VIF > kInflationNote
 };
 
 struct DesignWarning {

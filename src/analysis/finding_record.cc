@@ -145,9 +145,9 @@ std::string designWarningSentence(const SdmDesign& design, const DesignWarning& 
                                                                : " correlate (r = ") +
              decimal(warning.value, 2) + ")";
     case DesignWarningCode::kMoreCorrelations:
-      return file + decimal(warning.value, 0) + " more pairs of predictors correlate at |r| >= " +
-             decimal(kCorrelationNote, 1) + " (the " + std::to_string(kMostCorrelationPairs) +
-             " strongest are listed)";
+      return file + decimal(warning.value, 0) +
+             " more pairs of predictors correlate at |r| >= " + decimal(kCorrelationNote, 1) +
+             " (the " + std::to_string(kMostCorrelationPairs) + " strongest are listed)";
     case DesignWarningCode::kHighVif:
       if (std::isinf(warning.value)) {
         return file + predictorPhrase(design, warning.first) +
@@ -155,9 +155,9 @@ std::string designWarningSentence(const SdmDesign& design, const DesignWarning& 
       }
       return file + predictorPhrase(design, warning.first) +
              " has a variance inflation factor of " + decimal(warning.value, 1) + " (above " +
-             decimal(warning.severity == RecordSeverity::kWarning ? kInflationWarning
-                                                                  : kInflationNote,
-                     0) +
+             decimal(
+                 warning.severity == RecordSeverity::kWarning ? kInflationWarning : kInflationNote,
+                 0) +
              ")";
   }
   return file;
@@ -176,8 +176,8 @@ RecordEntry warningEntry(const SdmDesign& design, const DesignWarning& warning) 
     entry.predictorName = std::string(nameAt(design.names, warning.first));
   }
   entry.text = designWarningSentence(design, warning);
-  entry.errorLine = std::string("kelvora: ") + recordSeverityName(warning.severity) + ": " +
-                    entry.text;
+  entry.errorLine =
+      std::string("kelvora: ") + recordSeverityName(warning.severity) + ": " + entry.text;
   return entry;
 }
 

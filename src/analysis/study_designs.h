@@ -23,7 +23,7 @@
 namespace kelvora::analysis {
 
 struct SdmDesign : SdmSummary {
-  RankCheck rank;  // meaningful when `read`
+  RankCheck rank;           // meaningful when `read`
   DesignWarnings warnings;  // meaningful when `read`: a few per SDM at most
 };
 
