@@ -1,6 +1,8 @@
 #include "analysis/finding_record.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "analysis/summary_columns.h"
@@ -118,6 +120,64 @@ RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
   }
   entry.text = dependencySentence(design, *dependency);
   entry.errorLine = "kelvora: warning: " + entry.text;
+  return entry;
+}
+
+std::string predictorPhrase(const SdmDesign& design, std::int32_t column) {
+  return "predictor " + std::to_string(column + 1) + " " + visible(nameAt(design.names, column));
+}
+
+std::string decimal(double value, int digits) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", digits, value);
+  return text;
+}
+
+}  // namespace
+
+std::string designWarningSentence(const SdmDesign& design, const DesignWarning& warning) {
+  const std::string file = fileNameOf(design.path) + ": ";
+  switch (warning.code) {
+    case DesignWarningCode::kPredictorCorrelation:
+      return file + predictorPhrase(design, warning.first) + " and " +
+             predictorPhrase(design, warning.second) +
+             (std::abs(warning.value) >= kIdenticalCorrelation ? " are the same column (r = "
+                                                               : " correlate (r = ") +
+             decimal(warning.value, 2) + ")";
+    case DesignWarningCode::kMoreCorrelations:
+      return file + decimal(warning.value, 0) +
+             " more pairs of predictors correlate at |r| >= " + decimal(kCorrelationNote, 1) +
+             " (the " + std::to_string(kMostCorrelationPairs) + " strongest are listed)";
+    case DesignWarningCode::kHighVif:
+      if (std::isinf(warning.value)) {
+        return file + predictorPhrase(design, warning.first) +
+               " has an infinite variance inflation factor (it is part of a dependency)";
+      }
+      return file + predictorPhrase(design, warning.first) +
+             " has a variance inflation factor of " + decimal(warning.value, 1) + " (above " +
+             decimal(
+                 warning.severity == RecordSeverity::kWarning ? kInflationWarning : kInflationNote,
+                 0) +
+             ")";
+  }
+  return file;
+}
+
+namespace {
+
+RecordEntry warningEntry(const SdmDesign& design, const DesignWarning& warning) {
+  RecordEntry entry;
+  entry.kind = RecordKind::kDesign;
+  entry.code = designWarningCodeName(warning.code);
+  entry.severity = warning.severity;
+  entry.file = design.path;
+  if (warning.first >= 0) {
+    entry.predictorNumber = warning.first + 1;
+    entry.predictorName = std::string(nameAt(design.names, warning.first));
+  }
+  entry.text = designWarningSentence(design, warning);
+  entry.errorLine =
+      std::string("kelvora: ") + recordSeverityName(warning.severity) + ": " + entry.text;
   return entry;
 }
 
@@ -243,6 +303,7 @@ void FindingRecord::forEach(
     for (const Dependency& dependency : design.rank.dependencies) {
       hand(designEntry(design, &dependency));
     }
+    for (const DesignWarning& warning : design.warnings.items) hand(warningEntry(design, warning));
   }
 }
 

@@ -52,6 +52,10 @@ struct RecordEntry {
   std::optional<std::size_t> causedBy;  // index of the reader finding that explains it
 };
 
+// One sentence for a design warning of `design`, file bytes as they are:
+// `S01.sdm: predictor 1 "Faces" and predictor 2 "Houses" correlate (r = 0.72)`.
+std::string designWarningSentence(const SdmDesign& design, const DesignWarning& warning);
+
 class FindingRecord {
  public:
   // `study` null: a run that stopped on an unexpected failure (its findings alone).

@@ -4,7 +4,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include "analysis/cross_products.h"
 #include "analysis/design_rank.h"
+#include "analysis/design_warnings.h"
 
 namespace kelvora::analysis {
 namespace {
@@ -61,6 +63,11 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
       if (found != checked.end()) known = found->second;
     }
     design.rank = known ? std::move(*known) : checkRank(sdm);
+    if (withinRankCheckBudget(design.rank.rows, static_cast<std::int64_t>(sdm.values.size()))) {
+      const CrossProducts products = crossProductsOf(sdm);
+      design.warnings =
+          warnDesign(products, design.interestCount, design.rank, questions.allCorrelations);
+    }
     if (withPictures) {
       source = DesignPictures{study, sdm.path, fingerprint,
                               static_cast<std::int64_t>(sdm.values.size()), design.interestCount};

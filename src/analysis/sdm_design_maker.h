@@ -39,11 +39,17 @@ struct DesignPictures {
 // A 64-bit FNV-1a hash of what the checks and pictures see of `sdm`: its counts, names and values.
 std::uint64_t fingerprintOf(const SdmFile& sdm);
 
+// What else is asked of each SDM while its values are at hand.
+struct DesignQuestions {
+  bool allCorrelations = false;  // PREDICTOR_CORRELATION also for pairs of two confounds
+};
+
 class SdmDesignMaker {
  public:
   // `withPictures`: also where to draw each SDM's pictures from (a path and a few numbers), for
   // the report to choose from.
-  explicit SdmDesignMaker(bool withPictures) : withPictures(withPictures) {}
+  explicit SdmDesignMaker(bool withPictures, DesignQuestions questions = {})
+      : withPictures(withPictures), questions(std::move(questions)) {}
 
   // Makes and keeps the design of `study` from `sdm`, replacing one made before. Safe to call for
   // different studies at once. Never throws except std::bad_alloc.
@@ -61,6 +67,7 @@ class SdmDesignMaker {
 
  private:
   const bool withPictures;
+  const DesignQuestions questions;
   // Shares the names of the SDMs the run did not share (those read after it) as the run does.
   NameListTable nameLists;
   // The all-zero columns of every SDM's summary, each pattern held once.

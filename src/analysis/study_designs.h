@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/design_rank.h"
+#include "analysis/design_warnings.h"
 #include "analysis/sdm_summary.h"
 #include "analysis/study_input.h"
 #include "designmatrix/sdm_file.h"
@@ -22,7 +23,8 @@
 namespace kelvora::analysis {
 
 struct SdmDesign : SdmSummary {
-  RankCheck rank;  // meaningful when `read`
+  RankCheck rank;           // meaningful when `read`
+  DesignWarnings warnings;  // meaningful when `read`: a few per SDM at most
 };
 
 // Movable, not copyable: `mdm.sdms` points into `sdms`, which a move keeps where it is.

@@ -44,7 +44,7 @@ void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* c
   const CurrentFolder mdmFolder(folderOf(asked.mdmFile));
   RepairDialogs dialogs(asked.mdmFile, asked.repair, frontEnd);
   try {
-    SdmDesignMaker designs(asked.withPictures);
+    SdmDesignMaker designs(asked.withPictures, asked.questions);
     RunSettings settings;
     settings.findingsFile = asked.findingsFile;
     settings.readThreads = asked.readThreads;
@@ -77,6 +77,7 @@ void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* c
 void MdmInspection::writeJsonLine(std::FILE* out) const {
   std::vector<ArrayMember> members = furtherMembers(stopped ? nullptr : &inspected.diagnosis);
   members.push_back(allFindingsMember(*findings));
+  members.push_back(sdmDesignsMember(stopped ? nullptr : &inspected.designs));
   if (stopped) {
     writeInterruptedRunLine(asked.mdmFile, members, out);
   } else {

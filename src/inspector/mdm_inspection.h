@@ -33,6 +33,7 @@ struct InspectionRequest {
   RepairAnswers repair;
   FindingsFileRule findingsFile = findingsBesideMdm;
   bool withPictures = false;  // keep where each SDM's pictures come from, for a report
+  analysis::DesignQuestions questions;
   analysis::SubjectRule subjectRule;
   std::optional<analysis::RecordSeverity> failOn;  // as kelvora's --fail-on
   unsigned readThreads = 0;                        // as RunSettings::readThreads

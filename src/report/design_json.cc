@@ -1,5 +1,6 @@
 #include "report/design_json.h"
 
+#include <cmath>
 #include <cstddef>
 #include <string>
 
@@ -16,6 +17,35 @@ Json predictorJson(const SdmDesign& design, std::int64_t column) {
   const auto index = static_cast<std::size_t>(column);
   return Json{{"number", column + 1},
               {"name", latin1ToUtf8(index < design.names.size() ? design.names[index] : "")}};
+}
+
+Json warningJson(const SdmDesign& design, const DesignWarning& warning) {
+  Json predictors = Json::array();
+  for (const std::int32_t column : {warning.first, warning.second}) {
+    if (column >= 0) predictors.push_back(predictorJson(design, column));
+  }
+  Json object{
+      {"code", designWarningCodeName(warning.code)},
+      {"severity", recordSeverityName(warning.severity)},
+      {"file", latin1ToUtf8(design.path)},
+      {"rank", design.rank.rank},
+      {"columns", design.rank.columns},
+      {"conditionIndex", nullptr},
+      {"dependent", nullptr},
+      {"predictors", std::move(predictors)},
+  };
+  switch (warning.code) {
+    case DesignWarningCode::kPredictorCorrelation:
+      object["r"] = warning.value;
+      break;
+    case DesignWarningCode::kMoreCorrelations:
+      object["pairs"] = static_cast<std::int64_t>(warning.value);
+      break;
+    case DesignWarningCode::kHighVif:
+      object["vif"] = std::isinf(warning.value) ? Json(nullptr) : Json(warning.value);
+      break;
+  }
+  return object;
 }
 
 }  // namespace
@@ -53,6 +83,21 @@ void forEachDesignFinding(const StudyDesigns& designs,
           {"predictors", std::move(predictors)},
       });
     }
+    for (const DesignWarning& warning : design.warnings.items) visit(warningJson(design, warning));
+  }
+}
+
+void forEachSdmDesign(const StudyDesigns& designs, const std::function<void(const Json&)>& visit) {
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) continue;
+    const RankCheck& rank = design.rank;
+    visit(Json{
+        {"file", latin1ToUtf8(design.path)},
+        {"rank", rank.skipped ? Json(nullptr) : Json(rank.rank)},
+        {"columns", rank.columns},
+        {"conditionNumber", rank.fullRank() ? Json(rank.conditionNumber) : Json(nullptr)},
+        {"conditionGrade", rank.skipped ? Json(nullptr) : Json(conditionGrade(rank))},
+    });
   }
 }
 

@@ -6,7 +6,11 @@
 //   NEAR_DEPENDENT_DESIGN  a near-dependency whose condition index exceeds the documented threshold
 //   RANK_CHECK_SKIPPED     the SDM is outside withinRankCheckBudget (wider than
 //                          kRankCheckMaxColumns, or more work than kRankCheckMaxWork): not checked
-// All have severity "warning": the inspection run went on.
+//   PREDICTOR_CORRELATION  two predictors with |r| >= 0.4 (note) or >= 0.7 (warning); member "r"
+//   PREDICTOR_CORRELATION_MORE  the pairs beyond the strongest few of an SDM, counted ("pairs")
+//   HIGH_VIF               a predictor of interest with VIF > 5 (note) or > 10 (warning); member
+//                          "vif", null for an infinite one (part of an exact dependency)
+// The rank check's have severity "warning": the inspection run went on.
 #pragma once
 
 #include <functional>
@@ -24,5 +28,11 @@ namespace kelvora::report {
 // held. Strings are Latin-1 code points of the bytes, as everywhere in the object.
 void forEachDesignFinding(const analysis::StudyDesigns& designs,
                           const std::function<void(const nlohmann::ordered_json&)>& visit);
+
+// Hands each SDM read an object {file, rank, columns, conditionNumber, conditionGrade}: the
+// elements of the array "sdmDesigns". conditionNumber is null when the design has no full rank
+// (infinite) or was not checked; conditionGrade null when not checked.
+void forEachSdmDesign(const analysis::StudyDesigns& designs,
+                      const std::function<void(const nlohmann::ordered_json&)>& visit);
 
 }  // namespace kelvora::report

@@ -72,6 +72,12 @@ ArrayMember allFindingsMember(const FindingRecord& record) {
           }};
 }
 
+ArrayMember sdmDesignsMember(const StudyDesigns* designs) {
+  return {"sdmDesigns", [designs](const std::function<void(const Json&)>& write) {
+            if (designs != nullptr) forEachSdmDesign(*designs, write);
+          }};
+}
+
 void forEachFurtherLine(const FindingRecord& record,
                         const std::function<void(const std::string&)>& visit) {
   record.forEach([&](std::size_t index, const RecordEntry& entry) {
@@ -94,6 +100,9 @@ ExitStatus furtherStatus(const InspectedStudy& study) {
   }
   for (const report::SdmDesign& design : study.designs.sdms) {
     if (design.read && !design.rank.dependencies.empty()) return kReported;
+    for (const DesignWarning& warning : design.warnings.items) {
+      if (design.read && warning.severity != RecordSeverity::kNote) return kReported;
+    }
   }
   return kClean;
 }

@@ -25,6 +25,10 @@ std::vector<ArrayMember> furtherMembers(const analysis::StudyDiagnosis* diagnosi
 // the member.
 ArrayMember allFindingsMember(const analysis::FindingRecord& record);
 
+// The member "sdmDesigns": per SDM read, its rank and condition number with its grade
+// (design_json.h); empty when `designs` is null. The designs must outlive the member.
+ArrayMember sdmDesignsMember(const analysis::StudyDesigns* designs);
+
 // Hands kelvora's lines beyond the log to `visit`, one at a time (a large study has thousands),
 // without line end: the causes first ("kelvora: likely cause: ..."), then the further findings
 // ("kelvora: warning: ...", "kelvora: note: ...", marked "(beyond the run)" where the run had

@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "analysis/finding_record.h"
 #include "analysis/subject_rule.h"
 #include "report/design_figures.h"
 #include "report/design_json.h"
@@ -186,6 +187,17 @@ std::vector<Item> allItems(const RunOutcome& outcome, const InspectedStudy& stud
           {dependencyCodeName(dependency.kind), "design", false,
            " data-file=\"" + htmlText(design.path) + "\" data-predictors=\"" + predictors + "\"",
            dependencyText(design, dependency)});
+    }
+    for (const DesignWarning& warning : design.warnings.items) {
+      std::string predictors;
+      for (const std::int32_t p : {warning.first, warning.second}) {
+        if (p >= 0) predictors += (predictors.empty() ? "" : " ") + std::to_string(p + 1);
+      }
+      items.push_back({designWarningCodeName(warning.code), "design", false,
+                       " data-file=\"" + htmlText(design.path) + "\" data-predictors=\"" +
+                           predictors + "\" data-severity=\"" +
+                           recordSeverityName(warning.severity) + "\"",
+                       htmlText(designWarningSentence(design, warning))});
     }
   }
   for (const FurtherFinding& finding : study.diagnosis.findings) {

@@ -90,7 +90,7 @@ def sdm_text(names, first_confound, columns):
 def varied_column(p, points):
     """Values of predictor p that vary unlike any other predictor's (quarters, 0.5 to 4.5), so
     that a plain design has full rank."""
-    return [((t * (p + 3) * 37 + p * 11 + t * t) % 17) / 4 + 0.5 for t in range(points)]
+    return [((t * (p + 11) * 12 + p * 11 + t * t) % 17) / 4 + 0.5 for t in range(points)]
 
 
 def run_sdm(interest=("Faces", "Houses"), confounds=("Trans X", "Constant"), zero=(), points=6,

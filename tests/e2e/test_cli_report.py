@@ -335,7 +335,7 @@ class ReportInBrowser(CliTest):
         [first, *_] = run["designFindings"]
         self.assertEqual(first["code"], "RANK_DEFICIENT_DESIGN")
         self.assertEqual([p["name"] for p in first["predictors"]], ["Faces", "Constant"])
-        self.assertEqual(len(run["designFindings"]), 4)
+        self.assertEqual(len([f for f in run["designFindings"] if f["code"].startswith("RANK")]), 4)
 
     def test_detector_sees_a_page_that_fetches(self):
         # Guards the no-fetch assertions above: a page that loads a picture over http is seen.

@@ -137,8 +137,7 @@ class PromptAtTerminal(CliTest):
         [located] = run_cli("--json", "--locate", self.located, self.mdm,
                             cwd=self.study.root).objects()
         self.assertEqual(prompted["designFindings"], located["designFindings"])
-        self.assertEqual({f["code"] for f in prompted["designFindings"]},
-                         {"RANK_DEFICIENT_DESIGN"})
+        self.assertIn("RANK_DEFICIENT_DESIGN", {f["code"] for f in prompted["designFindings"]})
 
     def test_prompts_refuse_what_a_dialog_would_and_complete_paths_with_tab(self):
         session = TerminalSession(self, ["--json", self.mdm], self.study.root)

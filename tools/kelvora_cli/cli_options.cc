@@ -39,6 +39,7 @@ constexpr std::string_view kNoFindingsFile = documented("--no-findings-file");
 constexpr std::string_view kFailOn = documented("--fail-on");
 constexpr std::string_view kSubjectRule = documented("--subject-rule");
 constexpr std::string_view kSubjects = documented("--subjects");
+constexpr std::string_view kAllCorrelations = documented("--all-correlations");
 
 std::string optionName(std::string_view name) { return std::string(name); }
 
@@ -94,6 +95,7 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     CLI::Option* failOnOption = app.add_option(optionName(kFailOn), failOn);
     CLI::Option* subjectRuleOption = app.add_option(optionName(kSubjectRule), subjectRule);
     app.add_flag(optionName(kSubjects), options.subjects);
+    app.add_flag(optionName(kAllCorrelations), options.allCorrelations);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {

@@ -27,6 +27,7 @@ struct CliOptions {
   std::optional<analysis::RecordSeverity> failOn;
   analysis::SubjectRule subjectRule;  // how kelvora's own checks group runs by subject
   bool subjects = false;              // the subject table on standard error (text mode)
+  bool allCorrelations = false;       // PREDICTOR_CORRELATION also for pairs of two confounds
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };

@@ -160,6 +160,7 @@ InspectionRequest requestOf(const std::string& mdmFile, const CliOptions& option
   request.repair = RepairAnswers{options.locate, options.forceLocate, options.saveMdm};
   request.findingsFile = findingsFileRule(options);
   request.withPictures = options.report.has_value();
+  request.questions.allCorrelations = options.allCorrelations;
   request.subjectRule = options.subjectRule;
   request.failOn = options.failOn;
   request.logSink = printsLog(options) ? &printLogEntry : nullptr;

@@ -1,0 +1,72 @@
+// The warnings the field already gives about one SDM's design, with their published lines (README,
+// "Design warnings"): pairs of predictors that correlate (PREDICTOR_CORRELATION), predictors of
+// interest whose variance the others inflate (HIGH_VIF), and the grade of the design's condition
+// number. Made on the reading thread from the SDM's cross-products (cross_products.h) and its rank
+// check, then only the few warnings are kept: nothing of size p x p outlives the making.
+//
+// Method. r_ij = C_ij / sqrt(C_ii C_jj) for C = X'X - s s' / n, the cross-products of the
+// mean-centred columns; a column with C_jj <= kConstantShare * (X'X)_jj is constant and has no r.
+// VIF_j = (R^-1)_jj for the correlation matrix R of the columns that vary, less those of an exact
+// dependency of the rank check: those have an infinite VIF (one tolerance, the rank check's), and
+// leaving them out changes no other VIF, since they lie in the span of the rest. The condition
+// number is the rank check's (unit-length columns, through its QR, not squared).
+//
+// Cost, for p columns: O(p^3) time and p^2 doubles on top of the cross-products; the warnings kept
+// are at most kMostCorrelationPairs + 1 pairs and one per predictor of interest.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "analysis/design_rank.h"
+#include "analysis/record_severity.h"
+
+namespace kelvora::analysis {
+
+struct CrossProducts;  // cross_products.h
+
+inline constexpr double kCorrelationNote = 0.4;
+inline constexpr double kCorrelationWarning = 0.7;
+// |r| this close to 1 is the same column up to scale and rounding of six-digit text.
+inline constexpr double kIdenticalCorrelation = 1.0 - 1e-6;
+inline constexpr double kInflationNote = 5.0;
+inline constexpr double kInflationWarning = 10.0;
+inline constexpr double kConstantShare = 1e-10;
+// The strongest pairs reported per SDM; the rest are counted in one more finding.
+inline constexpr std::size_t kMostCorrelationPairs = 10;
+
+enum class DesignWarningCode {
+  kPredictorCorrelation,  // two predictors with |r| >= kCorrelationNote
+  kMoreCorrelations,      // pairs beyond kMostCorrelationPairs, counted (a note)
+  kHighVif,               // a predictor of interest with VIF > kInflationNote
+};
+
+struct DesignWarning {
+  DesignWarningCode code = DesignWarningCode::kPredictorCorrelation;
+  RecordSeverity severity = RecordSeverity::kNote;
+  std::int32_t first = -1;   // 0-based column
+  std::int32_t second = -1;  // correlations: the other column
+  // r, the VIF (infinity for an exact dependency), or the number of pairs left out.
+  double value = 0.0;
+};
+
+struct DesignWarnings {
+  std::vector<DesignWarning> items;  // correlations by decreasing |r|, then VIFs by column
+};
+
+// "PREDICTOR_CORRELATION", "PREDICTOR_CORRELATION_MORE", "HIGH_VIF".
+const char* designWarningCodeName(DesignWarningCode code);
+
+// The grade of a condition number: "low" (below 20), "moderate" (below 400), "high" (below
+// 8,000), "very high" (below 160,000), "extreme"; "extreme" for a design without full rank.
+const char* conditionGrade(const RankCheck& rank);
+
+// The warnings of the design whose cross-products are `products` and rank check `rank`; its first
+// `interest` columns are the predictors of interest. A pair of two confounds is left out unless
+// `allCorrelations` or they are identical. Nothing when the rank check was skipped. Never throws
+// except std::bad_alloc.
+DesignWarnings warnDesign(const CrossProducts& products, std::int64_t interest,
+                          const RankCheck& rank, bool allCorrelations);
+
+}  // namespace kelvora::analysis
