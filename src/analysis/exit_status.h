@@ -20,14 +20,10 @@ enum ExitStatus : int {
                       // the call
 };
 
-// kNotInspected when a file the run needed could not be read or the repair was cancelled;
-// kReported when the run ended early or reported any finding (each "!!!  " line of a run is one
-// of its findings, and so is the MDM writer's failure line) but the first SDM's failure that the
-// repair mended; kClean otherwise.
-ExitStatus exitStatusOf(const RunOutcome& outcome);
-
-// The status of one run under --fail-on `failOn`: kNotInspected as exitStatusOf; kReported when the
-// run ended early or `record` holds a finding as serious as `failOn` or more; kClean otherwise.
+// The status of one run under --fail-on `failOn` (kWarning without it): kNotInspected when a file
+// the run needed could not be read or the repair was cancelled; kReported when the run ended early
+// or `record` holds a finding as serious as `failOn` or more (the first SDM's failure that the
+// repair mended is a note); kClean otherwise.
 ExitStatus recordStatus(const RunOutcome& outcome, const FindingRecord& record,
                         RecordSeverity failOn);
 

@@ -96,6 +96,7 @@ RecordEntry furtherEntry(const FurtherFinding& finding) {
   entry.predictorNumber = finding.predictorNumber;
   entry.predictorName = finding.predictorName;
   entry.text = finding.text;
+  entry.beyondRun = finding.beyondRun;
   entry.errorLine = std::string("kelvora: ") + furtherSeverityName(finding.severity) +
                     (finding.beyondRun ? " (beyond the run)" : "") + ": " + finding.text;
   return entry;
@@ -106,7 +107,7 @@ RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
   entry.kind = RecordKind::kDesign;
   entry.file = design.path;
   if (dependency == nullptr) {
-    entry.code = "RANK_CHECK_SKIPPED";
+    entry.code = kRankCheckSkippedCode;
     entry.severity = RecordSeverity::kNote;
     entry.text = fileNameOf(design.path) + ": the rank check was skipped (" +
                  std::to_string(design.rank.columns) + " columns, more than it takes)";
@@ -209,8 +210,9 @@ const char* recordSeverityName(RecordSeverity severity) {
   return "";
 }
 
-FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* study)
-    : outcome(outcome), study(study) {
+FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* study,
+                             const FindingPolicy* policy)
+    : outcome(outcome), study(study), policy(policy && !policy->empty() ? policy : nullptr) {
   if (study != nullptr) {
     const std::size_t firstFurther = outcome.findings.size() + study->diagnosis.causes.size();
     const std::vector<SdmDesign>& sdms = study->designs.sdms;
@@ -234,15 +236,40 @@ FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* st
       }
     }
   }
-  forEach([this](std::size_t, const RecordEntry& entry) {
+  // A follower may come before its cause (a run's finding), so which causes are kept is known
+  // only at the end; followers of a cause that is not kept are never asked for.
+  std::size_t kept = 0;
+  forEachMade([&](std::size_t index, RecordEntry& entry) {
+    if (!decide(entry)) return;
     worst = worst ? std::min(*worst, entry.severity) : entry.severity;
     if (entry.causedBy) ++damageByStudy.at(studyByEntry.at(*entry.causedBy)).followers;
+    const auto damaged = studyByEntry.find(index);
+    if (damaged != studyByEntry.end()) {
+      keptIndexByEntry.emplace(index, kept);
+      studyByKeptIndex.emplace(kept, damaged->second);
+    }
+    ++kept;
   });
 }
 
 std::size_t FindingRecord::followerCount(std::size_t index) const {
-  const auto found = studyByEntry.find(index);
-  return found == studyByEntry.end() ? 0 : damageByStudy.at(found->second).followers;
+  const auto found = studyByKeptIndex.find(index);
+  return found == studyByKeptIndex.end() ? 0 : damageByStudy.at(found->second).followers;
+}
+
+bool FindingRecord::decide(RecordEntry& entry) const {
+  if (policy == nullptr) return true;
+  const std::optional<PolicyAction> action = policy->actionFor(entry.code, entry.file);
+  if (!action) return true;
+  if (*action == PolicyAction::kIgnore) return false;
+  const RecordSeverity severity = severityOf(*action);
+  if (severity == entry.severity) return true;
+  entry.severity = severity;
+  if (!entry.errorLine.empty() && entry.kind != RecordKind::kCause) {
+    entry.errorLine = std::string("kelvora: ") + recordSeverityName(severity) +
+                      (entry.beyondRun ? " (beyond the run)" : "") + ": " + entry.text;
+  }
+  return true;
 }
 
 const FindingRecord::Damage* FindingRecord::damageOfStudy(std::size_t studyIndex,
@@ -288,6 +315,20 @@ std::optional<std::size_t> FindingRecord::causeOf(const RecordEntry& entry) cons
 
 void FindingRecord::forEach(
     const std::function<void(std::size_t, const RecordEntry&)>& visit) const {
+  std::size_t kept = 0;
+  forEachMade([&](std::size_t, RecordEntry& entry) {
+    if (!decide(entry)) return;
+    if (entry.causedBy) {
+      const auto cause = keptIndexByEntry.find(*entry.causedBy);
+      entry.causedBy = cause == keptIndexByEntry.end() ? std::nullopt
+                                                       : std::optional<std::size_t>(cause->second);
+    }
+    visit(kept++, entry);
+  });
+}
+
+void FindingRecord::forEachMade(
+    const std::function<void(std::size_t, RecordEntry&)>& visit) const {
   std::size_t index = 0;
   const auto hand = [&](RecordEntry entry) {
     entry.causedBy = causeOf(entry);

@@ -12,6 +12,12 @@
 // - every design finding of the SDM (its matrix is not the file's).
 // A column is reached when at least one of its values lies at or after the first damaged value.
 //
+// A finding policy (finding_policy.h), when given, is applied to every entry as it is made: an
+// entry it ignores is left out (the entries after it take its index, and an entry whose cause it
+// ignores names no cause and has its own line), and one it gives another severity carries that
+// severity, and its line on standard error says so (a likely cause keeps its "likely cause"
+// line). The run's entries are decided too, but their text stays the log's line.
+//
 // The record holds references to the outcome and the study, which must outlive it, and a few
 // numbers per damaged SDM; entries are made one at a time as they are visited, so a study with
 // hundreds of thousands of findings costs no second copy of them.
@@ -26,11 +32,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "analysis/finding_policy.h"
 #include "analysis/inspected_study.h"
 #include "analysis/record_severity.h"
 #include "inspection/run_outcome.h"
 
 namespace kelvora::analysis {
+
+inline constexpr char kRankCheckSkippedCode[] = "RANK_CHECK_SKIPPED";
 
 enum class RecordKind { kRun, kCause, kFurther, kDesign };
 
@@ -50,6 +59,7 @@ struct RecordEntry {
   // run's findings (their lines are the log's) and for those kelvora does not print.
   std::string errorLine;
   std::optional<std::size_t> causedBy;  // index of the reader finding that explains it
+  bool beyondRun = false;               // further findings: checked past the run's end
 };
 
 // One sentence for a design warning of `design`, file bytes as they are:
@@ -58,13 +68,16 @@ std::string designWarningSentence(const SdmDesign& design, const DesignWarning& 
 
 class FindingRecord {
  public:
-  // `study` null: a run that stopped on an unexpected failure (its findings alone).
-  FindingRecord(const RunOutcome& outcome, const InspectedStudy* study);
+  // `study` null: a run that stopped on an unexpected failure (its findings alone). `policy`, when
+  // given, must outlive the record.
+  FindingRecord(const RunOutcome& outcome, const InspectedStudy* study,
+                const FindingPolicy* policy = nullptr);
 
-  // Hands every entry with its index to `visit`, in the record's order.
+  // Hands every entry the policy keeps, with its index among them, to `visit`, in the record's
+  // order.
   void forEach(const std::function<void(std::size_t, const RecordEntry&)>& visit) const;
 
-  // How many entries name entry `index` as their cause.
+  // How many entries name entry `index` (an index forEach hands) as their cause.
   std::size_t followerCount(std::size_t index) const;
 
   // The most serious severity of all entries; none without entries.
@@ -82,13 +95,21 @@ class FindingRecord {
   std::optional<std::size_t> subjectCause(const std::string& subject, std::int64_t column,
                                           bool allRuns) const;
   std::optional<std::size_t> causeOf(const RecordEntry& entry) const;
+  // Every entry before the policy, with its index in the whole record; causedBy in those indexes.
+  void forEachMade(const std::function<void(std::size_t, RecordEntry&)>& visit) const;
+  // Applies the policy to `entry`; false when it ignores it.
+  bool decide(RecordEntry& entry) const;
 
   const RunOutcome& outcome;
   const InspectedStudy* study;
+  const FindingPolicy* policy;
   // Filled only for a study with damaged SDMs; views into the study's designs.
   std::unordered_map<std::size_t, Damage> damageByStudy;
   std::unordered_map<std::string_view, std::size_t> studyByPath;  // damaged SDMs only
   std::unordered_map<std::size_t, std::size_t> studyByEntry;      // damaged SDMs only
+  // The reader findings the policy keeps: their index among the entries kept, and back.
+  std::unordered_map<std::size_t, std::size_t> keptIndexByEntry;
+  std::unordered_map<std::size_t, std::size_t> studyByKeptIndex;
   std::unordered_map<std::string_view, const SubjectGroup*> groupBySubject;
   std::optional<RecordSeverity> worst;
 };

@@ -56,9 +56,8 @@ void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* c
     if (afterRun != nullptr) afterRun(ran, dialogs, context);
     // The readers' lines (an SDM that cannot be opened) belong to the run's log only.
     inspected = readInspectedStudy(ran, dialogs.locatedSdm(), designs, asked.subjectRule);
-    findings.emplace(ran, &inspected);
-    exitStatus = asked.failOn ? recordStatus(ran, *findings, *asked.failOn)
-                              : worseOf(exitStatusOf(ran), furtherStatus(inspected));
+    findings.emplace(ran, &inspected, &asked.policy);
+    exitStatus = recordStatus(ran, *findings, asked.failOn.value_or(RecordSeverity::kWarning));
     // The run may still have read every SDM (one opened after the check): the study's paths are
     // not sound all the same.
     if (!dialogs.unopenedSdms().empty()) exitStatus = worseOf(exitStatus, kNotInspected);
@@ -81,7 +80,7 @@ void MdmInspection::writeJsonLine(std::FILE* out) const {
   if (stopped) {
     writeInterruptedRunLine(asked.mdmFile, members, out);
   } else {
-    writeOutcomeLine(ran, &inspected.designs, members, out);
+    writeOutcomeLine(ran, &inspected.designs, members, out, &asked.policy);
   }
 }
 

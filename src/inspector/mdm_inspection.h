@@ -17,6 +17,7 @@
 
 #include "analysis/chosen_subject_rule.h"
 #include "analysis/exit_status.h"
+#include "analysis/finding_policy.h"
 #include "analysis/finding_record.h"
 #include "analysis/inspected_study.h"
 #include "analysis/record_severity.h"
@@ -36,6 +37,7 @@ struct InspectionRequest {
   analysis::DesignQuestions questions;
   analysis::SubjectRule subjectRule;
   std::optional<analysis::RecordSeverity> failOn;  // as kelvora's --fail-on
+  analysis::FindingPolicy policy;                  // as kelvora's --config and --ignore
   unsigned readThreads = 0;                        // as RunSettings::readThreads
   LogTextSink logSink = nullptr;                   // receives the run's log entries
 };
@@ -61,8 +63,10 @@ class MdmInspection {
   // Null when the inspection stopped.
   const analysis::InspectedStudy* study() const { return stopped ? nullptr : &inspected; }
   const analysis::FindingRecord& record() const { return *findings; }
-  // kelvora's status of this MDM: the run's, kelvora's findings beyond it (or --fail-on's), and
-  // kNotInspected when it stopped or its corrected MDM lists SDMs that do not open.
+  // kelvora's status of this MDM: kNotInspected when a file could not be read, the repair was
+  // cancelled, the inspection stopped or its corrected MDM lists SDMs that do not open; otherwise
+  // kReported when the run ended early or the record (after the policy) holds a finding as
+  // serious as --fail-on (a warning by default); kClean otherwise.
   analysis::ExitStatus status() const { return exitStatus; }
 
   // kelvora's --json line of this inspection, written to `out`.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "analysis/finding_record.h"
 #include "report/text_bytes.h"
 
 namespace kelvora::report {
@@ -51,12 +52,21 @@ Json warningJson(const SdmDesign& design, const DesignWarning& warning) {
 }  // namespace
 
 void forEachDesignFinding(const StudyDesigns& designs,
-                          const std::function<void(const Json&)>& visit) {
+                          const std::function<void(const Json&)>& shown,
+                          const FindingPolicy* policy) {
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) continue;
+    const auto visit = [&](Json finding) {
+      if (policy != nullptr) {
+        const auto action = policy->actionFor(finding["code"].get<std::string>(), design.path);
+        if (action == PolicyAction::kIgnore) return;
+        if (action) finding["severity"] = policyActionName(*action);
+      }
+      shown(finding);
+    };
     if (design.rank.skipped) {
       visit(Json{
-          {"code", "RANK_CHECK_SKIPPED"},
+          {"code", kRankCheckSkippedCode},
           {"severity", "warning"},
           {"file", latin1ToUtf8(design.path)},
           {"rank", nullptr},

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "analysis/design_rank.h"
+#include "analysis/finding_policy.h"
 #include "analysis/study_designs.h"
 
 namespace kelvora::report {
@@ -25,9 +26,12 @@ namespace kelvora::report {
 // Hands each design finding, an object {code, severity, file, rank, columns, conditionIndex,
 // dependent, predictors}, to `visit`, by study and then in the order of RankCheck::dependencies:
 // the elements of the array "designFindings", one at a time, so that no copy of all of them is
-// held. Strings are Latin-1 code points of the bytes, as everywhere in the object.
+// held. Strings are Latin-1 code points of the bytes, as everywhere in the object. `policy`, when
+// given, decides as in the record of all findings: a finding it ignores is left out, and one it
+// gives a severity has that "severity".
 void forEachDesignFinding(const analysis::StudyDesigns& designs,
-                          const std::function<void(const nlohmann::ordered_json&)>& visit);
+                          const std::function<void(const nlohmann::ordered_json&)>& visit,
+                          const analysis::FindingPolicy* policy = nullptr);
 
 // Hands each SDM read an object {file, rank, columns, conditionNumber, conditionGrade}: the
 // elements of the array "sdmDesigns". conditionNumber is null when the design has no full rank

@@ -94,17 +94,4 @@ void writeFurtherLines(const FindingRecord& record, std::FILE* stream) {
                      [stream](const std::string& line) { writeError(line + "\n", stream); });
 }
 
-ExitStatus furtherStatus(const InspectedStudy& study) {
-  for (const FurtherFinding& finding : study.diagnosis.findings) {
-    if (finding.severity == FurtherSeverity::kWarning) return kReported;
-  }
-  for (const report::SdmDesign& design : study.designs.sdms) {
-    if (design.read && !design.rank.dependencies.empty()) return kReported;
-    for (const DesignWarning& warning : design.warnings.items) {
-      if (design.read && warning.severity != RecordSeverity::kNote) return kReported;
-    }
-  }
-  return kClean;
-}
-
 }  // namespace kelvora::report

@@ -1,6 +1,6 @@
 // How kelvora tells what it finds beyond the plug-in's log (the study diagnosis and the rank check
-// of each SDM): members of the --json object, one line each on standard error in text mode, and
-// their part in the exit status.
+// of each SDM): members of the --json object and one line each on standard error in text mode,
+// after the record's finding policy.
 #pragma once
 
 #include <cstdio>
@@ -39,9 +39,5 @@ void forEachFurtherLine(const analysis::FindingRecord& record,
 
 // Writes those lines to `stream` (standard error), control bytes shown as \xNN (error_output.h).
 void writeFurtherLines(const analysis::FindingRecord& record, std::FILE* stream);
-
-// kReported when the study has a further finding that is a warning, or a design finding; kClean
-// otherwise (notes alone, and causes, which accompany findings of the run, change nothing).
-analysis::ExitStatus furtherStatus(const analysis::InspectedStudy& study);
 
 }  // namespace kelvora::report

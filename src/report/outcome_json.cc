@@ -97,7 +97,8 @@ void putElements(std::FILE* out, Visit&& each) {
 }
 
 void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDesigns* designs,
-               const std::vector<ArrayMember>& further, std::FILE* out) {
+               const std::vector<ArrayMember>& further, std::FILE* out,
+               const FindingPolicy* policy) {
   const Json head{
       {"mdm", latin1String(outcome.mdmPath)},
       {"complete", outcome.complete},
@@ -115,7 +116,7 @@ void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDe
   });
   put("],\"designFindings\":[", out);
   if (designs != nullptr) {
-    putElements(out, [&](const auto& write) { report::forEachDesignFinding(*designs, write); });
+    putElements(out, [&](const auto& write) { report::forEachDesignFinding(*designs, write, policy); });
   }
   put("]", out);
   for (const ArrayMember& member : further) {
@@ -130,15 +131,16 @@ void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDe
 }  // namespace
 
 void writeOutcomeLine(const RunOutcome& outcome, const report::StudyDesigns* designs,
-                      const std::vector<ArrayMember>& further, std::FILE* out) {
-  writeLine(outcome, endName(outcome.end), designs, further, out);
+                      const std::vector<ArrayMember>& further, std::FILE* out,
+                      const FindingPolicy* policy) {
+  writeLine(outcome, endName(outcome.end), designs, further, out, policy);
 }
 
 void writeInterruptedRunLine(const std::string& mdmPath, const std::vector<ArrayMember>& further,
                              std::FILE* out) {
   RunOutcome outcome;
   outcome.mdmPath = mdmPath;
-  writeLine(outcome, "INTERRUPTED", nullptr, further, out);
+  writeLine(outcome, "INTERRUPTED", nullptr, further, out, nullptr);
 }
 
 }  // namespace kelvora::report

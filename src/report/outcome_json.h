@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/finding_policy.h"
 #include "analysis/study_designs.h"
 #include "inspection/run_outcome.h"
 
@@ -40,11 +41,13 @@ struct ArrayMember {
 };
 
 // Writes the line of one run to `out`: its object, with the design findings of `designs` (none
-// when null) as the member "designFindings", then the members `further`. Every element is
+// when null) after `policy` (design_json.h) as the member "designFindings", then the members
+// `further`. Every element is
 // rendered and written one at a time, so that the output costs the memory of one finding, not a
 // second copy of all of them (a run may have hundreds of thousands).
 void writeOutcomeLine(const RunOutcome& outcome, const analysis::StudyDesigns* designs,
-                      const std::vector<ArrayMember>& further, std::FILE* out);
+                      const std::vector<ArrayMember>& further, std::FILE* out,
+                      const analysis::FindingPolicy* policy = nullptr);
 
 // The line of a run that stopped on an unexpected failure (end "INTERRUPTED") before it could say
 // how it ended: no findings, no design findings, and the members `further` as they give them.

@@ -40,6 +40,9 @@ constexpr std::string_view kFailOn = documented("--fail-on");
 constexpr std::string_view kSubjectRule = documented("--subject-rule");
 constexpr std::string_view kSubjects = documented("--subjects");
 constexpr std::string_view kAllCorrelations = documented("--all-correlations");
+constexpr std::string_view kConfig = documented("--config");
+constexpr std::string_view kIgnore = documented("--ignore");
+constexpr std::string_view kPrintConfig = documented("--print-config");
 
 std::string optionName(std::string_view name) { return std::string(name); }
 
@@ -96,6 +99,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     CLI::Option* subjectRuleOption = app.add_option(optionName(kSubjectRule), subjectRule);
     app.add_flag(optionName(kSubjects), options.subjects);
     app.add_flag(optionName(kAllCorrelations), options.allCorrelations);
+    std::string configFile;
+    CLI::Option* configOption = app.add_option(optionName(kConfig), configFile);
+    app.add_option(optionName(kIgnore), options.ignoredCodes)->allow_extra_args(false);
+    bool printConfig = false;
+    app.add_flag(optionName(kPrintConfig), printConfig);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -109,6 +117,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       return CommandLine{
           CommandLineAction::kShowVersion, {}, std::string("kelvora ") + kKelvoraVersion + "\n"};
     }
+    if (configOption->count() > 0) options.configFile = configFile;
+    if (printConfig) return CommandLine{CommandLineAction::kPrintConfig, options, ""};
     if (options.mdmFiles.empty()) return usageError("no MDM_FILE given");
     for (const CLI::Option* option : {reportOption, locateOption, saveOption}) {
       if (option->count() > 0 && options.mdmFiles.size() > 1) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/chosen_subject_rule.h"
+#include "analysis/finding_policy.h"
 #include "analysis/record_severity.h"
 
 namespace kelvora::cli {
@@ -28,20 +29,24 @@ struct CliOptions {
   analysis::SubjectRule subjectRule;  // how kelvora's own checks group runs by subject
   bool subjects = false;              // the subject table on standard error (text mode)
   bool allCorrelations = false;       // PREDICTOR_CORRELATION also for pairs of two confounds
+  std::optional<std::string> configFile;  // --config: the lab's finding policy, read before runs
+  std::vector<std::string> ignoredCodes;  // --ignore, in the order given
+  // Made of configFile and ignoredCodes after parsing (kelvora_main.cc reads the file).
+  analysis::FindingPolicy policy;
 };
 
-enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kUsageError };
+enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kPrintConfig, kUsageError };
 
 struct CommandLine {
   CommandLineAction action = CommandLineAction::kUsageError;
-  CliOptions options;  // meaningful for kInspect
+  CliOptions options;  // meaningful for kInspect and kPrintConfig (its configFile, ignoredCodes)
   // kShowHelp: the usage with options and exit statuses; kShowVersion: the version line;
   // kUsageError: what was wrong, and where to find the usage. Each ends with a line end.
   std::string text;
 };
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
-// option. No MDM_FILE, --report, --locate or --save-mdm with more than one, --force-locate without
+// option; --print-config then wins over the rest, and needs no MDM_FILE. No MDM_FILE, --report, --locate or --save-mdm with more than one, --force-locate without
 // --locate, --findings-dir with --no-findings-file or with two MDM_FILEs whose findings files have
 // one name, an unknown --fail-on and a --subject-rule that is not a rule (parseSubjectRule) are
 // usage errors. Paths are kept as given. Never throws.

@@ -163,6 +163,7 @@ InspectionRequest requestOf(const std::string& mdmFile, const CliOptions& option
   request.questions.allCorrelations = options.allCorrelations;
   request.subjectRule = options.subjectRule;
   request.failOn = options.failOn;
+  request.policy = options.policy;
   request.logSink = printsLog(options) ? &printLogEntry : nullptr;
   return request;
 }

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "analysis/exit_status.h"
+#include "analysis/finding_policy_file.h"
 #include "cli_options.h"
+#include "files/native_file.h"
 #include "inspection_session.h"
 #include "inspector/mdm_file_glance.h"
 #include "report/error_output.h"
@@ -71,6 +73,41 @@ ExitStatus glanceAtMdmFiles(CliOptions& options) {
   return status;
 }
 
+// Makes options.policy of --config and --ignore. False (told on standard error) when the config
+// cannot be read, does not parse or names an unknown code.
+bool loadPolicy(CliOptions& options) {
+  if (options.configFile) {
+    const std::string& path = *options.configFile;
+    std::uint64_t size = 0;
+    FilePtr file = openRegularFileForReading(path, size);
+    std::string text;
+    std::string problem;  // what follows the path on the line
+    if (file == nullptr) {
+      problem = " cannot be read";
+    } else if (size > kMaxPolicyFileBytes) {
+      problem = " is larger than " + std::to_string(kMaxPolicyFileBytes) + " bytes";
+    } else {
+      text.resize(static_cast<std::size_t>(size));
+      text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+      if (std::ferror(file.get()) != 0) problem = " cannot be read";
+    }
+    std::string error;
+    if (problem.empty() && !addPolicyConfig(text, options.policy, error)) problem = ": " + error;
+    if (!problem.empty()) {
+      writeError("kelvora: --config " + path + problem + kSeeUsage);
+      return false;
+    }
+  }
+  std::string error;
+  for (const std::string& code : options.ignoredCodes) {
+    if (!addIgnoredCode(code, options.policy, error)) {
+      writeError("kelvora: --ignore: " + error + kSeeUsage);
+      return false;
+    }
+  }
+  return true;
+}
+
 int runCommandLine(int argc, char** argv) {
   useBinaryStandardStreams();
   const CommandLine commandLine = parseCommandLine(argc, argv);
@@ -83,9 +120,15 @@ int runCommandLine(int argc, char** argv) {
       writeError(commandLine.text);
       return kUsageError;
     case CommandLineAction::kInspect:
+    case CommandLineAction::kPrintConfig:
       break;
   }
   CliOptions options = commandLine.options;
+  if (!loadPolicy(options)) return kUsageError;
+  if (commandLine.action == CommandLineAction::kPrintConfig) {
+    std::fputs(policyConfigText(options.policy).c_str(), stdout);
+    return kClean;
+  }
   if (options.findingsDir && !prepareFindingsDir(*options.findingsDir)) return kUsageError;
   const ExitStatus glanced = glanceAtMdmFiles(options);
   if (options.mdmFiles.empty()) return glanced;

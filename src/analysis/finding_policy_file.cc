@@ -1,0 +1,127 @@
+#include "analysis/finding_policy_file.h"
+
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+namespace kelvora::analysis {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr PolicyAction kActions[] = {PolicyAction::kIgnore, PolicyAction::kError,
+                                     PolicyAction::kWarning, PolicyAction::kNote};
+
+// 1-based line of the byte at `offset` (0-based) of `text`.
+std::size_t lineAt(std::string_view text, std::size_t offset) {
+  offset = std::min(offset, text.size());
+  return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
+}
+
+// The line where `value` is first written in `text`, as JSON writes it; 1 when it is written
+// otherwise (with escapes).
+std::size_t lineOf(std::string_view text, const Json& value) {
+  const std::string written = value.dump();
+  const std::size_t at = text.find(written);
+  return at == std::string_view::npos ? 1 : lineAt(text, at);
+}
+
+// The reason of a parse error without the library's prefix and its own position.
+std::string parseReason(const std::string& message) {
+  const std::size_t at = message.find("syntax error");
+  return at == std::string::npos ? message : message.substr(at);
+}
+
+bool failAt(std::size_t line, const std::string& reason, std::string& error) {
+  error = "line " + std::to_string(line) + ": " + reason;
+  return false;
+}
+
+bool readRule(std::string_view text, const Json& item, PolicyRule& rule, std::string& error) {
+  const Json* code = &item;
+  if (item.is_object()) {
+    for (const auto& [key, value] : item.items()) {
+      if (key != "code" && key != "file") {
+        return failAt(lineOf(text, Json(key)), "unknown key \"" + key + "\" in a rule", error);
+      }
+      if (!value.is_string()) {
+        return failAt(lineOf(text, Json(key)), "\"" + key + "\" is not a string", error);
+      }
+    }
+    if (!item.contains("code")) {
+      const Json first = item.empty() ? item : Json(item.begin().key());
+      return failAt(lineOf(text, first), "a rule without \"code\"", error);
+    }
+    code = &item.at("code");
+    if (item.contains("file")) rule.fileGlob = item.at("file").get<std::string>();
+  } else if (!item.is_string()) {
+    return failAt(lineOf(text, item), "a rule is a code or an object with \"code\"", error);
+  }
+  rule.code = code->get<std::string>();
+  if (!isKnownFindingCode(rule.code)) {
+    return failAt(lineOf(text, *code), "unknown code \"" + rule.code + "\"", error);
+  }
+  if (rule.fileGlob && rule.fileGlob->empty()) {
+    return failAt(lineOf(text, *code), "an empty \"file\" glob", error);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool addPolicyConfig(std::string_view text, FindingPolicy& policy, std::string& error) {
+  Json config;
+  try {
+    config = Json::parse(text.begin(), text.end());
+  } catch (const Json::parse_error& failure) {
+    return failAt(lineAt(text, failure.byte == 0 ? 0 : failure.byte - 1),
+                  parseReason(failure.what()), error);
+  }
+  if (!config.is_object()) {
+    return failAt(1, "the config is not an object of \"ignore\", \"error\", \"warning\", \"note\"",
+                  error);
+  }
+  FindingPolicy added = policy;
+  for (const auto& [key, rules] : config.items()) {
+    const auto* action = std::find_if(std::begin(kActions), std::end(kActions),
+                                      [&](PolicyAction a) { return key == policyActionName(a); });
+    if (action == std::end(kActions)) {
+      return failAt(lineOf(text, Json(key)),
+                    "unknown key \"" + key + "\" (keys: ignore, error, warning, note)", error);
+    }
+    if (!rules.is_array()) {
+      return failAt(lineOf(text, Json(key)), "\"" + key + "\" is not a list of rules", error);
+    }
+    for (const Json& item : rules) {
+      PolicyRule rule;
+      if (!readRule(text, item, rule, error)) return false;
+      added.of(*action).push_back(std::move(rule));
+    }
+  }
+  policy = std::move(added);
+  return true;
+}
+
+bool addIgnoredCode(const std::string& code, FindingPolicy& policy, std::string& error) {
+  if (!isKnownFindingCode(code)) {
+    error = "unknown code \"" + code + "\"";
+    return false;
+  }
+  policy.of(PolicyAction::kIgnore).push_back(PolicyRule{code, std::nullopt});
+  return true;
+}
+
+std::string policyConfigText(const FindingPolicy& policy) {
+  Json config = Json::object();
+  for (const PolicyAction action : kActions) {
+    Json rules = Json::array();
+    for (const PolicyRule& rule : policy.of(action)) {
+      Json item{{"code", rule.code}};
+      if (rule.fileGlob) item["file"] = *rule.fileGlob;
+      rules.push_back(std::move(item));
+    }
+    config[policyActionName(action)] = std::move(rules);
+  }
+  return config.dump(2) + "\n";
+}
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,33 @@
+// The config file of a finding policy (finding_policy.h), in JSON:
+//   {"ignore": [{"code": "HIGH_VIF", "file": "sub-*_run-3.sdm"}, "ZERO_CONFOUND"],
+//    "warning": [...], "error": [...], "note": [...]}
+// Every key is optional; a rule is an object with "code" and an optional "file" (a glob), or a
+// code alone as a string. An unknown key, a rule without a code, a code that no finding carries
+// and a value of another type are refused, as a misspelt policy would silently change nothing.
+// The config is read whole; it is small (kMaxPolicyFileBytes), and so is everything made of it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "analysis/finding_policy.h"
+
+namespace kelvora::analysis {
+
+inline constexpr std::size_t kMaxPolicyFileBytes = 1 << 20;
+
+// Adds the rules of the config `text` to `policy`. True when it parses and every rule is sound;
+// false with `error` saying where and why ("line 3: unknown code \"HIGH_VIFF\""), and `policy`
+// then unchanged. The line of a rule's mistake is that of its first mention in the text. Never
+// throws except std::bad_alloc.
+bool addPolicyConfig(std::string_view text, FindingPolicy& policy, std::string& error);
+
+// Adds an ignore rule for `code` on every file. False, with `error`, for a code no finding carries.
+bool addIgnoredCode(const std::string& code, FindingPolicy& policy, std::string& error);
+
+// The policy as a config that addPolicyConfig reads back to the same policy: every key, in the
+// order ignore, error, warning, note, each rule an object; ends with a line end.
+std::string policyConfigText(const FindingPolicy& policy);
+
+}  // namespace kelvora::analysis

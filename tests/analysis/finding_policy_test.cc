@@ -1,0 +1,124 @@
+#include "analysis/finding_policy.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/finding_policy_file.h"
+#include "analysis/finding_record.h"
+
+namespace kelvora::analysis {
+namespace {
+
+FindingPolicy parsed(const std::string& text) {
+  FindingPolicy policy;
+  std::string error;
+  EXPECT_TRUE(addPolicyConfig(text, policy, error)) << error;
+  return policy;
+}
+
+std::string refusal(const std::string& text) {
+  FindingPolicy policy;
+  std::string error;
+  EXPECT_FALSE(addPolicyConfig(text, policy, error));
+  EXPECT_TRUE(policy.empty());
+  return error;
+}
+
+TEST(FindingPolicyTest, GlobsMatchFileNamesOrTrailingComponents) {
+  EXPECT_TRUE(fileGlobMatches("sub-*_run-3.sdm", "/data/study/sub-01_run-3.sdm"));
+  EXPECT_TRUE(fileGlobMatches("sub-0?_run-3.sdm", "C:\\study\\sub-01_run-3.sdm"));
+  EXPECT_FALSE(fileGlobMatches("sub-*_run-3.sdm", "/data/sub-01_run-3.sdm.bak"));
+  EXPECT_FALSE(fileGlobMatches("sub-*.sdm", "/data/sub-01/run.sdm"));
+  EXPECT_TRUE(fileGlobMatches("sub-01/*.sdm", "/data/sub-01/run-1.sdm"));
+  EXPECT_FALSE(fileGlobMatches("sub-01/*.sdm", "/data/xsub-01/run-1.sdm"));
+  EXPECT_FALSE(fileGlobMatches("data/*.sdm", "/data/sub-01/run-1.sdm"));
+  EXPECT_TRUE(fileGlobMatches("data/**.sdm", "/data/sub-01/run-1.sdm"));
+  EXPECT_TRUE(fileGlobMatches("/data/**/run-1.sdm", "/data/a/b/run-1.sdm"));
+  EXPECT_FALSE(fileGlobMatches("/a/run-1.sdm", "/data/a/run-1.sdm"));
+  EXPECT_TRUE(fileGlobMatches("*", "run.sdm"));
+  EXPECT_FALSE(fileGlobMatches("RUN.sdm", "run.sdm"));
+}
+
+TEST(FindingPolicyTest, IgnoreWinsOverErrorOverWarningOverNote) {
+  const FindingPolicy policy = parsed(R"({
+    "note": ["HIGH_VIF"],
+    "warning": [{"code": "HIGH_VIF", "file": "*run-2.sdm"}],
+    "error": [{"code": "HIGH_VIF", "file": "sub-01*"}],
+    "ignore": [{"code": "HIGH_VIF", "file": "sub-01_run-2.sdm"}]})");
+  EXPECT_EQ(policy.actionFor("HIGH_VIF", "/d/sub-01_run-2.sdm"), PolicyAction::kIgnore);
+  EXPECT_EQ(policy.actionFor("HIGH_VIF", "/d/sub-01_run-1.sdm"), PolicyAction::kError);
+  EXPECT_EQ(policy.actionFor("HIGH_VIF", "/d/sub-02_run-2.sdm"), PolicyAction::kWarning);
+  EXPECT_EQ(policy.actionFor("HIGH_VIF", "/d/sub-02_run-1.sdm"), PolicyAction::kNote);
+  EXPECT_EQ(policy.actionFor("HIGH_VIF", ""), PolicyAction::kNote);
+  EXPECT_EQ(policy.actionFor("ZERO_CONFOUND", "/d/sub-01_run-2.sdm"), std::nullopt);
+}
+
+TEST(FindingPolicyTest, PrintedConfigReadsBackToTheSamePolicy) {
+  FindingPolicy policy = parsed(R"({"ignore": [{"code": "HIGH_VIF", "file": "sub-*"}],
+                                    "error": ["PREDICTOR_CORRELATION"]})");
+  std::string error;
+  ASSERT_TRUE(addIgnoredCode("ZERO_CONFOUND", policy, error));
+  const std::string text = policyConfigText(policy);
+  EXPECT_EQ(policyConfigText(parsed(text)), text);
+  EXPECT_NE(text.find("\"file\": \"sub-*\""), std::string::npos);
+  EXPECT_NE(text.find("\"note\": []"), std::string::npos);
+}
+
+TEST(FindingPolicyTest, RefusalsNameTheLineAndTheReason) {
+  EXPECT_EQ(refusal("{\n  \"ignore\": [\n    \"HIGH_VIF\"\n    \"ZERO_CONFOUND\"]}").substr(0, 35),
+            "line 4: syntax error while parsing ");
+  EXPECT_EQ(refusal("{\"ignore\": [\n {\"code\": \"HIGH_VIFF\"}]}"),
+            "line 2: unknown code \"HIGH_VIFF\"");
+  EXPECT_EQ(refusal("{\n\"ignore\": [],\n\"warnings\": []}"),
+            "line 3: unknown key \"warnings\" (keys: ignore, error, warning, note)");
+  EXPECT_EQ(refusal("{\"error\": [\n{\"code\": \"HIGH_VIF\", \"files\": \"x\"}]}"),
+            "line 2: unknown key \"files\" in a rule");
+  EXPECT_EQ(refusal("{\"error\": [{\"file\": \"x\"}]}"), "line 1: a rule without \"code\"");
+  EXPECT_EQ(refusal("{\"error\": \"HIGH_VIF\"}"), "line 1: \"error\" is not a list of rules");
+  EXPECT_EQ(refusal("[]"),
+            "line 1: the config is not an object of \"ignore\", \"error\", \"warning\", \"note\"");
+  FindingPolicy policy;
+  std::string error;
+  EXPECT_FALSE(addIgnoredCode("NO_SUCH_CODE", policy, error));
+  EXPECT_EQ(error, "unknown code \"NO_SUCH_CODE\"");
+}
+
+TEST(FindingPolicyTest, EveryKindOfCodeIsKnown) {
+  for (const char* code : {"ZERO_ACROSS_RUNS", "SDM_SHORT_MATRIX", "TYPO", "RANK_DEFICIENT_DESIGN",
+                           "NEAR_DEPENDENT_DESIGN", "PREDICTOR_CORRELATION_MORE", "HIGH_VIF",
+                           "RANK_CHECK_SKIPPED", "SUBJECT_RULE_COUNT", "MDM_NOT_SAVED"}) {
+    EXPECT_TRUE(isKnownFindingCode(code)) << code;
+  }
+  EXPECT_FALSE(isKnownFindingCode("UNKNOWN"));
+  EXPECT_FALSE(isKnownFindingCode(""));
+}
+
+TEST(FindingPolicyTest, RecordLeavesIgnoredEntriesOutAndCarriesNewSeverities) {
+  RunOutcome outcome;
+  for (const char* path : {"a/S01.sdm", "a/S02.sdm", "a/S03.sdm"}) {
+    Finding finding;
+    finding.code = FindingCode::kZeroConfound;
+    finding.severity = Severity::kWarning;
+    finding.path = path;
+    finding.line = std::string("!!!  ") + path;
+    outcome.findings.push_back(finding);
+  }
+  const FindingPolicy policy = parsed(R"({"ignore": [{"code": "ZERO_CONFOUND", "file": "S01.sdm"}],
+                                          "note": ["ZERO_CONFOUND"]})");
+  const FindingRecord record(outcome, nullptr, &policy);
+  std::vector<std::string> seen;
+  record.forEach([&](std::size_t index, const RecordEntry& entry) {
+    EXPECT_EQ(index, seen.size());
+    EXPECT_EQ(entry.severity, RecordSeverity::kNote);
+    EXPECT_EQ(entry.text, "!!!  " + entry.file);
+    seen.push_back(entry.file);
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"a/S02.sdm", "a/S03.sdm"}));
+  EXPECT_EQ(record.worstSeverity(), RecordSeverity::kNote);
+  EXPECT_EQ(FindingRecord(outcome, nullptr).worstSeverity(), RecordSeverity::kWarning);
+}
+
+}  // namespace
+}  // namespace kelvora::analysis
