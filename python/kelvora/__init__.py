@@ -231,7 +231,8 @@ class Outcome:
                 f"findings={len(self.all_findings)}>")
 
 
-def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=None):
+def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=None, config=None,
+            ignore=()):
     """Inspects the MDM at ``mdm_path`` exactly as ``kelvora`` does and returns an ``Outcome``.
 
     The plug-in's run (every SDM read on several threads, counts, names, subjects, all-zero
@@ -239,7 +240,10 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
     check of every SDM). ``locate``: where the MDM's missing first SDM is now (``--locate``);
     ``save_mdm``: where to save the corrected MDM (``--save-mdm``); ``findings_file``: True to
     write the findings file beside the MDM, False for none, or a folder to write it into
-    (``--findings-dir``); ``threads``: the reading threads (default: as kelvora). The GIL is
+    (``--findings-dir``); ``threads``: the reading threads (default: as kelvora); ``config``: the
+    lab's policy over the findings (``--config``), a path to its JSON file or the same as a dict;
+    ``ignore``: codes whose findings are ignored (``--ignore``). A config that does not parse or
+    names an unknown code raises ValueError with the line and the reason. The GIL is
     released while it runs; Ctrl-C stops it (KeyboardInterrupt). An MDM that cannot be read is
     no exception: its outcome says so (exit status 2, finding MDM_UNREADABLE).
     """
@@ -250,8 +254,19 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
         _path_bytes(mdm_path),
         None if locate is None else _path_bytes(locate),
         None if save_mdm is None else _path_bytes(save_mdm),
-        bool(findings_file), folder, 0 if threads is None else int(threads))
+        bool(findings_file), folder, 0 if threads is None else int(threads),
+        _config_bytes(config), [str(code) for code in ignore])
     return Outcome(inspection)
+
+
+def _config_bytes(config):
+    """The text of a config given as a path or as a dict (None: none)."""
+    if config is None:
+        return None
+    if isinstance(config, dict):
+        return json.dumps(config, indent=2).encode("utf-8")
+    with open(config, "rb") as file:
+        return file.read()
 
 
 def check_design(X, names=None, interest=None):

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "analysis/finding_policy_file.h"
 #include "designmatrix/path_names.h"
 #include "inspector/mdm_inspection.h"
 #include "inspector/user_paths.h"
@@ -64,10 +65,28 @@ class Inspection {
 
 std::optional<std::string> noFindingsFile(const std::string&) { return std::nullopt; }
 
+// The policy of a config's text and the codes to ignore, as kelvora's --config and --ignore;
+// ValueError with the line and the reason when kelvora would refuse them.
+analysis::FindingPolicy policyOf(const std::optional<py::bytes>& config,
+                                 const std::vector<std::string>& ignore) {
+  analysis::FindingPolicy policy;
+  std::string error;
+  if (config && !analysis::addPolicyConfig(std::string(*config), policy, error)) {
+    throw py::value_error("config: " + error);
+  }
+  for (const std::string& code : ignore) {
+    if (!analysis::addIgnoredCode(code, policy, error)) throw py::value_error("ignore: " + error);
+  }
+  return policy;
+}
+
 std::unique_ptr<Inspection> inspect(const py::bytes& mdmFile, std::optional<py::bytes> locate,
                                     std::optional<py::bytes> saveMdm, bool findingsFile,
-                                    std::optional<py::bytes> findingsDir, unsigned threads) {
+                                    std::optional<py::bytes> findingsDir, unsigned threads,
+                                    std::optional<py::bytes> config,
+                                    const std::vector<std::string>& ignore) {
   inspector::InspectionRequest request;
+  request.policy = policyOf(config, ignore);
   request.mdmFile = inspector::fullPath(mdmFile);
   if (locate) request.repair.locate = inspector::fullPath(*locate);
   if (saveMdm) request.repair.saveMdm = inspector::fullPath(*saveMdm);
@@ -123,7 +142,8 @@ void bindInspection(py::module_& module) {
         return written ? std::string() : error;
       });
   module.def("inspect", &inspect, py::arg("mdm_file"), py::arg("locate"), py::arg("save_mdm"),
-             py::arg("findings_file"), py::arg("findings_dir"), py::arg("threads"));
+             py::arg("findings_file"), py::arg("findings_dir"), py::arg("threads"),
+             py::arg("config"), py::arg("ignore"));
 }
 
 }  // namespace kelvora::python

@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <utility>
 
 #include "analysis/design_correlation.h"
+#include "analysis/design_warnings.h"
+#include "analysis/finding_record.h"
 #include "analysis/sdm_summary.h"
 #include "report/design_drawing.h"
 #include "report/design_picture.h"
@@ -65,16 +68,63 @@ std::string panel(const char* title, const std::string& png, int width, const Sd
   return html + "</div></div>";
 }
 
-// The heatmap, kCorrelationCell pixels a cell.
+// A frame over the heatmap's cell (row, column), kCorrelationCell pixels a cell.
+std::string cellMark(std::int64_t row, std::int64_t column) {
+  const std::string cell = std::to_string(kCorrelationCell);
+  return "<span class=\"mark\" style=\"top:" + std::to_string(row * kCorrelationCell) +
+         "px;left:" + std::to_string(column * kCorrelationCell) + "px;width:" + cell +
+         "px;height:" + cell + "px\"></span>";
+}
+
+// The heatmap, kCorrelationCell pixels a cell, with the cells of each correlated pair of
+// PREDICTOR_CORRELATION framed (both halves; the block's cell when a cell stands for several).
 std::string correlationPanel(const DesignDrawing& drawing, const SdmDesign& design) {
   if (drawing.correlationPng.empty()) return "";
-  const std::string side = std::to_string(drawing.correlationSide * kCorrelationCell);
-  const bool blocks = drawing.correlationSide < static_cast<std::int64_t>(design.names.size());
+  const std::int64_t cells = drawing.correlationSide;
+  const std::string side = std::to_string(cells * kCorrelationCell);
+  const auto columns = static_cast<std::int64_t>(design.names.size());
+  const bool blocks = cells < columns;
+  std::string marks;
+  for (const DesignWarning& warning : design.warnings.items) {
+    if (warning.code != DesignWarningCode::kPredictorCorrelation) continue;
+    const std::int64_t a = warning.first * cells / columns;
+    const std::int64_t b = warning.second * cells / columns;
+    marks += cellMark(a, b) + cellMark(b, a);
+  }
   return "<div class=\"panel correlation\"><div class=\"title\">correlations (blue &minus;1, "
          "red +1" +
          std::string(blocks ? "; a cell the mean of a block of predictors" : "") +
-         ")</div><img alt=\"correlations\" style=\"width:" + side + "px;height:" + side +
-         "px\" src=\"data:image/png;base64," + base64(drawing.correlationPng) + "\"></div>";
+         (marks.empty() ? "" : "; framed: pairs with |r| &ge; " + decimalText(kCorrelationNote, 1)) +
+         ")</div><div class=\"heat\" style=\"width:" + side + "px;height:" + side +
+         "px\"><img alt=\"correlations\" style=\"width:" + side + "px;height:" + side +
+         "px\" src=\"data:image/png;base64," + base64(drawing.correlationPng) + "\">" + marks +
+         "</div></div>";
+}
+
+// The SDM's design warnings beside its heatmap, one line each, most serious first as found.
+std::string warningsPanel(const SdmDesign& design) {
+  if (design.warnings.items.empty()) return "";
+  std::string html = "<div class=\"panel warnings\"><div class=\"title\">design warnings</div><ul>";
+  for (const DesignWarning& warning : design.warnings.items) {
+    html += std::string("<li class=\"") + recordSeverityName(warning.severity) +
+            "\" data-code=\"" + designWarningCodeName(warning.code) + "\"><span class=\"tag\">" +
+            recordSeverityName(warning.severity) + "</span> " +
+            htmlText(designWarningSentence(design, warning)) + "</li>";
+  }
+  return html + "</ul></div>";
+}
+
+// The columns the rank check finds in an exact dependency: their VIF is infinite, whatever the
+// rounding of the VIF's own decomposition (one tolerance, the rank check's, as HIGH_VIF).
+std::vector<bool> dependentColumns(const SdmDesign& design) {
+  std::vector<bool> dependent(design.names.size(), false);
+  for (const Dependency& dependency : design.rank.dependencies) {
+    if (dependency.kind != DependencyKind::kRankDeficient) continue;
+    for (const std::int32_t column : dependency.predictors) {
+      if (static_cast<std::size_t>(column) < dependent.size()) dependent[column] = true;
+    }
+  }
+  return dependent;
 }
 
 // The variance inflation factor of each predictor of interest (the first
@@ -93,8 +143,12 @@ std::string inflationList(const DesignDrawing& drawing, const SdmDesign& design)
   if (inflation.empty()) return "";
   std::string html = "<div class=\"vif\">VIF: ";
   const std::size_t listed = std::min(inflation.size(), kMostInflationsListed);
+  const std::vector<bool> dependent = dependentColumns(design);
   for (std::size_t j = 0; j < listed; ++j) {
-    const double vif = inflation[j];
+    const bool varies = !std::isnan(inflation[j]);
+    const double vif = varies && j < dependent.size() && dependent[j]
+                           ? std::numeric_limits<double>::infinity()
+                           : inflation[j];
     const std::string value = std::isnan(vif)   ? "&ndash;"
                               : std::isinf(vif) ? "&infin;"
                                                 : decimalText(vif, 1);
@@ -110,14 +164,17 @@ std::string inflationList(const DesignDrawing& drawing, const SdmDesign& design)
 
 std::string rankText(const RankCheck& rank) {
   if (rank.skipped) return rankCheckSkippedText(rank);
+  const std::string grade = std::string("<span class=\"grade\" data-grade=\"") +
+                            conditionGrade(rank) + "\">condition grade " + conditionGrade(rank) +
+                            "</span>";
   if (!rank.fullRank()) {
     return "rank " + std::to_string(rank.rank) + " of " + std::to_string(rank.columns) +
-           ": rank deficient";
+           ": rank deficient &middot; " + grade;
   }
   bool near = false;
   for (const Dependency& d : rank.dependencies) near |= d.kind == DependencyKind::kNearDependent;
   return "full rank, condition number " + decimalText(rank.conditionNumber, 1) +
-         (near ? ": nearly dependent" : "");
+         (near ? ": nearly dependent" : "") + " &middot; " + grade;
 }
 
 std::string caption(const SdmDesign& design, const std::optional<DesignDrawing>& drawing) {
@@ -138,7 +195,8 @@ std::string caption(const SdmDesign& design, const std::optional<DesignDrawing>&
 
 std::string figure(const SdmDesign& design, const DesignPictures& pictures,
                    const std::optional<DesignDrawing>& drawing, const std::string& drawnAs) {
-  const bool flagged = !design.rank.dependencies.empty() || readIncompletely(design);
+  const bool flagged = !design.rank.dependencies.empty() || !design.warnings.items.empty() ||
+                       readIncompletely(design);
   std::string html = "<figure class=\"design" + std::string(flagged ? " flagged" : "") +
                      "\" data-file=\"" + htmlText(design.path) + "\">" + caption(design, drawing);
   if (!drawnAs.empty()) {
@@ -158,6 +216,7 @@ std::string figure(const SdmDesign& design, const DesignPictures& pictures,
   html +=
       panel("confounds", drawing->confoundPng, drawing->confoundWidth, design, interest, columns);
   html += correlationPanel(*drawing, design);
+  html += warningsPanel(design);
   return html + "</div>" + inflationList(*drawing, design) + "</figure>\n";
 }
 

@@ -84,6 +84,10 @@ figcaption .file { font-weight: 600; word-break: break-all; }
 .vif { font-size: 12px; color: #56606b; margin-top: 6px; max-width: 520px; }
 .vif .high, .incomplete { color: #b3261e; font-weight: 600; }
 .panel.correlation img { height: auto; }
+.heat { position: relative; }
+.heat .mark { position: absolute; box-sizing: border-box; border: 2px solid #111; }
+.panel.warnings ul { margin: 0; padding-left: 16px; font-size: 12px; max-width: 360px; }
+.panel.warnings li.warning .tag { color: #b3261e; font-weight: 600; }
 tr.deficient td.result { color: #b3261e; font-weight: 600; }
 tr.near td.result { color: #a06400; font-weight: 600; }
 </style>

@@ -1,4 +1,5 @@
 import glob
+import json
 import os
 import subprocess
 
@@ -131,3 +132,26 @@ def test_unopenable_paths(tmp_path, read):
         read(tmp_path / "missing")
     with pytest.raises(IsADirectoryError):
         read(tmp_path)
+
+
+def test_inspect_config_and_ignore_as_kelvora(examples, tmp_path):
+    mdm = examples / "study" / "group.mdm"
+    config = {"ignore": [{"code": "ZERO_CONFOUND", "file": "sub-0*_run-*.sdm"}],
+              "note": ["ZERO_ACROSS_RUNS"]}
+    (tmp_path / "lab.json").write_text(json.dumps(config))
+    outcome = kelvora.inspect(mdm, findings_file=False, config=config)
+    assert "ZERO_CONFOUND" not in set(outcome.all_findings.code)
+    assert set(outcome.all_findings.severity[outcome.all_findings.code == "ZERO_ACROSS_RUNS"]) \
+        == {"note"}
+    assert list(outcome.findings.code) == ["ZERO_ACROSS_RUNS", "ZERO_CONFOUND"]
+    cli = subprocess.run([os.environ["KELVORA_CLI"], "--json", "--no-prompt", "--no-findings-file",
+                          "--config", str(tmp_path / "lab.json"), str(mdm)], capture_output=True)
+    from_file = kelvora.inspect(mdm, findings_file=False, config=tmp_path / "lab.json")
+    assert outcome.to_json() == from_file.to_json() == cli.stdout.decode("ascii").rstrip("\n")
+    assert outcome.exit_status == from_file.exit_status == cli.returncode
+    ignored = kelvora.inspect(mdm, findings_file=False, ignore=["ZERO_CONFOUND", "ZERO_ACROSS_RUNS"])
+    assert not {"ZERO_CONFOUND", "ZERO_ACROSS_RUNS"} & set(ignored.all_findings.code)
+    with pytest.raises(ValueError, match=r"config: line 3: unknown code \"HIGH_VIFF\""):
+        kelvora.inspect(mdm, config={"ignore": ["HIGH_VIFF"]})
+    with pytest.raises(ValueError, match="ignore: unknown code"):
+        kelvora.inspect(mdm, ignore=["NOPE"])
