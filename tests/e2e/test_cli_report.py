@@ -262,8 +262,8 @@ class ReportInBrowser(CliTest):
         figures = dom.find("figure")
         self.assertEqual(len(figures), 8)
         for figure in figures:
-            panels = [c for c in figure.children
-                      if "panel" in c.classes() and "correlation" not in c.classes()]
+            panels = [c for c in figure.children if "panel" in c.classes()
+                      and not {"correlation", "warnings"} & set(c.classes())]
             pictures = [c for c in figure.children if c.tag == "img"]
             interest, confounds = [grey_png(c.attrs["src"]) for c in pictures[:2]]
             # Beside them, the correlation heatmap and a VIF for each predictor of interest.
