@@ -1,0 +1,89 @@
+"""A lab's config through kelvora: rules that ignore, demote and promote findings change standard
+error, the JSON's allFindings and designFindings, kelvora's part of the findings file and the exit
+status, never the plug-in's log; a config that does not parse or names an unknown code is a usage
+error with its line."""
+import os
+import shutil
+import unittest
+
+from cli_harness import EXAMPLES, EXIT_CLEAN, EXIT_REPORTED, EXIT_USAGE, CliTest, read_bytes, run_cli
+
+# The example study: sub-03 never saw "Bodies" (ZERO_ACROSS_RUNS, an error; its runs' column is
+# RANK_DEFICIENT_DESIGN), sub-02_run-2's "Rot Z" is zero (ZERO_CONFOUND and its dependency), and
+# three pairs correlate at just above 0.4 (PREDICTOR_CORRELATION notes).
+LAB = """{
+  "note": ["ZERO_ACROSS_RUNS"],
+  "ignore": [{"code": "RANK_DEFICIENT_DESIGN", "file": "sub-03_run-*.sdm"},
+             {"code": "ZERO_CONFOUND"}],
+  "warning": [{"code": "RANK_DEFICIENT_DESIGN", "file": "**/study/sub-02_run-2.sdm"}],
+  "error": [{"code": "PREDICTOR_CORRELATION", "file": "sub-04_run-1.sdm"}]
+}
+"""
+
+
+class Config(CliTest):
+
+    def setUp(self):
+        super().setUp()
+        self.folder = self.study.path("study")
+        shutil.copytree(os.path.join(EXAMPLES, "study"), self.folder)
+        self.mdm = os.path.join(self.folder, "group.mdm")
+        self.config = self.study.write("lab.json", LAB)
+
+    def test_rules_ignore_demote_and_promote_everywhere_but_the_log(self):
+        plain = run_cli("--no-prompt", "--json", "--no-findings-file", self.mdm)
+        ruled = run_cli("--no-prompt", "--json", "--no-findings-file", "--config", self.config,
+                        self.mdm)
+        self.assertStatus(plain, EXIT_REPORTED)
+        self.assertStatus(ruled, EXIT_REPORTED)  # the promoted correlations
+        before, after = plain.objects()[0], ruled.objects()[0]
+        self.assertEqual(after["findings"], before["findings"])
+        shown = [(f["code"], f["severity"], f["file"] and os.path.basename(f["file"]))
+                 for f in after["allFindings"]]
+        self.assertEqual(shown, [
+            ("ZERO_ACROSS_RUNS", "note", None),
+            ("PREDICTOR_CORRELATION", "note", "sub-01_run-1.sdm"),
+            ("RANK_DEFICIENT_DESIGN", "warning", "sub-02_run-2.sdm"),
+            ("PREDICTOR_CORRELATION", "error", "sub-04_run-1.sdm"),
+            ("PREDICTOR_CORRELATION", "error", "sub-04_run-1.sdm")])
+        self.assertEqual([(f["code"], f["severity"]) for f in after["designFindings"]],
+                         [(c, s) for c, s, _ in shown[1:]])
+        text = run_cli("--no-prompt", "--config", self.config, self.mdm)
+        section = read_bytes(os.path.join(self.folder, "group_log.txt")).decode("latin-1")
+        self.assertEqual(text.stdout, run_cli("--no-prompt", self.mdm).stdout)
+        errors = text.error_text()
+        self.assertIn("kelvora: error: sub-04_run-1.sdm: predictor 6", errors)
+        self.assertNotIn("sub-03_run-1.sdm", errors)
+        self.assertIn("kelvora: error: sub-04_run-1.sdm", section)
+        self.assertNotIn("sub-03_run-1.sdm: predictor 3", section)
+        self.assertIn('!!!  sub-02_run-2.sdm predictor number 12 named "Rot Z"', section)
+
+    def test_ignore_option_and_printed_config(self):
+        codes = ["--ignore", "ZERO_ACROSS_RUNS", "--ignore", "ZERO_CONFOUND", "--ignore",
+                 "RANK_DEFICIENT_DESIGN"]
+        cli = run_cli("--no-prompt", "--quiet", "--no-findings-file", *codes, self.mdm)
+        self.assertStatus(cli, EXIT_CLEAN)
+        printed = run_cli("--config", self.config, "--ignore", "HIGH_VIF", "--print-config")
+        self.assertStatus(printed, EXIT_CLEAN)
+        again = self.study.write("again.json", printed.stdout.decode("ascii"))
+        self.assertEqual(run_cli("--config", again, "--print-config").stdout, printed.stdout)
+        self.assertIn('"code": "HIGH_VIF"', printed.stdout.decode("ascii"))
+
+    def test_bad_configs_are_usage_errors_with_their_line(self):
+        for text, told in [('{\n "ignore": [\n  "HIGH_VIF",,\n ]}',
+                            ": line 3: syntax error while parsing value"),
+                           ('{"error": [\n {"code": "HIGH_VIFF"}]}', ': line 2: unknown code "HIGH_VIFF"')]:
+            with self.subTest(told=told):
+                config = self.study.write("bad.json", text)
+                cli = run_cli("--no-prompt", "--config", config, self.mdm)
+                self.assertStatus(cli, EXIT_USAGE)
+                self.assertTrue(cli.error_text().startswith(f"kelvora: --config {config}{told}"),
+                                cli.error_text())
+                self.assertEqual(cli.stdout, b"")
+        cli = run_cli("--ignore", "NOPE", self.mdm)
+        self.assertStatus(cli, EXIT_USAGE)
+        self.assertIn('kelvora: --ignore: unknown code "NOPE"', cli.error_text())
+
+
+if __name__ == "__main__":
+    unittest.main()
