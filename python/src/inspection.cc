@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "bindings.h"
 #include "analysis/finding_policy_file.h"
+#include "bindings.h"
 #include "designmatrix/path_names.h"
 #include "inspector/mdm_inspection.h"
 #include "inspector/user_paths.h"

@@ -31,10 +31,11 @@ bool wholeMatch(std::string_view glob, std::string_view text) {
       bool result = false;
       if (glob[i] == '*') {
         // Nothing more of the text, or one more character that the star may take.
-        result = matched[next * width + j] ||
-                 (j < text.size() && (across || !isSeparator(text[j])) && matched[i * width + j + 1]);
+        result =
+            matched[next * width + j] ||
+            (j < text.size() && (across || !isSeparator(text[j])) && matched[i * width + j + 1]);
       } else if (j < text.size()) {
-        const bool same = glob[i] == '?' ? !isSeparator(text[j])
+        const bool same = glob[i] == '?'         ? !isSeparator(text[j])
                           : isSeparator(glob[i]) ? isSeparator(text[j])
                                                  : glob[i] == text[j];
         result = same && matched[(i + 1) * width + j + 1];

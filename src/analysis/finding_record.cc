@@ -327,8 +327,7 @@ void FindingRecord::forEach(
   });
 }
 
-void FindingRecord::forEachMade(
-    const std::function<void(std::size_t, RecordEntry&)>& visit) const {
+void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntry&)>& visit) const {
   std::size_t index = 0;
   const auto hand = [&](RecordEntry entry) {
     entry.causedBy = causeOf(entry);

@@ -94,7 +94,8 @@ std::string correlationPanel(const DesignDrawing& drawing, const SdmDesign& desi
   return "<div class=\"panel correlation\"><div class=\"title\">correlations (blue &minus;1, "
          "red +1" +
          std::string(blocks ? "; a cell the mean of a block of predictors" : "") +
-         (marks.empty() ? "" : "; framed: pairs with |r| &ge; " + decimalText(kCorrelationNote, 1)) +
+         (marks.empty() ? ""
+                        : "; framed: pairs with |r| &ge; " + decimalText(kCorrelationNote, 1)) +
          ")</div><div class=\"heat\" style=\"width:" + side + "px;height:" + side +
          "px\"><img alt=\"correlations\" style=\"width:" + side + "px;height:" + side +
          "px\" src=\"data:image/png;base64," + base64(drawing.correlationPng) + "\">" + marks +
@@ -106,8 +107,8 @@ std::string warningsPanel(const SdmDesign& design) {
   if (design.warnings.items.empty()) return "";
   std::string html = "<div class=\"panel warnings\"><div class=\"title\">design warnings</div><ul>";
   for (const DesignWarning& warning : design.warnings.items) {
-    html += std::string("<li class=\"") + recordSeverityName(warning.severity) +
-            "\" data-code=\"" + designWarningCodeName(warning.code) + "\"><span class=\"tag\">" +
+    html += std::string("<li class=\"") + recordSeverityName(warning.severity) + "\" data-code=\"" +
+            designWarningCodeName(warning.code) + "\"><span class=\"tag\">" +
             recordSeverityName(warning.severity) + "</span> " +
             htmlText(designWarningSentence(design, warning)) + "</li>";
   }

@@ -116,7 +116,8 @@ void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDe
   });
   put("],\"designFindings\":[", out);
   if (designs != nullptr) {
-    putElements(out, [&](const auto& write) { report::forEachDesignFinding(*designs, write, policy); });
+    putElements(out,
+                [&](const auto& write) { report::forEachDesignFinding(*designs, write, policy); });
   }
   put("]", out);
   for (const ArrayMember& member : further) {

@@ -26,9 +26,9 @@ struct CliOptions {
   // --fail-on: the least serious findings that make the exit status 1; none: as without the
   // option (the run's findings, kelvora's warnings and design findings).
   std::optional<analysis::RecordSeverity> failOn;
-  analysis::SubjectRule subjectRule;  // how kelvora's own checks group runs by subject
-  bool subjects = false;              // the subject table on standard error (text mode)
-  bool allCorrelations = false;       // PREDICTOR_CORRELATION also for pairs of two confounds
+  analysis::SubjectRule subjectRule;      // how kelvora's own checks group runs by subject
+  bool subjects = false;                  // the subject table on standard error (text mode)
+  bool allCorrelations = false;           // PREDICTOR_CORRELATION also for pairs of two confounds
   std::optional<std::string> configFile;  // --config: the lab's finding policy, read before runs
   std::vector<std::string> ignoredCodes;  // --ignore, in the order given
   // Made of configFile and ignoredCodes after parsing (kelvora_main.cc reads the file).
@@ -46,7 +46,8 @@ struct CommandLine {
 };
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
-// option; --print-config then wins over the rest, and needs no MDM_FILE. No MDM_FILE, --report, --locate or --save-mdm with more than one, --force-locate without
+// option; --print-config then wins over the rest, and needs no MDM_FILE. No MDM_FILE, --report,
+// --locate or --save-mdm with more than one, --force-locate without
 // --locate, --findings-dir with --no-findings-file or with two MDM_FILEs whose findings files have
 // one name, an unknown --fail-on and a --subject-rule that is not a rule (parseSubjectRule) are
 // usage errors. Paths are kept as given. Never throws.

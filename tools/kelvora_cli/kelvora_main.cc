@@ -14,9 +14,9 @@
 #include "files/native_file.h"
 #include "inspection_session.h"
 #include "inspector/mdm_file_glance.h"
+#include "inspector/user_paths.h"
 #include "report/error_output.h"
 #include "terminal.h"
-#include "inspector/user_paths.h"
 
 namespace kelvora::cli {
 
