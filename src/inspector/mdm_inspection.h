@@ -62,7 +62,8 @@ class MdmInspection {
   const analysis::InspectedStudy* study() const { return stopped ? nullptr : &inspected; }
   const analysis::FindingRecord& record() const { return *findings; }
   // kelvora's status of this MDM: the run's, kelvora's findings beyond it (or --fail-on's), and
-  // kNotInspected when it stopped or its corrected MDM lists SDMs that do not open.
+  // kNotInspected when it stopped or its corrected MDM lists SDMs that do not open, kUsageError
+  // when a contrast names a predictor no SDM has (study()->contrastUsageError tells which).
   analysis::ExitStatus status() const { return exitStatus; }
 
   // kelvora's --json line of this inspection, written to `out`.

@@ -1,5 +1,6 @@
 #include "report/further_output.h"
 
+#include "report/contrast_json.h"
 #include "report/design_json.h"
 #include "report/error_output.h"
 
@@ -78,6 +79,12 @@ ArrayMember sdmDesignsMember(const StudyDesigns* designs) {
           }};
 }
 
+ArrayMember contrastsMember(const InspectedStudy* study) {
+  return {"contrasts", [study](const std::function<void(const Json&)>& write) {
+            if (study != nullptr) forEachContrastRow(study->contrasts, study->designs, write);
+          }};
+}
+
 void forEachFurtherLine(const FindingRecord& record,
                         const std::function<void(const std::string&)>& visit) {
   record.forEach([&](std::size_t index, const RecordEntry& entry) {
@@ -103,6 +110,9 @@ ExitStatus furtherStatus(const InspectedStudy& study) {
     for (const DesignWarning& warning : design.warnings.items) {
       if (design.read && warning.severity != RecordSeverity::kNote) return kReported;
     }
+  }
+  for (const ContrastFinding& finding : study.contrasts.findings) {
+    if (finding.severity != RecordSeverity::kNote) return kReported;
   }
   return kClean;
 }
