@@ -17,9 +17,14 @@
 namespace kelvora::analysis {
 namespace {
 
-// A name this close to a wanted one is offered as what was meant, or named as its likely typo.
+// A name this close to a wanted one is offered as what was meant, or named as its likely typo:
+// at most two edits, and fewer than half of the wanted name's bytes ("B" is no typo of "A").
 constexpr std::size_t kNearestDistance = 2;
 constexpr std::size_t kMostOffered = 3;
+
+std::size_t typoLimit(const std::string& wanted) {
+  return std::min(kNearestDistance, (wanted.size() - 1) / 2);
+}
 
 std::string decimal(double value) {
   char text[32];
@@ -170,9 +175,9 @@ std::string missingNameSentence(const SdmDesign& design, const std::string& name
   std::string sentence = fileNameOf(design.path) + ": no predictor " + visible(name) +
                          " for contrast " + quoted(contrast);
   std::int64_t nearest = -1;
-  std::size_t best = kNearestDistance + 1;
+  std::size_t best = typoLimit(name) + 1;
   for (std::size_t j = 0; j < design.names.size(); ++j) {
-    const std::size_t distance = editDistance(design.names[j], name, kNearestDistance);
+    const std::size_t distance = editDistance(design.names[j], name, typoLimit(name));
     if (distance < best) {
       best = distance;
       nearest = static_cast<std::int64_t>(j);
@@ -225,8 +230,8 @@ std::optional<std::string> unknownContrastName(const std::vector<Contrast>& cont
       if (known.count(name) > 0) continue;
       std::multimap<std::size_t, std::string_view> nearest;
       for (const std::string_view candidate : known) {
-        const std::size_t distance = editDistance(candidate, name, kNearestDistance);
-        if (distance <= kNearestDistance) nearest.emplace(distance, candidate);
+        const std::size_t distance = editDistance(candidate, name, typoLimit(name));
+        if (distance <= typoLimit(name)) nearest.emplace(distance, candidate);
       }
       std::string offered;
       std::size_t count = 0;
