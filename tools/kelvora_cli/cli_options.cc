@@ -1,6 +1,7 @@
 #include "cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <exception>
 #include <fstream>
 #include <iterator>
@@ -151,7 +152,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     std::string contrastTable;
     app.add_option(optionName(kContrast), contrastExpressions)->allow_extra_args(false);
     CLI::Option* tableOption = app.add_option(optionName(kContrasts), contrastTable);
-    CLI::Option* lowOption = app.add_option(optionName(kLowEfficiency), options.lowEfficiency);
+    std::string lowEfficiency;
+    CLI::Option* lowOption = app.add_option(optionName(kLowEfficiency), lowEfficiency);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -203,9 +205,14 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         tableOption->count() > 0 ? std::optional<std::string>(contrastTable) : std::nullopt, error);
     if (!contrasts) return usageError(error);
     options.contrasts = std::move(*contrasts);
-    if (lowOption->count() > 0 && !(options.lowEfficiency > 0.0 && options.lowEfficiency <= 1.0)) {
-      return usageError("--low-efficiency: a fraction above 0 and at most 1, not " +
-                        std::to_string(options.lowEfficiency));
+    if (lowOption->count() > 0) {
+      char* end = nullptr;
+      options.lowEfficiency = std::strtod(lowEfficiency.c_str(), &end);
+      if (lowEfficiency.empty() || *end != '\0' ||
+          !(options.lowEfficiency > 0.0 && options.lowEfficiency <= 1.0)) {
+        return usageError("--low-efficiency: " + lowEfficiency +
+                          " is no fraction above 0 and at most 1");
+      }
     }
     return CommandLine{CommandLineAction::kInspect, options, ""};
   } catch (const std::exception& error) {
