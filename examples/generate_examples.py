@@ -5,7 +5,8 @@ study/  four subjects (sub-01 .. sub-04), two runs each: SDMs with six predictor
         (blocks of six stimulus conditions convolved with a haemodynamic response), six motion
         confounds and a constant, 240 data points. Two real problems for the report to find:
         sub-03 never saw the "Bodies" condition (zero in both runs), and the motion estimate of
-        sub-02's second run has a "Rot Z" column that is zero throughout.
+        sub-02's second run has a "Rot Z" column that is zero throughout. contrasts.tsv asks
+        three contrasts; sub-03 cannot estimate the two that weigh "Bodies".
 names/  two subjects, two runs each; one run calls its first condition "Face" where every other
         run says "Faces": the name check stops the inspection.
 moved/  two subjects, two runs each, listed by an MDM written on another machine (D:/lab/fmri/...):
@@ -133,6 +134,19 @@ def make_study(rng, kernel, dt, folder, subjects, special, prefix=""):
     write(folder, "group.mdm", mdm_text(studies))
 
 
+CONTRASTS = [("Faces - Houses", {"Faces": 1, "Houses": -1}),
+             ("Bodies - Tools", {"Bodies": 1, "Tools": -1}),
+             ("Faces + Houses - 2*Bodies", {"Faces": 1, "Houses": 1, "Bodies": -2})]
+
+
+def contrasts_text():
+    """A contrast table: a header "contrast" and the conditions, one weight per cell, empty = 0."""
+    lines = ["\t".join(["contrast"] + CONDITIONS)]
+    for name, weights in CONTRASTS:
+        lines.append("\t".join([name] + [str(weights.get(c, "")) for c in CONDITIONS]))
+    return "\n".join(lines) + "\n"
+
+
 def main():
     rng = random.Random(SEED)
     dt = 0.1
@@ -143,6 +157,7 @@ def main():
         "sub-03_run-2": {"absent": [bodies]},
         "sub-02_run-2": {"zero_confounds": [rot_z]},
     })
+    write("study", "contrasts.tsv", contrasts_text())
     make_study(rng, kernel, dt, "names", ["sub-01", "sub-02"], {
         "sub-02_run-1": {"names": ["Face"] + CONDITIONS[1:]},
     })

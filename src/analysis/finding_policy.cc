@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "analysis/contrast_study.h"
 #include "analysis/design_warnings.h"
 #include "analysis/finding_record.h"
 #include "analysis/further_finding.h"
@@ -123,6 +124,7 @@ const std::vector<std::string>& knownFindingCodes() {
       return kind <= DependencyKind::kNearDependent ? dependencyCodeName(kind) : "";
     });
     addNames<DesignWarningCode>(all, designWarningCodeName);
+    addNames<ContrastCode>(all, contrastCodeName);
     all.emplace_back(kRankCheckSkippedCode);
     return all;
   }();

@@ -182,6 +182,19 @@ RecordEntry warningEntry(const SdmDesign& design, const DesignWarning& warning) 
   return entry;
 }
 
+RecordEntry contrastEntry(const StudyDesigns& designs, const ContrastFinding& finding) {
+  RecordEntry entry;
+  entry.kind = RecordKind::kDesign;
+  entry.code = contrastCodeName(finding.code);
+  entry.severity = finding.severity;
+  if (finding.study) entry.file = designs.sdms[*finding.study].path;
+  entry.subject = finding.subject;
+  entry.text = finding.text;
+  entry.errorLine =
+      std::string("kelvora: ") + recordSeverityName(finding.severity) + ": " + entry.text;
+  return entry;
+}
+
 }  // namespace
 
 const char* recordKindName(RecordKind kind) {
@@ -344,6 +357,9 @@ void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntr
       hand(designEntry(design, &dependency));
     }
     for (const DesignWarning& warning : design.warnings.items) hand(warningEntry(design, warning));
+  }
+  for (const ContrastFinding& finding : study->contrasts.findings) {
+    hand(contrastEntry(study->designs, finding));
   }
 }
 

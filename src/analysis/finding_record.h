@@ -1,6 +1,6 @@
 // Every finding of one inspection, of every kind, in one shape: the plug-in's findings of the run,
-// the likely causes, kelvora's further findings and the design findings of the rank check, in
-// that order. The --json member "allFindings", the lines on standard error, the section kelvora
+// the likely causes, kelvora's further findings, the design findings of the rank check and the
+// warnings of each design, then the contrasts' findings (kind "design"), in that order. The --json member "allFindings", the lines on standard error, the section kelvora
 // adds to the findings file and the exit status under --fail-on are all made from it.
 //
 // One problem, one message: when a reader problem of an SDM (a value that could not be read, a cut

@@ -64,6 +64,16 @@ InspectedStudy readInspectedStudy(const RunOutcome& outcome,
   if (inspected.designs.mdmRead) {
     inspected.diagnosis = diagnoseStudy(outcome, diagnosisInput(inspected.designs), subjectRule);
   }
+  const DesignQuestions& asked = maker.asked();
+  if (!asked.contrasts.empty() && inspected.designs.mdmRead) {
+    inspected.contrastUsageError = unknownContrastName(asked.contrasts, inspected.designs);
+    std::vector<ContrastInformation> information;
+    for (std::size_t study = 0; study < count; ++study) {
+      information.push_back(maker.takeContrastInformation(study));
+    }
+    inspected.contrasts = evaluateContrasts(asked.contrasts, asked.lowEfficiency, inspected.designs,
+                                            information, inspected.diagnosis.subjects);
+  }
   return inspected;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/chosen_subject_rule.h"
+#include "analysis/contrast_study.h"
 #include "analysis/sdm_design_maker.h"
 #include "analysis/study_designs.h"
 #include "analysis/study_diagnosis.h"
@@ -21,6 +22,9 @@ struct InspectedStudy {
   StudyDesigns designs;
   std::vector<DesignPictures> pictures;  // in study order; fewer than the SDMs in large studies
   StudyDiagnosis diagnosis;              // what kelvora finds beyond the log
+  StudyContrasts contrasts;              // empty unless the maker was asked contrasts
+  // A contrast names a predictor no SDM has: the usage error's sentence (contrast_study.h).
+  std::optional<std::string> contrastUsageError;
 };
 
 // The studies whose pictures a report shows: every SDM of a study of up to kPictureEverySdmUpTo
@@ -34,8 +38,8 @@ inline constexpr std::size_t kSampledPictures = 24;
 // otherwise the MDM, re-based on `locatedFirstSdm` when the run's repair located its first SDM),
 // takes the design of every SDM it lists from `maker` (see loadStudyDesigns) and the pictures of
 // the SDMs chosen as above, when the maker made them; the study diagnosis is made from the
-// designs, its runs grouped by `subjectRule`. Nothing is read when the run could not read the
-// MDM. The readers' lines go to pluginLog.
+// designs, its runs grouped by `subjectRule`, and so are the contrasts the maker was asked. Nothing
+// is read when the run could not read the MDM. The readers' lines go to pluginLog.
 InspectedStudy readInspectedStudy(const RunOutcome& outcome,
                                   const std::optional<std::string>& locatedFirstSdm,
                                   SdmDesignMaker& maker, const SubjectRule& subjectRule = {});

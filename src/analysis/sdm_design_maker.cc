@@ -51,6 +51,7 @@ std::uint64_t fingerprintOf(const SdmFile& sdm) {
 void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   SdmDesign design;
   std::optional<DesignPictures> source;
+  std::optional<ContrastInformation> contrastSource;
   summarizeSdm(sdm, design, nameLists, zeroSets);
   if (design.read) {
     const std::uint64_t fingerprint = fingerprintOf(sdm);
@@ -67,6 +68,7 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
       const CrossProducts products = crossProductsOf(sdm);
       design.warnings =
           warnDesign(products, design.interestCount, design.rank, questions.allCorrelations);
+      if (!contrasted.empty()) contrastSource = contrastInformationOf(products, sdm, contrasted);
     }
     if (withPictures) {
       source = DesignPictures{study, sdm.path, fingerprint,
@@ -83,6 +85,11 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
     pictures[study] = std::move(*source);
   } else {
     pictures.erase(study);
+  }
+  if (contrastSource) {
+    contrastInformation[study] = std::move(*contrastSource);
+  } else {
+    contrastInformation.erase(study);
   }
 }
 
@@ -106,6 +113,13 @@ std::optional<DesignPictures> SdmDesignMaker::takePictures(std::size_t study) {
   const std::lock_guard<std::mutex> lock(mutex);
   auto node = pictures.extract(study);
   if (node.empty()) return std::nullopt;
+  return std::move(node.mapped());
+}
+
+ContrastInformation SdmDesignMaker::takeContrastInformation(std::size_t study) {
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto node = contrastInformation.extract(study);
+  if (node.empty()) return {};
   return std::move(node.mapped());
 }
 

@@ -16,7 +16,10 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "analysis/contrast_study.h"
+#include "analysis/contrast_weights.h"
 #include "analysis/study_designs.h"
 #include "designmatrix/sdm_file.h"
 #include "inspection/name_list_table.h"
@@ -42,6 +45,9 @@ std::uint64_t fingerprintOf(const SdmFile& sdm);
 // What else is asked of each SDM while its values are at hand.
 struct DesignQuestions {
   bool allCorrelations = false;  // PREDICTOR_CORRELATION also for pairs of two confounds
+  // The contrasts asked (contrast_study.h): each SDM keeps the information of the names they weigh.
+  std::vector<Contrast> contrasts;
+  double lowEfficiency = kLowEfficiencyFraction;  // CONTRAST_LOW_EFFICIENCY below this share
 };
 
 class SdmDesignMaker {
@@ -49,7 +55,9 @@ class SdmDesignMaker {
   // `withPictures`: also where to draw each SDM's pictures from (a path and a few numbers), for
   // the report to choose from.
   explicit SdmDesignMaker(bool withPictures, DesignQuestions questions = {})
-      : withPictures(withPictures), questions(std::move(questions)) {}
+      : withPictures(withPictures),
+        questions(std::move(questions)),
+        contrasted(contrastedNames(this->questions.contrasts)) {}
 
   // Makes and keeps the design of `study` from `sdm`, replacing one made before. Safe to call for
   // different studies at once. Never throws except std::bad_alloc.
@@ -64,10 +72,15 @@ class SdmDesignMaker {
   SdmDesign takeDesign(std::size_t study);
   // Takes where the pictures of a study come from, when it was read with pictures asked for.
   std::optional<DesignPictures> takePictures(std::size_t study);
+  // Takes the contrast information of a study (not computed when none was made or asked).
+  ContrastInformation takeContrastInformation(std::size_t study);
+
+  const DesignQuestions& asked() const { return questions; }
 
  private:
   const bool withPictures;
   const DesignQuestions questions;
+  const std::vector<std::string> contrasted;  // contrastedNames(questions.contrasts)
   // Shares the names of the SDMs the run did not share (those read after it) as the run does.
   NameListTable nameLists;
   // The all-zero columns of every SDM's summary, each pattern held once.
@@ -75,6 +88,7 @@ class SdmDesignMaker {
   mutable std::mutex mutex;
   std::map<std::size_t, SdmDesign> designs;
   std::map<std::size_t, DesignPictures> pictures;
+  std::map<std::size_t, ContrastInformation> contrastInformation;  // empty without contrasts
   // The rank check of each SDM content made so far, by a hash of its path and its fingerprint.
   std::map<std::pair<std::uint64_t, std::uint64_t>, RankCheck> checked;
 };

@@ -61,6 +61,7 @@ void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* c
     // The run may still have read every SDM (one opened after the check): the study's paths are
     // not sound all the same.
     if (!dialogs.unopenedSdms().empty()) exitStatus = worseOf(exitStatus, kNotInspected);
+    if (inspected.contrastUsageError) exitStatus = kUsageError;
     return;
   } catch (const std::exception& error) {
     stopped = error.what();
@@ -77,6 +78,9 @@ void MdmInspection::writeJsonLine(std::FILE* out) const {
   std::vector<ArrayMember> members = furtherMembers(stopped ? nullptr : &inspected.diagnosis);
   members.push_back(allFindingsMember(*findings));
   members.push_back(sdmDesignsMember(stopped ? nullptr : &inspected.designs));
+  if (!asked.questions.contrasts.empty()) {
+    members.push_back(contrastsMember(stopped ? nullptr : &inspected));
+  }
   if (stopped) {
     writeInterruptedRunLine(asked.mdmFile, members, out);
   } else {

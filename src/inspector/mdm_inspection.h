@@ -66,7 +66,8 @@ class MdmInspection {
   // kelvora's status of this MDM: kNotInspected when a file could not be read, the repair was
   // cancelled, the inspection stopped or its corrected MDM lists SDMs that do not open; otherwise
   // kReported when the run ended early or the record (after the policy) holds a finding as
-  // serious as --fail-on (a warning by default); kClean otherwise.
+  // serious as --fail-on (a warning by default); kClean otherwise; kUsageError when a contrast
+  // names a predictor no SDM has (study()->contrastUsageError tells which).
   analysis::ExitStatus status() const { return exitStatus; }
 
   // kelvora's --json line of this inspection, written to `out`.

@@ -1,5 +1,6 @@
 #include "report/further_output.h"
 
+#include "report/contrast_json.h"
 #include "report/design_json.h"
 #include "report/error_output.h"
 
@@ -75,6 +76,12 @@ ArrayMember allFindingsMember(const FindingRecord& record) {
 ArrayMember sdmDesignsMember(const StudyDesigns* designs) {
   return {"sdmDesigns", [designs](const std::function<void(const Json&)>& write) {
             if (designs != nullptr) forEachSdmDesign(*designs, write);
+          }};
+}
+
+ArrayMember contrastsMember(const InspectedStudy* study) {
+  return {"contrasts", [study](const std::function<void(const Json&)>& write) {
+            if (study != nullptr) forEachContrastRow(study->contrasts, study->designs, write);
           }};
 }
 

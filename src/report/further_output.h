@@ -29,6 +29,10 @@ ArrayMember allFindingsMember(const analysis::FindingRecord& record);
 // (design_json.h); empty when `designs` is null. The designs must outlive the member.
 ArrayMember sdmDesignsMember(const analysis::StudyDesigns* designs);
 
+// The member "contrasts": per contrast, its runs and subjects (contrast_json.h); empty when `study`
+// is null or no contrast was asked. The study must outlive the member.
+ArrayMember contrastsMember(const analysis::InspectedStudy* study);
+
 // Hands kelvora's lines beyond the log to `visit`, one at a time (a large study has thousands),
 // without line end: the causes first ("kelvora: likely cause: ..."), then the further findings
 // ("kelvora: warning: ...", "kelvora: note: ...", marked "(beyond the run)" where the run had

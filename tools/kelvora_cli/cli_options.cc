@@ -1,7 +1,10 @@
 #include "cli_options.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <exception>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -43,6 +46,9 @@ constexpr std::string_view kAllCorrelations = documented("--all-correlations");
 constexpr std::string_view kConfig = documented("--config");
 constexpr std::string_view kIgnore = documented("--ignore");
 constexpr std::string_view kPrintConfig = documented("--print-config");
+constexpr std::string_view kContrast = documented("--contrast");
+constexpr std::string_view kContrasts = documented("--contrasts");
+constexpr std::string_view kLowEfficiency = documented("--low-efficiency");
 
 std::string optionName(std::string_view name) { return std::string(name); }
 
@@ -62,6 +68,52 @@ std::optional<std::string> sharedFindingsName(const std::vector<std::string>& md
     if (!names.insert(name).second) return name;
   }
   return std::nullopt;
+}
+
+// The contrasts of --contrast `expressions` and the --contrasts `table` file (when given), or
+// nullopt with `error` telling why not.
+std::optional<std::vector<Contrast>> contrastsOf(const std::vector<std::string>& expressions,
+                                                 const std::optional<std::string>& table,
+                                                 std::string& error) {
+  std::vector<Contrast> contrasts;
+  for (const std::string& expression : expressions) {
+    std::optional<Contrast> contrast = parseContrastExpression(expression, error);
+    if (!contrast) return std::nullopt;
+    contrasts.push_back(std::move(*contrast));
+  }
+  if (table) {
+    std::ifstream file(*table, std::ios::binary);
+    std::string text;
+    if (file) {
+      std::istreambuf_iterator<char> next(file);
+      for (; next != std::istreambuf_iterator<char>() && text.size() <= kMostContrastTableBytes;
+           ++next) {
+        text.push_back(*next);
+      }
+    }
+    if (!file && !file.eof()) {
+      error = "--contrasts: " + *table + " cannot be read";
+      return std::nullopt;
+    }
+    if (text.size() > kMostContrastTableBytes) {
+      error = "--contrasts: " + *table + " is larger than a contrast table can be";
+      return std::nullopt;
+    }
+    std::optional<std::vector<Contrast>> rows = parseContrastTable(text, error);
+    if (!rows) {
+      error = "--contrasts: " + *table + " " + error;
+      return std::nullopt;
+    }
+    contrasts.insert(contrasts.end(), rows->begin(), rows->end());
+  }
+  std::set<std::string> names;
+  for (const Contrast& contrast : contrasts) {
+    if (!names.insert(contrast.name).second) {
+      error = "contrast \"" + contrast.name + "\" is given twice";
+      return std::nullopt;
+    }
+  }
+  return contrasts;
 }
 
 }  // namespace
@@ -104,6 +156,12 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.add_option(optionName(kIgnore), options.ignoredCodes)->allow_extra_args(false);
     bool printConfig = false;
     app.add_flag(optionName(kPrintConfig), printConfig);
+    std::vector<std::string> contrastExpressions;
+    std::string contrastTable;
+    app.add_option(optionName(kContrast), contrastExpressions)->allow_extra_args(false);
+    CLI::Option* tableOption = app.add_option(optionName(kContrasts), contrastTable);
+    std::string lowEfficiency;
+    CLI::Option* lowOption = app.add_option(optionName(kLowEfficiency), lowEfficiency);
     app.add_option("MDM_FILE", options.mdmFiles);
 
     try {
@@ -150,6 +208,21 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       std::optional<SubjectRule> rule = parseSubjectRule(subjectRule, error);
       if (!rule) return usageError("--subject-rule: " + error);
       options.subjectRule = std::move(*rule);
+    }
+    std::string error;
+    std::optional<std::vector<Contrast>> contrasts = contrastsOf(
+        contrastExpressions,
+        tableOption->count() > 0 ? std::optional<std::string>(contrastTable) : std::nullopt, error);
+    if (!contrasts) return usageError(error);
+    options.contrasts = std::move(*contrasts);
+    if (lowOption->count() > 0) {
+      char* end = nullptr;
+      options.lowEfficiency = std::strtod(lowEfficiency.c_str(), &end);
+      if (lowEfficiency.empty() || *end != '\0' ||
+          !(options.lowEfficiency > 0.0 && options.lowEfficiency <= 1.0)) {
+        return usageError("--low-efficiency: " + lowEfficiency +
+                          " is no fraction above 0 and at most 1");
+      }
     }
     return CommandLine{CommandLineAction::kInspect, options, ""};
   } catch (const std::exception& error) {

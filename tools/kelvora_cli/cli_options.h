@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/chosen_subject_rule.h"
+#include "analysis/contrast_study.h"
 #include "analysis/finding_policy.h"
 #include "analysis/record_severity.h"
 
@@ -33,6 +34,9 @@ struct CliOptions {
   std::vector<std::string> ignoredCodes;  // --ignore, in the order given
   // Made of configFile and ignoredCodes after parsing (kelvora_main.cc reads the file).
   analysis::FindingPolicy policy;
+  // --contrast, then the rows of --contrasts: by predictor name, for every MDM_FILE.
+  std::vector<analysis::Contrast> contrasts;
+  double lowEfficiency = analysis::kLowEfficiencyFraction;  // --low-efficiency
 };
 
 enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kPrintConfig, kUsageError };
@@ -49,8 +53,10 @@ struct CommandLine {
 // option; --print-config then wins over the rest, and needs no MDM_FILE. No MDM_FILE, --report,
 // --locate or --save-mdm with more than one, --force-locate without
 // --locate, --findings-dir with --no-findings-file or with two MDM_FILEs whose findings files have
-// one name, an unknown --fail-on and a --subject-rule that is not a rule (parseSubjectRule) are
-// usage errors. Paths are kept as given. Never throws.
+// one name, an unknown --fail-on, a --subject-rule that is not a rule (parseSubjectRule), a
+// --contrast or --contrasts file that does not parse (contrast_weights.h; the file is read here),
+// two contrasts of one name and a --low-efficiency that is not a number in (0, 1] are usage errors.
+// Paths are kept as given. Never throws.
 CommandLine parseCommandLine(int argc, const char* const* argv);
 
 }  // namespace kelvora::cli

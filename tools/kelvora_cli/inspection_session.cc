@@ -161,6 +161,8 @@ InspectionRequest requestOf(const std::string& mdmFile, const CliOptions& option
   request.findingsFile = findingsFileRule(options);
   request.withPictures = options.report.has_value();
   request.questions.allCorrelations = options.allCorrelations;
+  request.questions.contrasts = options.contrasts;
+  request.questions.lowEfficiency = options.lowEfficiency;
   request.subjectRule = options.subjectRule;
   request.failOn = options.failOn;
   request.policy = options.policy;
@@ -202,6 +204,10 @@ void tellStopped(const std::string& mdmFile, const std::string& reason) {
 // findings file's section and the report; returns the MDM's exit status.
 ExitStatus writeOutputs(const MdmInspection& inspection, const CliOptions& options) {
   ExitStatus status = inspection.status();
+  if (const std::optional<std::string>& unknown = inspection.study()->contrastUsageError) {
+    writeError("kelvora: " + *unknown + "\nRun 'kelvora --help' for the usage.\n");
+    return kUsageError;
+  }
   if (options.json) {
     inspection.writeJsonLine(stdout);
   } else {

@@ -1,0 +1,88 @@
+#include "analysis/contrast_information.h"
+
+#include <cmath>
+
+#include "analysis/cross_products.h"
+#include "analysis/design_rank.h"
+#include "inspection/sdm_predictors.h"
+
+namespace kelvora::analysis {
+namespace {
+
+constexpr double kNullEigenvalue = kRankTolerance * kRankTolerance;
+
+}  // namespace
+
+ContrastInformation contrastInformationOf(const CrossProducts& products, const SdmFile& sdm,
+                                          const std::vector<std::string>& names) {
+  ContrastInformation information;
+  information.computed = true;
+  const Eigen::Index columns = products.gram.cols();
+  Eigen::VectorXd lengths = Eigen::VectorXd::Zero(columns);
+  for (Eigen::Index j = 0; j < columns; ++j) {
+    if (products.usable[static_cast<std::size_t>(j)]) lengths(j) = std::sqrt(products.gram(j, j));
+  }
+  std::vector<bool> contrasted(static_cast<std::size_t>(columns), false);
+  std::vector<Eigen::Index> inside;
+  const auto nameCount = static_cast<Eigen::Index>(nameCountOf(sdm));
+  for (const std::string& name : names) {
+    std::int32_t place = -1;
+    for (Eigen::Index j = 0; j < std::min(columns, nameCount); ++j) {
+      if (predictorNameAt(sdm, j) != name) continue;
+      if (lengths(j) > 0.0 && !contrasted[static_cast<std::size_t>(j)]) {
+        place = static_cast<std::int32_t>(inside.size());
+        inside.push_back(j);
+        contrasted[static_cast<std::size_t>(j)] = true;
+      }
+      break;
+    }
+    information.place.push_back(place);
+  }
+  std::vector<Eigen::Index> others;
+  for (Eigen::Index j = 0; j < columns; ++j) {
+    if (lengths(j) > 0.0 && !contrasted[static_cast<std::size_t>(j)]) others.push_back(j);
+  }
+  const auto scaled = [&](const std::vector<Eigen::Index>& rows,
+                          const std::vector<Eigen::Index>& cols) {
+    Eigen::MatrixXd part = products.gram(rows, cols);
+    for (std::size_t r = 0; r < rows.size(); ++r) part.row(r) /= lengths(rows[r]);
+    for (std::size_t c = 0; c < cols.size(); ++c) part.col(c) /= lengths(cols[c]);
+    return part;
+  };
+  information.lengths = lengths(inside);
+  information.unit = scaled(inside, inside);
+  if (!others.empty() && !inside.empty()) {
+    const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> rest(scaled(others, others));
+    const Eigen::MatrixXd across = scaled(others, inside);
+    const Eigen::VectorXd values = rest.eigenvalues();
+    Eigen::VectorXd inverse = Eigen::VectorXd::Zero(values.size());
+    for (Eigen::Index k = 0; k < values.size(); ++k) {
+      if (values(k) > kNullEigenvalue) inverse(k) = 1.0 / values(k);
+    }
+    const Eigen::MatrixXd projected = rest.eigenvectors().transpose() * across;
+    information.unit -= projected.transpose() * inverse.asDiagonal() * projected;
+  }
+  return information;
+}
+
+std::optional<double> contrastVariance(const Eigen::MatrixXd& unit,
+                                       const Eigen::VectorXd& weights) {
+  const double size = weights.norm();
+  if (unit.rows() == 0 || !(size > 0.0)) return std::nullopt;
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solved(unit);
+  const Eigen::VectorXd along = solved.eigenvectors().transpose() * weights;
+  double nullShare = 0.0;
+  double variance = 0.0;
+  for (Eigen::Index k = 0; k < along.size(); ++k) {
+    const double value = solved.eigenvalues()(k);
+    if (value > kNullEigenvalue) {
+      variance += along(k) * along(k) / value;
+    } else {
+      nullShare += along(k) * along(k);
+    }
+  }
+  if (std::sqrt(nullShare) > kEstimableShare * size) return std::nullopt;
+  return variance;
+}
+
+}  // namespace kelvora::analysis

@@ -1,0 +1,52 @@
+// What the contrasts need of one SDM, kept once its values are gone: the information matrix of the
+// contrasted predictors after the run's other columns (the Schur complement of the others in X'X),
+// K x K for the K contrasted predictors the SDM holds with a column that is not zero. Made on the
+// reading thread from the SDM's cross-products (cross_products.h), only when contrasts are asked.
+//
+// Method. Every column is scaled to unit length, as the rank check scales it (design_rank.h). For
+// the contrasted columns A and the others B of the scaled design, M = A'A - A'B (B'B)^+ B'A, the
+// pseudo-inverse dropping eigenvalues of B'B at most kRankTolerance^2 (the rank check's distance,
+// squared as the cross-products are). A contrast c (0 on the others) can be estimated exactly when
+// c lies in the range of M: when the share of c in M's null space (eigenvalues at most
+// kRankTolerance^2) is at most kEstimableShare of c. Then c (X'X)^- c' = c' M^+ c.
+//   On the design as written, the weights c of the betas as written become c_j / |x_j| on the
+//   scaled betas; on the unit-scaled design, c is taken as it stands.
+// Cost, for p columns: O(p^3) time, p^2 doubles while made; K^2 + 2K numbers kept.
+#pragma once
+
+#include <cstdint>
+#include <eigen3/Eigen/Dense>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "designmatrix/sdm_file.h"
+
+namespace kelvora::analysis {
+
+struct CrossProducts;  // cross_products.h
+
+// A contrast whose share in the null space is at most this (the cosine of its angle with it) can
+// be estimated: the rank check's kInvolvedWeight, the weight below which a predictor takes no part
+// in a dependency, so that what the rank check calls dependent and estimability agree.
+inline constexpr double kEstimableShare = 1e-3;
+
+struct ContrastInformation {
+  bool computed = false;  // false: the SDM was not read, or is beyond the rank check's budget
+  // Per contrasted name (contrastedNames order): its place in `unit`, or -1 when the SDM has no
+  // column of that name, or only one that is zero throughout or not finite.
+  std::vector<std::int32_t> place;
+  Eigen::VectorXd lengths;  // per place: the column's Euclidean length as written
+  Eigen::MatrixXd unit;     // M of the unit-scaled design, by place
+};
+
+// The information of `names` in the SDM whose cross-products are `products`; a name the SDM holds
+// twice is its first column. Never throws except std::bad_alloc.
+ContrastInformation contrastInformationOf(const CrossProducts& products, const SdmFile& sdm,
+                                          const std::vector<std::string>& names);
+
+// c' M^+ c for `unit` (a unit-scaled information matrix) and `weights` (on the scaled betas);
+// nullopt when c does not lie in M's range as above. O(K^3).
+std::optional<double> contrastVariance(const Eigen::MatrixXd& unit, const Eigen::VectorXd& weights);
+
+}  // namespace kelvora::analysis

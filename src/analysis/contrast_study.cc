@@ -1,0 +1,362 @@
+#include "analysis/contrast_study.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <map>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+
+#include "analysis/further_finding.h"
+#include "analysis/mismatch_causes.h"
+#include "analysis/summary_columns.h"
+#include "designmatrix/path_names.h"
+
+namespace kelvora::analysis {
+namespace {
+
+// A name this close to a wanted one is offered as what was meant, or named as its likely typo:
+// at most two edits, and fewer than half of the wanted name's bytes ("B" is no typo of "A").
+constexpr std::size_t kNearestDistance = 2;
+constexpr std::size_t kMostOffered = 3;
+
+std::size_t typoLimit(const std::string& wanted) {
+  return std::min(kNearestDistance, (wanted.size() - 1) / 2);
+}
+
+std::string decimal(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+std::string quoted(const std::string& contrast) { return visible(contrast); }
+
+// The 0-based column of `name` in `design`, or -1.
+std::int64_t columnNamed(const SdmDesign& design, const std::string& name) {
+  for (std::size_t j = 0; j < design.names.size(); ++j) {
+    if (std::string_view(design.names[j]) == name) return static_cast<std::int64_t>(j);
+  }
+  return -1;
+}
+
+std::string predictorPhrase(const SdmDesign& design, std::int64_t column) {
+  return "predictor " + std::to_string(column + 1) + " " + visible(nameAt(design.names, column));
+}
+
+// The estimate of `weights` (per contrasted name) from a unit-scaled information matrix whose
+// places are `place` and column lengths `lengths` (both per contrasted name for `place`, per place
+// for `lengths`).
+ContrastEstimate estimateOf(const Eigen::MatrixXd& unit, const std::vector<std::int32_t>& place,
+                            const Eigen::VectorXd& lengths, const std::vector<double>& weights) {
+  ContrastEstimate estimate;
+  Eigen::VectorXd written = Eigen::VectorXd::Zero(unit.rows());
+  Eigen::VectorXd asGiven = Eigen::VectorXd::Zero(unit.rows());
+  bool someWeighed = false;
+  bool allWeighed = true;
+  for (std::size_t name = 0; name < weights.size(); ++name) {
+    if (weights[name] == 0.0) continue;
+    if (place[name] < 0) {
+      allWeighed = false;
+      continue;
+    }
+    someWeighed = true;
+    written(place[name]) = weights[name] / lengths(place[name]);
+    asGiven(place[name]) = weights[name];
+  }
+  estimate.null = !someWeighed;
+  estimate.estimable = false;
+  if (!allWeighed || !someWeighed) return estimate;
+  const double variance = contrastVariance(unit, written).value_or(0.0);
+  if (!(variance > 0.0)) return estimate;
+  estimate.estimable = true;
+  estimate.efficiency = 1.0 / variance;
+  estimate.normalisedStd = std::sqrt(variance);
+  const std::optional<double> unitVariance = contrastVariance(unit, asGiven);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  estimate.unitEfficiency = unitVariance ? 1.0 / *unitVariance : nan;
+  estimate.unitNormalisedStd = unitVariance ? std::sqrt(*unitVariance) : nan;
+  return estimate;
+}
+
+// The information of a subject's runs together on the design as written, aligned by name, and the
+// squared length of each name's column over those runs.
+struct SubjectInformation {
+  bool computed = false;
+  Eigen::MatrixXd written;
+  Eigen::VectorXd squaredLengths;
+};
+
+SubjectInformation subjectInformation(const SubjectGroup& group,
+                                      const std::vector<ContrastInformation>& information,
+                                      std::size_t names) {
+  SubjectInformation subject;
+  subject.written = Eigen::MatrixXd::Zero(names, names);
+  subject.squaredLengths = Eigen::VectorXd::Zero(names);
+  for (const std::size_t study : group.studies) {
+    const ContrastInformation& run = information[study];
+    if (!run.computed) continue;
+    subject.computed = true;
+    for (std::size_t a = 0; a < names; ++a) {
+      const std::int32_t pa = run.place[a];
+      if (pa < 0) continue;
+      subject.squaredLengths(a) += run.lengths(pa) * run.lengths(pa);
+      for (std::size_t b = 0; b < names; ++b) {
+        const std::int32_t pb = run.place[b];
+        if (pb >= 0) subject.written(a, b) += run.lengths(pa) * run.unit(pa, pb) * run.lengths(pb);
+      }
+    }
+  }
+  return subject;
+}
+
+ContrastEstimate subjectEstimate(const SubjectInformation& subject,
+                                 const std::vector<double>& weights) {
+  if (!subject.computed) return {};
+  std::vector<std::int32_t> place(weights.size(), -1);
+  std::vector<Eigen::Index> kept;
+  for (std::size_t name = 0; name < weights.size(); ++name) {
+    if (subject.squaredLengths(name) > 0.0) {
+      place[name] = static_cast<std::int32_t>(kept.size());
+      kept.push_back(static_cast<Eigen::Index>(name));
+    }
+  }
+  const Eigen::VectorXd lengths = subject.squaredLengths(kept).cwiseSqrt();
+  const Eigen::MatrixXd unit = lengths.cwiseInverse().asDiagonal() * subject.written(kept, kept) *
+                               lengths.cwiseInverse().asDiagonal();
+  ContrastEstimate estimate = estimateOf(unit, place, lengths, weights);
+  estimate.unitEfficiency = std::numeric_limits<double>::quiet_NaN();
+  estimate.unitNormalisedStd = std::numeric_limits<double>::quiet_NaN();
+  return estimate;
+}
+
+// Sets each estimable estimate's relative efficiency against their median.
+template <typename Row>
+void relateToMedian(std::vector<Row>& rows) {
+  std::vector<double> efficiencies;
+  for (const Row& row : rows) {
+    if (row.estimate.estimable.value_or(false)) efficiencies.push_back(row.estimate.efficiency);
+  }
+  if (efficiencies.empty()) return;
+  std::sort(efficiencies.begin(), efficiencies.end());
+  const std::size_t middle = efficiencies.size() / 2;
+  const double median = efficiencies.size() % 2 == 1
+                            ? efficiencies[middle]
+                            : (efficiencies[middle - 1] + efficiencies[middle]) / 2.0;
+  for (Row& row : rows) {
+    if (row.estimate.estimable.value_or(false)) {
+      row.estimate.relativeEfficiency = row.estimate.efficiency / median;
+    }
+  }
+}
+
+class ContrastFindings {
+ public:
+  ContrastFindings(const StudyDesigns& designs, StudyContrasts& contrasts)
+      : designs(designs), findings(contrasts.findings) {}
+
+  void add(ContrastCode code, RecordSeverity severity, std::optional<std::size_t> study,
+           std::string subject, std::string text) {
+    findings.push_back({code, severity, study, std::move(subject), std::move(text)});
+  }
+  std::string fileOf(std::size_t study) const {
+    return fileNameOf(designs.sdms[study].path) + ": ";
+  }
+
+ private:
+  const StudyDesigns& designs;
+  std::vector<ContrastFinding>& findings;
+};
+
+std::string missingNameSentence(const SdmDesign& design, const std::string& name,
+                                const std::string& contrast) {
+  std::string sentence = fileNameOf(design.path) + ": no predictor " + visible(name) +
+                         " for contrast " + quoted(contrast);
+  std::int64_t nearest = -1;
+  std::size_t best = typoLimit(name) + 1;
+  for (std::size_t j = 0; j < design.names.size(); ++j) {
+    const std::size_t distance = editDistance(design.names[j], name, typoLimit(name));
+    if (distance < best) {
+      best = distance;
+      nearest = static_cast<std::int64_t>(j);
+    }
+  }
+  if (nearest < 0) return sentence + " (likely a missing condition)";
+  return sentence + " (likely a typo: it has " + predictorPhrase(design, nearest) + ")";
+}
+
+std::string notEstimableReason(const SdmDesign& design, const Contrast& contrast) {
+  for (const auto& [name, weight] : contrast.weights) {
+    const std::int64_t column = columnNamed(design, name);
+    const auto index = static_cast<std::size_t>(column);
+    if (column >= 0 && index < design.zeroColumns.size() && design.zeroColumns[index]) {
+      return predictorPhrase(design, column) + " is zero throughout";
+    }
+  }
+  return "its weights are not orthogonal to the design's null space";
+}
+
+}  // namespace
+
+const char* contrastCodeName(ContrastCode code) {
+  switch (code) {
+    case ContrastCode::kPredictorMissing:
+      return "CONTRAST_PREDICTOR_MISSING";
+    case ContrastCode::kNullInRun:
+      return "CONTRAST_NULL_IN_RUN";
+    case ContrastCode::kNotEstimable:
+      return "CONTRAST_NOT_ESTIMABLE";
+    case ContrastCode::kNotEstimableForSubject:
+      return "CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT";
+    case ContrastCode::kLowEfficiency:
+      return "CONTRAST_LOW_EFFICIENCY";
+  }
+  return "";
+}
+
+std::optional<std::string> unknownContrastName(const std::vector<Contrast>& contrasts,
+                                               const StudyDesigns& designs) {
+  std::set<std::string_view> known;
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) continue;
+    for (std::size_t j = 0; j < design.names.size(); ++j) known.insert(design.names[j]);
+  }
+  if (known.empty()) return std::nullopt;
+  for (const Contrast& contrast : contrasts) {
+    for (const auto& weight : contrast.weights) {
+      const std::string& name = weight.first;
+      if (known.count(name) > 0) continue;
+      std::multimap<std::size_t, std::string_view> nearest;
+      for (const std::string_view candidate : known) {
+        const std::size_t distance = editDistance(candidate, name, typoLimit(name));
+        if (distance <= typoLimit(name)) nearest.emplace(distance, candidate);
+      }
+      std::string offered;
+      std::size_t count = 0;
+      for (auto it = nearest.begin(); it != nearest.end() && count < kMostOffered; ++it, ++count) {
+        offered += (offered.empty() ? "" : " or ") + visible(it->second);
+      }
+      return "contrast " + quoted(contrast.name) + ": no SDM has a predictor " + visible(name) +
+             (offered.empty() ? "" : "; did you mean " + offered + "?");
+    }
+  }
+  return std::nullopt;
+}
+
+StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double lowEfficiency,
+                                 const StudyDesigns& designs,
+                                 const std::vector<ContrastInformation>& information,
+                                 const std::vector<SubjectGroup>& subjects) {
+  StudyContrasts study;
+  study.lowEfficiency = lowEfficiency;
+  ContrastFindings findings(designs, study);
+  const std::vector<std::string> names = contrastedNames(contrasts);
+  std::vector<std::size_t> readStudies;
+  for (std::size_t s = 0; s < designs.sdms.size(); ++s) {
+    if (designs.sdms[s].read) readStudies.push_back(s);
+  }
+
+  // A name some SDMs lack, told once per SDM, for the first contrast that weighs it.
+  std::vector<bool> somewhere(names.size(), false);
+  for (const std::size_t s : readStudies) {
+    for (std::size_t n = 0; n < names.size(); ++n) {
+      somewhere[n] = somewhere[n] || columnNamed(designs.sdms[s], names[n]) >= 0;
+    }
+  }
+  for (const std::size_t s : readStudies) {
+    std::set<std::string_view> told;
+    for (const Contrast& contrast : contrasts) {
+      for (const auto& weight : contrast.weights) {
+        const auto n = static_cast<std::size_t>(
+            std::find(names.begin(), names.end(), weight.first) - names.begin());
+        if (!somewhere[n] || columnNamed(designs.sdms[s], weight.first) >= 0 ||
+            !told.insert(weight.first).second) {
+          continue;
+        }
+        findings.add(ContrastCode::kPredictorMissing, RecordSeverity::kWarning, s, "",
+                     missingNameSentence(designs.sdms[s], weight.first, contrast.name));
+      }
+    }
+  }
+
+  std::vector<SubjectInformation> together;
+  for (const SubjectGroup& group : subjects) {
+    together.push_back(subjectInformation(group, information, names.size()));
+  }
+  for (const Contrast& contrast : contrasts) {
+    ContrastResult& result = study.results.emplace_back();
+    result.contrast = contrast;
+    std::vector<double> weights(names.size(), 0.0);
+    for (const auto& [name, weight] : contrast.weights) {
+      const auto n =
+          static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+      weights[n] = weight;
+    }
+    std::vector<bool> nullRun(designs.sdms.size(), false);
+    for (const std::size_t s : readStudies) {
+      const ContrastInformation& run = information[s];
+      ContrastRun& row = result.runs.emplace_back();
+      row.study = s;
+      if (!run.computed) continue;
+      row.estimate = estimateOf(run.unit, run.place, run.lengths, weights);
+      nullRun[s] = row.estimate.null;
+      const std::string named = "contrast " + quoted(contrast.name);
+      if (row.estimate.null) {
+        findings.add(ContrastCode::kNullInRun, RecordSeverity::kNote, s, "",
+                     findings.fileOf(s) + named +
+                         " is null in this run: every predictor it weighs is absent or zero");
+        continue;
+      }
+      bool lacksName = false;
+      for (const auto& weight : contrast.weights) {
+        lacksName = lacksName || columnNamed(designs.sdms[s], weight.first) < 0;
+      }
+      if (!*row.estimate.estimable && !lacksName) {
+        findings.add(ContrastCode::kNotEstimable, RecordSeverity::kWarning, s, "",
+                     findings.fileOf(s) + named +
+                         " cannot be estimated: " + notEstimableReason(designs.sdms[s], contrast));
+      }
+    }
+    for (std::size_t g = 0; g < subjects.size(); ++g) {
+      ContrastSubject& row = result.subjects.emplace_back();
+      row.subject = subjects[g].id;
+      row.runs = subjects[g].studies.size();
+      for (const std::size_t s : subjects[g].studies) row.nullRuns += nullRun[s] ? 1 : 0;
+      row.estimate = subjectEstimate(together[g], weights);
+      if (row.estimate.estimable.value_or(false)) ++result.estimableSubjects;
+    }
+    for (const ContrastSubject& row : result.subjects) {
+      if (row.estimate.estimable.value_or(true)) continue;
+      findings.add(ContrastCode::kNotEstimableForSubject, RecordSeverity::kWarning, std::nullopt,
+                   row.subject,
+                   "subject " + visible(row.subject) + ": contrast " + quoted(contrast.name) +
+                       " cannot be estimated from its " + std::to_string(row.runs) +
+                       (row.runs == 1 ? " run" : " runs") +
+                       "; it drops out of the contrast's group analysis (" +
+                       std::to_string(result.estimableSubjects) + " of " +
+                       std::to_string(result.subjects.size()) + " subjects remain)");
+    }
+    relateToMedian(result.runs);
+    relateToMedian(result.subjects);
+    const std::string below = " of the median's efficiency (below " + decimal(lowEfficiency) + ")";
+    for (const ContrastRun& row : result.runs) {
+      if (row.estimate.relativeEfficiency && *row.estimate.relativeEfficiency < lowEfficiency) {
+        findings.add(ContrastCode::kLowEfficiency, RecordSeverity::kNote, row.study, "",
+                     findings.fileOf(row.study) + "contrast " + quoted(contrast.name) + " has " +
+                         decimal(*row.estimate.relativeEfficiency) + below);
+      }
+    }
+    for (const ContrastSubject& row : result.subjects) {
+      if (row.estimate.relativeEfficiency && *row.estimate.relativeEfficiency < lowEfficiency) {
+        findings.add(ContrastCode::kLowEfficiency, RecordSeverity::kNote, std::nullopt, row.subject,
+                     "subject " + visible(row.subject) + ": contrast " + quoted(contrast.name) +
+                         " has " + decimal(*row.estimate.relativeEfficiency) + below);
+      }
+    }
+  }
+  return study;
+}
+
+}  // namespace kelvora::analysis

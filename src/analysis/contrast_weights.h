@@ -1,0 +1,49 @@
+// The contrasts a call asks about, as weights on predictor names: never on column numbers, so each
+// SDM's weights are placed by name and runs whose predictors are ordered differently agree. Parsed
+// from the two forms kelvora and the Python module accept; nothing here knows the study.
+//
+// Expression grammar (one --contrast), blanks being spaces and tabs:
+//   expression := [sign] term (sign term)*
+//   sign       := "+" or "-" at the start or right after a blank
+//   term       := [number "*"] name         (blanks around "*" allowed)
+// A name is everything else of the term, blanks at its ends dropped: it may hold blanks and a
+// "+" or "-" that follows no blank ("Rot-X", "Faces+Houses"), never " + " or " - ". A "*" whose
+// left side is not a number belongs to the name. A name given twice has the sum of its weights.
+//
+// Table grammar (a --contrasts file): lines end with LF or CRLF; cells are separated by tabs; the
+// first line is the header: "contrast", then one predictor name per cell (distinct, not empty).
+// Every other line not empty is one contrast: its name, then a weight (a number) or nothing (0)
+// under each predictor; no more cells than the header. A contrast whose weights are all 0 is an
+// error in both forms, as are a name given twice and a number that is not finite.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kelvora::analysis {
+
+// The largest contrast table read (bytes): far beyond any real table, so a wrong file given as
+// one (a volume) is refused rather than read.
+inline constexpr std::size_t kMostContrastTableBytes = 1 << 20;
+
+struct Contrast {
+  std::string name;  // the expression as given, or the table row's first cell
+  // Non-zero weights by predictor name, each name once, in the order first given.
+  std::vector<std::pair<std::string, double>> weights;
+};
+
+// The contrast `text` states; nullopt with `error` (one sentence) when it does not parse.
+std::optional<Contrast> parseContrastExpression(std::string_view text, std::string& error);
+
+// The contrasts of a table's text, in row order; nullopt with `error` ("line N: reason") when it
+// does not parse or holds no contrast. O(bytes) time and memory.
+std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, std::string& error);
+
+// Every predictor name `contrasts` weigh, each once, in the order first named.
+std::vector<std::string> contrastedNames(const std::vector<Contrast>& contrasts);
+
+}  // namespace kelvora::analysis

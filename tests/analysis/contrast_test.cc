@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "analysis/contrast_study.h"
+#include "analysis/sdm_design_maker.h"
+
+namespace kelvora::analysis {
+namespace {
+
+// Two centred orthogonal patterns, each of squared length 8, and a constant: with A and B as
+// written, c (X'X)^-1 c' of A - B is 1/8 + 1/8.
+const std::vector<float> kA{1, -1, 1, -1, 1, -1, 1, -1};
+const std::vector<float> kB{1, 1, -1, -1, 1, 1, -1, -1};
+const std::vector<float> kOne(8, 1.0f);
+const std::vector<float> kZero(8, 0.0f);
+
+std::vector<float> sum(const std::vector<float>& a, const std::vector<float>& b) {
+  std::vector<float> column;
+  for (std::size_t t = 0; t < a.size(); ++t) column.push_back(a[t] + b[t]);
+  return column;
+}
+
+struct Column {
+  std::string name;
+  std::vector<float> values;
+};
+
+class ContrastTest : public ::testing::Test {
+ protected:
+  // Adds a run of `subject` with `columns`, the last of them the constant (a confound).
+  void addRun(const std::string& subject, const std::vector<Column>& columns) {
+    runs.push_back(columns);
+    const std::size_t study = runs.size() - 1;
+    if (groups.empty() || groups.back().id != subject) groups.push_back({subject, {}});
+    groups.back().studies.push_back(study);
+  }
+
+  StudyContrasts evaluate(const std::vector<std::string>& expressions) {
+    DesignQuestions questions;
+    for (const std::string& expression : expressions) {
+      std::string error;
+      questions.contrasts.push_back(*parseContrastExpression(expression, error));
+    }
+    SdmDesignMaker maker(false, questions);
+    information.clear();
+    designs = StudyDesigns();
+    designs.sdms.reserve(runs.size());
+    for (std::size_t study = 0; study < runs.size(); ++study) {
+      SdmFile sdm;
+      sdm.fileVersion = 1;
+      sdm.nrOfPredictors = static_cast<std::int32_t>(runs[study].size());
+      sdm.nrOfDataPoints = 8;
+      sdm.includesConstant = 1;
+      sdm.firstConfoundPredictor = sdm.nrOfPredictors;
+      for (const Column& column : runs[study]) {
+        sdm.predictorNames.push_back(column.name);
+        sdm.values.push_back(column.values);
+      }
+      maker.make(study, sdm);
+      designs.sdms.push_back(maker.takeDesign(study));
+      designs.sdms.back().path = "run-" + std::to_string(study + 1) + ".sdm";
+      information.push_back(maker.takeContrastInformation(study));
+    }
+    return evaluateContrasts(questions.contrasts, kLowEfficiencyFraction, designs, information,
+                             groups);
+  }
+
+  std::vector<std::string> codes(const StudyContrasts& contrasts) const {
+    std::vector<std::string> found;
+    for (const ContrastFinding& finding : contrasts.findings) {
+      found.push_back(std::string(contrastCodeName(finding.code)) + " " + finding.text);
+    }
+    return found;
+  }
+
+  std::vector<std::vector<Column>> runs;
+  std::vector<SubjectGroup> groups;
+  StudyDesigns designs;
+  std::vector<ContrastInformation> information;
+};
+
+TEST(ContrastWeightsTest, ExpressionTermsSignsFactorsAndNamesWithBlanks) {
+  std::string error;
+  const auto contrast = parseContrastExpression("Faces + Rot-X - 2*Scrambled - 0.5 * Rot Y", error);
+  ASSERT_TRUE(contrast) << error;
+  const std::vector<std::pair<std::string, double>> expected{
+      {"Faces", 1.0}, {"Rot-X", 1.0}, {"Scrambled", -2.0}, {"Rot Y", -0.5}};
+  EXPECT_EQ(contrast->weights, expected);
+  EXPECT_FALSE(parseContrastExpression("Faces - Faces", error));
+  EXPECT_EQ(error, "contrast \"Faces - Faces\" weighs no predictor");
+  EXPECT_FALSE(parseContrastExpression("Faces - ", error));
+}
+
+TEST(ContrastWeightsTest, TableWithEmptyCellsAndItsErrorsByLine) {
+  std::string error;
+  const auto table = parseContrastTable(
+      "contrast\tFaces\tHouses\r\nFaces - Houses\t1\t-1\r\n\nFaces\t1\t\n", error);
+  ASSERT_TRUE(table) << error;
+  ASSERT_EQ(table->size(), 2u);
+  EXPECT_EQ((*table)[1].weights, (std::vector<std::pair<std::string, double>>{{"Faces", 1.0}}));
+  EXPECT_FALSE(parseContrastTable("name\tFaces\n", error));
+  EXPECT_EQ(error, "line 1: the header does not begin with \"contrast\"");
+  EXPECT_FALSE(parseContrastTable("contrast\tFaces\nx\tone\n", error));
+  EXPECT_EQ(error, "line 2: \"one\" is not a number");
+  EXPECT_FALSE(parseContrastTable("contrast\tFaces\nx\t1\t2\n", error));
+  EXPECT_EQ(error, "line 2: more cells than the header");
+}
+
+TEST_F(ContrastTest, EfficiencyOfAnOrthogonalDesignByHand) {
+  addRun("s1", {{"A", kA}, {"B", kB}, {"Constant", kOne}});
+  const StudyContrasts found = evaluate({"A - B"});
+  const ContrastEstimate& run = found.results[0].runs[0].estimate;
+  ASSERT_TRUE(run.estimable.value_or(false));
+  EXPECT_NEAR(run.efficiency, 4.0, 1e-9);  // 1 / (1/8 + 1/8)
+  EXPECT_NEAR(run.normalisedStd, 0.5, 1e-9);
+  EXPECT_NEAR(run.unitEfficiency, 0.5, 1e-9);  // unit columns: 1 / (1 + 1)
+  EXPECT_TRUE(found.findings.empty());
+}
+
+TEST_F(ContrastTest, ContrastInTheNullSpaceIsNotEstimableOneOrthogonalToItIs) {
+  // C = A + B: the null space is (1, 1, -1); A - B is orthogonal to it, A + B - C is inside it.
+  addRun("s1", {{"A", kA}, {"B", kB}, {"C", sum(kA, kB)}, {"Constant", kOne}});
+  const StudyContrasts found = evaluate({"A - B", "A + B - C", "A"});
+  EXPECT_NEAR(found.results[0].runs[0].estimate.efficiency, 4.0, 1e-6);
+  EXPECT_FALSE(found.results[1].runs[0].estimate.estimable.value_or(true));
+  EXPECT_FALSE(found.results[2].runs[0].estimate.estimable.value_or(true));
+  ASSERT_EQ(found.findings.size(), 4u);
+  EXPECT_EQ(found.findings[0].code, ContrastCode::kNotEstimable);
+  EXPECT_EQ(found.findings[0].text,
+            "run-1.sdm: contrast \"A + B - C\" cannot be estimated: its weights are not "
+            "orthogonal to the design's null space");
+  EXPECT_EQ(found.findings[1].code, ContrastCode::kNotEstimableForSubject);
+}
+
+TEST_F(ContrastTest, ReorderedRunsOfASubjectAddTheirInformationByName) {
+  addRun("s1", {{"A", kA}, {"B", kB}, {"Constant", kOne}});
+  addRun("s1", {{"B", kB}, {"A", kA}, {"Constant", kOne}});
+  const StudyContrasts found = evaluate({"A - B"});
+  EXPECT_NEAR(found.results[0].runs[1].estimate.efficiency, 4.0, 1e-9);
+  const ContrastSubject& subject = found.results[0].subjects[0];
+  EXPECT_EQ(subject.runs, 2u);
+  EXPECT_NEAR(subject.estimate.efficiency, 8.0, 1e-9);  // 1 / (1/16 + 1/16)
+  EXPECT_NEAR(*subject.estimate.relativeEfficiency, 1.0, 1e-12);
+}
+
+TEST_F(ContrastTest, ConditionAbsentOrZeroInARunAndASubjectLeftWithout) {
+  addRun("s1", {{"A", kA}, {"B", kB}, {"Constant", kOne}});
+  addRun("s1", {{"A", kA}, {"Constant", kOne}});
+  addRun("s2", {{"A", kA}, {"B", kZero}, {"Constant", kOne}});
+  const StudyContrasts found = evaluate({"A - B", "B"});
+  // s1 estimates A - B from its first run and the A of both: 1 / (1/16 + 1/8).
+  EXPECT_NEAR(found.results[0].subjects[0].estimate.efficiency, 1.0 / 0.1875, 1e-9);
+  EXPECT_EQ(found.results[1].subjects[1].nullRuns, 1u);
+  EXPECT_EQ(codes(found),
+            (std::vector<std::string>{
+                "CONTRAST_PREDICTOR_MISSING run-2.sdm: no predictor \"B\" for contrast \"A - B\" "
+                "(likely a missing condition)",
+                "CONTRAST_NOT_ESTIMABLE run-3.sdm: contrast \"A - B\" cannot be estimated: "
+                "predictor 2 \"B\" is zero throughout",
+                "CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT subject \"s2\": contrast \"A - B\" cannot be "
+                "estimated from its 1 run; it drops out of the contrast's group analysis (1 of 2 "
+                "subjects remain)",
+                "CONTRAST_NULL_IN_RUN run-2.sdm: contrast \"B\" is null in this run: every "
+                "predictor it weighs is absent or zero",
+                "CONTRAST_NULL_IN_RUN run-3.sdm: contrast \"B\" is null in this run: every "
+                "predictor it weighs is absent or zero",
+                "CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT subject \"s2\": contrast \"B\" cannot be "
+                "estimated from its 1 run; it drops out of the contrast's group analysis (1 of 2 "
+                "subjects remain)"}));
+}
+
+TEST_F(ContrastTest, NameNoSdmHasOffersTheNearest) {
+  addRun("s1", {{"Houses", kA}, {"Faces", kB}, {"Constant", kOne}});
+  addRun("s1", {{"Houses", kA}, {"Face", kB}, {"Constant", kOne}});
+  evaluate({"Faces"});
+  std::string error;
+  EXPECT_EQ(unknownContrastName({*parseContrastExpression("Faces - Housse", error)}, designs),
+            "contrast \"Faces - Housse\": no SDM has a predictor \"Housse\"; did you mean "
+            "\"Houses\"?");
+  EXPECT_FALSE(unknownContrastName({*parseContrastExpression("Faces", error)}, designs));
+  const StudyContrasts found = evaluate({"Faces"});
+  ASSERT_EQ(found.findings.size(), 2u);  // then CONTRAST_NULL_IN_RUN of run 2
+  EXPECT_EQ(found.findings[0].text,
+            "run-2.sdm: no predictor \"Faces\" for contrast \"Faces\" (likely a typo: it has "
+            "predictor 2 \"Face\")");
+}
+
+}  // namespace
+}  // namespace kelvora::analysis
