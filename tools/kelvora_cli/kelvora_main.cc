@@ -16,9 +16,9 @@
 #include "cli_options.h"
 #include "inspection_session.h"
 #include "inspector/mdm_file_glance.h"
+#include "inspector/user_paths.h"
 #include "report/error_output.h"
 #include "terminal.h"
-#include "inspector/user_paths.h"
 
 namespace kelvora::cli {
 
