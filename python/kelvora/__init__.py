@@ -58,7 +58,17 @@ class Sdm:
         self.names = list(fields["names"])
         self.colors = list(fields["colors"])
         self.values = fields["values"]
-        self.notes = pd.DataFrame(fields["notes"], columns=["code", "severity", "text"])
+        self._noticed = fields["notes"]
+        self._notes = None
+
+    @property
+    def notes(self):
+        """What the reader noticed, as a DataFrame (``code``, ``severity``, ``text``). Made on
+        first use: a DataFrame costs more than reading a whole SDM, and most SDMs' notes are never
+        looked at."""
+        if self._notes is None:
+            self._notes = pd.DataFrame(self._noticed, columns=["code", "severity", "text"])
+        return self._notes
 
     @property
     def interest_count(self):

@@ -44,7 +44,7 @@ py::list sdmNotes(const SdmFile& sdm) {
   ZeroColumnTable zeros;
   summary.names = names.share(sdm.predictorNames);
   summary.zeroColumns = zeros.share(std::vector<bool>(sdm.predictorNames.size(), false));
-  summary.notes = sdm.notes;
+  summary.setNotes(sdm.notes);
   std::vector<analysis::FurtherFinding> findings;
   if (summary.read) analysis::addSdmFindings(summary, findings);
   py::list notes;

@@ -42,7 +42,7 @@ bool isReaderDamage(FurtherCode code) {
 // The first column of `sdm` with a value at or after the first value that was not read as the
 // file has it (every value after it reads as 0); the values are stored row by row.
 std::int64_t firstReachedColumn(const SdmSummary& sdm) {
-  const SdmReadNotes& notes = sdm.notes;
+  const SdmReadNotes notes = sdm.notes();
   const std::int64_t columns = static_cast<std::int64_t>(sdm.names.size());
   const std::int64_t first = notes.unreadIndex < 0 ? notes.valuesRead
                              : notes.unreadInWord  ? notes.unreadIndex - 1

@@ -64,7 +64,7 @@ std::string nameOfColumn(const SdmSummary& sdm, std::int64_t column) {
 }
 
 void addMatrixFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findings) {
-  const SdmReadNotes& notes = sdm.notes;
+  const SdmReadNotes notes = sdm.notes();
   const std::int64_t columns = static_cast<std::int64_t>(sdm.names.size());
   const std::int64_t announced = announcedValues(sdm);
   const std::string file = fileNameOf(sdm.path);
@@ -129,20 +129,20 @@ void addMdmFindings(const StudyInput& study, std::vector<FurtherFinding>& findin
 void addSdmFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findings) {
   const std::string file = fileNameOf(sdm.path);
   for (std::uint8_t field = 1; field <= kFirstConfoundPredictorField; field <<= 1) {
-    const bool missing = (sdm.notes.headerMissing & field) != 0;
-    if (!missing && (sdm.notes.headerUnreadable & field) == 0) continue;
+    const bool missing = (sdm.notes().headerMissing & field) != 0;
+    if (!missing && (sdm.notes().headerUnreadable & field) == 0) continue;
     findings.push_back(warning(FurtherCode::kSdmHeaderField, sdm.path,
                                file + ": the header field " + fieldKey(field) +
                                    (missing ? " is missing" : " cannot be read") +
                                    "; 0 took its place"));
   }
   const std::int64_t predictors = static_cast<std::int64_t>(sdm.names.size());
-  if (sdm.notes.namesFound != predictors) {
+  if (sdm.notes().namesFound != predictors) {
     findings.push_back(warning(
         FurtherCode::kSdmNamesLine, sdm.path,
-        file + ": the names line holds " + plural(sdm.notes.namesFound, "name", "names") + " for " +
-            plural(predictors, "predictor", "predictors") +
-            (sdm.notes.namesFound < predictors ? "; the others are named \"NoName\"" : "")));
+        file + ": the names line holds " + plural(sdm.notes().namesFound, "name", "names") +
+            " for " + plural(predictors, "predictor", "predictors") +
+            (sdm.notes().namesFound < predictors ? "; the others are named \"NoName\"" : "")));
   }
   if (predictors > 0) addMatrixFindings(sdm, findings);
 }

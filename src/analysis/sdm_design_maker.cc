@@ -1,6 +1,7 @@
 #include "analysis/sdm_design_maker.h"
 
 #include <functional>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -52,6 +53,7 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   SdmDesign design;
   std::optional<DesignPictures> source;
   std::optional<ContrastInformation> contrastSource;
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> newContent;
   summarizeSdm(sdm, design, nameLists, zeroSets);
   if (design.read) {
     const std::uint64_t fingerprint = fingerprintOf(sdm);
@@ -61,26 +63,37 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
     {
       const std::lock_guard<std::mutex> lock(mutex);
       const auto found = checked.find(key);
-      if (found != checked.end()) known = found->second;
+      if (found != checked.end()) known = designs[found->second].rank;
     }
     design.rank = known ? std::move(*known) : checkRank(sdm);
+    if (!known) newContent = key;
     if (withinRankCheckBudget(design.rank.rows, static_cast<std::int64_t>(sdm.values.size()))) {
       const CrossProducts products = crossProductsOf(sdm);
       design.warnings =
           warnDesign(products, design.interestCount, design.rank, questions.allCorrelations);
       if (!contrasted.empty()) contrastSource = contrastInformationOf(products, sdm, contrasted);
+      design.warnings.items.shrink_to_fit();  // held for the rest of the run
     }
     if (withPictures) {
       source = DesignPictures{study, sdm.path, fingerprint,
                               static_cast<std::int64_t>(sdm.values.size()), design.interestCount};
     }
-    if (!known) {
-      const std::lock_guard<std::mutex> lock(mutex);
-      checked.emplace(key, design.rank);  // shares the design's dependencies
-    }
   }
   const std::lock_guard<std::mutex> lock(mutex);
+  if (study >= designs.size()) {
+    designs.resize(study + 1);
+    isMade.resize(study + 1);
+  }
+  if (isMade[study]) {
+    // The rank check replaced may be another content's record: forget it (the run replaces the
+    // first SDM at most, after its repair, so this pass is rare).
+    for (auto record = checked.begin(); record != checked.end();) {
+      record = record->second == study ? checked.erase(record) : std::next(record);
+    }
+  }
   designs[study] = std::move(design);
+  isMade[study] = true;
+  if (newContent) checked.emplace(*newContent, study);
   if (source) {
     pictures[study] = std::move(*source);
   } else {
@@ -99,14 +112,22 @@ SdmValuesVisitor SdmDesignMaker::visitor() {
 
 bool SdmDesignMaker::made(std::size_t study) const {
   const std::lock_guard<std::mutex> lock(mutex);
-  return designs.count(study) > 0;
+  return study < isMade.size() && isMade[study];
 }
 
-SdmDesign SdmDesignMaker::takeDesign(std::size_t study) {
+std::vector<SdmDesign> SdmDesignMaker::takeDesigns(std::size_t count) {
   const std::lock_guard<std::mutex> lock(mutex);
-  auto node = designs.extract(study);
-  if (node.empty()) throw std::out_of_range("no design made for this study");
-  return std::move(node.mapped());
+  for (std::size_t study = 0; study < count; ++study) {
+    if (study >= isMade.size() || !isMade[study]) {
+      throw std::logic_error("no design made for study " + std::to_string(study));
+    }
+  }
+  std::vector<SdmDesign> taken = std::move(designs);
+  taken.resize(count);
+  designs = {};
+  isMade = {};
+  checked.clear();  // its records name studies of the designs taken
+  return taken;
 }
 
 std::optional<DesignPictures> SdmDesignMaker::takePictures(std::size_t study) {

@@ -3,10 +3,10 @@
 // (DesignPictures: the report draws only the few it shows, design_drawing.h). The inspection run
 // hands it every SDM it reads (visitor()), on the threads that read them; loadStudyDesigns hands
 // it those the run did not read. No SDM's values are kept, and an SDM listed again with the same
-// content (same path, same fingerprint) is not checked again: its rank check is reused. A design is
-// held here from its making until it is taken, so a study's designs are not held twice; what each
-// SDM costs here for good is its reuse record (two hashes and the check, whose dependencies its
-// design shares).
+// content (same path, same fingerprint) is not checked again: its rank check is reused. The
+// designs are held in one vector indexed by study, which takeDesigns hands over whole, so a
+// study's designs are never held twice; what each SDM costs here besides its design is its reuse
+// record (two hashes and its study: one small map node).
 #pragma once
 
 #include <cstddef>
@@ -68,8 +68,9 @@ class SdmDesignMaker {
 
   // True when the design of `study` was made and not taken yet.
   bool made(std::size_t study) const;
-  // Takes the design of a study that was made (and not taken yet).
-  SdmDesign takeDesign(std::size_t study);
+  // Takes the designs of studies 0 to `count` - 1, every one of them made, in study order; the
+  // maker then holds none. Throws std::logic_error when one was not made.
+  std::vector<SdmDesign> takeDesigns(std::size_t count);
   // Takes where the pictures of a study come from, when it was read with pictures asked for.
   std::optional<DesignPictures> takePictures(std::size_t study);
   // Takes the contrast information of a study (not computed when none was made or asked).
@@ -86,11 +87,14 @@ class SdmDesignMaker {
   // The all-zero columns of every SDM's summary, each pattern held once.
   ZeroColumnTable zeroSets;
   mutable std::mutex mutex;
-  std::map<std::size_t, SdmDesign> designs;
+  // By study, grown as studies come (the run hands them nearly in order); `isMade` tells which.
+  std::vector<SdmDesign> designs;
+  std::vector<bool> isMade;
   std::map<std::size_t, DesignPictures> pictures;
   std::map<std::size_t, ContrastInformation> contrastInformation;  // empty without contrasts
-  // The rank check of each SDM content made so far, by a hash of its path and its fingerprint.
-  std::map<std::pair<std::uint64_t, std::uint64_t>, RankCheck> checked;
+  // The study whose design holds the rank check of each SDM content made so far, by a hash of its
+  // path and its fingerprint.
+  std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> checked;
 };
 
 }  // namespace kelvora::analysis

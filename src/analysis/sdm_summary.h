@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,17 @@ struct SdmSummary {
   std::int64_t interestCount = 0;  // firstConfoundPredictor - 1, as the file says
   PredictorNameList names;         // one per column
   ZeroColumnSet zeroColumns;       // per column: all-zero, as the zero checks define it
-  SdmReadNotes notes;
+
+  // What the reader noticed. Of most SDMs nothing that `names` and `dataPoints` do not already
+  // say (every name found, every value read, nothing else): such notes are not held, and a
+  // summary costs a null pointer for them.
+  // setNotes after `names` and `dataPoints` are set: clean notes are told from them, and so told
+  // again by notes(). May throw std::bad_alloc.
+  SdmReadNotes notes() const;
+  void setNotes(const SdmReadNotes& noticed);
+
+ private:
+  std::shared_ptr<const SdmReadNotes> unusualNotes;  // null: the notes of a clean read
 };
 
 // Fills every field but `path` and `subject` from `sdm`. The names are the SDM's shared list, or,

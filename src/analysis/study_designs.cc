@@ -59,16 +59,17 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
   const std::size_t count = mdm.sdmPaths.size();
   std::vector<std::string> ids = subjectIdsOf(mdm.functionalPaths, count);
   designs.subjects = groupSubjects(ids);
-  designs.sdms.reserve(count);
-  StudyInput& input = designs.mdm;
-  input.sdms.reserve(count);
-
   for (std::size_t study = 0; study < count; ++study) {
     if (!maker.made(study)) maker.make(study, readSdm(std::string(mdm.sdmPaths[study])));
-    SdmDesign& design = designs.sdms.emplace_back(maker.takeDesign(study));
+  }
+  designs.sdms = maker.takeDesigns(count);
+  StudyInput& input = designs.mdm;
+  input.sdms.reserve(count);
+  for (std::size_t study = 0; study < count; ++study) {
+    SdmDesign& design = designs.sdms[study];
     design.path = mdm.sdmPaths[study];
     design.subject = std::move(ids[study]);
-    input.sdms.push_back(&design);  // reserved: the designs stay where they are
+    input.sdms.push_back(&design);  // the designs stay where they are
   }
   input.mdmPath = mdm.path;
   input.nrOfStudies = mdm.nrOfStudies;

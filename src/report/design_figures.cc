@@ -188,7 +188,7 @@ std::string caption(const SdmDesign& design, const std::optional<DesignDrawing>&
          " &middot; " + rankText(design.rank) +
          (incomplete
               ? "<br><span class=\"incomplete\">read incompletely: " +
-                    std::to_string(design.notes.valuesRead) + " of " +
+                    std::to_string(design.notes().valuesRead) + " of " +
                     std::to_string(announcedValues(design)) + " values; the rest read as 0</span>"
               : "") +
          "</figcaption>";

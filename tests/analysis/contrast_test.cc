@@ -47,7 +47,6 @@ class ContrastTest : public ::testing::Test {
     SdmDesignMaker maker(false, questions);
     information.clear();
     designs = StudyDesigns();
-    designs.sdms.reserve(runs.size());
     for (std::size_t study = 0; study < runs.size(); ++study) {
       SdmFile sdm;
       sdm.fileVersion = 1;
@@ -60,9 +59,11 @@ class ContrastTest : public ::testing::Test {
         sdm.values.push_back(column.values);
       }
       maker.make(study, sdm);
-      designs.sdms.push_back(maker.takeDesign(study));
-      designs.sdms.back().path = "run-" + std::to_string(study + 1) + ".sdm";
       information.push_back(maker.takeContrastInformation(study));
+    }
+    designs.sdms = maker.takeDesigns(runs.size());
+    for (std::size_t study = 0; study < runs.size(); ++study) {
+      designs.sdms[study].path = "run-" + std::to_string(study + 1) + ".sdm";
     }
     return evaluateContrasts(questions.contrasts, kLowEfficiencyFraction, designs, information,
                              groups);

@@ -24,7 +24,6 @@ class StudyDiagnosisTest : public ::testing::Test {
       sdms[i].path = stem + ".sdm";
       sdms[i].read = true;
       sdms[i].names = std::vector<std::string>{"Faces", i == 2 ? oddName : "Houses"};
-      sdms[i].notes.namesFound = 2;
       sdms[i].zeroColumns = {false, i == 0};
       sdms[i].interestCount = i == 2 ? oddInterest : interest;
       study.sdmPaths.push_back(sdms[i].path);
@@ -82,7 +81,6 @@ std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {
     sdms[i].path = "run-" + std::to_string(i + 1) + ".sdm";
     sdms[i].read = true;
     sdms[i].names = std::vector<std::string>{"Faces", "Houses"};
-    sdms[i].notes.namesFound = 2;
     sdms[i].zeroColumns = {false, true};
     sdms[i].interestCount = 2;
     study.sdmPaths.push_back(sdms[i].path);
