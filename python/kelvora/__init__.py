@@ -204,7 +204,8 @@ class Outcome:
 
     ``log``: the plug-in's log lines (kelvora's standard output); ``complete``: the run came to
     its end; ``exit_status``: kelvora's 0 (nothing), 1 (findings) or 2 (not inspected);
-    ``findings`` (the run's), ``design_findings``, ``further_findings``, ``causes`` and
+    ``findings`` (the run's), ``design_findings``, ``further_findings``, ``causes``,
+    ``contrasts`` (per contrast and run or subject, when contrasts were asked) and
     ``all_findings`` (every finding of every kind in one schema): DataFrames with the fields and
     codes of ``kelvora --json``; ``to_json()``: that very line; ``report(path)``: the HTML report.
     """
@@ -220,6 +221,7 @@ class Outcome:
         self.design_findings = pd.DataFrame(record.get("designFindings", []))
         self.further_findings = pd.DataFrame(record.get("furtherFindings", []))
         self.causes = pd.DataFrame(record.get("causes", []))
+        self.contrasts = pd.DataFrame(record.get("contrasts", []))
         self.all_findings = pd.DataFrame(
             record.get("allFindings", []),
             columns=["kind", "code", "severity", "file", "subject", "predictorNumber",
@@ -242,7 +244,7 @@ class Outcome:
 
 
 def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=None, config=None,
-            ignore=()):
+            ignore=(), contrasts=(), low_efficiency=0.5):
     """Inspects the MDM at ``mdm_path`` exactly as ``kelvora`` does and returns an ``Outcome``.
 
     The plug-in's run (every SDM read on several threads, counts, names, subjects, all-zero
@@ -253,7 +255,13 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
     (``--findings-dir``); ``threads``: the reading threads (default: as kelvora); ``config``: the
     lab's policy over the findings (``--config``), a path to its JSON file or the same as a dict;
     ``ignore``: codes whose findings are ignored (``--ignore``). A config that does not parse or
-    names an unknown code raises ValueError with the line and the reason. The GIL is
+    names an unknown code raises ValueError with the line and the reason. ``contrasts``: the
+    contrasts to assess in every run and subject (``--contrast``, ``--contrasts``): a list of
+    expressions such as ``["Faces - Houses", "Faces + Houses - 2*Bodies"]``, or a path to a
+    contrast table (a tab-separated file with a ``contrast`` column and one column per predictor),
+    or such a table as a DataFrame; ``low_efficiency``: the share of the study's median efficiency
+    below which a run or subject is noted (``--low-efficiency``). A contrast that does not parse,
+    or names a predictor that no SDM has, raises ValueError (with the nearest names). The GIL is
     released while it runs; Ctrl-C stops it (KeyboardInterrupt). An MDM that cannot be read is
     no exception: its outcome says so (exit status 2, finding MDM_UNREADABLE).
     """
@@ -265,8 +273,22 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
         None if locate is None else _path_bytes(locate),
         None if save_mdm is None else _path_bytes(save_mdm),
         bool(findings_file), folder, 0 if threads is None else int(threads),
-        _config_bytes(config), [str(code) for code in ignore])
+        _config_bytes(config), [str(code) for code in ignore], *_contrast_arguments(contrasts),
+        float(low_efficiency))
     return Outcome(inspection)
+
+
+def _contrast_arguments(contrasts):
+    """The contrast expressions and the contrast table's text (or None) that ``contrasts`` gives."""
+    if isinstance(contrasts, pd.DataFrame):
+        return [], contrasts.to_csv(sep="\t", index=False).encode("latin-1")
+    if isinstance(contrasts, (str, bytes, os.PathLike)):
+        with open(contrasts, "rb") as file:
+            return [], file.read(_MOST_CONTRAST_TABLE_BYTES + 1)
+    return [str(expression) for expression in contrasts], None
+
+
+_MOST_CONTRAST_TABLE_BYTES = 1 << 20
 
 
 def _config_bytes(config):

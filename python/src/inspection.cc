@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/contrast_weights.h"
 #include "analysis/finding_policy_file.h"
 #include "bindings.h"
 #include "designmatrix/path_names.h"
@@ -80,13 +81,47 @@ analysis::FindingPolicy policyOf(const std::optional<py::bytes>& config,
   return policy;
 }
 
+// The contrasts of `expressions` and of a contrast table's text, as kelvora's --contrast and
+// --contrasts; ValueError with the parser's reason otherwise.
+std::vector<analysis::Contrast> contrastsOf(const std::vector<std::string>& expressions,
+                                            const std::optional<py::bytes>& table) {
+  std::vector<analysis::Contrast> contrasts;
+  std::string error;
+  for (const std::string& expression : expressions) {
+    std::optional<analysis::Contrast> contrast =
+        analysis::parseContrastExpression(expression, error);
+    if (!contrast) throw py::value_error("contrast: " + error);
+    contrasts.push_back(std::move(*contrast));
+  }
+  if (table) {
+    const std::string text(*table);
+    if (text.size() > analysis::kMostContrastTableBytes) {
+      throw py::value_error("contrasts: larger than a contrast table can be");
+    }
+    std::optional<std::vector<analysis::Contrast>> rows = analysis::parseContrastTable(text, error);
+    if (!rows) throw py::value_error("contrasts: " + error);
+    contrasts.insert(contrasts.end(), rows->begin(), rows->end());
+  }
+  if (const std::optional<std::string> repeated = analysis::repeatedContrastName(contrasts)) {
+    throw py::value_error("contrast \"" + *repeated + "\" is given twice");
+  }
+  return contrasts;
+}
+
 std::unique_ptr<Inspection> inspect(const py::bytes& mdmFile, std::optional<py::bytes> locate,
                                     std::optional<py::bytes> saveMdm, bool findingsFile,
                                     std::optional<py::bytes> findingsDir, unsigned threads,
                                     std::optional<py::bytes> config,
-                                    const std::vector<std::string>& ignore) {
+                                    const std::vector<std::string>& ignore,
+                                    const std::vector<std::string>& contrastExpressions,
+                                    std::optional<py::bytes> contrastTable, double lowEfficiency) {
   inspector::InspectionRequest request;
   request.policy = policyOf(config, ignore);
+  request.questions.contrasts = contrastsOf(contrastExpressions, contrastTable);
+  if (!(lowEfficiency > 0.0 && lowEfficiency <= 1.0)) {
+    throw py::value_error("low_efficiency: not a number in (0, 1]");
+  }
+  request.questions.lowEfficiency = lowEfficiency;
   request.mdmFile = inspector::fullPath(mdmFile);
   if (locate) request.repair.locate = inspector::fullPath(*locate);
   if (saveMdm) request.repair.saveMdm = inspector::fullPath(*saveMdm);
@@ -111,6 +146,9 @@ std::unique_ptr<Inspection> inspect(const py::bytes& mdmFile, std::optional<py::
     if (!frontEnd.interrupted) result->inspection->addFindingsSection();
   }
   if (frontEnd.interrupted) throw py::error_already_set();
+  const analysis::InspectedStudy* study = result->inspection->study();
+  if (study != nullptr && study->contrastUsageError)
+    throw py::value_error(*study->contrastUsageError);
   return result;
 }
 
@@ -143,7 +181,8 @@ void bindInspection(py::module_& module) {
       });
   module.def("inspect", &inspect, py::arg("mdm_file"), py::arg("locate"), py::arg("save_mdm"),
              py::arg("findings_file"), py::arg("findings_dir"), py::arg("threads"),
-             py::arg("config"), py::arg("ignore"));
+             py::arg("config"), py::arg("ignore"), py::arg("contrasts"), py::arg("contrast_table"),
+             py::arg("low_efficiency"));
 }
 
 }  // namespace kelvora::python

@@ -150,6 +150,14 @@ std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, s
   return contrasts;
 }
 
+std::optional<std::string> repeatedContrastName(const std::vector<Contrast>& contrasts) {
+  std::unordered_set<std::string_view> names;
+  for (const Contrast& contrast : contrasts) {
+    if (!names.insert(contrast.name).second) return contrast.name;
+  }
+  return std::nullopt;
+}
+
 std::vector<std::string> contrastedNames(const std::vector<Contrast>& contrasts) {
   std::vector<std::string> names;
   std::unordered_set<std::string_view> seen;

@@ -43,6 +43,9 @@ std::optional<Contrast> parseContrastExpression(std::string_view text, std::stri
 // does not parse or holds no contrast. O(bytes) time and memory.
 std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, std::string& error);
 
+// The first contrast name that `contrasts` give twice, if any: each contrast is reported by name.
+std::optional<std::string> repeatedContrastName(const std::vector<Contrast>& contrasts);
+
 // Every predictor name `contrasts` weigh, each once, in the order first named.
 std::vector<std::string> contrastedNames(const std::vector<Contrast>& contrasts);
 

@@ -155,3 +155,20 @@ def test_inspect_config_and_ignore_as_kelvora(examples, tmp_path):
         kelvora.inspect(mdm, config={"ignore": ["HIGH_VIFF"]})
     with pytest.raises(ValueError, match="ignore: unknown code"):
         kelvora.inspect(mdm, ignore=["NOPE"])
+
+
+def test_inspect_contrasts_as_kelvora(examples):
+    study = examples / "study"
+    cli = subprocess.run([os.environ["KELVORA_CLI"], "--json", "--no-prompt", "--no-findings-file",
+                          "--contrasts", str(study / "contrasts.tsv"), str(study / "group.mdm")],
+                         capture_output=True)
+    table = kelvora.inspect(study / "group.mdm", findings_file=False,
+                            contrasts=study / "contrasts.tsv")
+    assert table.to_json() + "\n" == cli.stdout.decode("ascii")
+    listed = kelvora.inspect(study / "group.mdm", findings_file=False,
+                             contrasts=["Bodies - Tools"])
+    subjects = listed.contrasts.dropna(subset=["subject"]).set_index("subject")
+    assert not subjects.loc["sub-03", "estimable"] and subjects.loc["sub-01", "estimable"]
+    assert "CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT" in set(listed.all_findings.code)
+    with pytest.raises(ValueError, match='did you mean "Houses"'):
+        kelvora.inspect(study / "group.mdm", findings_file=False, contrasts=["Faces - Housse"])

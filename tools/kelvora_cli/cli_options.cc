@@ -106,12 +106,9 @@ std::optional<std::vector<Contrast>> contrastsOf(const std::vector<std::string>&
     }
     contrasts.insert(contrasts.end(), rows->begin(), rows->end());
   }
-  std::set<std::string> names;
-  for (const Contrast& contrast : contrasts) {
-    if (!names.insert(contrast.name).second) {
-      error = "contrast \"" + contrast.name + "\" is given twice";
-      return std::nullopt;
-    }
+  if (const std::optional<std::string> repeated = repeatedContrastName(contrasts)) {
+    error = "contrast \"" + *repeated + "\" is given twice";
+    return std::nullopt;
   }
   return contrasts;
 }
