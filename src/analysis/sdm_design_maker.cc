@@ -1,5 +1,6 @@
 #include "analysis/sdm_design_maker.h"
 
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <stdexcept>
@@ -12,26 +13,35 @@
 namespace kelvora::analysis {
 namespace {
 
-class Fnv1a {
+// FNV-1a over 8-byte words (the tail byte by byte): one multiply per word instead of one per
+// byte, as the fingerprint reads every value of every SDM on the reading threads.
+class WordHash {
  public:
   void add(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const unsigned char*>(data);
-    for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * 0x100000001b3ULL;
+    std::size_t at = 0;
+    for (; at + sizeof(std::uint64_t) <= size; at += sizeof(std::uint64_t)) {
+      std::uint64_t word;
+      std::memcpy(&word, bytes + at, sizeof word);
+      mix(word);
+    }
+    for (; at < size; ++at) mix(bytes[at]);
   }
   template <typename T>
   void add(const T& value) {
     add(&value, sizeof value);
   }
-  std::uint64_t value() const { return hash; }
+  std::uint64_t value() const { return hash ^ (hash >> 29); }
 
  private:
+  void mix(std::uint64_t word) { hash = (hash ^ word) * 0x100000001b3ULL; }
   std::uint64_t hash = 0xcbf29ce484222325ULL;
 };
 
 }  // namespace
 
 std::uint64_t fingerprintOf(const SdmFile& sdm) {
-  Fnv1a hash;
+  WordHash hash;
   for (const std::int32_t field :
        {sdm.nrOfPredictors, sdm.nrOfDataPoints, sdm.includesConstant, sdm.firstConfoundPredictor}) {
     hash.add(field);

@@ -39,7 +39,7 @@ struct DesignPictures {
   std::int64_t interestCount = 0;
 };
 
-// A 64-bit FNV-1a hash of what the checks and pictures see of `sdm`: its counts, names and values.
+// A 64-bit hash of what the checks and pictures see of `sdm`: its counts, names and values.
 std::uint64_t fingerprintOf(const SdmFile& sdm);
 
 // What else is asked of each SDM while its values are at hand.
