@@ -147,7 +147,7 @@ const char* describe(const std::string& code) {
 // One item of the findings list: its code, severity and text (already HTML).
 struct Item {
   std::string code;
-  std::string source;  // "log", "design" (the rank check) or "further" (beyond the log)
+  std::string source;  // "log", "design" (rank check, design warnings, contrasts) or "further"
   bool error = false;
   std::string attributes;  // further data attributes, already HTML
   std::string html;
