@@ -13,12 +13,12 @@ std::string cell(const std::string& contrast, const ContrastSubject& row) {
   const ContrastEstimate& estimate = row.estimate;
   const std::string estimable =
       estimate.estimable ? (*estimate.estimable ? "true" : "false") : "unchecked";
-  const std::string relative =
-      estimate.relativeEfficiency ? decimalText(*estimate.relativeEfficiency, 2) : "";
+  const bool related = estimate.relativeEfficiency.has_value();
+  const std::string relative = related ? decimalText(*estimate.relativeEfficiency, 6) : "";
   std::string text = estimable == "true"    ? "estimable"
                      : estimable == "false" ? "not estimable"
                                             : "not checked";
-  if (!relative.empty()) text += "<br>" + relative + " &times; median";
+  if (related) text += "<br>" + decimalText(*estimate.relativeEfficiency, 2) + " &times; median";
   if (row.nullRuns > 0) {
     text +=
         "<br>null in " + std::to_string(row.nullRuns) + " of " + std::to_string(row.runs) + " runs";

@@ -2,8 +2,8 @@
 // per subject, one column per contrast. A cell says whether the subject's runs together can
 // estimate the contrast, its efficiency relative to the study's median subject, and in how many of
 // its runs the contrast is null. Each cell carries data-contrast, data-subject, data-estimable
-// ("true", "false", or "unchecked"), data-relative-efficiency (empty: none), data-runs and
-// data-null-runs: the values of the subject's row in the --json member "contrasts".
+// ("true", "false", or "unchecked"), data-relative-efficiency (six decimals; empty: none),
+// data-runs and data-null-runs: the values of the subject's row in the --json member "contrasts".
 //
 // Bounds: at most kMostGridContrasts columns and kMostGridSubjects rows, so the section holds at
 // most their product of cells whatever the study; it says how many contrasts and subjects it left

@@ -69,6 +69,7 @@ table.grid td.cell { width: 64px; text-align: center; font-size: 13px; }
 table.grid td.zero-all { background: #3b3f45; color: #fff; }
 table.grid td.zero-some { background: #c9ced5; }
 table.grid th.predictor { font-size: 13px; }
+table.grid td.estimable-false { background: #f6d5d2; color: #b3261e; font-weight: 600; }
 .designs { display: flex; flex-wrap: wrap; gap: 18px; }
 figure { background: #fff; border: 1px solid #d5dae0; border-radius: 6px; margin: 0;
          padding: 10px 12px; }
