@@ -253,7 +253,10 @@ FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* st
   // only at the end; followers of a cause that is not kept are never asked for.
   std::size_t kept = 0;
   forEachMade([&](std::size_t index, RecordEntry& entry) {
-    if (!decide(entry)) return;
+    if (!decide(entry)) {
+      ++ignored;
+      return;
+    }
     worst = worst ? std::min(*worst, entry.severity) : entry.severity;
     if (entry.causedBy) ++damageByStudy.at(studyByEntry.at(*entry.causedBy)).followers;
     const auto damaged = studyByEntry.find(index);

@@ -1,7 +1,8 @@
 // Every finding of one inspection, of every kind, in one shape: the plug-in's findings of the run,
 // the likely causes, kelvora's further findings, the design findings of the rank check and the
-// warnings of each design, then the contrasts' findings (kind "design"), in that order. The --json member "allFindings", the lines on standard error, the section kelvora
-// adds to the findings file and the exit status under --fail-on are all made from it.
+// warnings of each design, then the contrasts' findings (kind "design"), in that order. The --json
+// member "allFindings", the lines on standard error, the section kelvora adds to the findings file
+// and the exit status under --fail-on are all made from it.
 //
 // One problem, one message: when a reader problem of an SDM (a value that could not be read, a cut
 // matrix: every value after it reads as 0) explains later findings of that SDM, those findings
@@ -83,6 +84,9 @@ class FindingRecord {
   // The most serious severity of all entries; none without entries.
   std::optional<RecordSeverity> worstSeverity() const { return worst; }
 
+  // How many entries the policy ignores (left out of forEach).
+  std::size_t ignoredCount() const { return ignored; }
+
  private:
   struct Damage {
     std::size_t entry = 0;         // the reader finding's index in the record
@@ -112,6 +116,7 @@ class FindingRecord {
   std::unordered_map<std::size_t, std::size_t> studyByKeptIndex;
   std::unordered_map<std::string_view, const SubjectGroup*> groupBySubject;
   std::optional<RecordSeverity> worst;
+  std::size_t ignored = 0;
 };
 
 }  // namespace kelvora::analysis

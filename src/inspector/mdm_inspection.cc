@@ -98,7 +98,7 @@ bool MdmInspection::writeReport(const std::string& path, std::string& error) con
     return false;
   }
   const CurrentFolder mdmFolder(folderOf(asked.mdmFile));
-  return writeReportFile(path, ran, inspected, error);
+  return writeReportFile(path, ran, inspected, *findings, error);
 }
 
 }  // namespace kelvora::inspector

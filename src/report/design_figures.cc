@@ -103,14 +103,13 @@ std::string correlationPanel(const DesignDrawing& drawing, const SdmDesign& desi
 }
 
 // The SDM's design warnings beside its heatmap, one line each, most serious first as found.
-std::string warningsPanel(const SdmDesign& design) {
-  if (design.warnings.items.empty()) return "";
+std::string warningsPanel(const std::vector<RecordEntry>& warnings) {
+  if (warnings.empty()) return "";
   std::string html = "<div class=\"panel warnings\"><div class=\"title\">design warnings</div><ul>";
-  for (const DesignWarning& warning : design.warnings.items) {
+  for (const RecordEntry& warning : warnings) {
     html += std::string("<li class=\"") + recordSeverityName(warning.severity) + "\" data-code=\"" +
-            designWarningCodeName(warning.code) + "\"><span class=\"tag\">" +
-            recordSeverityName(warning.severity) + "</span> " +
-            htmlText(designWarningSentence(design, warning)) + "</li>";
+            warning.code + "\"><span class=\"tag\">" + recordSeverityName(warning.severity) +
+            "</span> " + htmlText(warning.text) + "</li>";
   }
   return html + "</ul></div>";
 }
@@ -195,9 +194,10 @@ std::string caption(const SdmDesign& design, const std::optional<DesignDrawing>&
 }
 
 std::string figure(const SdmDesign& design, const DesignPictures& pictures,
-                   const std::optional<DesignDrawing>& drawing, const std::string& drawnAs) {
-  const bool flagged = !design.rank.dependencies.empty() || !design.warnings.items.empty() ||
-                       readIncompletely(design);
+                   const std::optional<DesignDrawing>& drawing, const std::string& drawnAs,
+                   const std::vector<RecordEntry>& warnings) {
+  const bool flagged =
+      !design.rank.dependencies.empty() || !warnings.empty() || readIncompletely(design);
   std::string html = "<figure class=\"design" + std::string(flagged ? " flagged" : "") +
                      "\" data-file=\"" + htmlText(design.path) + "\">" + caption(design, drawing);
   if (!drawnAs.empty()) {
@@ -217,7 +217,7 @@ std::string figure(const SdmDesign& design, const DesignPictures& pictures,
   html +=
       panel("confounds", drawing->confoundPng, drawing->confoundWidth, design, interest, columns);
   html += correlationPanel(*drawing, design);
-  html += warningsPanel(design);
+  html += warningsPanel(warnings);
   return html + "</div>" + inflationList(*drawing, design) + "</figure>\n";
 }
 
@@ -232,7 +232,7 @@ std::string rankCheckSkippedText(const RankCheck& rank) {
          decimalText(kRankCheckMaxWork, 0);
 }
 
-std::string designsSection(const InspectedStudy& study) {
+std::string designsSection(const InspectedStudy& study, const KeptWarnings& warnings) {
   const StudyDesigns& designs = study.designs;
   std::string html = "<section id=\"designs\"><h2>Design matrices</h2>\n";
   const std::size_t read = static_cast<std::size_t>(std::count_if(
@@ -253,18 +253,21 @@ std::string designsSection(const InspectedStudy& study) {
   std::map<std::pair<std::string, std::uint64_t>, std::string> drawn;  // content: first path
   std::size_t figureBytes = 0;
   std::size_t leftOut = 0;
+  const std::vector<RecordEntry> none;
   for (const DesignPictures& pictures : study.pictures) {
     const SdmDesign& design = designs.sdms[pictures.study];
+    const auto kept = warnings.find(design.path);
+    const std::vector<RecordEntry>& shownWarnings = kept == warnings.end() ? none : kept->second;
     const std::pair<std::string, std::uint64_t> content(pictures.path, pictures.fingerprint);
     const auto earlier = drawn.find(content);
     std::string text;
     if (earlier != drawn.end()) {
-      text = figure(design, pictures, std::nullopt, earlier->second);
+      text = figure(design, pictures, std::nullopt, earlier->second, shownWarnings);
     } else if (figureBytes >= kMostFigureBytes) {
       ++leftOut;
       continue;
     } else {
-      text = figure(design, pictures, drawDesignAgain(pictures), "");
+      text = figure(design, pictures, drawDesignAgain(pictures), "", shownWarnings);
       drawn.emplace(content, design.path);
     }
     figureBytes += text.size();

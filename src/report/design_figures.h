@@ -11,9 +11,12 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "analysis/design_rank.h"
+#include "analysis/finding_record.h"
 #include "report/html_report.h"
 
 namespace kelvora::report {
@@ -24,7 +27,11 @@ inline constexpr std::size_t kMostInflationsListed = 200;
 // "rank check skipped: " and why (too many columns, or above the work budget).
 std::string rankCheckSkippedText(const analysis::RankCheck& rank);
 
+// The design warnings the record of all findings keeps after the lab's config, by SDM path, in the
+// record's order: each figure's warnings panel shows these, not the SDM's own list.
+using KeptWarnings = std::map<std::string, std::vector<analysis::RecordEntry>>;
+
 // The section, HTML. Never throws except std::bad_alloc.
-std::string designsSection(const InspectedStudy& study);
+std::string designsSection(const InspectedStudy& study, const KeptWarnings& warnings);
 
 }  // namespace kelvora::report

@@ -6,10 +6,12 @@
 #include <cstdio>
 #include <map>
 #include <set>
+#include <string_view>
 #include <utility>
 
 #include "analysis/finding_record.h"
 #include "analysis/subject_rule.h"
+#include "report/contrast_grid.h"
 #include "report/design_figures.h"
 #include "report/design_json.h"
 #include "report/disagreement_table.h"
@@ -67,6 +69,7 @@ table.grid td.cell { width: 64px; text-align: center; font-size: 13px; }
 table.grid td.zero-all { background: #3b3f45; color: #fff; }
 table.grid td.zero-some { background: #c9ced5; }
 table.grid th.predictor { font-size: 13px; }
+table.grid td.estimable-false { background: #f6d5d2; color: #b3261e; font-weight: 600; }
 .designs { display: flex; flex-wrap: wrap; gap: 18px; }
 figure { background: #fff; border: 1px solid #d5dae0; border-radius: 6px; margin: 0;
          padding: 10px 12px; }
@@ -128,6 +131,15 @@ const char* describe(const std::string& code) {
       {"SUBJECT_SPLIT_FOLDER", "the runs of a folder became subjects of one run each"},
       {"SUBJECT_RULE_UNPLACED", "paths the chosen subject rule cannot place"},
       {"SUBJECT_RULE_COUNT", "the chosen subject rule counts other subjects than the log (a note)"},
+      {"RANK_CHECK_SKIPPED", "an SDM too large for the rank check"},
+      {"PREDICTOR_CORRELATION", "two predictors correlate"},
+      {"PREDICTOR_CORRELATION_MORE", "more pairs of predictors correlate than are listed"},
+      {"HIGH_VIF", "a predictor of interest with a high variance inflation factor"},
+      {"CONTRAST_PREDICTOR_MISSING", "an SDM lacks a predictor that a contrast weighs"},
+      {"CONTRAST_NULL_IN_RUN", "a contrast is null in a run (a note)"},
+      {"CONTRAST_NOT_ESTIMABLE", "a run cannot estimate a contrast"},
+      {"CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT", "a subject's runs cannot estimate a contrast"},
+      {"CONTRAST_LOW_EFFICIENCY", "a contrast estimated far less well than the median (a note)"},
   };
   const auto found = kMeanings.find(code);
   return found == kMeanings.end() ? "" : found->second;
@@ -136,83 +148,89 @@ const char* describe(const std::string& code) {
 // One item of the findings list: its code, severity and text (already HTML).
 struct Item {
   std::string code;
-  std::string source;  // "log", "design" (the rank check) or "further" (beyond the log)
+  std::string source;  // "log", "design" (rank check, design warnings, contrasts) or "further"
   bool error = false;
   std::string attributes;  // further data attributes, already HTML
   std::string html;
 };
 
-std::string quotedName(const SdmDesign& design, std::int64_t column) {
-  const auto index = static_cast<std::size_t>(column);
-  const std::string_view name = index < design.names.size() ? design.names[index] : "";
-  return "&quot;" + htmlText(name) + "&quot; (" + std::to_string(column + 1) + ")";
-}
+// The predictors of each design finding, "1 4" (1-based), by file and code in the record's
+// order. The lab's config decides by code and file alone, so within one file and code the record
+// keeps all of these findings or none, and the n-th it keeps is the n-th here.
+using PredictorLists = std::map<std::pair<std::string, std::string>, std::vector<std::string>>;
 
-std::string dependencyText(const SdmDesign& design, const Dependency& dependency) {
-  std::string text = "<span class=\"line\">" + htmlText(design.path) + "</span>: ";
-  if (dependency.kind == DependencyKind::kNearDependent) {
-    std::string names;
-    for (const std::int64_t p : dependency.predictors) {
-      names += (names.empty() ? "" : ", ") + quotedName(design, p);
+PredictorLists designPredictors(const StudyDesigns& designs) {
+  PredictorLists lists;
+  const auto numbers = [](auto columns) {
+    std::string text;
+    for (const auto p : columns) {
+      if (p >= 0) text += (text.empty() ? "" : " ") + std::to_string(p + 1);
     }
-    return text + names + " are nearly dependent (condition index " +
-           decimalText(dependency.conditionIndex, 1) + ")";
-  }
-  if (dependency.predictors.size() == 1) {
-    return text + quotedName(design, dependency.dependent) + " is zero throughout";
-  }
-  std::string others;
-  for (const std::int64_t p : dependency.predictors) {
-    if (p != dependency.dependent) others += (others.empty() ? "" : ", ") + quotedName(design, p);
-  }
-  return text + quotedName(design, dependency.dependent) + " is a combination of " + others;
-}
-
-std::vector<Item> allItems(const RunOutcome& outcome, const InspectedStudy& study) {
-  const StudyDesigns& designs = study.designs;
-  std::vector<Item> items;
-  for (const Finding& finding : outcome.findings) {
-    std::string attributes;
-    if (finding.code == FindingCode::kZeroAcrossRuns && finding.predictorNumber) {
-      attributes = " data-subject=\"" + htmlText(finding.subject) + "\" data-predictor=\"" +
-                   std::to_string(*finding.predictorNumber) + "\"";
-    }
-    items.push_back({codeName(finding.code), "log", finding.severity == Severity::kError,
-                     attributes, "<span class=\"line\">" + htmlText(finding.line) + "</span>"});
-  }
+    return text;
+  };
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) continue;
+    if (design.rank.skipped) lists[{design.path, kRankCheckSkippedCode}].emplace_back();
     for (const Dependency& dependency : design.rank.dependencies) {
-      std::string predictors;
-      for (const std::int64_t p : dependency.predictors) {
-        predictors += (predictors.empty() ? "" : " ") + std::to_string(p + 1);
-      }
-      items.push_back(
-          {dependencyCodeName(dependency.kind), "design", false,
-           " data-file=\"" + htmlText(design.path) + "\" data-predictors=\"" + predictors + "\"",
-           dependencyText(design, dependency)});
+      lists[{design.path, dependencyCodeName(dependency.kind)}].push_back(
+          numbers(dependency.predictors));
     }
     for (const DesignWarning& warning : design.warnings.items) {
-      std::string predictors;
-      for (const std::int32_t p : {warning.first, warning.second}) {
-        if (p >= 0) predictors += (predictors.empty() ? "" : " ") + std::to_string(p + 1);
-      }
-      items.push_back({designWarningCodeName(warning.code), "design", false,
-                       " data-file=\"" + htmlText(design.path) + "\" data-predictors=\"" +
-                           predictors + "\" data-severity=\"" +
-                           recordSeverityName(warning.severity) + "\"",
-                       htmlText(designWarningSentence(design, warning))});
+      lists[{design.path, designWarningCodeName(warning.code)}].push_back(
+          numbers(std::vector<std::int32_t>{warning.first, warning.second}));
     }
   }
-  for (const FurtherFinding& finding : study.diagnosis.findings) {
-    const bool note = finding.severity == FurtherSeverity::kNote;
-    items.push_back(
-        {furtherCodeName(finding.code), "further", false,
-         std::string(" data-severity=\"") + (note ? "note" : "warning") + "\"" +
-             (finding.beyondRun ? " data-beyond-run=\"true\"" : ""),
-         std::string(finding.beyondRun ? "<span class=\"tag\">beyond the run</span> " : "") +
-             (note ? "<span class=\"tag note\">note</span> " : "") + htmlText(finding.text)});
+  return lists;
+}
+
+bool isDesignWarningCode(std::string_view code) {
+  for (const DesignWarningCode kind :
+       {DesignWarningCode::kPredictorCorrelation, DesignWarningCode::kMoreCorrelations,
+        DesignWarningCode::kHighVif}) {
+    if (code == designWarningCodeName(kind)) return true;
   }
+  return false;
+}
+
+// The record's entries after the lab's config, as the list shows them: the run's with their log
+// lines, the design findings (rank check, design warnings, contrasts), kelvora's further findings.
+// The likely causes are shown in the disagreements' table instead.
+std::vector<Item> allItems(const FindingRecord& record, const StudyDesigns& designs,
+                           KeptWarnings& warnings) {
+  const PredictorLists predictorLists = designPredictors(designs);
+  std::map<std::pair<std::string, std::string>, std::size_t> listedOfFileCode;
+  std::vector<Item> items;
+  record.forEach([&](std::size_t, const RecordEntry& entry) {
+    const std::string severity = recordSeverityName(entry.severity);
+    std::string attributes = " data-severity=\"" + severity + "\"";
+    if (entry.kind == RecordKind::kRun) {
+      if (!entry.subject.empty() && entry.predictorNumber) {
+        attributes += " data-subject=\"" + htmlText(entry.subject) + "\" data-predictor=\"" +
+                      std::to_string(*entry.predictorNumber) + "\"";
+      }
+      items.push_back({entry.code, "log", entry.severity == RecordSeverity::kError, attributes,
+                       "<span class=\"line\">" + htmlText(entry.text) + "</span>"});
+    } else if (entry.kind == RecordKind::kDesign) {
+      attributes += " data-file=\"" + htmlText(entry.file) + "\"";
+      const std::pair<std::string, std::string> key(entry.file, entry.code);
+      const auto list = predictorLists.find(key);
+      const std::size_t nth = listedOfFileCode[key]++;
+      if (list != predictorLists.end() && nth < list->second.size()) {
+        attributes += " data-predictors=\"" + list->second[nth] + "\"";
+      }
+      if (isDesignWarningCode(entry.code)) warnings[entry.file].push_back(entry);
+      items.push_back({entry.code, "design", entry.severity == RecordSeverity::kError, attributes,
+                       htmlText(entry.text)});
+    } else if (entry.kind == RecordKind::kFurther) {
+      if (entry.beyondRun) attributes += " data-beyond-run=\"true\"";
+      items.push_back(
+          {entry.code, "further", entry.severity == RecordSeverity::kError, attributes,
+           std::string(entry.beyondRun ? "<span class=\"tag\">beyond the run</span> " : "") +
+               (entry.severity == RecordSeverity::kNote ? "<span class=\"tag note\">note</span> "
+                                                        : "") +
+               htmlText(entry.text)});
+    }
+  });
   return items;
 }
 
@@ -269,7 +287,7 @@ std::string optionalCount(const std::optional<std::size_t>& count) {
 }
 
 std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
-                    const std::vector<Item>& items) {
+                    const std::vector<Item>& items, std::size_t ignored) {
   const SdmDesign* first = firstRead(designs);
   std::string html = "<section id=\"summary\"><div class=\"summary\">\n";
   html += tile("studies", optionalCount(outcome.studyCount), "studies (SDMs)");
@@ -298,6 +316,12 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
               describe(entry.code) + "</td></tr>\n";
     }
     html += "</table>\n";
+  }
+  if (ignored > 0) {
+    html += "<p class=\"note\" id=\"ignored\">" + std::to_string(ignored) +
+            (ignored == 1 ? " finding" : " findings") +
+            " ignored by the config, left out of this report's counts and lists; the plug-in's "
+            "log lines stay as the run wrote them.</p>\n";
   }
   html += "<p class=\"note\" id=\"subject-rule\">" + htmlText(kSubjectRule) + "</p>\n";
   if (outcome.end == RunEnd::kRepairNotRelocated) {
@@ -441,22 +465,25 @@ std::string rankSection(const StudyDesigns& designs) {
 
 }  // namespace
 
-std::string renderReport(const RunOutcome& outcome, const InspectedStudy& study) {
-  const std::vector<Item> items = allItems(outcome, study);
+std::string renderReport(const RunOutcome& outcome, const InspectedStudy& study,
+                         const FindingRecord& record) {
+  KeptWarnings warnings;
+  const std::vector<Item> items = allItems(record, study.designs, warnings);
   std::string html = kHead;
   html += "<title>Kelvora report: " + htmlText(outcome.mdmPath) + "</title>\n";
   html += kStyle;
   html += "</head>\n<body><main>\n<h1>Kelvora report</h1>\n<div class=\"path\" id=\"mdm\">" +
           htmlText(outcome.mdmPath) + "</div>\n";
-  html += summary(outcome, study.designs, items);
+  html += summary(outcome, study.designs, items, record.ignoredCount());
   html += disagreementSection(outcome, study.diagnosis);
   html += findingsSection(items, "further", "Beyond the log", {"further"});
   html += findingsSection(items, "findings", "Findings of the log and the rank check",
                           {"log", "design"});
   html += gridSection(outcome, study.designs);
+  html += contrastGridSection(study.contrasts);
   html += subjectRunsSection(study);
   if (study.designs.mdmRead) {
-    html += designsSection(study);
+    html += designsSection(study, warnings);
     html += rankSection(study.designs);
   }
   return html + "</main></body>\n</html>\n";

@@ -10,10 +10,11 @@
 
 namespace kelvora::report {
 
-// Writes the report of `outcome` and `study` to `path` with replaceFileContents (made anew: a
-// file or link there is replaced, never written through; a folder, pipe or device is left alone).
-// True when every byte was written; false with `error` telling why not.
+// Writes the report of `outcome` and `study`, its findings those `record` keeps, to `path` with
+// replaceFileContents (made anew: a file or link there is replaced, never written through; a
+// folder, pipe or device is left alone). True when every byte was written; false with `error`
+// telling why not.
 bool writeReportFile(const std::string& path, const RunOutcome& outcome,
-                     const InspectedStudy& study, std::string& error);
+                     const InspectedStudy& study, const FindingRecord& record, std::string& error);
 
 }  // namespace kelvora::report

@@ -345,6 +345,52 @@ class ReportInBrowser(CliTest):
         self.assertNotEqual(requests, [])
 
 
+class ReportAsWritten(CliTest):
+    """The report's file parsed as written (no browser): the contrasts grid, and the lab's config
+    followed as in the JSON."""
+
+    def report(self, *options):
+        folder = self.study.path("study")
+        if not os.path.isdir(folder):
+            shutil.copytree(f"{EXAMPLES}/study", folder)
+        html = self.study.path("report.html")
+        result = run_cli("--no-prompt", "--no-findings-file", "--report", html, *options,
+                         "group.mdm", cwd=folder)
+        self.assertEqual(result.returncode, EXIT_REPORTED, result.error_text())
+        with open(html, encoding="utf-8") as f:
+            return Dom(f.read())
+
+    def test_contrast_grid_shows_the_subject_that_cannot_estimate(self):
+        dom = self.report("--contrasts", "contrasts.tsv")
+        cells = {(td.attrs["data-subject"], td.attrs["data-contrast"]): td
+                 for td in dom.find("td", cls="contrast")}
+        self.assertEqual(len(cells), 4 * 3)
+        # sub-03 never saw "Bodies": no contrast that weighs it.
+        self.assertEqual({k for k, td in cells.items() if td.attrs["data-estimable"] != "true"},
+                         {("sub-03", "Bodies - Tools"), ("sub-03", "Faces + Houses - 2*Bodies")})
+        lost = cells[("sub-03", "Bodies - Tools")]
+        self.assertEqual((lost.text, lost.attrs["data-relative-efficiency"]), ("not estimable", ""))
+        self.assertEqual(cells[("sub-01", "Faces - Houses")].attrs["data-null-runs"], "0")
+        findings = dom.find("li", data_code="CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT")
+        self.assertTrue(any('"sub-03"' in f.text and '"Bodies - Tools"' in f.text
+                            for f in findings))
+
+    def test_ignored_code_leaves_the_report(self):
+        before = self.report()
+        deficient = len(before.find("li", data_code="RANK_DEFICIENT_DESIGN"))
+        self.assertGreater(deficient, 0)
+        self.assertEqual(before.find(id="ignored"), [])
+        after = self.report("--ignore", "RANK_DEFICIENT_DESIGN")
+        self.assertEqual(after.find(data_code="RANK_DEFICIENT_DESIGN"), [])
+        self.assertEqual(int(after.by_id("finding-total")),
+                         int(before.by_id("finding-total")) - deficient)
+        self.assertTrue(after.by_id("ignored").startswith(f"{deficient} findings ignored by the "
+                                                          "config"))
+        # The log's lines are the run's, whatever the config.
+        self.assertEqual([li.text for li in after.find("li", data_source="log")],
+                         [li.text for li in before.find("li", data_source="log")])
+
+
 class ReportOptions(CliTest):
 
     def test_report_takes_one_mdm(self):
