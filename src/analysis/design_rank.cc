@@ -31,7 +31,7 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
   const Eigen::Index rank = qr.rank();
   const Eigen::Index count = scaled.cols();
   const auto& permutation = qr.colsPermutation().indices();
-  check.rank += rank;
+  check.rank += static_cast<std::int32_t>(rank);
   if (rank == 0) return;
   const Eigen::MatrixXd r11 = qr.matrixR().topLeftCorner(rank, rank).triangularView<Eigen::Upper>();
 
@@ -100,10 +100,10 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, RankCheck& check,
 
 }  // namespace
 
-// A packed dependency: its kind (one byte), its condition index (8 bytes as stored in memory), then
-// as variable-length unsigned numbers (7 bits a byte, low first) dependent + 1, the number of
-// predictors and each predictor's distance from the one before (the first's from -1): the
-// predictors increase, so most take one byte.
+// A packed dependency: its kind (one byte), for a near-dependency its condition index (8 bytes as
+// stored in memory), then as variable-length unsigned numbers (7 bits a byte, low first)
+// dependent + 1, the number of predictors and each predictor's distance from the one before (the
+// first's from -1): the predictors increase, so most take one byte.
 namespace {
 
 void putNumber(std::uint64_t value, std::vector<unsigned char>& out) {
@@ -124,8 +124,10 @@ std::uint64_t takeNumber(const unsigned char*& at) {
 void unpack(const unsigned char*& at, Dependency* dependency) {
   Dependency read;
   read.kind = static_cast<DependencyKind>(*at++);
-  std::memcpy(&read.conditionIndex, at, sizeof read.conditionIndex);
-  at += sizeof read.conditionIndex;
+  if (read.kind == DependencyKind::kNearDependent) {
+    std::memcpy(&read.conditionIndex, at, sizeof read.conditionIndex);
+    at += sizeof read.conditionIndex;
+  }
   read.dependent = static_cast<std::int64_t>(takeNumber(at)) - 1;
   const std::uint64_t count = takeNumber(at);
   std::int64_t predictor = -1;
@@ -143,8 +145,10 @@ DependencyList::DependencyList(const std::vector<Dependency>& made) {
   std::vector<unsigned char> bytes;
   for (const Dependency& dependency : made) {
     bytes.push_back(static_cast<unsigned char>(dependency.kind));
-    const auto* index = reinterpret_cast<const unsigned char*>(&dependency.conditionIndex);
-    bytes.insert(bytes.end(), index, index + sizeof dependency.conditionIndex);
+    if (dependency.kind == DependencyKind::kNearDependent) {
+      const auto* index = reinterpret_cast<const unsigned char*>(&dependency.conditionIndex);
+      bytes.insert(bytes.end(), index, index + sizeof dependency.conditionIndex);
+    }
     putNumber(static_cast<std::uint64_t>(dependency.dependent + 1), bytes);
     putNumber(dependency.predictors.size(), bytes);
     std::int64_t before = -1;
@@ -153,9 +157,23 @@ DependencyList::DependencyList(const std::vector<Dependency>& made) {
       before = predictor;
     }
   }
-  bytes.shrink_to_fit();
-  packed = std::make_shared<const std::vector<unsigned char>>(std::move(bytes));
-  count = made.size();
+  packed = std::make_unique<unsigned char[]>(bytes.size());
+  std::memcpy(packed.get(), bytes.data(), bytes.size());
+  byteCount = static_cast<std::uint32_t>(bytes.size());
+  count = static_cast<std::uint32_t>(made.size());
+}
+
+DependencyList::DependencyList(const DependencyList& other)
+    : byteCount(other.byteCount), count(other.count) {
+  if (other.packed) {
+    packed = std::make_unique<unsigned char[]>(byteCount);
+    std::memcpy(packed.get(), other.packed.get(), byteCount);
+  }
+}
+
+DependencyList& DependencyList::operator=(const DependencyList& other) {
+  if (this != &other) *this = DependencyList(other);
+  return *this;
 }
 
 Dependency DependencyList::Iterator::operator*() const {
@@ -192,9 +210,9 @@ RankCheck checkRank(const SdmFile& sdm) {
           : std::min_element(sdm.values.begin(), sdm.values.end(),
                              [](const auto& a, const auto& b) { return a.size() < b.size(); })
                 ->size();
-  check.rows = static_cast<std::int64_t>(rows);
+  check.rows = static_cast<std::int32_t>(rows);
   if (!withinRankCheckBudget(check.rows, columns)) {
-    check.columns = columns;
+    check.columns = static_cast<std::int32_t>(columns);
     check.skipped = true;
     return check;
   }

@@ -237,12 +237,14 @@ TEST(DesignRankTest, DesignBeyondTheWorkBudgetIsSkippedWithItsSize) {
 }
 
 // Packed, a dependency reads back exactly: columns far apart (several bytes each), a dependent
-// column, and a condition index that no decimal rendering would keep.
+// column, and a condition index that no decimal rendering would keep; a copy holds its own bytes.
 TEST(DesignRankTest, PackedDependenciesReadBackExactly) {
   const std::vector<Dependency> made = {{DependencyKind::kRankDeficient, 200, {0, 200, 70000}, 0.0},
                                         {DependencyKind::kNearDependent, -1, {3, 4}, 140.1 / 3},
                                         {DependencyKind::kRankDeficient, 0, {0}, 0.0}};
-  const DependencyList list(made);
+  DependencyList original(made);
+  const DependencyList list = original;
+  original = DependencyList();
   ASSERT_EQ(list.size(), 3u);
   std::size_t i = 0;
   for (const Dependency& read : list) {
