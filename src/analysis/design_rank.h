@@ -68,7 +68,7 @@ struct Dependency {
 // The dependencies of one check, packed into one byte block that the list owns: kelvora keeps a
 // check per SDM until its output, and a study of thousands of SDMs, each with a few
 // near-dependencies of a dozen predictors, would otherwise hold a vector per dependency (about 500
-// bytes per SDM against about 60 packed). Each dependency is read back as a Dependency of its own
+// bytes per SDM against about 85 packed). Each dependency is read back as a Dependency of its own
 // (a value, made on each access); reading all of them costs O(bytes held). A copy copies the bytes
 // (kelvora copies a check only for an SDM listed again). Empty costs no allocation.
 class DependencyList {
@@ -109,7 +109,7 @@ class DependencyList {
 
  private:
   std::unique_ptr<unsigned char[]> packed;
-  // 32 bits: the dependencies of one SDM, at most a few per column of kSdmMaxPredictors.
+  // 32 bits: a check holds at most kRankCheckMaxColumns dependencies of as many predictors.
   std::uint32_t byteCount = 0;
   std::uint32_t count = 0;
 };
