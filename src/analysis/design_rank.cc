@@ -31,7 +31,7 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
   const Eigen::Index rank = qr.rank();
   const Eigen::Index count = scaled.cols();
   const auto& permutation = qr.colsPermutation().indices();
-  check.rank += rank;
+  check.rank += static_cast<std::int32_t>(rank);
   if (rank == 0) return;
   const Eigen::MatrixXd r11 = qr.matrixR().topLeftCorner(rank, rank).triangularView<Eigen::Upper>();
 
@@ -100,15 +100,47 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, RankCheck& check,
 
 }  // namespace
 
-// A packed dependency: its kind (one byte), its condition index (8 bytes as stored in memory), then
-// as variable-length unsigned numbers (7 bits a byte, low first) dependent + 1, the number of
-// predictors and each predictor's distance from the one before (the first's from -1): the
-// predictors increase, so most take one byte.
+// A packed dependency: its kind (one byte, kBitmapForm added when its predictors are a bitmap), for
+// a near-dependency its condition index (8 bytes as stored in memory), then as variable-length
+// unsigned numbers (7 bits a byte, low first) dependent + 1 and its predictors, in whichever form
+// is shorter: the number of predictors and each one's distance from the one before (the first's
+// from -1), or the first predictor, the span to the last (in columns, both included) and a bitmap
+// of the span, low bit first (a near-dependency among a dozen of 36 columns: 7 bytes, not 13).
 namespace {
 
 void putNumber(std::uint64_t value, std::vector<unsigned char>& out) {
   for (; value >= 0x80; value >>= 7) out.push_back(static_cast<unsigned char>(value | 0x80));
   out.push_back(static_cast<unsigned char>(value));
+}
+
+constexpr unsigned char kBitmapForm = 0x80;
+
+// `predictors` (increasing) as distances, after their count.
+std::vector<unsigned char> distancesOf(const std::vector<std::int32_t>& predictors) {
+  std::vector<unsigned char> out;
+  putNumber(predictors.size(), out);
+  std::int64_t before = -1;
+  for (const std::int32_t predictor : predictors) {
+    putNumber(static_cast<std::uint64_t>(predictor - before), out);
+    before = predictor;
+  }
+  return out;
+}
+
+// `predictors` (increasing, not empty) as the first, the span and its bitmap.
+std::vector<unsigned char> bitmapOf(const std::vector<std::int32_t>& predictors) {
+  std::vector<unsigned char> out;
+  const std::int32_t first = predictors.front();
+  const auto span = static_cast<std::uint64_t>(predictors.back() - first) + 1;
+  putNumber(static_cast<std::uint64_t>(first), out);
+  putNumber(span, out);
+  const std::size_t start = out.size();
+  out.resize(start + (span + 7) / 8);
+  for (const std::int32_t predictor : predictors) {
+    const auto bit = static_cast<std::size_t>(predictor - first);
+    out[start + bit / 8] |= static_cast<unsigned char>(1u << (bit % 8));
+  }
+  return out;
 }
 
 std::uint64_t takeNumber(const unsigned char*& at) {
@@ -123,15 +155,29 @@ std::uint64_t takeNumber(const unsigned char*& at) {
 // Decodes the dependency at `at` into `dependency` (when given) and moves `at` past it.
 void unpack(const unsigned char*& at, Dependency* dependency) {
   Dependency read;
-  read.kind = static_cast<DependencyKind>(*at++);
-  std::memcpy(&read.conditionIndex, at, sizeof read.conditionIndex);
-  at += sizeof read.conditionIndex;
+  const unsigned char kind = *at++;
+  read.kind = static_cast<DependencyKind>(kind & ~kBitmapForm);
+  if (read.kind == DependencyKind::kNearDependent) {
+    std::memcpy(&read.conditionIndex, at, sizeof read.conditionIndex);
+    at += sizeof read.conditionIndex;
+  }
   read.dependent = static_cast<std::int64_t>(takeNumber(at)) - 1;
-  const std::uint64_t count = takeNumber(at);
-  std::int64_t predictor = -1;
-  for (std::uint64_t i = 0; i < count; ++i) {
-    predictor += static_cast<std::int64_t>(takeNumber(at));
-    if (dependency) read.predictors.push_back(static_cast<std::int32_t>(predictor));
+  if (kind & kBitmapForm) {
+    const std::uint64_t first = takeNumber(at);
+    const std::uint64_t span = takeNumber(at);
+    for (std::uint64_t bit = 0; dependency && bit < span; ++bit) {
+      if (at[bit / 8] & (1u << (bit % 8))) {
+        read.predictors.push_back(static_cast<std::int32_t>(first + bit));
+      }
+    }
+    at += (span + 7) / 8;
+  } else {
+    const std::uint64_t count = takeNumber(at);
+    std::int64_t predictor = -1;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      predictor += static_cast<std::int64_t>(takeNumber(at));
+      if (dependency) read.predictors.push_back(static_cast<std::int32_t>(predictor));
+    }
   }
   if (dependency) *dependency = std::move(read);
 }
@@ -142,20 +188,39 @@ DependencyList::DependencyList(const std::vector<Dependency>& made) {
   if (made.empty()) return;
   std::vector<unsigned char> bytes;
   for (const Dependency& dependency : made) {
-    bytes.push_back(static_cast<unsigned char>(dependency.kind));
-    const auto* index = reinterpret_cast<const unsigned char*>(&dependency.conditionIndex);
-    bytes.insert(bytes.end(), index, index + sizeof dependency.conditionIndex);
-    putNumber(static_cast<std::uint64_t>(dependency.dependent + 1), bytes);
-    putNumber(dependency.predictors.size(), bytes);
-    std::int64_t before = -1;
-    for (const std::int32_t predictor : dependency.predictors) {
-      putNumber(static_cast<std::uint64_t>(predictor - before), bytes);
-      before = predictor;
+    std::vector<unsigned char> predictors = distancesOf(dependency.predictors);
+    bool bitmap = false;
+    if (!dependency.predictors.empty()) {
+      std::vector<unsigned char> asBitmap = bitmapOf(dependency.predictors);
+      bitmap = asBitmap.size() < predictors.size();
+      if (bitmap) predictors = std::move(asBitmap);
     }
+    bytes.push_back(static_cast<unsigned char>(static_cast<unsigned char>(dependency.kind) |
+                                               (bitmap ? kBitmapForm : 0)));
+    if (dependency.kind == DependencyKind::kNearDependent) {
+      const auto* index = reinterpret_cast<const unsigned char*>(&dependency.conditionIndex);
+      bytes.insert(bytes.end(), index, index + sizeof dependency.conditionIndex);
+    }
+    putNumber(static_cast<std::uint64_t>(dependency.dependent + 1), bytes);
+    bytes.insert(bytes.end(), predictors.begin(), predictors.end());
   }
-  bytes.shrink_to_fit();
-  packed = std::make_shared<const std::vector<unsigned char>>(std::move(bytes));
-  count = made.size();
+  packed = std::make_unique<unsigned char[]>(bytes.size());
+  std::memcpy(packed.get(), bytes.data(), bytes.size());
+  byteCount = static_cast<std::uint32_t>(bytes.size());
+  count = static_cast<std::uint32_t>(made.size());
+}
+
+DependencyList::DependencyList(const DependencyList& other)
+    : byteCount(other.byteCount), count(other.count) {
+  if (other.packed) {
+    packed = std::make_unique<unsigned char[]>(byteCount);
+    std::memcpy(packed.get(), other.packed.get(), byteCount);
+  }
+}
+
+DependencyList& DependencyList::operator=(const DependencyList& other) {
+  if (this != &other) *this = DependencyList(other);
+  return *this;
 }
 
 Dependency DependencyList::Iterator::operator*() const {
@@ -192,9 +257,9 @@ RankCheck checkRank(const SdmFile& sdm) {
           : std::min_element(sdm.values.begin(), sdm.values.end(),
                              [](const auto& a, const auto& b) { return a.size() < b.size(); })
                 ->size();
-  check.rows = static_cast<std::int64_t>(rows);
+  check.rows = static_cast<std::int32_t>(rows);
   if (!withinRankCheckBudget(check.rows, columns)) {
-    check.columns = columns;
+    check.columns = static_cast<std::int32_t>(columns);
     check.skipped = true;
     return check;
   }

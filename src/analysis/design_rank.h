@@ -65,12 +65,12 @@ struct Dependency {
   double conditionIndex = 0.0;  // near-dependency: sigma_max / sigma_k; 0 otherwise
 };
 
-// The dependencies of one check, packed into one byte buffer made once and shared by every copy of
-// the check: kelvora keeps a check per SDM until its output, and a study of thousands of SDMs, each
-// with a few near-dependencies of a dozen predictors, would otherwise hold a vector per dependency
-// (about 500 bytes per SDM against about 130 packed). Each dependency is read back as a Dependency
-// of its own (a value, made on each access); reading all of them costs O(bytes held). Empty costs
-// no allocation.
+// The dependencies of one check, packed into one byte block that the list owns: kelvora keeps a
+// check per SDM until its output, and a study of thousands of SDMs, each with a few
+// near-dependencies of a dozen predictors, would otherwise hold a vector per dependency (about 500
+// bytes per SDM against about 85 packed). Each dependency is read back as a Dependency of its own
+// (a value, made on each access); reading all of them costs O(bytes held). A copy copies the bytes
+// (kelvora copies a check only for an SDM listed again). Empty costs no allocation.
 class DependencyList {
  public:
   class Iterator {
@@ -95,8 +95,12 @@ class DependencyList {
   DependencyList() = default;
   // Packs `made`. May throw std::bad_alloc.
   explicit DependencyList(const std::vector<Dependency>& made);
+  DependencyList(const DependencyList& other);  // may throw std::bad_alloc
+  DependencyList& operator=(const DependencyList& other);
+  DependencyList(DependencyList&&) noexcept = default;
+  DependencyList& operator=(DependencyList&&) noexcept = default;
 
-  Iterator begin() const { return Iterator(packed ? packed->data() : nullptr, 0); }
+  Iterator begin() const { return Iterator(packed.get(), 0); }
   Iterator end() const { return Iterator(nullptr, count); }
   std::size_t size() const { return count; }
   bool empty() const { return count == 0; }
@@ -104,21 +108,24 @@ class DependencyList {
   Dependency operator[](std::size_t index) const;
 
  private:
-  std::shared_ptr<const std::vector<unsigned char>> packed;
-  std::size_t count = 0;
+  std::unique_ptr<unsigned char[]> packed;
+  // 32 bits: a check holds at most kRankCheckMaxColumns dependencies of as many predictors.
+  std::uint32_t byteCount = 0;
+  std::uint32_t count = 0;
 };
 
+// 32-bit counts: an SDM's data points and columns are 32-bit fields of its header.
 struct RankCheck {
-  std::int64_t rows = 0;     // data points examined
-  std::int64_t columns = 0;  // columns examined: those the SDM holds, less any not finite
-  std::int64_t rank = 0;     // numerical rank of the scaled design
+  std::int32_t rows = 0;     // data points examined
+  std::int32_t columns = 0;  // columns examined: those the SDM holds, less any not finite
+  std::int32_t rank = 0;     // numerical rank of the scaled design
+  // The design was outside withinRankCheckBudget: nothing was checked, `rows` and `columns` hold
+  // the SDM's size, and there are no dependencies.
+  bool skipped = false;
   // sigma_max / sigma_min of the independent scaled columns; 1 for a single column, 0 when no
   // column is independent.
   double conditionNumber = 0.0;
   DependencyList dependencies;  // exact ones by dependent column, then near ones
-  // The design was outside withinRankCheckBudget: nothing was checked, `rows` and `columns` hold
-  // the SDM's size, and there are no dependencies.
-  bool skipped = false;
 
   bool fullRank() const { return !skipped && rank == columns; }
 };

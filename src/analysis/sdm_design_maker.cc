@@ -1,7 +1,6 @@
 #include "analysis/sdm_design_maker.h"
 
 #include <cstring>
-#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <utility>
@@ -38,6 +37,14 @@ class WordHash {
   std::uint64_t hash = 0xcbf29ce484222325ULL;
 };
 
+// The reuse map's key of an SDM's content read from `path`.
+std::uint64_t contentKey(const std::string& path, std::uint64_t fingerprint) {
+  WordHash hash;
+  hash.add(fingerprint);
+  hash.add(path.data(), path.size());
+  return hash.value();
+}
+
 }  // namespace
 
 std::uint64_t fingerprintOf(const SdmFile& sdm) {
@@ -63,12 +70,11 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   SdmDesign design;
   std::optional<DesignPictures> source;
   std::optional<ContrastInformation> contrastSource;
-  std::optional<std::pair<std::uint64_t, std::uint64_t>> newContent;
+  std::optional<std::uint64_t> newContent;
   summarizeSdm(sdm, design, nameLists, zeroSets);
   if (design.read) {
     const std::uint64_t fingerprint = fingerprintOf(sdm);
-    const std::pair<std::uint64_t, std::uint64_t> key(std::hash<std::string>{}(sdm.path),
-                                                      fingerprint);
+    const std::uint64_t key = contentKey(sdm.path, fingerprint);
     std::optional<RankCheck> known;
     {
       const std::lock_guard<std::mutex> lock(mutex);
@@ -103,7 +109,7 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   }
   designs[study] = std::move(design);
   isMade[study] = true;
-  if (newContent) checked.emplace(*newContent, study);
+  if (newContent) checked.emplace(*newContent, static_cast<std::uint32_t>(study));
   if (source) {
     pictures[study] = std::move(*source);
   } else {

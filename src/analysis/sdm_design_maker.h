@@ -6,7 +6,7 @@
 // content (same path, same fingerprint) is not checked again: its rank check is reused. The
 // designs are held in one vector indexed by study, which takeDesigns hands over whole, so a
 // study's designs are never held twice; what each SDM costs here besides its design is its reuse
-// record (two hashes and its study: one small map node).
+// record (one hash of its path and content, and its study: one small hash-table node).
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -92,9 +93,9 @@ class SdmDesignMaker {
   std::vector<bool> isMade;
   std::map<std::size_t, DesignPictures> pictures;
   std::map<std::size_t, ContrastInformation> contrastInformation;  // empty without contrasts
-  // The study whose design holds the rank check of each SDM content made so far, by a hash of its
-  // path and its fingerprint.
-  std::map<std::pair<std::uint64_t, std::uint64_t>, std::size_t> checked;
+  // The study whose design holds the rank check of each SDM content made so far, by one 64-bit
+  // hash of its path and its fingerprint (two SDMs of a study colliding: about n^2 / 2^65).
+  std::unordered_map<std::uint64_t, std::uint32_t> checked;
 };
 
 }  // namespace kelvora::analysis

@@ -236,14 +236,21 @@ TEST(DesignRankTest, DesignBeyondTheWorkBudgetIsSkippedWithItsSize) {
   EXPECT_TRUE(check.dependencies.empty());
 }
 
-// Packed, a dependency reads back exactly: columns far apart (several bytes each), a dependent
-// column, and a condition index that no decimal rendering would keep.
+// Packed, a dependency reads back exactly: columns far apart (several bytes each), columns close
+// together (held as a bitmap), a dependent column, and a condition index that no decimal rendering
+// would keep; a copy holds its own bytes.
 TEST(DesignRankTest, PackedDependenciesReadBackExactly) {
   const std::vector<Dependency> made = {{DependencyKind::kRankDeficient, 200, {0, 200, 70000}, 0.0},
                                         {DependencyKind::kNearDependent, -1, {3, 4}, 140.1 / 3},
-                                        {DependencyKind::kRankDeficient, 0, {0}, 0.0}};
-  const DependencyList list(made);
-  ASSERT_EQ(list.size(), 3u);
+                                        {DependencyKind::kRankDeficient, 0, {0}, 0.0},
+                                        {DependencyKind::kNearDependent,
+                                         -1,
+                                         {9, 10, 11, 13, 17, 18, 19, 20, 21, 22, 23, 24, 25, 31},
+                                         1e3 / 7}};
+  DependencyList original(made);
+  const DependencyList list = original;
+  original = DependencyList();
+  ASSERT_EQ(list.size(), 4u);
   std::size_t i = 0;
   for (const Dependency& read : list) {
     EXPECT_EQ(read.kind, made[i].kind);
@@ -252,7 +259,7 @@ TEST(DesignRankTest, PackedDependenciesReadBackExactly) {
     EXPECT_EQ(read.conditionIndex, made[i].conditionIndex);
     ++i;
   }
-  EXPECT_EQ(i, 3u);
+  EXPECT_EQ(i, 4u);
   EXPECT_EQ(list[2].predictors, std::vector<std::int32_t>{0});
 }
 
