@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/cross_products.h"
 #include "analysis/singular_spectrum.h"
 #include "inspection/sdm_predictors.h"
 
@@ -17,6 +18,26 @@ namespace {
 
 bool allFinite(const std::vector<float>& column) {
   return std::all_of(column.begin(), column.end(), [](float v) { return std::isfinite(v); });
+}
+
+// The near-dependencies of the independent columns whose singular values `spectrum` gives (the
+// triangular factor's columns are `original`, in the order of `permutation` when given).
+void addNearDependencies(const SingularSpectrum& spectrum,
+                         const std::vector<std::int64_t>& original,
+                         const Eigen::VectorXi* permutation, std::vector<Dependency>& found) {
+  for (const SingularDirection& direction : spectrum.nearlyVanishing) {
+    Dependency dependency;
+    dependency.kind = DependencyKind::kNearDependent;
+    dependency.conditionIndex = direction.conditionIndex;
+    for (Eigen::Index j = 0; j < direction.vector.size(); ++j) {
+      if (std::abs(direction.vector(j)) >= kNearWeight) {
+        const Eigen::Index column = permutation ? (*permutation)[j] : j;
+        dependency.predictors.push_back(static_cast<std::int32_t>(original[column]));
+      }
+    }
+    std::sort(dependency.predictors.begin(), dependency.predictors.end());
+    found.push_back(std::move(dependency));
+  }
 }
 
 // The dependencies among `scaled` (columns `original` of the SDM): the exact ones from the
@@ -57,23 +78,43 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
 
   const SingularSpectrum spectrum = singularSpectrum(r11, kNearDependencyCondition);
   check.conditionNumber = spectrum.conditionNumber;
-  for (const SingularDirection& direction : spectrum.nearlyVanishing) {
-    Dependency dependency;
-    dependency.kind = DependencyKind::kNearDependent;
-    dependency.conditionIndex = direction.conditionIndex;
-    for (Eigen::Index j = 0; j < rank; ++j) {
-      if (std::abs(direction.vector(j)) >= kNearWeight) {
-        dependency.predictors.push_back(static_cast<std::int32_t>(original[permutation[j]]));
-      }
+  const Eigen::VectorXi order = permutation.cast<int>();
+  addNearDependencies(spectrum, original, &order, found);
+}
+
+// The check of `examined` from the design's cross-products alone, when they prove it of full rank:
+// the Cholesky factor R of the scaled Gram matrix (R'R = X'X with unit-length columns) has the
+// design's singular values, and a condition number below kGramConditionLine puts the smallest one
+// (the largest is at least 1) above 1e-3, ten times kRankTolerance, so the pivoted QR would find
+// no dependency either. False, with nothing changed, otherwise (the QR decides).
+constexpr double kGramConditionLine = 1e3;
+
+bool checkedFromGram(const CrossProducts& products, const std::vector<std::int64_t>& examined,
+                     RankCheck& check, std::vector<Dependency>& found) {
+  const auto count = static_cast<Eigen::Index>(examined.size());
+  if (products.rows < count) return false;
+  Eigen::MatrixXd scaled(count, count);
+  for (Eigen::Index a = 0; a < count; ++a) {
+    for (Eigen::Index b = 0; b < count; ++b) {
+      const double ab = products.gram(examined[a], examined[b]);
+      scaled(a, b) = ab / std::sqrt(products.gram(examined[a], examined[a]) *
+                                    products.gram(examined[b], examined[b]));
     }
-    std::sort(dependency.predictors.begin(), dependency.predictors.end());
-    found.push_back(std::move(dependency));
   }
+  const Eigen::LLT<Eigen::MatrixXd> cholesky(scaled);
+  if (cholesky.info() != Eigen::Success) return false;
+  const Eigen::MatrixXd r = cholesky.matrixU();
+  const SingularSpectrum spectrum = singularSpectrum(r, kNearDependencyCondition);
+  if (!(spectrum.conditionNumber < kGramConditionLine)) return false;
+  check.rank += count;
+  check.conditionNumber = spectrum.conditionNumber;
+  addNearDependencies(spectrum, examined, nullptr, found);
+  return true;
 }
 
 // The check of the columns of `sdm` within the budget, its dependencies gathered in `found`.
-void checkColumns(const SdmFile& sdm, std::int64_t columns, RankCheck& check,
-                  std::vector<Dependency>& found) {
+void checkColumns(const SdmFile& sdm, std::int64_t columns, const CrossProducts* products,
+                  RankCheck& check, std::vector<Dependency>& found) {
   std::vector<std::int64_t> examined;
   for (std::int64_t j = 0; j < columns; ++j) {
     if (isAllZeroColumn(sdm, j)) {
@@ -86,6 +127,7 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, RankCheck& check,
   }
   const auto rows = static_cast<std::size_t>(check.rows);
   if (rows == 0 || examined.empty()) return;
+  if (products && checkedFromGram(*products, examined, check, found)) return;
 
   Eigen::MatrixXd scaled(static_cast<Eigen::Index>(rows),
                          static_cast<Eigen::Index>(examined.size()));
@@ -248,7 +290,7 @@ bool withinRankCheckBudget(std::int64_t rows, std::int64_t columns) {
          static_cast<double>(rows) * width * width <= kRankCheckMaxWork;
 }
 
-RankCheck checkRank(const SdmFile& sdm) {
+RankCheck checkRank(const SdmFile& sdm, const CrossProducts* products) {
   RankCheck check;
   const std::int64_t columns = columnCountOf(sdm);
   const std::size_t rows =
@@ -265,7 +307,7 @@ RankCheck checkRank(const SdmFile& sdm) {
   }
 
   std::vector<Dependency> found;
-  checkColumns(sdm, columns, check, found);
+  checkColumns(sdm, columns, products, check, found);
   check.dependencies = DependencyList(std::move(found));
   return check;
 }

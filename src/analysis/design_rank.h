@@ -132,7 +132,11 @@ struct RankCheck {
 
 // Checks every column of `sdm` (data points by predictors), unless the design is outside
 // withinRankCheckBudget. A column holding a value that is not finite is left out of the check
-// altogether. Never throws except std::bad_alloc.
-RankCheck checkRank(const SdmFile& sdm);
+// altogether. With `products`, the cross-products of `sdm` (cross_products.h), a design they
+// prove of full rank (condition number below 1,000) is checked from them alone, in O(p^3) instead
+// of the QR's O(n p^2), with the same dependencies and condition number to rounding. Never throws
+// except std::bad_alloc.
+struct CrossProducts;
+RankCheck checkRank(const SdmFile& sdm, const CrossProducts* products = nullptr);
 
 }  // namespace kelvora::analysis

@@ -1,5 +1,6 @@
 #include "analysis/sdm_design_maker.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <stdexcept>
@@ -45,6 +46,12 @@ std::uint64_t contentKey(const std::string& path, std::uint64_t fingerprint) {
   return hash.value();
 }
 
+std::int64_t shortestColumnOf(const SdmFile& sdm) {
+  std::size_t rows = sdm.values.empty() ? 0 : sdm.values.front().size();
+  for (const std::vector<float>& column : sdm.values) rows = std::min(rows, column.size());
+  return static_cast<std::int64_t>(rows);
+}
+
 }  // namespace
 
 std::uint64_t fingerprintOf(const SdmFile& sdm) {
@@ -81,13 +88,18 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
       const auto found = checked.find(key);
       if (found != checked.end()) known = designs[found->second].rank;
     }
-    design.rank = known ? std::move(*known) : checkRank(sdm);
+    // The cross-products first: they settle the rank check of most designs without its QR.
+    std::optional<CrossProducts> products;
+    if (withinRankCheckBudget(shortestColumnOf(sdm),
+                              static_cast<std::int64_t>(sdm.values.size()))) {
+      products = crossProductsOf(sdm);
+    }
+    design.rank = known ? std::move(*known) : checkRank(sdm, products ? &*products : nullptr);
     if (!known) newContent = key;
-    if (withinRankCheckBudget(design.rank.rows, static_cast<std::int64_t>(sdm.values.size()))) {
-      const CrossProducts products = crossProductsOf(sdm);
+    if (products) {
       design.warnings =
-          warnDesign(products, design.interestCount, design.rank, questions.allCorrelations);
-      if (!contrasted.empty()) contrastSource = contrastInformationOf(products, sdm, contrasted);
+          warnDesign(*products, design.interestCount, design.rank, questions.allCorrelations);
+      if (!contrasted.empty()) contrastSource = contrastInformationOf(*products, sdm, contrasted);
       design.warnings.items.shrink_to_fit();  // held for the rest of the run
     }
     if (withPictures) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/cross_products.h"
 #include "analysis/singular_spectrum.h"
 
 namespace kelvora::analysis {
@@ -161,6 +162,28 @@ TEST(DesignRankTest, NearDependencyJustAboveTheThresholdIsReportedWithItsPredict
   EXPECT_EQ(near[0].predictors, (std::vector<std::int32_t>{0, 1}));
   EXPECT_EQ(near[0].dependent, -1);
   EXPECT_GT(near[0].conditionIndex, kNearDependencyCondition);
+}
+
+// From the cross-products, a design they prove of full rank is checked without the QR, and
+// every other one falls back to it: either way the check is the QR's, to rounding.
+TEST(DesignRankTest, CheckFromTheCrossProductsAgreesWithTheQr) {
+  for (const Columns& columns :
+       {designWithCondition(kNearDependencyCondition * 1.02), designWithCondition(900.0),
+        designWithCondition(5000.0), Columns{wave(0), wave(1), wave(0), constant(0), wave(3)}}) {
+    const SdmFile sdm = sdmOf(columns);
+    const CrossProducts products = crossProductsOf(sdm);
+    const RankCheck fromQr = checkRank(sdm);
+    const RankCheck fromProducts = checkRank(sdm, &products);
+    EXPECT_EQ(fromProducts.rank, fromQr.rank);
+    EXPECT_NEAR(fromProducts.conditionNumber, fromQr.conditionNumber,
+                1e-7 * fromQr.conditionNumber);
+    ASSERT_EQ(fromProducts.dependencies.size(), fromQr.dependencies.size());
+    for (std::size_t i = 0; i < fromQr.dependencies.size(); ++i) {
+      EXPECT_EQ(fromProducts.dependencies[i].predictors, fromQr.dependencies[i].predictors);
+      EXPECT_NEAR(fromProducts.dependencies[i].conditionIndex,
+                  fromQr.dependencies[i].conditionIndex, 1e-7 * fromQr.conditionNumber);
+    }
+  }
 }
 
 TEST(DesignRankTest, TwoNearDependenciesOfEqualStrengthAreReportedEachWithItsOwnPair) {
