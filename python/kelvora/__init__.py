@@ -119,7 +119,9 @@ class Mdm:
     ``psc_transformation``, ``z_transformation``, ``separate_predictors``, ``n_studies`` (as the
     header says) and ``studies``: a DataFrame with one row per run listed, its ``functional`` and
     ``sdm`` paths as written and ``functional_resolved`` / ``sdm_resolved`` (relative paths taken
-    in the MDM's folder). Change ``studies``' ``functional`` and ``sdm`` columns, then ``save``.
+    in the MDM's folder), and in an "MTC" design ``extra``, each run's third path (None where its
+    line has none). Change ``studies``' ``functional``, ``sdm`` and ``extra`` columns, then
+    ``save``.
     """
 
     _HEADER = ["type_of_functional_data", "rfx_glm", "psc_transformation", "z_transformation",
@@ -139,6 +141,8 @@ class Mdm:
             "functional_resolved": [os.path.join(folder, p) for p in functional],
             "sdm_resolved": [os.path.join(folder, p) for p in sdms],
         })
+        if fields["extra_paths"]:  # an MTC design's third path of each run travels with its row
+            self.studies["extra"] = fields["extra_paths"]
 
     def save(self, path):
         """Saves the MDM at ``path`` as the host writes it (CR LF), with the writer's guarantees:
@@ -148,6 +152,9 @@ class Mdm:
         fields["type_of_functional_data"] = fields["type_of_functional_data"].encode("latin-1")
         fields["functional_paths"] = [p.encode("latin-1") for p in self.studies["functional"]]
         fields["sdm_paths"] = [p.encode("latin-1") for p in self.studies["sdm"]]
+        extras = self.studies["extra"] if "extra" in self.studies else []
+        fields["extra_paths"] = [None if p is None or p != p else p.encode("latin-1")
+                                 for p in extras]
         if not _kelvora.save_mdm(_path_bytes(self.path), fields, _path_bytes(path)):
             raise ValueError(f"{os.fspath(path)}: the MDM was not saved (a path holds a '\"' or "
                              "a line end, the target is one of its SDMs, or it cannot be written)")

@@ -139,6 +139,12 @@ bool saveMdm(const py::bytes& source, const py::dict& fields, const py::bytes& t
     mdm.functionalPaths.push_back(path.cast<py::bytes>());
   }
   for (const py::handle path : fields["sdm_paths"]) mdm.sdmPaths.push_back(path.cast<py::bytes>());
+  // The rows' own extra paths, not the file's: rows may have been reordered, added or removed.
+  mdm.extraPaths.clear();
+  for (const py::handle path : fields["extra_paths"]) {
+    mdm.extraPaths.push_back(path.is_none() ? std::nullopt
+                                            : std::optional<std::string>(path.cast<py::bytes>()));
+  }
   mdm.nrOfStudies = static_cast<std::int32_t>(mdm.sdmPaths.size());
   std::string file = target;
   py::gil_scoped_release released;

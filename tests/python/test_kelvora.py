@@ -69,6 +69,21 @@ def test_read_mdm_save_read_round_trip(examples, tmp_path):
         mdm.save(tmp_path / "bad.mdm")
 
 
+def test_mtc_extra_paths_travel_with_their_rows(tmp_path):
+    lines = ["", "FileVersion:          3", "TypeOfFunctionalData: MTC", "", "RFX-GLM:              0",
+             "", "PSCTransformation:    0", "zTransformation:      0", "SeparatePredictors:   0",
+             "", "NrOfStudies:          2",
+             '"a.poi" "a.mtc" "a.sdm"', '"b.vtc" "b.sdm"', ""]
+    (tmp_path / "g.mdm").write_bytes("\r\n".join(lines).encode())
+    mdm = kelvora.read_mdm(tmp_path / "g.mdm")
+    assert list(mdm.studies.extra) == ["a.poi", None]
+    mdm.studies = mdm.studies.iloc[::-1].reset_index(drop=True)
+    mdm.save(tmp_path / "r.mdm")
+    again = kelvora.read_mdm(tmp_path / "r.mdm")
+    assert list(again.studies.sdm) == ["b.sdm", "a.sdm"]
+    assert list(again.studies.extra) == [None, "a.poi"]
+
+
 @pytest.mark.parametrize("study", ["study", "names", "moved"])
 def test_inspect_json_is_kelvora_json(examples, tmp_path, study):
     mdm = examples / study / "group.mdm"
