@@ -1,10 +1,12 @@
 #include "inspector/mdm_inspection.h"
 
+#include <algorithm>
 #include <exception>
 #include <mutex>
 #include <utility>
 #include <vector>
 
+#include "files/native_file.h"
 #include "inspector/user_paths.h"
 #include "report/findings_section.h"
 #include "report/further_output.h"
@@ -98,7 +100,25 @@ bool MdmInspection::writeReport(const std::string& path, std::string& error) con
     return false;
   }
   const CurrentFolder mdmFolder(folderOf(asked.mdmFile));
+  if (namesAFileOfTheInspection(path)) {
+    error = path +
+            " is a file of this inspection (its MDM, an SDM, the --locate file or the "
+            "findings file); a report never replaces one";
+    return false;
+  }
   return writeReportFile(path, ran, inspected, *findings, error);
+}
+
+bool MdmInspection::namesAFileOfTheInspection(const std::string& path) const {
+  const FileKey target = fileKeyOf(path);
+  std::vector<std::string> files{asked.mdmFile};
+  for (const std::optional<std::string>* file :
+       {&ran.savedMdmPath, &ran.findingsPath, &asked.repair.locate}) {
+    if (*file) files.push_back(**file);
+  }
+  for (const analysis::SdmDesign& design : inspected.designs.sdms) files.push_back(design.path);
+  return std::any_of(files.begin(), files.end(),
+                     [&](const std::string& file) { return fileKeyOf(file) == target; });
 }
 
 }  // namespace kelvora::inspector

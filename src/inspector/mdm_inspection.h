@@ -75,10 +75,13 @@ class MdmInspection {
   // Adds kelvora's section to the findings file this run made (findings_section.h).
   void addFindingsSection() const;
   // Writes the HTML report to `path` (a full path), drawing the SDMs in the MDM's folder. True
-  // when written; false with `error` telling why not (also when the inspection stopped).
+  // when written; false with `error` telling why not (also when the inspection stopped, and when
+  // `path` is the MDM, the corrected MDM, an SDM it lists, the --locate file or the findings
+  // file: compared by file identity, or full path where nothing exists).
   bool writeReport(const std::string& path, std::string& error) const;
 
  private:
+  bool namesAFileOfTheInspection(const std::string& path) const;
   explicit MdmInspection(InspectionRequest request) : asked(std::move(request)) {}
   void run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* context);
 

@@ -102,6 +102,11 @@ def test_inspect_repairs_and_reports(examples, tmp_path):
     assert (tmp_path / "here.mdm").exists() and (tmp_path / "group_log.txt").exists()
     outcome.report(tmp_path / "report.html")
     assert b"<html" in (tmp_path / "report.html").read_bytes()[:400].lower()
+    for input_file in (folder / "group.mdm", tmp_path / "here.mdm", folder / "sub-01_run-1.sdm"):
+        before = input_file.read_bytes()
+        with pytest.raises(OSError, match="a file of this inspection"):
+            outcome.report(input_file)
+        assert input_file.read_bytes() == before
 
 
 def test_inspect_example_findings(examples):
