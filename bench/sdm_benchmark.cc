@@ -10,7 +10,8 @@
 //       its peak resident memory: on all threads (KELVORA_READ_THREADS unset), and again on one;
 //   (d) the plug-in's run alone: the stand-in host loading the plug-in and running it once on the
 //       MDM, so that what kelvora adds does not hide a change of the plug-in's own speed.
-// Per study it prints every repetition, the medians, (c)/(a) and (b)/(c) in elapsed and in
+// kelvora is asked the study's contrasts (study_generator.h), as an analysis would ask them.
+// Per study it prints every repetition, the medians, (c)/(a), (b)/(c) and (c)/(d) in elapsed and in
 // processor time, the throughput of (c), its speed-up from one thread to all, and its peaks
 // against the bound that the read-ahead window gives; then it checks the findings
 // (findings_check.h). Last it compares the studies: a run linear in the study has the same
@@ -230,6 +231,12 @@ std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& stu
   const auto inspected = [](const ChildRun& run) {
     return run.exitStatus == 0 || run.exitStatus == 1;
   };
+  const auto kelvoraRun = [&](std::vector<std::string> arguments) {
+    for (const std::string& contrast : study.contrasts) {
+      arguments.insert(arguments.end() - 1, {"--contrast", contrast});
+    }
+    return arguments;
+  };
   std::vector<char> buffer;
   readBytes(study.sdmPaths, buffer);  // warms the page cache and the buffer
   Measures measures;
@@ -240,11 +247,12 @@ std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& stu
     const ChildRun d =
         runChild(options.launcher, {options.host, "--open", study.mdmPath, options.plugin},
                  allThreads, outputPath);
-    const ChildRun c1 = runChild(
-        options.launcher, {options.kelvora, "--findings-dir", oneThreadFindings, study.mdmPath},
-        oneThread, outputPath);
-    const ChildRun c =
-        runChild(options.launcher, {options.kelvora, study.mdmPath}, allThreads, outputPath);
+    const ChildRun c1 =
+        runChild(options.launcher,
+                 kelvoraRun({options.kelvora, "--findings-dir", oneThreadFindings, study.mdmPath}),
+                 oneThread, outputPath);
+    const ChildRun c = runChild(options.launcher, kelvoraRun({options.kelvora, study.mdmPath}),
+                                allThreads, outputPath);
     if (!inspected(c1) || !inspected(c) || d.exitStatus != 0) {
       std::printf(
           "kelvora ended with status %d on one thread, %d on all, the host with %d; "
@@ -283,6 +291,8 @@ StudyFigures summarise(const Measures& measures, const GeneratedStudy& study, un
               c.wall / a.wall, c.cpu / a.cpu);
   std::printf("(b)/(c) = %.2f, %.2f in processor time (target >= 20)\n", b.wall / c.wall,
               b.cpu / c.cpu);
+  std::printf("(c)/(d) = %.2f, %.2f in processor time (target <= 1.3 in wall time on 400 SDMs)\n",
+              c.wall / plugin.times.wall, c.cpu / plugin.times.cpu);
   std::printf("throughput of (c): %.0f MiB/s of SDM text, %.0f MiB/s in processor time\n",
               figures.textMiB / c.wall, figures.textMiB / c.cpu);
   std::printf("speed-up of (c) from 1 thread to %u: %.2f in wall time (processor time x %.2f)\n",
@@ -310,6 +320,9 @@ std::optional<StudyFigures> measureStudy(const StudyPlan& plan, const Options& o
               withThousands(study.sdmBytes).c_str(), static_cast<double>(study.sdmBytes) / kMiB,
               withThousands(study.valueCount).c_str(),
               static_cast<double>(study.valueCount) * 4 / kMiB);
+  std::printf("contrasts asked of kelvora (c):");
+  for (const std::string& contrast : study.contrasts) std::printf(" \"%s\"", contrast.c_str());
+  std::printf("%s\n", study.contrasts.empty() ? " none" : "");
 
   const std::string oneThreadFindings = folder.path + "/one-thread";
   std::filesystem::create_directory(oneThreadFindings);

@@ -207,6 +207,10 @@ GeneratedStudy generateStudy(const std::string& folder, const StudyShape& shape)
   }
   study.mdmPath = folder + "/study.mdm";
   writeFile(study.mdmPath, mdm);
+  for (int first = 0; first + 1 < layout.interest && study.contrasts.size() < 5; first += 2) {
+    study.contrasts.push_back(layout.names[static_cast<std::size_t>(first)] + " - " +
+                              layout.names[static_cast<std::size_t>(first + 1)]);
+  }
 
   // Written on every core: the large study is 1.5 GiB of text.
   std::vector<std::uint64_t> sizes(study.sdmPaths.size(), 0);

@@ -28,6 +28,9 @@ struct GeneratedStudy {
   std::uint64_t sdmBytes = 0;          // all SDM files together
   std::uint64_t valueCount = 0;        // all values of all SDMs
   std::uint64_t largestSdmValues = 0;  // nrOfPredictors x nrOfDataPoints of the largest SDM
+  // The contrasts an analysis of the study asks, as kelvora's --contrast takes them: up to five
+  // differences of two conditions, each condition in one of them.
+  std::vector<std::string> contrasts;
 };
 
 // Writes the study into `folder` (which must exist), the SDMs on every core. Throws

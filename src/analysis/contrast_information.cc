@@ -11,6 +11,19 @@ namespace {
 
 constexpr double kNullEigenvalue = kRankTolerance * kRankTolerance;
 
+// L^-1 for the Cholesky factor L of `matrix` (symmetric), when it proves every eigenvalue of
+// `matrix` above twice kNullEigenvalue: the smallest is at least 1 / |L^-1|^2 (Frobenius norm).
+// The pseudo-inverse that drops the null eigenvalues then is the inverse, (L^-1)' L^-1, and no
+// eigenvector is needed; nullopt sends the caller to the eigen-decomposition. O(p^3 / 3).
+std::optional<Eigen::MatrixXd> provenInverseFactor(const Eigen::MatrixXd& matrix) {
+  const Eigen::LLT<Eigen::MatrixXd> cholesky(matrix);
+  if (cholesky.info() != Eigen::Success) return std::nullopt;
+  Eigen::MatrixXd inverse = Eigen::MatrixXd::Identity(matrix.rows(), matrix.cols());
+  cholesky.matrixL().solveInPlace(inverse);
+  if (!(inverse.squaredNorm() * 2.0 * kNullEigenvalue < 1.0)) return std::nullopt;
+  return inverse;
+}
+
 }  // namespace
 
 ContrastInformation contrastInformationOf(const CrossProducts& products, const SdmFile& sdm,
@@ -52,8 +65,14 @@ ContrastInformation contrastInformationOf(const CrossProducts& products, const S
   information.lengths = lengths(inside);
   information.unit = scaled(inside, inside);
   if (!others.empty() && !inside.empty()) {
-    const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> rest(scaled(others, others));
+    const Eigen::MatrixXd among = scaled(others, others);
     const Eigen::MatrixXd across = scaled(others, inside);
+    if (const std::optional<Eigen::MatrixXd> factor = provenInverseFactor(among)) {
+      const Eigen::MatrixXd projected = *factor * across;
+      information.unit -= projected.transpose() * projected;
+      return information;
+    }
+    const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> rest(among);
     const Eigen::VectorXd values = rest.eigenvalues();
     Eigen::VectorXd inverse = Eigen::VectorXd::Zero(values.size());
     for (Eigen::Index k = 0; k < values.size(); ++k) {
@@ -69,6 +88,9 @@ std::optional<double> contrastVariance(const Eigen::MatrixXd& unit,
                                        const Eigen::VectorXd& weights) {
   const double size = weights.norm();
   if (unit.rows() == 0 || !(size > 0.0)) return std::nullopt;
+  if (const std::optional<Eigen::MatrixXd> factor = provenInverseFactor(unit)) {
+    return (*factor * weights).squaredNorm();
+  }
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solved(unit);
   const Eigen::VectorXd along = solved.eigenvectors().transpose() * weights;
   double nullShare = 0.0;

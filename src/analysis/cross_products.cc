@@ -2,45 +2,62 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+
+#include "analysis/cross_product_lanes.h"
 
 namespace kelvora::analysis {
 namespace {
 
-// Rows per block: a block of every column in doubles stays within a few hundred kilobytes.
-constexpr Eigen::Index kBlockRows = 256;
+// A block of rows in doubles takes at most this many (64 KiB, within a core's fast caches) unless
+// a design is so wide that kMinimumBlockRows rows take more.
+constexpr std::size_t kBlockDoubles = std::size_t{1} << 13;
+constexpr std::size_t kMinimumBlockRows = 64;
+
+std::size_t roundedUp(std::size_t count, std::size_t multiple) {
+  return (count + multiple - 1) / multiple * multiple;
+}
 
 }  // namespace
 
 CrossProducts crossProductsOf(const SdmFile& sdm) {
   CrossProducts products;
-  const auto columns = static_cast<Eigen::Index>(sdm.values.size());
+  const std::size_t columns = sdm.values.size();
   std::size_t rows = sdm.values.empty() ? 0 : sdm.values.front().size();
   for (const std::vector<float>& column : sdm.values) rows = std::min(rows, column.size());
   products.rows = static_cast<std::int64_t>(rows);
-  products.gram = Eigen::MatrixXd::Zero(columns, columns);
-  products.sums = Eigen::VectorXd::Zero(columns);
-  products.usable.assign(static_cast<std::size_t>(columns), true);
-  for (Eigen::Index j = 0; j < columns; ++j) {
-    const std::vector<float>& values = sdm.values[static_cast<std::size_t>(j)];
-    products.usable[static_cast<std::size_t>(j)] =
-        std::all_of(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(rows),
-                    [](float v) { return std::isfinite(v); });
-  }
-  Eigen::MatrixXd block(std::min<Eigen::Index>(kBlockRows, static_cast<Eigen::Index>(rows)),
-                        columns);
-  for (std::size_t first = 0; first < rows; first += static_cast<std::size_t>(block.rows())) {
-    const auto count = static_cast<Eigen::Index>(
-        std::min<std::size_t>(static_cast<std::size_t>(block.rows()), rows - first));
-    for (Eigen::Index j = 0; j < columns; ++j) {
-      const std::vector<float>& values = sdm.values[static_cast<std::size_t>(j)];
-      const bool usable = products.usable[static_cast<std::size_t>(j)];
-      for (Eigen::Index t = 0; t < count; ++t) {
-        block(t, j) = usable ? values[first + static_cast<std::size_t>(t)] : 0.0;
-      }
+  const auto order = static_cast<Eigen::Index>(columns);
+  products.gram = Eigen::MatrixXd::Zero(order, order);
+  products.sums = Eigen::VectorXd::Zero(order);
+  products.usable.assign(columns, true);
+  if (rows == 0 || columns == 0) return products;
+
+  const std::size_t paddedColumns = roundedUp(columns, kColumnTile);
+  const std::size_t blockRows =
+      std::min(roundedUp(rows, kLanes),
+               std::max(kMinimumBlockRows, kBlockDoubles / paddedColumns / kLanes * kLanes));
+  // Every double of a block is written before the kernel reads it: no need to clear it first.
+  const std::unique_ptr<double[]> buffer(new double[paddedColumns * blockRows]);
+  for (std::size_t first = 0; first < rows; first += blockRows) {
+    const std::size_t count = std::min(blockRows, rows - first);
+    const RowBlock block{buffer.get(), roundedUp(count, kLanes), paddedColumns, columns};
+    for (std::size_t j = 0; j < columns; ++j) {
+      double* column = buffer.get() + j * block.rows;
+      widen(sdm.values[j].data() + first, count, column);
+      std::fill(column + count, column + block.rows, 0.0);
     }
-    const auto part = block.topRows(count);
-    products.gram.selfadjointView<Eigen::Lower>().rankUpdate(part.transpose());
-    products.sums += part.colwise().sum().transpose();
+    std::fill(buffer.get() + columns * block.rows, buffer.get() + paddedColumns * block.rows, 0.0);
+    addCrossProducts(block, products.gram.data(), columns, products.sums.data());
+  }
+  // A value that is not finite makes its column's sum of squares so (a finite float squared stays
+  // far below double's range); such a column counts as zero throughout, as if cleared before.
+  for (std::size_t j = 0; j < columns; ++j) {
+    const auto at = static_cast<Eigen::Index>(j);
+    if (std::isfinite(products.gram(at, at))) continue;
+    products.usable[j] = false;
+    products.gram.row(at).setZero();
+    products.gram.col(at).setZero();
+    products.sums(at) = 0.0;
   }
   products.gram.triangularView<Eigen::StrictlyUpper>() = products.gram.transpose();
   return products;

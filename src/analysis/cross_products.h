@@ -2,8 +2,11 @@
 // warnings (design_warnings.h) and the contrasts (contrast_information.h) need of the values. Made
 // once per SDM on the thread that read it, while its values are at hand, and dropped with them.
 //
-// Cost, for n rows and p columns: O(n p^2) time, p^2 + p doubles (no copy of the values). The
-// callers make it only within withinRankCheckBudget (design_rank.h), which bounds both.
+// The sums are taken in a fixed order (cross_product_lanes.h): the same bits on every processor.
+//
+// Cost, for n rows and p columns: O(n p^2) time; p^2 + p doubles, and a block of rows in doubles
+// (64 KiB, or 64 rows of a design wider than 128 columns). The callers make it only within
+// withinRankCheckBudget (design_rank.h), which bounds both.
 #pragma once
 
 #include <cstdint>

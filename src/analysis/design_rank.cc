@@ -16,7 +16,12 @@
 namespace kelvora::analysis {
 namespace {
 
-bool allFinite(const std::vector<float>& column) {
+// Whether every value of column j is finite; the cross-products know it when they cover it whole.
+bool finiteColumn(const SdmFile& sdm, const CrossProducts* products, std::int64_t j) {
+  const auto& column = sdm.values[static_cast<std::size_t>(j)];
+  if (products && static_cast<std::size_t>(products->rows) == column.size()) {
+    return products->usable[static_cast<std::size_t>(j)];
+  }
   return std::all_of(column.begin(), column.end(), [](float v) { return std::isfinite(v); });
 }
 
@@ -104,7 +109,7 @@ bool checkedFromGram(const CrossProducts& products, const std::vector<std::int64
   const Eigen::LLT<Eigen::MatrixXd> cholesky(scaled);
   if (cholesky.info() != Eigen::Success) return false;
   const Eigen::MatrixXd r = cholesky.matrixU();
-  const SingularSpectrum spectrum = singularSpectrum(r, kNearDependencyCondition);
+  const SingularSpectrum spectrum = singularSpectrum(r, kNearDependencyCondition, &scaled);
   if (!(spectrum.conditionNumber < kGramConditionLine)) return false;
   check.rank += count;
   check.conditionNumber = spectrum.conditionNumber;
@@ -120,7 +125,7 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, const CrossProducts*
     if (isAllZeroColumn(sdm, j)) {
       found.push_back({DependencyKind::kRankDeficient, j, {static_cast<std::int32_t>(j)}, 0.0});
       ++check.columns;
-    } else if (allFinite(sdm.values[static_cast<std::size_t>(j)])) {
+    } else if (finiteColumn(sdm, products, j)) {
       examined.push_back(j);
       ++check.columns;
     }

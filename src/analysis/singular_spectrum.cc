@@ -105,11 +105,17 @@ Eigen::VectorXd tridiagonalEigenvector(const Eigen::VectorXd& diagonal,
   return y;
 }
 
-std::optional<SingularSpectrum> spectrumOfGram(const Eigen::MatrixXd& r, double indexLine) {
+Eigen::MatrixXd gramOf(const Eigen::MatrixXd& r) {
   const Eigen::Index n = r.cols();
   Eigen::MatrixXd gram = Eigen::MatrixXd::Zero(n, n);
   gram.selfadjointView<Eigen::Lower>().rankUpdate(r.transpose());
   gram.triangularView<Eigen::StrictlyUpper>() = gram.transpose();
+  return gram;
+}
+
+std::optional<SingularSpectrum> spectrumOfGram(const Eigen::MatrixXd& r, double indexLine,
+                                               const Eigen::MatrixXd& gram) {
+  const Eigen::Index n = r.cols();
   const Eigen::Tridiagonalization<Eigen::MatrixXd> reduced(gram);
   const Eigen::VectorXd diagonal = reduced.diagonal();
   const Eigen::VectorXd offDiagonal = reduced.subDiagonal();
@@ -165,8 +171,13 @@ SingularSpectrum spectrumOfSvd(const Eigen::MatrixXd& r, double indexLine) {
 
 }  // namespace
 
-SingularSpectrum singularSpectrum(const Eigen::MatrixXd& r, double indexLine) {
-  if (std::optional<SingularSpectrum> fromGram = spectrumOfGram(r, indexLine)) return *fromGram;
+SingularSpectrum singularSpectrum(const Eigen::MatrixXd& r, double indexLine,
+                                  const Eigen::MatrixXd* gram) {
+  const Eigen::MatrixXd formed = gram ? Eigen::MatrixXd() : gramOf(r);
+  if (std::optional<SingularSpectrum> fromGram =
+          spectrumOfGram(r, indexLine, gram ? *gram : formed)) {
+    return *fromGram;
+  }
   return spectrumOfSvd(r, indexLine);
 }
 

@@ -32,6 +32,9 @@ struct SingularSpectrum {
 };
 
 // The spectrum of the upper triangular `r` (square, at least 1 x 1, zero below its diagonal).
-SingularSpectrum singularSpectrum(const Eigen::MatrixXd& r, double indexLine);
+// `gram`, when given, is R'R to rounding (the matrix that `r` is the Cholesky factor of), which
+// then is not formed again.
+SingularSpectrum singularSpectrum(const Eigen::MatrixXd& r, double indexLine,
+                                  const Eigen::MatrixXd* gram = nullptr);
 
 }  // namespace kelvora::analysis
