@@ -1,5 +1,3 @@
-// Compiled with -ffp-contract=off (CMakeLists.txt): a product and the addition after it stay two
-// roundings in both kernels, as cross_product_lanes.h promises.
 #include "analysis/cross_product_lanes.h"
 
 #include <immintrin.h>
@@ -37,7 +35,9 @@ void portableTile(const RowBlock& block, std::size_t first, std::size_t second, 
 
 #define KELVORA_AVX512F __attribute__((target("avx512f")))
 
-// All sixteen sums of a tile stay in registers while the rows stream by.
+// All sixteen sums of a tile stay in registers while the rows stream by. The product of two
+// floats is exact in a double, so the fused multiply-add rounds exactly as the product and the
+// sum of the portable kernel do, in one instruction instead of two.
 KELVORA_AVX512F void vectorTile(const RowBlock& block, std::size_t first, std::size_t second,
                                 TileLanes& lanes) {
   __m512d sum[kColumnTile][kColumnTile];
@@ -53,7 +53,7 @@ KELVORA_AVX512F void vectorTile(const RowBlock& block, std::size_t first, std::s
     }
     for (std::size_t a = 0; a < kColumnTile; ++a) {
       for (std::size_t b = 0; b < kColumnTile; ++b) {
-        sum[a][b] = _mm512_add_pd(sum[a][b], _mm512_mul_pd(x[a], y[b]));
+        sum[a][b] = _mm512_fmadd_pd(x[a], y[b], sum[a][b]);
       }
     }
   }

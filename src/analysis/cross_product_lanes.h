@@ -1,11 +1,11 @@
 // The arithmetic of a design's cross-products, fixed so that every processor gives the same bits.
 // Called by crossProductsOf (cross_products.h) on blocks of rows it has turned into doubles.
 //
-// Within a block, the products of row t of two columns go to lane t mod kLanes: each product is
-// rounded, then added to its lane in row order (never a fused multiply-add); at the block's end
+// Within a block, the products of row t of two columns go to lane t mod kLanes: each product (of
+// two floats, so exact) is added to its lane in row order, one rounding each; at the block's end
 // the lanes are added pairwise, ((0+1)+(2+3))+((4+5)+(6+7)). A column's sum is made the same way.
-// The AVX-512 kernel (eight lanes per register) and the portable one do exactly these operations
-// in this order: which one runs changes the time, never a result.
+// The AVX-512 kernel (eight lanes per register) and the portable one do exactly these roundings in
+// this order: which one runs changes the time, never a result.
 #pragma once
 
 #include <cstddef>
