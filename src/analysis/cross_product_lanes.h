@@ -3,16 +3,16 @@
 //
 // Within a block, the products of row t of two columns go to lane t mod kLanes: each product (of
 // two floats, so exact) is added to its lane in row order, one rounding each; at the block's end
-// the lanes are added pairwise, ((0+1)+(2+3))+((4+5)+(6+7)). A column's sum is made the same way.
-// The AVX-512 kernel (eight lanes per register) and the portable one do exactly these roundings in
-// this order: which one runs changes the time, never a result.
+// the lanes are added pairwise, (0+1)+(2+3). A column's sum is made the same way. The AVX2 kernel
+// (four lanes per register) and the portable one do exactly these roundings in this order: which
+// one runs changes the time, never a result.
 #pragma once
 
 #include <cstddef>
 
 namespace kelvora::analysis {
 
-inline constexpr std::size_t kLanes = 8;
+inline constexpr std::size_t kLanes = 4;
 // Columns are taken four by four: a block's columns are padded with zero columns to a multiple.
 inline constexpr std::size_t kColumnTile = 4;
 
@@ -33,8 +33,8 @@ void addCrossProducts(const RowBlock& block, double* gram, std::size_t order, do
 // to[i] = from[i] for i < count: a float is exact as a double.
 void widen(const float* from, std::size_t count, double* to);
 
-// addCrossProducts with the portable kernel alone: what it gives on a processor without
-// AVX-512, for tests that hold the two to the same bits.
+// addCrossProducts with the portable kernel alone: what it gives on a processor without AVX2 and
+// FMA, for tests that hold the two to the same bits.
 void addCrossProductsPortably(const RowBlock& block, double* gram, std::size_t order, double* sums);
 
 }  // namespace kelvora::analysis

@@ -8,4 +8,7 @@ namespace kelvora {
 // AVX-512 F and BW, with AVX2, BMI1, BMI2 and POPCNT.
 bool hasAvx512bw();
 
+// AVX2 and FMA.
+bool hasAvx2Fma();
+
 }  // namespace kelvora
