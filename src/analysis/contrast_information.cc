@@ -10,6 +10,9 @@ namespace kelvora::analysis {
 namespace {
 
 constexpr double kNullEigenvalue = kRankTolerance * kRankTolerance;
+// 1 / kProvenCondition^2 is a hundred times kNullEigenvalue.
+constexpr double kProvenCondition = 1e3;
+static_assert(1.0 / (kProvenCondition * kProvenCondition) > 10.0 * kNullEigenvalue);
 
 // L^-1 for the Cholesky factor L of `matrix` (symmetric), when it proves every eigenvalue of
 // `matrix` above twice kNullEigenvalue: the smallest is at least 1 / |L^-1|^2 (Frobenius norm).
@@ -27,7 +30,8 @@ std::optional<Eigen::MatrixXd> provenInverseFactor(const Eigen::MatrixXd& matrix
 }  // namespace
 
 ContrastInformation contrastInformationOf(const CrossProducts& products, const SdmFile& sdm,
-                                          const std::vector<std::string>& names) {
+                                          const std::vector<std::string>& names,
+                                          const RankCheck& rank) {
   ContrastInformation information;
   information.computed = true;
   const Eigen::Index columns = products.gram.cols();
@@ -67,6 +71,14 @@ ContrastInformation contrastInformationOf(const CrossProducts& products, const S
   if (!others.empty() && !inside.empty()) {
     const Eigen::MatrixXd among = scaled(others, others);
     const Eigen::MatrixXd across = scaled(others, inside);
+    if (rank.fullRank() && rank.conditionNumber < kProvenCondition) {
+      const Eigen::LLT<Eigen::MatrixXd> cholesky(among);
+      if (cholesky.info() == Eigen::Success) {
+        const Eigen::MatrixXd projected = cholesky.matrixL().solve(across);
+        information.unit -= projected.transpose() * projected;
+        return information;
+      }
+    }
     if (const std::optional<Eigen::MatrixXd> factor = provenInverseFactor(among)) {
       const Eigen::MatrixXd projected = *factor * across;
       information.unit -= projected.transpose() * projected;

@@ -13,7 +13,8 @@
 //   scaled betas; on the unit-scaled design, c is taken as it stands.
 // Where a Cholesky factor proves a matrix's eigenvalues all above that distance (as in any design
 // of full rank), its pseudo-inverse is its inverse, taken from the factor without eigenvectors.
-// Cost, for p columns: O(p^3) time (a third of it with the Cholesky factor), p^2 doubles while made; K^2 + 2K numbers kept.
+// Cost, for p columns: O(p^3) time (a third of it with the Cholesky factor), p^2 doubles while
+// made; K^2 + 2K numbers kept.
 #pragma once
 
 #include <cstdint>
@@ -42,10 +43,15 @@ struct ContrastInformation {
   Eigen::MatrixXd unit;     // M of the unit-scaled design, by place
 };
 
-// The information of `names` in the SDM whose cross-products are `products`; a name the SDM holds
-// twice is its first column. Never throws except std::bad_alloc.
+// The information of `names` in the SDM whose cross-products are `products` and whose rank check
+// is `rank`; a name the SDM holds twice is its first column. A check that found full rank with a
+// condition number below 1,000 proves every eigenvalue of the scaled X'X at least 1e-6 (the
+// largest is at least 1), and so of B'B; the Cholesky factor of B'B then serves without a proof of
+// its own. Never throws except std::bad_alloc.
+struct RankCheck;  // design_rank.h
 ContrastInformation contrastInformationOf(const CrossProducts& products, const SdmFile& sdm,
-                                          const std::vector<std::string>& names);
+                                          const std::vector<std::string>& names,
+                                          const RankCheck& rank);
 
 // c' M^+ c for `unit` (a unit-scaled information matrix) and `weights` (on the scaled betas);
 // nullopt when c does not lie in M's range as above. O(K^3).

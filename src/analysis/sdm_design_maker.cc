@@ -115,7 +115,8 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
     if (products) {
       design.warnings =
           warnDesign(*products, design.interestCount, design.rank, questions.allCorrelations);
-      if (!contrasted.empty()) contrastSource = contrastInformationOf(*products, sdm, contrasted);
+      if (!contrasted.empty())
+        contrastSource = contrastInformationOf(*products, sdm, contrasted, design.rank);
       design.warnings.items.shrink_to_fit();  // held for the rest of the run
     }
     if (withPictures) {
