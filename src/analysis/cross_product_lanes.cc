@@ -41,30 +41,42 @@ void portableTile(const RowBlock& block, std::size_t first, std::size_t second, 
 // slower clock would outlast the kernel and hold back the reading of the next SDM.
 #define KELVORA_AVX2_FMA __attribute__((target("avx2,fma")))
 
-// The eight sums of a tile and its six columns' values fill fourteen of the sixteen registers.
-// The product of two floats is exact in a double, so the fused multiply-add rounds exactly as the
-// product and the sum of the portable kernel do.
+// The eight sums of a tile and its six columns' values fill fourteen of the sixteen registers;
+// they are named one by one, so that every optimisation level keeps them there. The product of two
+// floats is exact in a double, so the fused multiply-add rounds exactly as the product and the sum
+// of the portable kernel do.
 KELVORA_AVX2_FMA void vectorTile(const RowBlock& block, std::size_t first, std::size_t second,
                                  TileLanes& lanes) {
-  __m256d sum[kTileFirst][kTileSecond];
-  for (auto& row : sum) {
-    for (__m256d& lane : row) lane = _mm256_setzero_pd();
-  }
+  static_assert(kTileFirst == 2 && kTileSecond == 4 && kLanes == 4);
+  const double* x0 = columnOf(block, first);
+  const double* x1 = columnOf(block, first + 1);
+  const double* y0 = columnOf(block, second);
+  const double* y1 = columnOf(block, second + 1);
+  const double* y2 = columnOf(block, second + 2);
+  const double* y3 = columnOf(block, second + 3);
+  __m256d s00 = _mm256_setzero_pd(), s01 = s00, s02 = s00, s03 = s00;
+  __m256d s10 = s00, s11 = s00, s12 = s00, s13 = s00;
   for (std::size_t t = 0; t < block.rows; t += kLanes) {
-    __m256d x[kTileFirst];
-    __m256d y[kTileSecond];
-    for (std::size_t a = 0; a < kTileFirst; ++a)
-      x[a] = _mm256_loadu_pd(columnOf(block, first + a) + t);
-    for (std::size_t b = 0; b < kTileSecond; ++b)
-      y[b] = _mm256_loadu_pd(columnOf(block, second + b) + t);
-    for (std::size_t a = 0; a < kTileFirst; ++a) {
-      for (std::size_t b = 0; b < kTileSecond; ++b)
-        sum[a][b] = _mm256_fmadd_pd(x[a], y[b], sum[a][b]);
-    }
+    const __m256d a0 = _mm256_loadu_pd(x0 + t), a1 = _mm256_loadu_pd(x1 + t);
+    const __m256d b0 = _mm256_loadu_pd(y0 + t), b1 = _mm256_loadu_pd(y1 + t);
+    const __m256d b2 = _mm256_loadu_pd(y2 + t), b3 = _mm256_loadu_pd(y3 + t);
+    s00 = _mm256_fmadd_pd(a0, b0, s00);
+    s01 = _mm256_fmadd_pd(a0, b1, s01);
+    s02 = _mm256_fmadd_pd(a0, b2, s02);
+    s03 = _mm256_fmadd_pd(a0, b3, s03);
+    s10 = _mm256_fmadd_pd(a1, b0, s10);
+    s11 = _mm256_fmadd_pd(a1, b1, s11);
+    s12 = _mm256_fmadd_pd(a1, b2, s12);
+    s13 = _mm256_fmadd_pd(a1, b3, s13);
   }
-  for (std::size_t a = 0; a < kTileFirst; ++a) {
-    for (std::size_t b = 0; b < kTileSecond; ++b) _mm256_storeu_pd(lanes[a][b], sum[a][b]);
-  }
+  _mm256_storeu_pd(lanes[0][0], s00);
+  _mm256_storeu_pd(lanes[0][1], s01);
+  _mm256_storeu_pd(lanes[0][2], s02);
+  _mm256_storeu_pd(lanes[0][3], s03);
+  _mm256_storeu_pd(lanes[1][0], s10);
+  _mm256_storeu_pd(lanes[1][1], s11);
+  _mm256_storeu_pd(lanes[1][2], s12);
+  _mm256_storeu_pd(lanes[1][3], s13);
 }
 
 KELVORA_AVX2_FMA void widenVectors(const float* from, std::size_t count, double* to) {
