@@ -1,5 +1,6 @@
 #include "analysis/inspected_study.h"
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <utility>
@@ -10,8 +11,8 @@ namespace {
 // The SDM paths and subjects named by the run's findings, and the SDMs with a design finding or
 // read incompletely.
 struct FlaggedByRun {
-  std::set<std::string> paths;
-  std::set<std::string> subjects;
+  std::set<std::string, std::less<>> paths;  // transparent: looked up by views
+  std::set<std::string, std::less<>> subjects;
 
   explicit FlaggedByRun(const RunOutcome& outcome) {
     for (const Finding& finding : outcome.findings) {

@@ -115,7 +115,8 @@ std::string predictorText(std::int64_t index, std::string_view name) {
 }
 
 MismatchCause cause(const SdmSummary& sdm, CauseCode code, std::string text) {
-  return MismatchCause{sdm.path, std::nullopt, code, fileNameOf(sdm.path) + ": " + text};
+  return MismatchCause{std::string(sdm.path), std::nullopt, code,
+                       fileNameOf(sdm.path) + ": " + text};
 }
 
 // The cause that explains the whole list of `sdm` from its first disagreeing predictor `k` on.

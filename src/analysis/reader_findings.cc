@@ -71,14 +71,14 @@ void addMatrixFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findi
   const std::string counted = " (" + std::to_string(notes.valuesRead) + " of " +
                               std::to_string(announced) + " values read)";
   if (notes.textAfterMatrix) {
-    findings.push_back(warning(FurtherCode::kSdmTextAfterMatrix, sdm.path,
+    findings.push_back(warning(FurtherCode::kSdmTextAfterMatrix, std::string(sdm.path),
                                file + ": text follows the " +
                                    plural(sdm.dataPoints, "announced row", "announced rows") +
                                    "; it is not read (NrOfDataPoints may be too small)"));
   }
   if (!readIncompletely(sdm)) return;
   if (notes.unreadIndex < 0) {
-    findings.push_back(warning(FurtherCode::kSdmShortMatrix, sdm.path,
+    findings.push_back(warning(FurtherCode::kSdmShortMatrix, std::string(sdm.path),
                                file + ": the matrix ends after " +
                                    std::to_string(notes.valuesRead / columns) + " of " +
                                    plural(sdm.dataPoints, "announced row", "announced rows") +
@@ -88,7 +88,7 @@ void addMatrixFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findi
   const std::int64_t index = notes.unreadInWord ? notes.unreadIndex - 1 : notes.unreadIndex;
   const std::int64_t column = index % columns;
   FurtherFinding finding =
-      warning(FurtherCode::kSdmUnreadableValue, sdm.path,
+      warning(FurtherCode::kSdmUnreadableValue, std::string(sdm.path),
               file + ": the value " + visible(notes.unreadText) + " in row " +
                   std::to_string(index / columns + 1) + ", column " + std::to_string(column + 1) +
                   " (" + nameOfColumn(sdm, column) + ") cannot be read" +
@@ -131,7 +131,7 @@ void addSdmFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findings
   for (std::uint8_t field = 1; field <= kFirstConfoundPredictorField; field <<= 1) {
     const bool missing = (sdm.notes().headerMissing & field) != 0;
     if (!missing && (sdm.notes().headerUnreadable & field) == 0) continue;
-    findings.push_back(warning(FurtherCode::kSdmHeaderField, sdm.path,
+    findings.push_back(warning(FurtherCode::kSdmHeaderField, std::string(sdm.path),
                                file + ": the header field " + fieldKey(field) +
                                    (missing ? " is missing" : " cannot be read") +
                                    "; 0 took its place"));
@@ -139,7 +139,7 @@ void addSdmFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findings
   const std::int64_t predictors = static_cast<std::int64_t>(sdm.names.size());
   if (sdm.notes().namesFound != predictors) {
     findings.push_back(warning(
-        FurtherCode::kSdmNamesLine, sdm.path,
+        FurtherCode::kSdmNamesLine, std::string(sdm.path),
         file + ": the names line holds " + plural(sdm.notes().namesFound, "name", "names") +
             " for " + plural(predictors, "predictor", "predictors") +
             (sdm.notes().namesFound < predictors ? "; the others are named \"NoName\"" : "")));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "designmatrix/predictor_name_list.h"
@@ -18,10 +19,13 @@
 namespace kelvora::analysis {
 
 struct SdmSummary {
-  std::string path;         // as the MDM lists it (after the repair's relocation, if any)
-  std::string subject;      // the identifier the run gives its study
-  bool read = false;        // false: the file could not be opened, or was too large to read
-  bool openFailed = false;  // the file could not be opened
+  // Views, not copies: a study of thousands of SDMs would otherwise hold every path and subject
+  // twice (in the MDM's lists and here). Whoever fills them keeps what they view alive and in
+  // place as long as the summary (loadStudyDesigns: the StudyDesigns that holds both).
+  std::string_view path;     // as the MDM lists it (after the repair's relocation, if any)
+  std::string_view subject;  // the identifier the run gives its study
+  bool read = false;         // false: the file could not be opened, or was too large to read
+  bool openFailed = false;   // the file could not be opened
   std::int32_t dataPoints = 0;
   std::int64_t interestCount = 0;  // firstConfoundPredictor - 1, as the file says
   PredictorNameList names;         // one per column

@@ -62,20 +62,24 @@ StudyDesigns loadStudyDesigns(const std::string& mdmPath,
   for (std::size_t study = 0; study < count; ++study) {
     if (!maker.made(study)) maker.make(study, readSdm(std::string(mdm.sdmPaths[study])));
   }
+  ids = {};
   designs.sdms = maker.takeDesigns(count);
   StudyInput& input = designs.mdm;
-  input.sdms.reserve(count);
-  for (std::size_t study = 0; study < count; ++study) {
-    SdmDesign& design = designs.sdms[study];
-    design.path = mdm.sdmPaths[study];
-    design.subject = std::move(ids[study]);
-    input.sdms.push_back(&design);  // the designs stay where they are
-  }
   input.mdmPath = mdm.path;
   input.nrOfStudies = mdm.nrOfStudies;
   input.mdmNotes = std::move(mdm.notes);
+  // Moved before they are viewed: a move keeps the lists' bytes, and the groups' ids, in place.
   input.sdmPaths = std::move(mdm.sdmPaths);
   input.functionalPaths = std::move(mdm.functionalPaths);
+  input.sdms.reserve(count);
+  for (std::size_t study = 0; study < count; ++study) {
+    SdmDesign& design = designs.sdms[study];
+    design.path = input.sdmPaths[study];
+    input.sdms.push_back(&design);  // the designs stay where they are
+  }
+  for (const SubjectGroup& group : designs.subjects) {
+    for (const std::size_t study : group.studies) designs.sdms[study].subject = group.id;
+  }
   return designs;
 }
 

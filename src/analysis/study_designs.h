@@ -27,7 +27,8 @@ struct SdmDesign : SdmSummary {
   DesignWarnings warnings;  // meaningful when `read`: a few per SDM at most
 };
 
-// Movable, not copyable: `mdm.sdms` points into `sdms`, which a move keeps where it is.
+// Movable, not copyable: `mdm.sdms` points into `sdms`, and each design's path and subject view
+// `mdm.sdmPaths` and `subjects`, all of which a move keeps where they are.
 struct StudyDesigns {
   StudyDesigns() = default;
   StudyDesigns(StudyDesigns&&) = default;

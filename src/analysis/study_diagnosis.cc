@@ -126,7 +126,7 @@ void addUnreadSdms(const RunOutcome& outcome, const StudyInput& study,
     if (finding.code == FindingCode::kSdmUnreadable) reported.insert(finding.path);
   }
   for (const SdmSummary* sdm : study.sdms) {
-    if (!sdm->openFailed || reported.count(sdm->path) > 0) continue;
+    if (!sdm->openFailed || reported.count(std::string(sdm->path)) > 0) continue;
     FurtherFinding finding;
     finding.code = FurtherCode::kSdmUnreadable;
     finding.beyondRun = true;

@@ -8,10 +8,10 @@
 namespace kelvora {
 
 std::string subjectIdOf(std::string_view functionalPath) {
-  std::string name = fileNameOf(functionalPath);
-  const std::size_t underscore = name.find('_');
-  if (underscore != std::string::npos) name.resize(underscore);
-  return name;
+  const std::string name = fileNameOf(functionalPath);
+  // A fresh string, not the name cut short: that would keep the whole name's heap block, and a
+  // study of thousands of runs holds thousands of identifiers.
+  return name.substr(0, name.find('_'));
 }
 
 std::vector<std::string> subjectIdsOf(const PathList& functionalPaths, std::size_t studyCount) {

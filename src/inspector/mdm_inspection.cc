@@ -116,7 +116,7 @@ bool MdmInspection::namesAFileOfTheInspection(const std::string& path) const {
        {&ran.savedMdmPath, &ran.findingsPath, &asked.repair.locate}) {
     if (*file) files.push_back(**file);
   }
-  for (const analysis::SdmDesign& design : inspected.designs.sdms) files.push_back(design.path);
+  for (const analysis::SdmDesign& design : inspected.designs.sdms) files.emplace_back(design.path);
   return std::any_of(files.begin(), files.end(),
                      [&](const std::string& file) { return fileKeyOf(file) == target; });
 }

@@ -256,7 +256,7 @@ std::string designsSection(const InspectedStudy& study, const KeptWarnings& warn
   const std::vector<RecordEntry> none;
   for (const DesignPictures& pictures : study.pictures) {
     const SdmDesign& design = designs.sdms[pictures.study];
-    const auto kept = warnings.find(design.path);
+    const auto kept = warnings.find(std::string(design.path));
     const std::vector<RecordEntry>& shownWarnings = kept == warnings.end() ? none : kept->second;
     const std::pair<std::string, std::uint64_t> content(pictures.path, pictures.fingerprint);
     const auto earlier = drawn.find(content);

@@ -170,13 +170,14 @@ PredictorLists designPredictors(const StudyDesigns& designs) {
   };
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) continue;
-    if (design.rank.skipped) lists[{design.path, kRankCheckSkippedCode}].emplace_back();
+    if (design.rank.skipped)
+      lists[{std::string(design.path), kRankCheckSkippedCode}].emplace_back();
     for (const Dependency& dependency : design.rank.dependencies) {
-      lists[{design.path, dependencyCodeName(dependency.kind)}].push_back(
+      lists[{std::string(design.path), dependencyCodeName(dependency.kind)}].push_back(
           numbers(dependency.predictors));
     }
     for (const DesignWarning& warning : design.warnings.items) {
-      lists[{design.path, designWarningCodeName(warning.code)}].push_back(
+      lists[{std::string(design.path), designWarningCodeName(warning.code)}].push_back(
           numbers(std::vector<std::int32_t>{warning.first, warning.second}));
     }
   }

@@ -63,7 +63,10 @@ class ContrastTest : public ::testing::Test {
     }
     designs.sdms = maker.takeDesigns(runs.size());
     for (std::size_t study = 0; study < runs.size(); ++study) {
-      designs.sdms[study].path = "run-" + std::to_string(study + 1) + ".sdm";
+      designs.mdm.sdmPaths.push_back("run-" + std::to_string(study + 1) + ".sdm");
+    }
+    for (std::size_t study = 0; study < runs.size(); ++study) {
+      designs.sdms[study].path = designs.mdm.sdmPaths[study];
     }
     return evaluateContrasts(questions.contrasts, kLowEfficiencyFraction, designs, information,
                              groups);

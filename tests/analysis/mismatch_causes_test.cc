@@ -12,6 +12,9 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// The summaries view their paths.
+constexpr const char* kRunPaths[] = {"run0", "run1", "run2"};
+
 // The cause codes found when the last of three runs has `odd` and the others `usual` (all names,
 // the first `interest` of interest), by predictor number (0 for a count).
 std::vector<std::pair<std::string, std::int64_t>> causesOf(const Names& usual, const Names& odd,
@@ -19,7 +22,7 @@ std::vector<std::pair<std::string, std::int64_t>> causesOf(const Names& usual, c
                                                            std::int64_t oddInterest) {
   std::vector<SdmSummary> runs(3);
   for (std::size_t i = 0; i < runs.size(); ++i) {
-    runs[i].path = "run" + std::to_string(i);
+    runs[i].path = kRunPaths[i];
     runs[i].read = true;
     runs[i].names = i == 2 ? odd : usual;
     runs[i].interestCount = i == 2 ? oddInterest : interest;
@@ -79,7 +82,7 @@ TEST(MismatchCausesTest, InterestCountBeyondTheColumnsGivesTheCausesOfAllColumns
 TEST(MismatchCausesTest, SwappedNamesPairWithTheirFirstPartner) {
   std::vector<SdmSummary> runs(3);
   for (std::size_t i = 0; i < runs.size(); ++i) {
-    runs[i].path = "run" + std::to_string(i);
+    runs[i].path = kRunPaths[i];
     runs[i].names = i == 2 ? Names{"Red", "Green", "Blue", "Red", "Green"}
                            : Names{"Green", "Red", "Blue", "Green", "Red"};
   }

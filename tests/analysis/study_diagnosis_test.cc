@@ -21,15 +21,15 @@ class StudyDiagnosisTest : public ::testing::Test {
     study.mdmPath = "group.mdm";
     for (std::size_t i = 0; i < sdms.size(); ++i) {
       const std::string stem = i < 2 ? "S1_run" + std::to_string(i + 1) : "S2_run1";
-      sdms[i].path = stem + ".sdm";
       sdms[i].read = true;
       sdms[i].names = std::vector<std::string>{"Faces", i == 2 ? oddName : "Houses"};
       sdms[i].zeroColumns = {false, i == 0};
       sdms[i].interestCount = i == 2 ? oddInterest : interest;
-      study.sdmPaths.push_back(sdms[i].path);
+      study.sdmPaths.push_back(stem + ".sdm");
       study.functionalPaths.push_back(stem + ".vtc");
       study.sdms.push_back(&sdms[i]);
     }
+    for (std::size_t i = 0; i < sdms.size(); ++i) sdms[i].path = study.sdmPaths[i];
     RunOutcome outcome;
     outcome.end = end;
     outcome.complete = end == RunEnd::kComplete;
@@ -78,15 +78,15 @@ std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {
   StudyInput study;
   study.mdmPath = "group.mdm";
   for (std::size_t i = 0; i < sdms.size(); ++i) {
-    sdms[i].path = "run-" + std::to_string(i + 1) + ".sdm";
     sdms[i].read = true;
     sdms[i].names = std::vector<std::string>{"Faces", "Houses"};
     sdms[i].zeroColumns = {false, true};
     sdms[i].interestCount = 2;
-    study.sdmPaths.push_back(sdms[i].path);
+    study.sdmPaths.push_back("run-" + std::to_string(i + 1) + ".sdm");
     study.functionalPaths.push_back("sub-03/func/run-" + std::to_string(i + 1) + "_bold.vtc");
     study.sdms.push_back(&sdms[i]);
   }
+  for (std::size_t i = 0; i < sdms.size(); ++i) sdms[i].path = study.sdmPaths[i];
   RunOutcome outcome;
   outcome.complete = true;
   std::string error;
