@@ -42,10 +42,6 @@ std::int64_t columnNamed(const SdmDesign& design, const std::string& name) {
   return -1;
 }
 
-std::string predictorPhrase(const SdmDesign& design, std::int64_t column) {
-  return "predictor " + std::to_string(column + 1) + " " + visible(nameAt(design.names, column));
-}
-
 // The estimate of `weights` (per contrasted name) from a unit-scaled information matrix whose
 // places are `place` and column lengths `lengths` (both per contrasted name for `place`, per place
 // for `lengths`).
@@ -184,7 +180,8 @@ std::string missingNameSentence(const SdmDesign& design, const std::string& name
     }
   }
   if (nearest < 0) return sentence + " (likely a missing condition)";
-  return sentence + " (likely a typo: it has " + predictorPhrase(design, nearest) + ")";
+  return sentence + " (likely a typo: it has " +
+         predictorPhrase(nearest, nameAt(design.names, nearest)) + ")";
 }
 
 std::string notEstimableReason(const SdmDesign& design, const Contrast& contrast) {
@@ -192,7 +189,7 @@ std::string notEstimableReason(const SdmDesign& design, const Contrast& contrast
     const std::int64_t column = columnNamed(design, name);
     const auto index = static_cast<std::size_t>(column);
     if (column >= 0 && index < design.zeroColumns.size() && design.zeroColumns[index]) {
-      return predictorPhrase(design, column) + " is zero throughout";
+      return predictorPhrase(column, nameAt(design.names, column)) + " is zero throughout";
     }
   }
   return "its weights are not orthogonal to the design's null space";

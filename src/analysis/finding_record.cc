@@ -124,10 +124,6 @@ RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
   return entry;
 }
 
-std::string predictorPhrase(const SdmDesign& design, std::int32_t column) {
-  return "predictor " + std::to_string(column + 1) + " " + visible(nameAt(design.names, column));
-}
-
 std::string decimal(double value, int digits) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f", digits, value);
@@ -140,8 +136,8 @@ std::string designWarningSentence(const SdmDesign& design, const DesignWarning& 
   const std::string file = fileNameOf(design.path) + ": ";
   switch (warning.code) {
     case DesignWarningCode::kPredictorCorrelation:
-      return file + predictorPhrase(design, warning.first) + " and " +
-             predictorPhrase(design, warning.second) +
+      return file + predictorPhrase(warning.first, nameAt(design.names, warning.first)) + " and " +
+             predictorPhrase(warning.second, nameAt(design.names, warning.second)) +
              (std::abs(warning.value) >= kIdenticalCorrelation ? " are the same column (r = "
                                                                : " correlate (r = ") +
              decimal(warning.value, 2) + ")";
@@ -151,10 +147,10 @@ std::string designWarningSentence(const SdmDesign& design, const DesignWarning& 
              " (the " + std::to_string(kMostCorrelationPairs) + " strongest are listed)";
     case DesignWarningCode::kHighVif:
       if (std::isinf(warning.value)) {
-        return file + predictorPhrase(design, warning.first) +
+        return file + predictorPhrase(warning.first, nameAt(design.names, warning.first)) +
                " has an infinite variance inflation factor (it is part of a dependency)";
       }
-      return file + predictorPhrase(design, warning.first) +
+      return file + predictorPhrase(warning.first, nameAt(design.names, warning.first)) +
              " has a variance inflation factor of " + decimal(warning.value, 1) + " (above " +
              decimal(
                  warning.severity == RecordSeverity::kWarning ? kInflationWarning : kInflationNote,

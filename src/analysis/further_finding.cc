@@ -76,23 +76,42 @@ const char* furtherSeverityName(FurtherSeverity severity) {
   return severity == FurtherSeverity::kNote ? "note" : "warning";
 }
 
-std::string visible(std::string_view text) {
+void appendVisible(std::string& to, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
-  std::string shown = "\"";
+  to += '"';
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
-      shown += '\\';
-      shown += c;
+      to += '\\';
+      to += c;
     } else if (byte < 0x20 || byte == 0x7f) {
-      shown += "\\x";
-      shown += kHex[byte >> 4];
-      shown += kHex[byte & 15];
+      to += "\\x";
+      to += kHex[byte >> 4];
+      to += kHex[byte & 15];
     } else {
-      shown += c;
+      to += c;
     }
   }
-  return shown + "\"";
+  to += '"';
+}
+
+std::string visible(std::string_view text) {
+  std::string shown;
+  appendVisible(shown, text);
+  return shown;
+}
+
+void appendPredictorPhrase(std::string& to, std::int64_t column, std::string_view name) {
+  to += "predictor ";
+  to += std::to_string(column + 1);
+  to += ' ';
+  appendVisible(to, name);
+}
+
+std::string predictorPhrase(std::int64_t column, std::string_view name) {
+  std::string phrase;
+  appendPredictorPhrase(phrase, column, name);
+  return phrase;
 }
 
 }  // namespace kelvora::analysis

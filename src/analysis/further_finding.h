@@ -89,5 +89,10 @@ const char* furtherSeverityName(FurtherSeverity severity);
 // `text` in double quotes with every byte that does not show escaped: control bytes as \xNN, the
 // quote and the backslash with a backslash. Blanks stay, inside the quotes.
 std::string visible(std::string_view text);
+void appendVisible(std::string& to, std::string_view text);
+
+// `predictor 3 "Faces"` for the 0-based `column` of that name: the phrase of every finding.
+std::string predictorPhrase(std::int64_t column, std::string_view name);
+void appendPredictorPhrase(std::string& to, std::int64_t column, std::string_view name);
 
 }  // namespace kelvora::analysis

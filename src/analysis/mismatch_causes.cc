@@ -110,10 +110,6 @@ struct NamePairHash {
 };
 using FirstOfPair = std::unordered_map<NamePair, std::int64_t, NamePairHash>;
 
-std::string predictorText(std::int64_t index, std::string_view name) {
-  return "predictor " + std::to_string(index + 1) + " " + visible(name);
-}
-
 MismatchCause cause(const SdmSummary& sdm, CauseCode code, std::string text) {
   return MismatchCause{std::string(sdm.path), std::nullopt, code,
                        fileNameOf(sdm.path) + ": " + text};
@@ -124,12 +120,12 @@ std::optional<MismatchCause> shiftCause(const SdmSummary& sdm, const Names& prev
                                         std::int64_t k, std::int64_t n) {
   if (shiftedMatch(sdm.names, prevailing, k + 1, n, -1)) {
     return cause(sdm, CauseCode::kMissingPredictor,
-                 "probably " + predictorText(k, nameAt(prevailing, k)) +
+                 "probably " + predictorPhrase(k, nameAt(prevailing, k)) +
                      " is missing, so the names after it are shifted by one");
   }
   if (shiftedMatch(sdm.names, prevailing, k, n, 1)) {
     return cause(sdm, CauseCode::kExtraPredictor,
-                 "probably " + predictorText(k, nameAt(sdm.names, k)) +
+                 "probably " + predictorPhrase(k, nameAt(sdm.names, k)) +
                      " is extra, so the names after it are shifted by one");
   }
   return std::nullopt;
@@ -263,17 +259,17 @@ std::vector<MismatchCause> countCauses(const std::vector<const SdmSummary*>& sdm
       causes.push_back(cause(*sdm, CauseCode::kConfoundBoundary,
                              "FirstConfoundPredictor is probably one too " +
                                  std::string(count < n ? "small" : "large") + ": " +
-                                 predictorText(boundary, nameAt(sdm->names, boundary)) +
+                                 predictorPhrase(boundary, nameAt(sdm->names, boundary)) +
                                  " is taken for " +
                                  (count < n ? "a confound" : "a predictor of interest")));
     } else if (count == n - 1 && shiftedMatch(sdm->names, prevailing, first + 1, n + 1, -1)) {
       causes.push_back(
           cause(*sdm, CauseCode::kMissingPredictor,
-                "probably " + predictorText(first, nameAt(prevailing, first)) + " is missing"));
+                "probably " + predictorPhrase(first, nameAt(prevailing, first)) + " is missing"));
     } else if (count == n + 1 && shiftedMatch(sdm->names, prevailing, first, n + 1, 1)) {
       causes.push_back(
           cause(*sdm, CauseCode::kExtraPredictor,
-                "probably " + predictorText(first, nameAt(sdm->names, first)) + " is extra"));
+                "probably " + predictorPhrase(first, nameAt(sdm->names, first)) + " is extra"));
     }
   }
   return causes;

@@ -5,6 +5,7 @@
 
 #include "analysis/further_finding.h"
 #include "analysis/sdm_design_maker.h"
+#include "analysis/summary_columns.h"
 #include "designmatrix/mdm_file.h"
 #include "designmatrix/path_names.h"
 #include "designmatrix/replayed_relocation.h"
@@ -12,36 +13,32 @@
 namespace kelvora::analysis {
 namespace {
 
-std::string predictorText(const SdmDesign& design, std::int64_t column) {
-  const auto index = static_cast<std::size_t>(column);
-  return "predictor " + std::to_string(column + 1) + " " +
-         visible(index < design.names.size() ? design.names[index] : "");
-}
-
-std::string predictorsText(const SdmDesign& design, const std::vector<std::int32_t>& columns,
-                           std::int64_t except) {
-  std::string text;
+void appendPredictors(std::string& text, const SdmDesign& design,
+                      const std::vector<std::int32_t>& columns, std::int64_t except) {
+  bool first = true;
   for (const std::int64_t column : columns) {
-    if (column != except) text += (text.empty() ? "" : ", ") + predictorText(design, column);
+    if (column == except) continue;
+    if (!first) text += ", ";
+    first = false;
+    appendPredictorPhrase(text, column, nameAt(design.names, column));
   }
-  return text;
 }
 
 }  // namespace
 
 std::string dependencySentence(const SdmDesign& design, const Dependency& dependency) {
-  const std::string file = fileNameOf(design.path) + ": ";
-  char index[32];
-  std::snprintf(index, sizeof index, "%.1f", dependency.conditionIndex);
+  std::string sentence = fileNameOf(design.path) + ": ";
   if (dependency.kind == DependencyKind::kNearDependent) {
-    return file + predictorsText(design, dependency.predictors, -1) +
-           " are nearly dependent (condition index " + index + ")";
+    char index[32];
+    std::snprintf(index, sizeof index, "%.1f", dependency.conditionIndex);
+    appendPredictors(sentence, design, dependency.predictors, -1);
+    return sentence + " are nearly dependent (condition index " + index + ")";
   }
-  if (dependency.predictors.size() == 1) {
-    return file + predictorText(design, dependency.dependent) + " is zero throughout";
-  }
-  return file + predictorText(design, dependency.dependent) + " is a combination of " +
-         predictorsText(design, dependency.predictors, dependency.dependent);
+  appendPredictorPhrase(sentence, dependency.dependent, nameAt(design.names, dependency.dependent));
+  if (dependency.predictors.size() == 1) return sentence + " is zero throughout";
+  sentence += " is a combination of ";
+  appendPredictors(sentence, design, dependency.predictors, dependency.dependent);
+  return sentence;
 }
 
 const char* dependencyCodeName(DependencyKind kind) {
