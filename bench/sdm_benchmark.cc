@@ -69,12 +69,14 @@ struct Options {
   std::string plugin = KELVORA_PLUGIN_PATH;
   std::string launcher = KELVORA_PEAK_LAUNCHER_PATH;
   bool keepStudy = false;
+  bool contrasts = true;  // kelvora (c) is asked the study's contrasts
 };
 
 const char kUsage[] =
     "usage: sdm_benchmark [--sdms N] [--runs N] [--large-sdms N] [--large-runs N]\n"
     "                     [--no-small | --no-large] [--data-points N] [--predictors N]\n"
     "                     [--kelvora PATH] [--host PATH --plugin PATH] [--keep-study]\n"
+    "                     [--no-contrasts]\n"
     "defaults: a study of 400 SDMs measured 5 times and one of 4000 SDMs measured 3 times, each\n"
     "SDM 1200 data points x 36 predictors; the kelvora, stand-in host and plug-in of this build\n";
 
@@ -112,6 +114,8 @@ Options parseOptions(int argc, char** argv) {
       options.plugin = argv[++i];
     } else if (option == "--keep-study") {
       options.keepStudy = true;
+    } else if (option == "--no-contrasts") {
+      options.contrasts = false;
     } else {
       throw std::runtime_error("unknown option " + option + "\n" + kUsage);
     }
@@ -232,6 +236,7 @@ std::optional<Measures> measure(const StudyPlan& plan, const GeneratedStudy& stu
     return run.exitStatus == 0 || run.exitStatus == 1;
   };
   const auto kelvoraRun = [&](std::vector<std::string> arguments) {
+    if (!options.contrasts) return arguments;
     for (const std::string& contrast : study.contrasts) {
       arguments.insert(arguments.end() - 1, {"--contrast", contrast});
     }
@@ -321,8 +326,10 @@ std::optional<StudyFigures> measureStudy(const StudyPlan& plan, const Options& o
               withThousands(study.valueCount).c_str(),
               static_cast<double>(study.valueCount) * 4 / kMiB);
   std::printf("contrasts asked of kelvora (c):");
-  for (const std::string& contrast : study.contrasts) std::printf(" \"%s\"", contrast.c_str());
-  std::printf("%s\n", study.contrasts.empty() ? " none" : "");
+  if (options.contrasts) {
+    for (const std::string& contrast : study.contrasts) std::printf(" \"%s\"", contrast.c_str());
+  }
+  std::printf("%s\n", !options.contrasts || study.contrasts.empty() ? " none" : "");
 
   const std::string oneThreadFindings = folder.path + "/one-thread";
   std::filesystem::create_directory(oneThreadFindings);
