@@ -90,8 +90,8 @@ void MdmInspection::writeJsonLine(std::FILE* out) const {
   }
 }
 
-void MdmInspection::addFindingsSection() const {
-  if (!stopped) report::addFindingsSection(ran, *findings);
+void MdmInspection::addFindingsSection(std::FILE* echo) const {
+  if (!stopped) report::addFindingsSection(ran, *findings, echo);
 }
 
 bool MdmInspection::writeReport(const std::string& path, std::string& error) const {

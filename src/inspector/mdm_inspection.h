@@ -72,8 +72,9 @@ class MdmInspection {
 
   // kelvora's --json line of this inspection, written to `out`.
   void writeJsonLine(std::FILE* out) const;
-  // Adds kelvora's section to the findings file this run made (findings_section.h).
-  void addFindingsSection() const;
+  // Adds kelvora's section to the findings file this run made (findings_section.h), each line
+  // also to `echo` when given. Nothing when the inspection stopped.
+  void addFindingsSection(std::FILE* echo = nullptr) const;
   // Writes the HTML report to `path` (a full path), drawing the SDMs in the MDM's folder. True
   // when written; false with `error` telling why not (also when the inspection stopped, and when
   // `path` is the MDM, the corrected MDM, an SDM it lists, the --locate file or the findings

@@ -11,12 +11,14 @@ namespace kelvora::report {
 
 using namespace analysis;  // the floor below: every rendering shows its records
 
-bool addFindingsSection(const RunOutcome& outcome, const FindingRecord& record) {
-  if (!outcome.findingsFileKey || !outcome.findingsPath) return true;
+bool addFindingsSection(const RunOutcome& outcome, const FindingRecord& record, std::FILE* echo) {
+  const bool toFile = outcome.findingsFileKey && outcome.findingsPath;
+  if (!toFile && echo == nullptr) return true;
   FilePtr file;
   bool written = true;
   forEachFurtherLine(record, [&](const std::string& line) {
-    if (!written) return;
+    if (echo != nullptr) writeError(line + "\n", echo);
+    if (!toFile || !written) return;
     if (file == nullptr) {
       file = openToAppend(*outcome.findingsPath, *outcome.findingsFileKey, WriteMode::kText);
       written = file != nullptr && std::fputs(kFindingsSectionMarker, file.get()) >= 0 &&

@@ -10,6 +10,8 @@
 // and `grep '^kelvora: '` picks the whole section.
 #pragma once
 
+#include <cstdio>
+
 #include "analysis/finding_record.h"
 #include "inspection/run_outcome.h"
 
@@ -21,6 +23,9 @@ inline constexpr char kFindingsSectionMarker[] = "kelvora: findings beyond the l
 // (RunOutcome::findingsFileKey) and kelvora has a line beyond the log; the file is opened with
 // openToAppend, so a link or another file that took its name since is never written. When it
 // cannot be added, standard error tells so in one line. Returns false then; true otherwise.
-bool addFindingsSection(const RunOutcome& outcome, const analysis::FindingRecord& record);
+// With `echo` (kelvora's standard error), each line goes there too, whether or not there is a
+// findings file: one rendering of the record serves both.
+bool addFindingsSection(const RunOutcome& outcome, const analysis::FindingRecord& record,
+                        std::FILE* echo = nullptr);
 
 }  // namespace kelvora::report

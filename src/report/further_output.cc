@@ -2,7 +2,6 @@
 
 #include "report/contrast_json.h"
 #include "report/design_json.h"
-#include "report/error_output.h"
 
 namespace kelvora::report {
 
@@ -94,11 +93,6 @@ void forEachFurtherLine(const FindingRecord& record,
     visit(entry.errorLine + " ... and " + std::to_string(followers) +
           (followers == 1 ? " finding that follows" : " findings that follow") + " from it");
   });
-}
-
-void writeFurtherLines(const FindingRecord& record, std::FILE* stream) {
-  forEachFurtherLine(record,
-                     [stream](const std::string& line) { writeError(line + "\n", stream); });
 }
 
 }  // namespace kelvora::report

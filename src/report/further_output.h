@@ -3,7 +3,6 @@
 // after the record's finding policy.
 #pragma once
 
-#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -40,8 +39,5 @@ ArrayMember contrastsMember(const analysis::InspectedStudy* study);
 // own: the reader problem's line ends with " ... and N findings that follow from it".
 void forEachFurtherLine(const analysis::FindingRecord& record,
                         const std::function<void(const std::string&)>& visit);
-
-// Writes those lines to `stream` (standard error), control bytes shown as \xNN (error_output.h).
-void writeFurtherLines(const analysis::FindingRecord& record, std::FILE* stream);
 
 }  // namespace kelvora::report

@@ -210,11 +210,11 @@ ExitStatus writeOutputs(const MdmInspection& inspection, const CliOptions& optio
   }
   if (options.json) {
     inspection.writeJsonLine(stdout);
+    inspection.addFindingsSection();
   } else {
-    writeFurtherLines(inspection.record(), stderr);
+    inspection.addFindingsSection(stderr);  // the lines beyond the log, on standard error too
     if (options.subjects) writeSubjectTable(*inspection.study(), stderr);
   }
-  inspection.addFindingsSection();
   std::string error;
   if (options.report && !inspection.writeReport(*options.report, error)) {
     writeError("kelvora: no report: " + error + "\n");
