@@ -102,8 +102,8 @@ std::vector<analysis::Contrast> contrastsOf(const std::vector<std::string>& expr
     if (!rows) throw py::value_error("contrasts: " + error);
     contrasts.insert(contrasts.end(), rows->begin(), rows->end());
   }
-  if (const std::optional<std::string> repeated = analysis::repeatedContrastName(contrasts)) {
-    throw py::value_error("contrast \"" + *repeated + "\" is given twice");
+  if (const std::optional<std::string> refused = analysis::contrastSetError(contrasts)) {
+    throw py::value_error(*refused);
   }
   return contrasts;
 }

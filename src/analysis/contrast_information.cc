@@ -41,6 +41,7 @@ ContrastInformation contrastInformationOf(const CrossProducts& products, const S
   }
   std::vector<bool> contrasted(static_cast<std::size_t>(columns), false);
   std::vector<Eigen::Index> inside;
+  information.place.reserve(names.size());
   const auto nameCount = static_cast<Eigen::Index>(nameCountOf(sdm));
   for (const std::string& name : names) {
     std::int32_t place = -1;

@@ -278,19 +278,35 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     }
   }
 
-  std::vector<SubjectInformation> together;
-  for (const SubjectGroup& group : subjects) {
-    together.push_back(subjectInformation(group, information, names.size()));
+  // Every list is made at its full size at once: a study of thousands of runs would otherwise
+  // hold the old and the new copy of each while it grows.
+  study.results.reserve(contrasts.size());
+  std::vector<std::vector<double>> weightsOf;
+  weightsOf.reserve(contrasts.size());
+  for (const Contrast& contrast : contrasts) {
+    std::vector<double>& weights = weightsOf.emplace_back(names.size(), 0.0);
+    for (const auto& [name, weight] : contrast.weights) {
+      weights[static_cast<std::size_t>(std::find(names.begin(), names.end(), name) -
+                                       names.begin())] = weight;
+    }
   }
   for (const Contrast& contrast : contrasts) {
     ContrastResult& result = study.results.emplace_back();
     result.contrast = contrast;
-    std::vector<double> weights(names.size(), 0.0);
-    for (const auto& [name, weight] : contrast.weights) {
-      const auto n =
-          static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
-      weights[n] = weight;
+    result.runs.reserve(readStudies.size());
+    result.subjects.resize(subjects.size());
+  }
+  // A subject's runs together, one subject at a time: its information is names x names.
+  for (std::size_t g = 0; g < subjects.size(); ++g) {
+    const SubjectInformation together = subjectInformation(subjects[g], information, names.size());
+    for (std::size_t c = 0; c < contrasts.size(); ++c) {
+      study.results[c].subjects[g].estimate = subjectEstimate(together, weightsOf[c]);
     }
+  }
+  for (std::size_t c = 0; c < contrasts.size(); ++c) {
+    const Contrast& contrast = contrasts[c];
+    const std::vector<double>& weights = weightsOf[c];
+    ContrastResult& result = study.results[c];
     std::vector<bool> nullRun(designs.sdms.size(), false);
     for (const std::size_t s : readStudies) {
       const ContrastInformation& run = information[s];
@@ -317,11 +333,10 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
       }
     }
     for (std::size_t g = 0; g < subjects.size(); ++g) {
-      ContrastSubject& row = result.subjects.emplace_back();
+      ContrastSubject& row = result.subjects[g];
       row.subject = subjects[g].id;
       row.runs = subjects[g].studies.size();
       for (const std::size_t s : subjects[g].studies) row.nullRuns += nullRun[s] ? 1 : 0;
-      row.estimate = subjectEstimate(together[g], weights);
       if (row.estimate.estimable.value_or(false)) ++result.estimableSubjects;
     }
     for (const ContrastSubject& row : result.subjects) {

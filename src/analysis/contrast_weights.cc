@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <set>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace kelvora::analysis {
@@ -32,13 +33,15 @@ std::optional<double> numberOf(std::string_view text) {
 }
 
 // Adds `weight` to `name`'s, keeping the order in which names were first given.
-void addWeight(Contrast& contrast, std::string name, double weight) {
-  const auto same = std::find_if(contrast.weights.begin(), contrast.weights.end(),
-                                 [&name](const auto& known) { return known.first == name; });
-  if (same != contrast.weights.end()) {
-    same->second += weight;
-  } else {
+// Adds `weight` to the weight of `name` in `contrast`; `places` holds each name's place in it, so
+// that an expression of thousands of terms is read in linear time.
+void addWeight(Contrast& contrast, std::unordered_map<std::string, std::size_t>& places,
+               std::string name, double weight) {
+  const auto [place, added] = places.try_emplace(name, contrast.weights.size());
+  if (added) {
     contrast.weights.emplace_back(std::move(name), weight);
+  } else {
+    contrast.weights[place->second].second += weight;
   }
 }
 
@@ -78,6 +81,7 @@ std::vector<std::string_view> splitCells(std::string_view line) {
 std::optional<Contrast> parseContrastExpression(std::string_view text, std::string& error) {
   Contrast contrast;
   contrast.name = std::string(text);
+  std::unordered_map<std::string, std::size_t> places;
   std::size_t start = 0;
   while (start < text.size()) {
     double sign = 1.0;
@@ -100,7 +104,7 @@ std::optional<Contrast> parseContrastExpression(std::string_view text, std::stri
       error = "contrast \"" + contrast.name + "\" has a term without a predictor name";
       return std::nullopt;
     }
-    addWeight(contrast, std::string(term), weight);
+    addWeight(contrast, places, std::string(term), weight);
     start = end;
   }
   if (!dropZeroWeights(contrast, error)) return std::nullopt;
@@ -140,7 +144,8 @@ std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, s
       if (trimmed(cells[i]).empty()) continue;
       const std::optional<double> weight = numberOf(cells[i]);
       if (!weight) return fail(line, "\"" + std::string(cells[i]) + "\" is not a number");
-      addWeight(contrast, std::string(trimmed(header[i])), *weight);
+      // The header's names are distinct: each cell is a weight of its own.
+      contrast.weights.emplace_back(std::string(trimmed(header[i])), *weight);
     }
     std::string reason;
     if (!dropZeroWeights(contrast, reason)) return fail(line, reason);
@@ -150,10 +155,21 @@ std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, s
   return contrasts;
 }
 
-std::optional<std::string> repeatedContrastName(const std::vector<Contrast>& contrasts) {
+std::optional<std::string> contrastSetError(const std::vector<Contrast>& contrasts) {
   std::unordered_set<std::string_view> names;
   for (const Contrast& contrast : contrasts) {
-    if (!names.insert(contrast.name).second) return contrast.name;
+    if (!names.insert(contrast.name).second) {
+      return "contrast \"" + contrast.name + "\" is given twice";
+    }
+  }
+  if (contrasts.size() > kMostContrasts) {
+    return std::to_string(contrasts.size()) + " contrasts are asked; at most " +
+           std::to_string(kMostContrasts) + " are taken at once";
+  }
+  const std::size_t weighed = contrastedNames(contrasts).size();
+  if (weighed > kMostContrastedNames) {
+    return "the contrasts weigh " + std::to_string(weighed) + " predictor names; at most " +
+           std::to_string(kMostContrastedNames) + " are taken at once";
   }
   return std::nullopt;
 }

@@ -43,8 +43,18 @@ std::optional<Contrast> parseContrastExpression(std::string_view text, std::stri
 // does not parse or holds no contrast. O(bytes) time and memory.
 std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, std::string& error);
 
-// The first contrast name that `contrasts` give twice, if any: each contrast is reported by name.
-std::optional<std::string> repeatedContrastName(const std::vector<Contrast>& contrasts);
+// The most contrasts, and the most predictor names all of them weigh together, that one call asks.
+// Each run keeps a matrix of the weighed names it holds and each subject one of all of them, and
+// every contrast a row per run and per subject: so bounded, a study of thousands of runs keeps a
+// few MiB for them even from a hostile table, where real analyses ask a dozen contrasts of a dozen
+// conditions.
+inline constexpr std::size_t kMostContrasts = 100;
+inline constexpr std::size_t kMostContrastedNames = 64;
+
+// Why `contrasts` cannot be asked together, in one sentence: a contrast name given twice (each
+// contrast is reported by name), more than kMostContrasts contrasts, or more than
+// kMostContrastedNames names weighed. nullopt when they can.
+std::optional<std::string> contrastSetError(const std::vector<Contrast>& contrasts);
 
 // Every predictor name `contrasts` weigh, each once, in the order first named.
 std::vector<std::string> contrastedNames(const std::vector<Contrast>& contrasts);

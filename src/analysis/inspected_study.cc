@@ -69,6 +69,7 @@ InspectedStudy readInspectedStudy(const RunOutcome& outcome,
   if (!asked.contrasts.empty() && inspected.designs.mdmRead) {
     inspected.contrastUsageError = unknownContrastName(asked.contrasts, inspected.designs);
     std::vector<ContrastInformation> information;
+    information.reserve(count);
     for (std::size_t study = 0; study < count; ++study) {
       information.push_back(maker.takeContrastInformation(study));
     }

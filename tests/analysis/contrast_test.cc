@@ -113,6 +113,32 @@ TEST(ContrastWeightsTest, TableWithEmptyCellsAndItsErrorsByLine) {
   EXPECT_EQ(error, "line 2: more cells than the header");
 }
 
+// A table of a few hundred KiB may name tens of thousands of predictors or rows: each run and
+// subject would keep a matrix of the names squared and a row per contrast.
+TEST(ContrastWeightsTest, ACallAsksBoundedContrastsOfBoundedNames) {
+  std::string error;
+  std::string header = "contrast";
+  std::string row = "all";
+  for (std::size_t n = 0; n < kMostContrastedNames + 1; ++n) {
+    header += "\tP" + std::to_string(n);
+    row += "\t1";
+  }
+  const auto wide = parseContrastTable(header + "\n" + row + "\n", error);
+  ASSERT_TRUE(wide) << error;
+  EXPECT_EQ(contrastSetError(*wide), "the contrasts weigh 65 predictor names; at most 64 are taken "
+                                     "at once");
+  std::vector<Contrast> many;
+  for (std::size_t c = 0; c < kMostContrasts; ++c) {
+    many.push_back(*parseContrastExpression("P" + std::to_string(c % 8), error));
+    many.back().name = "c" + std::to_string(c);
+  }
+  EXPECT_EQ(contrastSetError(many), std::nullopt);
+  many.push_back(many.front());
+  EXPECT_EQ(contrastSetError(many), "contrast \"c0\" is given twice");
+  many.back().name = "one more";
+  EXPECT_EQ(contrastSetError(many), "101 contrasts are asked; at most 100 are taken at once");
+}
+
 TEST_F(ContrastTest, EfficiencyOfAnOrthogonalDesignByHand) {
   addRun("s1", {{"A", kA}, {"B", kB}, {"Constant", kOne}});
   const StudyContrasts found = evaluate({"A - B"});

@@ -106,8 +106,8 @@ std::optional<std::vector<Contrast>> contrastsOf(const std::vector<std::string>&
     }
     contrasts.insert(contrasts.end(), rows->begin(), rows->end());
   }
-  if (const std::optional<std::string> repeated = repeatedContrastName(contrasts)) {
-    error = "contrast \"" + *repeated + "\" is given twice";
+  if (std::optional<std::string> refused = contrastSetError(contrasts)) {
+    error = std::move(*refused);
     return std::nullopt;
   }
   return contrasts;
