@@ -34,14 +34,6 @@ std::string decimal(double value) {
 
 std::string quoted(const std::string& contrast) { return visible(contrast); }
 
-// The 0-based column of `name` in `design`, or -1.
-std::int64_t columnNamed(const SdmDesign& design, const std::string& name) {
-  for (std::size_t j = 0; j < design.names.size(); ++j) {
-    if (std::string_view(design.names[j]) == name) return static_cast<std::int64_t>(j);
-  }
-  return -1;
-}
-
 // The estimate of `weights` (per contrasted name) from a unit-scaled information matrix whose
 // places are `place` and column lengths `lengths` (both per contrasted name for `place`, per place
 // for `lengths`).
@@ -166,10 +158,8 @@ class ContrastFindings {
   std::vector<ContrastFinding>& findings;
 };
 
-std::string missingNameSentence(const SdmDesign& design, const std::string& name,
-                                const std::string& contrast) {
-  std::string sentence = fileNameOf(design.path) + ": no predictor " + visible(name) +
-                         " for contrast " + quoted(contrast);
+// Why an SDM lacks a weighed name: the nearest of its names, if one is a likely typo of it.
+std::string missingNameCause(const SdmDesign& design, const std::string& name) {
   std::int64_t nearest = -1;
   std::size_t best = typoLimit(name) + 1;
   for (std::size_t j = 0; j < design.names.size(); ++j) {
@@ -179,14 +169,61 @@ std::string missingNameSentence(const SdmDesign& design, const std::string& name
       nearest = static_cast<std::int64_t>(j);
     }
   }
-  if (nearest < 0) return sentence + " (likely a missing condition)";
-  return sentence + " (likely a typo: it has " +
-         predictorPhrase(nearest, nameAt(design.names, nearest)) + ")";
+  if (nearest < 0) return " (likely a missing condition)";
+  return " (likely a typo: it has " + predictorPhrase(nearest, nameAt(design.names, nearest)) + ")";
 }
 
-std::string notEstimableReason(const SdmDesign& design, const Contrast& contrast) {
+// Where each weighed name is in an SDM's names, and why it is missing, worked out once per list
+// of names: the SDMs of a study share a few lists, so a study of thousands of runs of thousands
+// of predictors is searched once per list, not once per run, contrast and name.
+class NamesInDesigns {
+ public:
+  explicit NamesInDesigns(const std::vector<std::string>& names) : names(names) {
+    for (std::size_t n = 0; n < names.size(); ++n) indexOf.emplace(names[n], n);
+  }
+
+  // The index of `name` among the weighed names (it is one of them).
+  std::size_t index(const std::string& name) const { return indexOf.at(name); }
+
+  // The first column of each weighed name in `design`, -1 where it has none.
+  const std::vector<std::int64_t>& columns(const SdmDesign& design) {
+    List& list = listOf(design);
+    if (list.columns.empty()) {
+      list.columns.assign(names.size(), -1);
+      for (std::size_t j = 0; j < design.names.size(); ++j) {
+        const auto found = indexOf.find(design.names[j]);
+        if (found != indexOf.end() && list.columns[found->second] < 0) {
+          list.columns[found->second] = static_cast<std::int64_t>(j);
+        }
+      }
+    }
+    return list.columns;
+  }
+
+  const std::string& missingCause(const SdmDesign& design, std::size_t name) {
+    List& list = listOf(design);
+    const auto [cause, added] = list.causes.try_emplace(name);
+    if (added) cause->second = missingNameCause(design, names[name]);
+    return cause->second;
+  }
+
+ private:
+  struct List {
+    std::vector<std::int64_t> columns;
+    std::unordered_map<std::size_t, std::string> causes;
+  };
+  List& listOf(const SdmDesign& design) { return lists[design.names.identity()]; }
+
+  const std::vector<std::string>& names;
+  std::unordered_map<std::string_view, std::size_t> indexOf;  // views into `names`
+  std::unordered_map<const void*, List> lists;
+};
+
+std::string notEstimableReason(const SdmDesign& design, const Contrast& contrast,
+                               NamesInDesigns& located) {
+  const std::vector<std::int64_t>& columns = located.columns(design);
   for (const auto& [name, weight] : contrast.weights) {
-    const std::int64_t column = columnNamed(design, name);
+    const std::int64_t column = columns[located.index(name)];
     const auto index = static_cast<std::size_t>(column);
     if (column >= 0 && index < design.zeroColumns.size() && design.zeroColumns[index]) {
       return predictorPhrase(column, nameAt(design.names, column)) + " is zero throughout";
@@ -256,24 +293,24 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
   }
 
   // A name some SDMs lack, told once per SDM, for the first contrast that weighs it.
+  NamesInDesigns located(names);
   std::vector<bool> somewhere(names.size(), false);
   for (const std::size_t s : readStudies) {
-    for (std::size_t n = 0; n < names.size(); ++n) {
-      somewhere[n] = somewhere[n] || columnNamed(designs.sdms[s], names[n]) >= 0;
-    }
+    const std::vector<std::int64_t>& columns = located.columns(designs.sdms[s]);
+    for (std::size_t n = 0; n < names.size(); ++n) somewhere[n] = somewhere[n] || columns[n] >= 0;
   }
   for (const std::size_t s : readStudies) {
-    std::set<std::string_view> told;
+    const std::vector<std::int64_t>& columns = located.columns(designs.sdms[s]);
+    std::vector<bool> told(names.size(), false);
     for (const Contrast& contrast : contrasts) {
       for (const auto& weight : contrast.weights) {
-        const auto n = static_cast<std::size_t>(
-            std::find(names.begin(), names.end(), weight.first) - names.begin());
-        if (!somewhere[n] || columnNamed(designs.sdms[s], weight.first) >= 0 ||
-            !told.insert(weight.first).second) {
-          continue;
-        }
+        const std::size_t n = located.index(weight.first);
+        if (!somewhere[n] || columns[n] >= 0 || told[n]) continue;
+        told[n] = true;
         findings.add(ContrastCode::kPredictorMissing, RecordSeverity::kWarning, s, "",
-                     missingNameSentence(designs.sdms[s], weight.first, contrast.name));
+                     findings.fileOf(s) + "no predictor " + visible(weight.first) +
+                         " for contrast " + quoted(contrast.name) +
+                         located.missingCause(designs.sdms[s], n));
       }
     }
   }
@@ -322,14 +359,15 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
                          " is null in this run: every predictor it weighs is absent or zero");
         continue;
       }
+      const std::vector<std::int64_t>& columns = located.columns(designs.sdms[s]);
       bool lacksName = false;
       for (const auto& weight : contrast.weights) {
-        lacksName = lacksName || columnNamed(designs.sdms[s], weight.first) < 0;
+        lacksName = lacksName || columns[located.index(weight.first)] < 0;
       }
       if (!*row.estimate.estimable && !lacksName) {
         findings.add(ContrastCode::kNotEstimable, RecordSeverity::kWarning, s, "",
-                     findings.fileOf(s) + named +
-                         " cannot be estimated: " + notEstimableReason(designs.sdms[s], contrast));
+                     findings.fileOf(s) + named + " cannot be estimated: " +
+                         notEstimableReason(designs.sdms[s], contrast, located));
       }
     }
     for (std::size_t g = 0; g < subjects.size(); ++g) {

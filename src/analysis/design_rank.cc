@@ -317,4 +317,15 @@ RankCheck checkRank(const SdmFile& sdm, const CrossProducts* products) {
   return check;
 }
 
+void keepListedDependencies(RankCheck& check) {
+  if (check.dependencies.size() <= kMostListedDependencies) return;
+  std::vector<Dependency> listed;
+  for (const Dependency& dependency : check.dependencies) {
+    if (listed.size() == kMostListedDependencies) break;
+    listed.push_back(dependency);
+  }
+  check.unlisted += static_cast<std::int32_t>(check.dependencies.size() - listed.size());
+  check.dependencies = DependencyList(listed);
+}
+
 }  // namespace kelvora::analysis

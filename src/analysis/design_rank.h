@@ -44,6 +44,10 @@ inline constexpr double kNearDependencyCondition = 100.0;
 inline constexpr double kNearWeight = 0.1;
 inline constexpr std::int64_t kRankCheckMaxColumns = 2000;
 inline constexpr double kRankCheckMaxWork = 4e9;  // rows x columns^2
+// The dependencies one SDM's findings list: a design far wider than its rows has one per column
+// beyond its rank, and an SDM listed thousands of times would print them each time. The rest are
+// counted (RankCheck::unlisted).
+inline constexpr std::size_t kMostListedDependencies = 16;
 
 // True when a design of `rows` x `columns` is within kRankCheckMaxColumns and kRankCheckMaxWork;
 // the correlations' VIF (design_correlation.h) keeps to the same bounds.
@@ -126,6 +130,7 @@ struct RankCheck {
   // column is independent.
   double conditionNumber = 0.0;
   DependencyList dependencies;  // exact ones by dependent column, then near ones
+  std::int32_t unlisted = 0;    // found beyond those listed (keepListedDependencies)
 
   bool fullRank() const { return !skipped && rank == columns; }
 };
@@ -138,5 +143,9 @@ struct RankCheck {
 // except std::bad_alloc.
 struct CrossProducts;
 RankCheck checkRank(const SdmFile& sdm, const CrossProducts* products = nullptr);
+
+// Keeps the first kMostListedDependencies dependencies of `check` and counts the others in
+// `unlisted`. Called once what needs every dependency (the VIF) is made. May throw std::bad_alloc.
+void keepListedDependencies(RankCheck& check);
 
 }  // namespace kelvora::analysis

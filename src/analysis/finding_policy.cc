@@ -126,6 +126,7 @@ const std::vector<std::string>& knownFindingCodes() {
     addNames<DesignWarningCode>(all, designWarningCodeName);
     addNames<ContrastCode>(all, contrastCodeName);
     all.emplace_back(kRankCheckSkippedCode);
+    all.emplace_back(kDependenciesMoreCode);
     return all;
   }();
   return codes;

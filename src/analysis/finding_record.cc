@@ -102,6 +102,19 @@ RecordEntry furtherEntry(const FurtherFinding& finding) {
   return entry;
 }
 
+// The count of an SDM's dependencies that its findings do not list.
+RecordEntry unlistedEntry(const SdmDesign& design) {
+  RecordEntry entry;
+  entry.kind = RecordKind::kDesign;
+  entry.file = design.path;
+  entry.code = kDependenciesMoreCode;
+  entry.severity = RecordSeverity::kWarning;
+  entry.text = fileNameOf(design.path) + ": " + std::to_string(design.rank.unlisted) +
+               " more dependencies among its predictors are not listed";
+  entry.errorLine = "kelvora: warning: " + entry.text;
+  return entry;
+}
+
 RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
   RecordEntry entry;
   entry.kind = RecordKind::kDesign;
@@ -355,6 +368,7 @@ void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntr
     for (const Dependency& dependency : design.rank.dependencies) {
       hand(designEntry(design, &dependency));
     }
+    if (design.rank.unlisted > 0) hand(unlistedEntry(design));
     for (const DesignWarning& warning : design.warnings.items) hand(warningEntry(design, warning));
   }
   for (const ContrastFinding& finding : study->contrasts.findings) {

@@ -41,6 +41,8 @@
 namespace kelvora::analysis {
 
 inline constexpr char kRankCheckSkippedCode[] = "RANK_CHECK_SKIPPED";
+// The dependencies of an SDM beyond those its findings list (kMostListedDependencies), counted.
+inline constexpr char kDependenciesMoreCode[] = "DESIGN_DEPENDENCIES_MORE";
 
 enum class RecordKind { kRun, kCause, kFurther, kDesign };
 

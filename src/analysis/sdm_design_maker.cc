@@ -98,26 +98,41 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   if (design.read) {
     const std::uint64_t fingerprint = fingerprintOf(sdm);
     const std::uint64_t key = contentKey(sdm.path, fingerprint);
+    // The same content read before (an SDM listed again): its analysis is taken over whole.
     std::optional<RankCheck> known;
     {
       const std::lock_guard<std::mutex> lock(mutex);
       const auto found = checked.find(key);
-      if (found != checked.end()) known = designs[found->second].rank;
+      if (found != checked.end()) {
+        known = designs[found->second].rank;
+        design.warnings = designs[found->second].warnings;
+        const auto information = contrastInformation.find(found->second);
+        if (information != contrastInformation.end()) contrastSource = information->second;
+      }
     }
-    // The cross-products first: they settle the rank check of most designs without its QR.
-    std::optional<CrossProducts> products;
-    if (withinRankCheckBudget(shortestColumnOf(sdm),
-                              static_cast<std::int64_t>(sdm.values.size()))) {
-      products = crossProductsOf(sdm);
-    }
-    design.rank = known ? std::move(*known) : checkRank(sdm, products ? &*products : nullptr);
-    if (!known) newContent = key;
-    if (products) {
-      design.warnings =
-          warnDesign(*products, design.interestCount, design.rank, questions.allCorrelations);
-      if (!contrasted.empty())
-        contrastSource = contrastInformationOf(*products, sdm, contrasted, design.rank);
-      design.warnings.items.shrink_to_fit();  // held for the rest of the run
+    if (known) {
+      design.rank = std::move(*known);
+    } else {
+      newContent = key;
+      // The cross-products first: they settle the rank check of most designs without its QR.
+      // They and what is made of them take p x p doubles and up to O(p^3) time whatever the
+      // rows, so they are made only where that stays within the rank check's own O(n p^2): for
+      // a design with at least as many rows as columns. A wider one (never a real run) has its
+      // rank check alone, whose dependencies say what there is to say of it.
+      const std::int64_t rows = shortestColumnOf(sdm);
+      const auto columns = static_cast<std::int64_t>(sdm.values.size());
+      std::optional<CrossProducts> products;
+      if (columns <= rows && withinRankCheckBudget(rows, columns)) products = crossProductsOf(sdm);
+      design.rank = checkRank(sdm, products ? &*products : nullptr);
+      if (products) {
+        design.warnings =
+            warnDesign(*products, design.interestCount, design.rank, questions.allCorrelations);
+        if (!contrasted.empty()) {
+          contrastSource = contrastInformationOf(*products, sdm, contrasted, design.rank);
+        }
+        design.warnings.items.shrink_to_fit();  // held for the rest of the run
+      }
+      keepListedDependencies(design.rank);
     }
     if (withPictures) {
       source = DesignPictures{study, sdm.path, fingerprint,

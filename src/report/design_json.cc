@@ -93,6 +93,19 @@ void forEachDesignFinding(const StudyDesigns& designs,
           {"predictors", std::move(predictors)},
       });
     }
+    if (design.rank.unlisted > 0) {
+      visit(Json{
+          {"code", kDependenciesMoreCode},
+          {"severity", "warning"},
+          {"file", latin1ToUtf8(design.path)},
+          {"rank", design.rank.rank},
+          {"columns", design.rank.columns},
+          {"conditionIndex", nullptr},
+          {"dependent", nullptr},
+          {"predictors", Json::array()},
+          {"dependencies", design.rank.unlisted},
+      });
+    }
     for (const DesignWarning& warning : design.warnings.items) visit(warningJson(design, warning));
   }
 }

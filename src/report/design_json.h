@@ -6,6 +6,8 @@
 //   NEAR_DEPENDENT_DESIGN  a near-dependency whose condition index exceeds the documented threshold
 //   RANK_CHECK_SKIPPED     the SDM is outside withinRankCheckBudget (wider than
 //                          kRankCheckMaxColumns, or more work than kRankCheckMaxWork): not checked
+//   DESIGN_DEPENDENCIES_MORE  the dependencies beyond the first kMostListedDependencies of an SDM,
+//                          counted ("dependencies")
 //   PREDICTOR_CORRELATION  two predictors with |r| >= 0.4 (note) or >= 0.7 (warning); member "r"
 //   PREDICTOR_CORRELATION_MORE  the pairs beyond the strongest few of an SDM, counted ("pairs")
 //   HIGH_VIF               a predictor of interest with VIF > 5 (note) or > 10 (warning); member

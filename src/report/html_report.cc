@@ -132,6 +132,7 @@ const char* describe(const std::string& code) {
       {"SUBJECT_RULE_UNPLACED", "paths the chosen subject rule cannot place"},
       {"SUBJECT_RULE_COUNT", "the chosen subject rule counts other subjects than the log (a note)"},
       {"RANK_CHECK_SKIPPED", "an SDM too large for the rank check"},
+      {"DESIGN_DEPENDENCIES_MORE", "more dependencies in an SDM than are listed"},
       {"PREDICTOR_CORRELATION", "two predictors correlate"},
       {"PREDICTOR_CORRELATION_MORE", "more pairs of predictors correlate than are listed"},
       {"HIGH_VIF", "a predictor of interest with a high variance inflation factor"},
@@ -175,6 +176,9 @@ PredictorLists designPredictors(const StudyDesigns& designs) {
     for (const Dependency& dependency : design.rank.dependencies) {
       lists[{std::string(design.path), dependencyCodeName(dependency.kind)}].push_back(
           numbers(dependency.predictors));
+    }
+    if (design.rank.unlisted > 0) {
+      lists[{std::string(design.path), kDependenciesMoreCode}].emplace_back();
     }
     for (const DesignWarning& warning : design.warnings.items) {
       lists[{std::string(design.path), designWarningCodeName(warning.code)}].push_back(

@@ -86,10 +86,10 @@ TEST(FindingPolicyTest, RefusalsNameTheLineAndTheReason) {
 }
 
 TEST(FindingPolicyTest, EveryKindOfCodeIsKnown) {
-  for (const char* code :
-       {"ZERO_ACROSS_RUNS", "SDM_SHORT_MATRIX", "TYPO", "RANK_DEFICIENT_DESIGN",
-        "NEAR_DEPENDENT_DESIGN", "PREDICTOR_CORRELATION_MORE", "HIGH_VIF", "RANK_CHECK_SKIPPED",
-        "SUBJECT_RULE_COUNT", "MDM_NOT_SAVED", "CONTRAST_LOW_EFFICIENCY"}) {
+  for (const char* code : {"ZERO_ACROSS_RUNS", "SDM_SHORT_MATRIX", "TYPO", "RANK_DEFICIENT_DESIGN",
+                           "NEAR_DEPENDENT_DESIGN", "PREDICTOR_CORRELATION_MORE", "HIGH_VIF",
+                           "RANK_CHECK_SKIPPED", "DESIGN_DEPENDENCIES_MORE", "SUBJECT_RULE_COUNT",
+                           "MDM_NOT_SAVED", "CONTRAST_LOW_EFFICIENCY"}) {
     EXPECT_TRUE(isKnownFindingCode(code)) << code;
   }
   EXPECT_FALSE(isKnownFindingCode("UNKNOWN"));

@@ -80,5 +80,31 @@ TEST(SdmSummary, HoldsOnlyNotesThatSayMoreThanTheNamesAndDataPoints) {
   EXPECT_TRUE(readIncompletely(summary));
 }
 
+// 40 predictors of 3 data points: rank 3, so 37 columns are combinations of others. Listed
+// thousands of times, such an SDM would print every one of them each time.
+TEST(SdmDesignMaker, AWideDesignListsSixteenDependenciesAndCountsTheRest) {
+  SdmFile wide;
+  wide.path = "wide.sdm";
+  wide.nrOfPredictors = 40;
+  wide.nrOfDataPoints = 3;
+  wide.firstConfoundPredictor = 41;
+  for (int p = 0; p < 40; ++p) {
+    wide.predictorNames.push_back("P" + std::to_string(p));
+    wide.values.push_back({static_cast<float>(p % 7), static_cast<float>(p * p % 11), 1.0f});
+  }
+  wide.notes.namesFound = 40;
+  wide.notes.valuesRead = 120;
+  SdmDesignMaker maker(false);
+  maker.make(0, wide);
+  maker.make(1, wide);  // the same content again: its check is taken over, listed the same
+  const std::vector<SdmDesign> designs = maker.takeDesigns(2);
+  for (const SdmDesign& design : designs) {
+    EXPECT_EQ(design.rank.rank, 3);
+    EXPECT_EQ(design.rank.dependencies.size(), kMostListedDependencies);
+    EXPECT_EQ(design.rank.unlisted, 37 - static_cast<int>(kMostListedDependencies));
+    EXPECT_TRUE(design.warnings.items.empty());  // wider than long: the rank check alone
+  }
+}
+
 }  // namespace
 }  // namespace kelvora::analysis
