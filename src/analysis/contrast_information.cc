@@ -72,7 +72,7 @@ ContrastInformation contrastInformationOf(const CrossProducts& products, const S
   if (!others.empty() && !inside.empty()) {
     const Eigen::MatrixXd among = scaled(others, others);
     const Eigen::MatrixXd across = scaled(others, inside);
-    if (rank.fullRank() && rank.conditionNumber < kProvenCondition) {
+    if (rank.fullRank() && rank.conditionNumber >= 1.0 && rank.conditionNumber < kProvenCondition) {
       const Eigen::LLT<Eigen::MatrixXd> cholesky(among);
       if (cholesky.info() == Eigen::Success) {
         const Eigen::MatrixXd projected = cholesky.matrixL().solve(across);

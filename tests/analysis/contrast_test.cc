@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "analysis/contrast_study.h"
+#include "analysis/cross_products.h"
+#include "analysis/design_rank.h"
 #include "analysis/sdm_design_maker.h"
 
 namespace kelvora::analysis {
@@ -125,8 +127,9 @@ TEST(ContrastWeightsTest, ACallAsksBoundedContrastsOfBoundedNames) {
   }
   const auto wide = parseContrastTable(header + "\n" + row + "\n", error);
   ASSERT_TRUE(wide) << error;
-  EXPECT_EQ(contrastSetError(*wide), "the contrasts weigh 65 predictor names; at most 64 are taken "
-                                     "at once");
+  EXPECT_EQ(contrastSetError(*wide),
+            "the contrasts weigh 65 predictor names; at most 64 are taken "
+            "at once");
   std::vector<Contrast> many;
   for (std::size_t c = 0; c < kMostContrasts; ++c) {
     many.push_back(*parseContrastExpression("P" + std::to_string(c % 8), error));
@@ -137,6 +140,34 @@ TEST(ContrastWeightsTest, ACallAsksBoundedContrastsOfBoundedNames) {
   EXPECT_EQ(contrastSetError(many), "contrast \"c0\" is given twice");
   many.back().name = "one more";
   EXPECT_EQ(contrastSetError(many), "101 contrasts are asked; at most 100 are taken at once");
+}
+
+// The information of a design of full rank three ways: through the rank check's proof, through
+// a Cholesky factor's own bound (no check at hand), and through the eigen-decomposition that a
+// design without full rank needs; all three give M to rounding.
+TEST(ContrastInformationTest, EveryRouteGivesTheSameInformation) {
+  SdmFile sdm;
+  sdm.nrOfPredictors = 4;
+  sdm.nrOfDataPoints = 8;
+  sdm.predictorNames = {"A", "B", "C", "Constant"};
+  sdm.values = {kA, kB, sum(kA, std::vector<float>{0, 1, 0, 0, 2, 0, 0, 3}), kOne};
+  const CrossProducts products = crossProductsOf(sdm);
+  const std::vector<std::string> names{"A", "B"};
+  const RankCheck proven = checkRank(sdm, &products);
+  ASSERT_TRUE(proven.fullRank());
+  RankCheck unknown;
+  unknown.skipped = true;
+  const ContrastInformation byProof = contrastInformationOf(products, sdm, names, proven);
+  const ContrastInformation byBound = contrastInformationOf(products, sdm, names, unknown);
+  EXPECT_TRUE(byProof.unit.isApprox(byBound.unit, 1e-12));
+  // The same two names beside a duplicated column: the duplicate drops out of B'B's inverse.
+  sdm.nrOfPredictors = 5;
+  sdm.predictorNames.push_back("C again");
+  sdm.values.push_back(sdm.values[2]);
+  const CrossProducts twice = crossProductsOf(sdm);
+  const ContrastInformation byEigen =
+      contrastInformationOf(twice, sdm, names, checkRank(sdm, &twice));
+  EXPECT_TRUE(byProof.unit.isApprox(byEigen.unit, 1e-9));
 }
 
 TEST_F(ContrastTest, EfficiencyOfAnOrthogonalDesignByHand) {
