@@ -322,10 +322,7 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
   weightsOf.reserve(contrasts.size());
   for (const Contrast& contrast : contrasts) {
     std::vector<double>& weights = weightsOf.emplace_back(names.size(), 0.0);
-    for (const auto& [name, weight] : contrast.weights) {
-      weights[static_cast<std::size_t>(std::find(names.begin(), names.end(), name) -
-                                       names.begin())] = weight;
-    }
+    for (const auto& [name, weight] : contrast.weights) weights[located.index(name)] = weight;
   }
   for (const Contrast& contrast : contrasts) {
     ContrastResult& result = study.results.emplace_back();
