@@ -97,21 +97,24 @@ ContrastInformation contrastInformationOf(const CrossProducts& products, const S
   return information;
 }
 
-std::optional<double> contrastVariance(const Eigen::MatrixXd& unit,
-                                       const Eigen::VectorXd& weights) {
-  const double size = weights.norm();
-  if (unit.rows() == 0 || !(size > 0.0)) return std::nullopt;
-  if (const std::optional<Eigen::MatrixXd> factor = provenInverseFactor(unit)) {
-    return (*factor * weights).squaredNorm();
-  }
+InformationSolver::InformationSolver(const Eigen::MatrixXd& unit)
+    : inverseFactor(unit.rows() == 0 ? std::nullopt : provenInverseFactor(unit)) {
+  if (inverseFactor || unit.rows() == 0) return;
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solved(unit);
-  const Eigen::VectorXd along = solved.eigenvectors().transpose() * weights;
+  eigenvalues = solved.eigenvalues();
+  eigenvectors = solved.eigenvectors();
+}
+
+std::optional<double> InformationSolver::variance(const Eigen::VectorXd& weights) const {
+  const double size = weights.norm();
+  if (weights.size() == 0 || !(size > 0.0)) return std::nullopt;
+  if (inverseFactor) return (*inverseFactor * weights).squaredNorm();
+  const Eigen::VectorXd along = eigenvectors.transpose() * weights;
   double nullShare = 0.0;
   double variance = 0.0;
   for (Eigen::Index k = 0; k < along.size(); ++k) {
-    const double value = solved.eigenvalues()(k);
-    if (value > kNullEigenvalue) {
-      variance += along(k) * along(k) / value;
+    if (eigenvalues(k) > kNullEigenvalue) {
+      variance += along(k) * along(k) / eigenvalues(k);
     } else {
       nullShare += along(k) * along(k);
     }

@@ -14,11 +14,12 @@
 // Where a Cholesky factor proves a matrix's eigenvalues all above that distance (as in any design
 // of full rank), its pseudo-inverse is its inverse, taken from the factor without eigenvectors.
 // Cost, for p columns: O(p^3) time (a third of it with the Cholesky factor), p^2 doubles while
-// made; K^2 + 2K numbers kept.
+// made; K^2 + 2K numbers kept per SDM content.
 #pragma once
 
 #include <cstdint>
 #include <eigen3/Eigen/Dense>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,10 @@ struct ContrastInformation {
   Eigen::MatrixXd unit;     // M of the unit-scaled design, by place
 };
 
+// The information an SDM listed again with the same content shares with its first listing: one
+// matrix of up to 64 x 64 doubles per content, whatever the number of listings. Null: none made.
+using SharedContrastInformation = std::shared_ptr<const ContrastInformation>;
+
 // The information of `names` in the SDM whose cross-products are `products` and whose rank check
 // is `rank`; a name the SDM holds twice is its first column. A check that found full rank with a
 // condition number below 1,000 proves every eigenvalue of the scaled X'X at least 1e-6 (the
@@ -53,8 +58,21 @@ ContrastInformation contrastInformationOf(const CrossProducts& products, const S
                                           const std::vector<std::string>& names,
                                           const RankCheck& rank);
 
-// c' M^+ c for `unit` (a unit-scaled information matrix) and `weights` (on the scaled betas);
-// nullopt when c does not lie in M's range as above. O(K^3).
-std::optional<double> contrastVariance(const Eigen::MatrixXd& unit, const Eigen::VectorXd& weights);
+// c' M^+ c for one unit-scaled information matrix M and any number of weights c (on the scaled
+// betas): M is factored once (O(K^3)), each c then costs O(K^2). A subject or an SDM is asked
+// every contrast of a call, so each factors its matrix once for all of them.
+class InformationSolver {
+ public:
+  explicit InformationSolver(const Eigen::MatrixXd& unit);
+  // nullopt when c does not lie in M's range as above, or M is empty or c zero.
+  std::optional<double> variance(const Eigen::VectorXd& weights) const;
+
+ private:
+  // Where the Cholesky factor proves M's eigenvalues above the null line: L^-1, c' M^-1 c being
+  // |L^-1 c|^2. Otherwise M's eigen-decomposition.
+  std::optional<Eigen::MatrixXd> inverseFactor;
+  Eigen::VectorXd eigenvalues;
+  Eigen::MatrixXd eigenvectors;
+};
 
 }  // namespace kelvora::analysis

@@ -34,14 +34,14 @@ std::string decimal(double value) {
 
 std::string quoted(const std::string& contrast) { return visible(contrast); }
 
-// The estimate of `weights` (per contrasted name) from a unit-scaled information matrix whose
-// places are `place` and column lengths `lengths` (both per contrasted name for `place`, per place
-// for `lengths`).
-ContrastEstimate estimateOf(const Eigen::MatrixXd& unit, const std::vector<std::int32_t>& place,
+// The estimate of `weights` (per contrasted name) from a unit-scaled information matrix, factored
+// in `solver`, whose places are `place` and column lengths `lengths` (both per contrasted name for
+// `place`, per place for `lengths`).
+ContrastEstimate estimateOf(const InformationSolver& solver, const std::vector<std::int32_t>& place,
                             const Eigen::VectorXd& lengths, const std::vector<double>& weights) {
   ContrastEstimate estimate;
-  Eigen::VectorXd written = Eigen::VectorXd::Zero(unit.rows());
-  Eigen::VectorXd asGiven = Eigen::VectorXd::Zero(unit.rows());
+  Eigen::VectorXd written = Eigen::VectorXd::Zero(lengths.size());
+  Eigen::VectorXd asGiven = Eigen::VectorXd::Zero(lengths.size());
   bool someWeighed = false;
   bool allWeighed = true;
   for (std::size_t name = 0; name < weights.size(); ++name) {
@@ -57,64 +57,66 @@ ContrastEstimate estimateOf(const Eigen::MatrixXd& unit, const std::vector<std::
   estimate.null = !someWeighed;
   estimate.estimable = false;
   if (!allWeighed || !someWeighed) return estimate;
-  const double variance = contrastVariance(unit, written).value_or(0.0);
+  const double variance = solver.variance(written).value_or(0.0);
   if (!(variance > 0.0)) return estimate;
   estimate.estimable = true;
   estimate.efficiency = 1.0 / variance;
   estimate.normalisedStd = std::sqrt(variance);
-  const std::optional<double> unitVariance = contrastVariance(unit, asGiven);
+  const std::optional<double> unitVariance = solver.variance(asGiven);
   const double nan = std::numeric_limits<double>::quiet_NaN();
   estimate.unitEfficiency = unitVariance ? 1.0 / *unitVariance : nan;
   estimate.unitNormalisedStd = unitVariance ? std::sqrt(*unitVariance) : nan;
   return estimate;
 }
 
-// The information of a subject's runs together on the design as written, aligned by name, and the
-// squared length of each name's column over those runs.
+// A subject's runs together on the design as written, aligned by name, unit-scaled over its runs
+// and factored once for every contrast.
 struct SubjectInformation {
   bool computed = false;
-  Eigen::MatrixXd written;
-  Eigen::VectorXd squaredLengths;
+  std::vector<std::int32_t> place;  // per contrasted name: its place, -1 when no run holds it
+  Eigen::VectorXd lengths;          // per place: the column's length over the runs
+  std::optional<InformationSolver> solver;
 };
 
 SubjectInformation subjectInformation(const SubjectGroup& group,
-                                      const std::vector<ContrastInformation>& information,
+                                      const std::vector<SharedContrastInformation>& information,
                                       std::size_t names) {
   SubjectInformation subject;
-  subject.written = Eigen::MatrixXd::Zero(names, names);
-  subject.squaredLengths = Eigen::VectorXd::Zero(names);
+  Eigen::MatrixXd written = Eigen::MatrixXd::Zero(names, names);
+  Eigen::VectorXd squaredLengths = Eigen::VectorXd::Zero(names);
   for (const std::size_t study : group.studies) {
-    const ContrastInformation& run = information[study];
-    if (!run.computed) continue;
+    if (!information[study]) continue;
+    const ContrastInformation& run = *information[study];
     subject.computed = true;
     for (std::size_t a = 0; a < names; ++a) {
       const std::int32_t pa = run.place[a];
       if (pa < 0) continue;
-      subject.squaredLengths(a) += run.lengths(pa) * run.lengths(pa);
+      squaredLengths(a) += run.lengths(pa) * run.lengths(pa);
       for (std::size_t b = 0; b < names; ++b) {
         const std::int32_t pb = run.place[b];
-        if (pb >= 0) subject.written(a, b) += run.lengths(pa) * run.unit(pa, pb) * run.lengths(pb);
+        if (pb >= 0) written(a, b) += run.lengths(pa) * run.unit(pa, pb) * run.lengths(pb);
       }
     }
   }
+  if (!subject.computed) return subject;
+  subject.place.assign(names, -1);
+  std::vector<Eigen::Index> kept;
+  for (std::size_t name = 0; name < names; ++name) {
+    if (squaredLengths(name) > 0.0) {
+      subject.place[name] = static_cast<std::int32_t>(kept.size());
+      kept.push_back(static_cast<Eigen::Index>(name));
+    }
+  }
+  subject.lengths = squaredLengths(kept).cwiseSqrt();
+  subject.solver.emplace(subject.lengths.cwiseInverse().asDiagonal() * written(kept, kept) *
+                         subject.lengths.cwiseInverse().asDiagonal());
   return subject;
 }
 
 ContrastEstimate subjectEstimate(const SubjectInformation& subject,
                                  const std::vector<double>& weights) {
   if (!subject.computed) return {};
-  std::vector<std::int32_t> place(weights.size(), -1);
-  std::vector<Eigen::Index> kept;
-  for (std::size_t name = 0; name < weights.size(); ++name) {
-    if (subject.squaredLengths(name) > 0.0) {
-      place[name] = static_cast<std::int32_t>(kept.size());
-      kept.push_back(static_cast<Eigen::Index>(name));
-    }
-  }
-  const Eigen::VectorXd lengths = subject.squaredLengths(kept).cwiseSqrt();
-  const Eigen::MatrixXd unit = lengths.cwiseInverse().asDiagonal() * subject.written(kept, kept) *
-                               lengths.cwiseInverse().asDiagonal();
-  ContrastEstimate estimate = estimateOf(unit, place, lengths, weights);
+  ContrastEstimate estimate = estimateOf(*subject.solver, subject.place, subject.lengths, weights);
   estimate.unitEfficiency = std::numeric_limits<double>::quiet_NaN();
   estimate.unitNormalisedStd = std::numeric_limits<double>::quiet_NaN();
   return estimate;
@@ -281,7 +283,7 @@ std::optional<std::string> unknownContrastName(const std::vector<Contrast>& cont
 
 StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double lowEfficiency,
                                  const StudyDesigns& designs,
-                                 const std::vector<ContrastInformation>& information,
+                                 const std::vector<SharedContrastInformation>& information,
                                  const std::vector<SubjectGroup>& subjects) {
   StudyContrasts study;
   study.lowEfficiency = lowEfficiency;
@@ -330,8 +332,40 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     result.runs.reserve(readStudies.size());
     result.subjects.resize(subjects.size());
   }
+  // Every estimate first, each information matrix factored once for every contrast. An SDM listed
+  // again shares its first listing's information and so its estimates, and a subject whose runs
+  // are those of an earlier one, in the same order, its estimates: a study of one SDM listed
+  // thousands of times costs one factorisation.
+  std::unordered_map<const ContrastInformation*, std::size_t> firstRunOf;
+  for (std::size_t r = 0; r < readStudies.size(); ++r) {
+    const ContrastInformation* run = information[readStudies[r]].get();
+    for (ContrastResult& result : study.results) result.runs.emplace_back().study = readStudies[r];
+    if (run == nullptr) continue;
+    const auto [first, isNew] = firstRunOf.emplace(run, r);
+    if (!isNew) {
+      for (ContrastResult& result : study.results) {
+        result.runs[r].estimate = result.runs[first->second].estimate;
+      }
+      continue;
+    }
+    const InformationSolver solver(run->unit);
+    for (std::size_t c = 0; c < contrasts.size(); ++c) {
+      study.results[c].runs[r].estimate = estimateOf(solver, run->place, run->lengths, weightsOf[c]);
+    }
+  }
   // A subject's runs together, one subject at a time: its information is names x names.
+  std::map<std::vector<const ContrastInformation*>, std::size_t> firstSubjectOf;
   for (std::size_t g = 0; g < subjects.size(); ++g) {
+    std::vector<const ContrastInformation*> runs;
+    runs.reserve(subjects[g].studies.size());
+    for (const std::size_t s : subjects[g].studies) runs.push_back(information[s].get());
+    const auto [first, isNew] = firstSubjectOf.emplace(std::move(runs), g);
+    if (!isNew) {
+      for (ContrastResult& result : study.results) {
+        result.subjects[g].estimate = result.subjects[first->second].estimate;
+      }
+      continue;
+    }
     const SubjectInformation together = subjectInformation(subjects[g], information, names.size());
     for (std::size_t c = 0; c < contrasts.size(); ++c) {
       study.results[c].subjects[g].estimate = subjectEstimate(together, weightsOf[c]);
@@ -339,15 +373,11 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
   }
   for (std::size_t c = 0; c < contrasts.size(); ++c) {
     const Contrast& contrast = contrasts[c];
-    const std::vector<double>& weights = weightsOf[c];
     ContrastResult& result = study.results[c];
     std::vector<bool> nullRun(designs.sdms.size(), false);
-    for (const std::size_t s : readStudies) {
-      const ContrastInformation& run = information[s];
-      ContrastRun& row = result.runs.emplace_back();
-      row.study = s;
-      if (!run.computed) continue;
-      row.estimate = estimateOf(run.unit, run.place, run.lengths, weights);
+    for (const ContrastRun& row : result.runs) {
+      const std::size_t s = row.study;
+      if (!information[s]) continue;
       nullRun[s] = row.estimate.null;
       const std::string named = "contrast " + quoted(contrast.name);
       if (row.estimate.null) {

@@ -15,8 +15,9 @@
 // Across the study: each run's and subject's efficiency (as written) relative to the median of the
 // runs, or subjects, that estimate it; CONTRAST_LOW_EFFICIENCY (a note) below `lowEfficiency`.
 //
-// Cost: O(C (S + G) K^3) for C contrasts, S SDMs, G subjects and K contrasted names; the results
-// hold C (S + G) rows.
+// Cost: O((S' + G') K^3 + C (S + G) K^2) for C contrasts, S SDMs of which S' distinct contents, G
+// subjects of which G' with distinct runs, and K contrasted names: each matrix is factored once for
+// every contrast. The results hold C (S + G) rows.
 #pragma once
 
 #include <cstddef>
@@ -100,10 +101,11 @@ std::optional<std::string> unknownContrastName(const std::vector<Contrast>& cont
                                                const StudyDesigns& designs);
 
 // The contrasts of the study: `information` holds one entry per SDM of `designs` (made for the
-// names contrastedNames(contrasts)), `subjects` groups them. Never throws except std::bad_alloc.
+// names contrastedNames(contrasts); null where none was made), `subjects` groups them. Never
+// throws except std::bad_alloc.
 StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double lowEfficiency,
                                  const StudyDesigns& designs,
-                                 const std::vector<ContrastInformation>& information,
+                                 const std::vector<SharedContrastInformation>& information,
                                  const std::vector<SubjectGroup>& subjects);
 
 }  // namespace kelvora::analysis

@@ -251,23 +251,21 @@ DependencyList::DependencyList(const std::vector<Dependency>& made) {
     putNumber(static_cast<std::uint64_t>(dependency.dependent + 1), bytes);
     bytes.insert(bytes.end(), predictors.begin(), predictors.end());
   }
-  packed = std::make_unique<unsigned char[]>(bytes.size());
-  std::memcpy(packed.get(), bytes.data(), bytes.size());
-  byteCount = static_cast<std::uint32_t>(bytes.size());
-  count = static_cast<std::uint32_t>(made.size());
+  std::shared_ptr<unsigned char[]> block(new unsigned char[sizeof(std::uint32_t) + bytes.size()]);
+  const auto count = static_cast<std::uint32_t>(made.size());
+  std::memcpy(block.get(), &count, sizeof count);
+  std::memcpy(block.get() + sizeof count, bytes.data(), bytes.size());
+  packed = std::move(block);
 }
 
-DependencyList::DependencyList(const DependencyList& other)
-    : byteCount(other.byteCount), count(other.count) {
-  if (other.packed) {
-    packed = std::make_unique<unsigned char[]>(byteCount);
-    std::memcpy(packed.get(), other.packed.get(), byteCount);
-  }
+DependencyList::Iterator DependencyList::begin() const {
+  return Iterator(packed ? packed.get() + sizeof(std::uint32_t) : nullptr, 0);
 }
 
-DependencyList& DependencyList::operator=(const DependencyList& other) {
-  if (this != &other) *this = DependencyList(other);
-  return *this;
+std::size_t DependencyList::size() const {
+  std::uint32_t count = 0;
+  if (packed) std::memcpy(&count, packed.get(), sizeof count);
+  return count;
 }
 
 Dependency DependencyList::Iterator::operator*() const {

@@ -69,12 +69,13 @@ struct Dependency {
   double conditionIndex = 0.0;  // near-dependency: sigma_max / sigma_k; 0 otherwise
 };
 
-// The dependencies of one check, packed into one byte block that the list owns: kelvora keeps a
-// check per SDM until its output, and a study of thousands of SDMs, each with a few
-// near-dependencies of a dozen predictors, would otherwise hold a vector per dependency (about 500
-// bytes per SDM against about 85 packed). Each dependency is read back as a Dependency of its own
-// (a value, made on each access); reading all of them costs O(bytes held). A copy copies the bytes
-// (kelvora copies a check only for an SDM listed again). Empty costs no allocation.
+// The dependencies of one check, packed into one byte block: kelvora keeps a check per SDM until
+// its output, and a study of thousands of SDMs, each with a few near-dependencies of a dozen
+// predictors, would otherwise hold a vector per dependency (about 500 bytes per SDM against about
+// 85 packed). The block is never changed once made, and copies share it: an SDM listed again
+// shares its first listing's check, so thousands of listings of one SDM hold its dependencies
+// once. Each dependency is read back as a Dependency of its own (a value, made on each access);
+// reading all of them costs O(bytes held). Empty costs no allocation.
 class DependencyList {
  public:
   class Iterator {
@@ -99,23 +100,20 @@ class DependencyList {
   DependencyList() = default;
   // Packs `made`. May throw std::bad_alloc.
   explicit DependencyList(const std::vector<Dependency>& made);
-  DependencyList(const DependencyList& other);  // may throw std::bad_alloc
-  DependencyList& operator=(const DependencyList& other);
-  DependencyList(DependencyList&&) noexcept = default;
-  DependencyList& operator=(DependencyList&&) noexcept = default;
 
-  Iterator begin() const { return Iterator(packed.get(), 0); }
-  Iterator end() const { return Iterator(nullptr, count); }
-  std::size_t size() const { return count; }
-  bool empty() const { return count == 0; }
+  Iterator begin() const;
+  Iterator end() const { return Iterator(nullptr, size()); }
+  std::size_t size() const;
+  bool empty() const { return packed == nullptr; }
   // Dependency `index` (< size()); O(bytes held).
   Dependency operator[](std::size_t index) const;
+  // The block this list shares with its copies; null when empty.
+  const void* identity() const { return packed.get(); }
 
  private:
-  std::unique_ptr<unsigned char[]> packed;
-  // 32 bits: a check holds at most kRankCheckMaxColumns dependencies of as many predictors.
-  std::uint32_t byteCount = 0;
-  std::uint32_t count = 0;
+  // The count (32 bits: a check holds at most kRankCheckMaxColumns dependencies), then the
+  // dependencies; null when there are none.
+  std::shared_ptr<const unsigned char[]> packed;
 };
 
 // 32-bit counts: an SDM's data points and columns are 32-bit fields of its header.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <limits>
 #include <queue>
+#include <utility>
 
 #include "analysis/cross_products.h"
 
@@ -33,7 +34,7 @@ Eigen::MatrixXd correlationsOf(const CrossProducts& products, std::vector<bool>&
 }
 
 void addCorrelations(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
-                     std::int64_t interest, bool allCorrelations, DesignWarnings& warnings) {
+                     std::int64_t interest, bool allCorrelations, std::vector<DesignWarning>& warnings) {
   using Pair = DesignWarning;
   const auto weaker = [](const Pair& a, const Pair& b) {
     return std::abs(a.value) > std::abs(b.value);
@@ -59,17 +60,17 @@ void addCorrelations(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
       }
     }
   }
-  const std::size_t first = warnings.items.size();
-  for (; !strongest.empty(); strongest.pop()) warnings.items.push_back(strongest.top());
-  std::reverse(warnings.items.begin() + static_cast<std::ptrdiff_t>(first), warnings.items.end());
+  const std::size_t first = warnings.size();
+  for (; !strongest.empty(); strongest.pop()) warnings.push_back(strongest.top());
+  std::reverse(warnings.begin() + static_cast<std::ptrdiff_t>(first), warnings.end());
   if (leftOut > 0) {
-    warnings.items.push_back({DesignWarningCode::kMoreCorrelations, RecordSeverity::kNote, -1, -1,
+    warnings.push_back({DesignWarningCode::kMoreCorrelations, RecordSeverity::kNote, -1, -1,
                               static_cast<double>(leftOut)});
   }
 }
 
 void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies, std::int64_t interest,
-                  const RankCheck& rank, DesignWarnings& warnings) {
+                  const RankCheck& rank, std::vector<DesignWarning>& warnings) {
   std::vector<bool> dependent(varies.size(), false);
   for (const Dependency& dependency : rank.dependencies) {
     if (dependency.kind != DependencyKind::kRankDeficient) continue;
@@ -98,7 +99,7 @@ void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies, std
       if (std::isfinite(diagonal) && diagonal > 0.0) inflation = std::max(diagonal, 1.0);
     }
     if (inflation <= kInflationNote) continue;
-    warnings.items.push_back(
+    warnings.push_back(
         {DesignWarningCode::kHighVif,
          inflation > kInflationWarning ? RecordSeverity::kWarning : RecordSeverity::kNote,
          static_cast<std::int32_t>(j), -1, inflation});
@@ -131,13 +132,24 @@ const char* conditionGrade(const RankCheck& rank) {
 
 DesignWarnings warnDesign(const CrossProducts& products, std::int64_t interest,
                           const RankCheck& rank, bool allCorrelations) {
-  DesignWarnings warnings;
-  if (rank.skipped || products.rows < 2) return warnings;
+  if (rank.skipped || products.rows < 2) return {};
   std::vector<bool> varies;
   const Eigen::MatrixXd r = correlationsOf(products, varies);
+  std::vector<DesignWarning> warnings;
   addCorrelations(r, varies, interest, allCorrelations, warnings);
   addInflation(r, varies, interest, rank, warnings);
-  return warnings;
+  return DesignWarnings(std::move(warnings));
+}
+
+DesignWarnings::DesignWarnings(std::vector<DesignWarning> made) {
+  if (made.empty()) return;
+  made.shrink_to_fit();  // held for the rest of the run
+  shared = std::make_shared<const std::vector<DesignWarning>>(std::move(made));
+}
+
+const std::vector<DesignWarning>& DesignWarnings::items() const {
+  static const std::vector<DesignWarning> none;
+  return shared ? *shared : none;
 }
 
 }  // namespace kelvora::analysis

@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -51,8 +52,21 @@ struct DesignWarning {
   double value = 0.0;
 };
 
-struct DesignWarnings {
-  std::vector<DesignWarning> items;  // correlations by decreasing |r|, then VIFs by column
+// The warnings of one design, never changed once made; copies share them, so the listings of one
+// SDM content hold them once.
+class DesignWarnings {
+ public:
+  DesignWarnings() = default;
+  // Keeps `made`, at its size. May throw std::bad_alloc.
+  explicit DesignWarnings(std::vector<DesignWarning> made);
+
+  // Correlations by decreasing |r|, then VIFs by column.
+  const std::vector<DesignWarning>& items() const;
+  // The list these warnings share with their copies; null when there are none.
+  const void* identity() const { return shared.get(); }
+
+ private:
+  std::shared_ptr<const std::vector<DesignWarning>> shared;  // null: none
 };
 
 // "PREDICTOR_CORRELATION", "PREDICTOR_CORRELATION_MORE", "HIGH_VIF".

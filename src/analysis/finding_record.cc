@@ -362,15 +362,14 @@ void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntr
   if (study == nullptr) return;
   for (const MismatchCause& cause : study->diagnosis.causes) hand(causeEntry(cause));
   for (const FurtherFinding& finding : study->diagnosis.findings) hand(furtherEntry(finding));
-  for (const SdmDesign& design : study->designs.sdms) {
-    if (!design.read) continue;
+  forEachToldDesign(study->designs, [&](const SdmDesign& design) {
     if (design.rank.skipped) hand(designEntry(design, nullptr));
     for (const Dependency& dependency : design.rank.dependencies) {
       hand(designEntry(design, &dependency));
     }
     if (design.rank.unlisted > 0) hand(unlistedEntry(design));
-    for (const DesignWarning& warning : design.warnings.items) hand(warningEntry(design, warning));
-  }
+    for (const DesignWarning& warning : design.warnings.items()) hand(warningEntry(design, warning));
+  });
   for (const ContrastFinding& finding : study->contrasts.findings) {
     hand(contrastEntry(study->designs, finding));
   }

@@ -68,7 +68,7 @@ InspectedStudy readInspectedStudy(const RunOutcome& outcome,
   const DesignQuestions& asked = maker.asked();
   if (!asked.contrasts.empty() && inspected.designs.mdmRead) {
     inspected.contrastUsageError = unknownContrastName(asked.contrasts, inspected.designs);
-    std::vector<ContrastInformation> information;
+    std::vector<SharedContrastInformation> information;
     information.reserve(count);
     for (std::size_t study = 0; study < count; ++study) {
       information.push_back(maker.takeContrastInformation(study));

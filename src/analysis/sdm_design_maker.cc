@@ -92,7 +92,7 @@ std::uint64_t fingerprintOf(const SdmFile& sdm) {
 void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
   SdmDesign design;
   std::optional<DesignPictures> source;
-  std::optional<ContrastInformation> contrastSource;
+  SharedContrastInformation contrastSource;
   std::optional<std::uint64_t> newContent;
   summarizeSdm(sdm, design, nameLists, zeroSets);
   if (design.read) {
@@ -128,9 +128,9 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
         design.warnings =
             warnDesign(*products, design.interestCount, design.rank, questions.allCorrelations);
         if (!contrasted.empty()) {
-          contrastSource = contrastInformationOf(*products, sdm, contrasted, design.rank);
+          contrastSource = std::make_shared<const ContrastInformation>(
+              contrastInformationOf(*products, sdm, contrasted, design.rank));
         }
-        design.warnings.items.shrink_to_fit();  // held for the rest of the run
       }
       keepListedDependencies(design.rank);
     }
@@ -160,7 +160,7 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
     pictures.erase(study);
   }
   if (contrastSource) {
-    contrastInformation[study] = std::move(*contrastSource);
+    contrastInformation[study] = std::move(contrastSource);
   } else {
     contrastInformation.erase(study);
   }
@@ -197,10 +197,10 @@ std::optional<DesignPictures> SdmDesignMaker::takePictures(std::size_t study) {
   return std::move(node.mapped());
 }
 
-ContrastInformation SdmDesignMaker::takeContrastInformation(std::size_t study) {
+SharedContrastInformation SdmDesignMaker::takeContrastInformation(std::size_t study) {
   const std::lock_guard<std::mutex> lock(mutex);
   auto node = contrastInformation.extract(study);
-  if (node.empty()) return {};
+  if (node.empty()) return nullptr;
   return std::move(node.mapped());
 }
 

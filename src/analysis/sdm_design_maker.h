@@ -74,8 +74,9 @@ class SdmDesignMaker {
   std::vector<SdmDesign> takeDesigns(std::size_t count);
   // Takes where the pictures of a study come from, when it was read with pictures asked for.
   std::optional<DesignPictures> takePictures(std::size_t study);
-  // Takes the contrast information of a study (not computed when none was made or asked).
-  ContrastInformation takeContrastInformation(std::size_t study);
+  // Takes the contrast information of a study, shared with the other listings of its content; null
+  // when none was made or asked.
+  SharedContrastInformation takeContrastInformation(std::size_t study);
 
   const DesignQuestions& asked() const { return questions; }
 
@@ -92,7 +93,7 @@ class SdmDesignMaker {
   std::vector<SdmDesign> designs;
   std::vector<bool> isMade;
   std::map<std::size_t, DesignPictures> pictures;
-  std::map<std::size_t, ContrastInformation> contrastInformation;  // empty without contrasts
+  std::map<std::size_t, SharedContrastInformation> contrastInformation;  // empty without contrasts
   // The study whose design holds the rank check of each SDM content made so far, by one 64-bit
   // hash of its path and its fingerprint (two SDMs of a study colliding: about n^2 / 2^65).
   std::unordered_map<std::uint64_t, std::uint32_t> checked;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <unordered_set>
 
 #include "analysis/further_finding.h"
 #include "analysis/sdm_design_maker.h"
@@ -25,6 +26,20 @@ void appendPredictors(std::string& text, const SdmDesign& design,
 }
 
 }  // namespace
+
+void forEachToldDesign(const StudyDesigns& designs,
+                       const std::function<void(const SdmDesign&)>& visit) {
+  // A listing shares its first listing's dependencies, and its warnings when it has no
+  // dependency: the shared block stands for the content.
+  std::unordered_set<const void*> told;
+  for (const SdmDesign& design : designs.sdms) {
+    if (!design.read) continue;
+    const void* analysis = design.rank.dependencies.identity();
+    if (analysis == nullptr) analysis = design.warnings.identity();
+    if (analysis != nullptr && !told.insert(analysis).second) continue;
+    visit(design);
+  }
+}
 
 std::string dependencySentence(const SdmDesign& design, const Dependency& dependency) {
   std::string sentence = fileNameOf(design.path) + ": ";

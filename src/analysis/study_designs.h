@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,6 +45,13 @@ struct StudyDesigns {
 // The diagnostics' view of `designs`, nothing copied: the MDM's part, and the summaries pointing
 // into `designs`, which must outlive it and not change meanwhile.
 const StudyInput& diagnosisInput(const StudyDesigns& designs);
+
+// Calls `visit` for each design read, in study order, whose findings (dependencies, warnings) are
+// told: an SDM listed again with the same content shares its first listing's analysis, and its
+// findings are told at that listing only (the run says that the SDM is listed again), so that a
+// study listing one SDM thousands of times does not tell its findings thousands of times.
+void forEachToldDesign(const StudyDesigns& designs,
+                       const std::function<void(const SdmDesign&)>& visit);
 
 // "RANK_DEFICIENT_DESIGN" or "NEAR_DEPENDENT_DESIGN".
 const char* dependencyCodeName(DependencyKind kind);

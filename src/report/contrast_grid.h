@@ -18,6 +18,7 @@
 namespace kelvora::report {
 
 inline constexpr std::size_t kMostGridContrasts = 40;
+// Also the rows of the report's grid of predictors of interest by subject.
 inline constexpr std::size_t kMostGridSubjects = 500;
 
 // The section, HTML; empty when no contrast was evaluated. Never throws except std::bad_alloc.

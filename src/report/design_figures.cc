@@ -85,7 +85,7 @@ std::string correlationPanel(const DesignDrawing& drawing, const SdmDesign& desi
   const auto columns = static_cast<std::int64_t>(design.names.size());
   const bool blocks = cells < columns;
   std::string marks;
-  for (const DesignWarning& warning : design.warnings.items) {
+  for (const DesignWarning& warning : design.warnings.items()) {
     if (warning.code != DesignWarningCode::kPredictorCorrelation) continue;
     const std::int64_t a = warning.first * cells / columns;
     const std::int64_t b = warning.second * cells / columns;

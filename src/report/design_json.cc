@@ -54,8 +54,7 @@ Json warningJson(const SdmDesign& design, const DesignWarning& warning) {
 void forEachDesignFinding(const StudyDesigns& designs,
                           const std::function<void(const Json&)>& shown,
                           const FindingPolicy* policy) {
-  for (const SdmDesign& design : designs.sdms) {
-    if (!design.read) continue;
+  forEachToldDesign(designs, [&](const SdmDesign& design) {
     const auto visit = [&](Json finding) {
       if (policy != nullptr) {
         const auto action = policy->actionFor(finding["code"].get<std::string>(), design.path);
@@ -106,8 +105,8 @@ void forEachDesignFinding(const StudyDesigns& designs,
           {"dependencies", design.rank.unlisted},
       });
     }
-    for (const DesignWarning& warning : design.warnings.items) visit(warningJson(design, warning));
-  }
+    for (const DesignWarning& warning : design.warnings.items()) visit(warningJson(design, warning));
+  });
 }
 
 void forEachSdmDesign(const StudyDesigns& designs, const std::function<void(const Json&)>& visit) {

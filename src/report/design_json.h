@@ -26,7 +26,8 @@
 namespace kelvora::report {
 
 // Hands each design finding, an object {code, severity, file, rank, columns, conditionIndex,
-// dependent, predictors}, to `visit`, by study and then in the order of RankCheck::dependencies:
+// dependent, predictors}, to `visit`, by study (those forEachToldDesign tells) and then in the
+// order of RankCheck::dependencies:
 // the elements of the array "designFindings", one at a time, so that no copy of all of them is
 // held. Strings are Latin-1 code points of the bytes, as everywhere in the object. `policy`, when
 // given, decides as in the record of all findings: a finding it ignores is left out, and one it

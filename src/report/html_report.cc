@@ -180,7 +180,7 @@ PredictorLists designPredictors(const StudyDesigns& designs) {
     if (design.rank.unlisted > 0) {
       lists[{std::string(design.path), kDependenciesMoreCode}].emplace_back();
     }
-    for (const DesignWarning& warning : design.warnings.items) {
+    for (const DesignWarning& warning : design.warnings.items()) {
       lists[{std::string(design.path), designWarningCodeName(warning.code)}].push_back(
           numbers(std::vector<std::int32_t>{warning.first, warning.second}));
     }
@@ -397,13 +397,18 @@ std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) 
            ? " The first " + std::to_string(kMostGridPredictors) + " of the " +
                  std::to_string(first->interestCount) + " predictors of interest are shown."
            : std::string()) +
+      (designs.subjects.size() > kMostGridSubjects
+           ? " The first " + std::to_string(kMostGridSubjects) + " of the " +
+                 std::to_string(designs.subjects.size()) + " subjects are shown (--json lists all)."
+           : std::string()) +
       "</p>\n<table class=\"grid\"><tr><th>subject</th>";
   for (std::int64_t j = 0; j < interest; ++j) {
     html += "<th class=\"predictor\">" + std::to_string(j + 1) + " " +
             htmlText(first->names[static_cast<std::size_t>(j)]) + "</th>";
   }
   html += "</tr>\n";
-  for (const SubjectGroup& group : designs.subjects) {
+  for (std::size_t g = 0; g < designs.subjects.size() && g < kMostGridSubjects; ++g) {
+    const SubjectGroup& group = designs.subjects[g];
     html += "<tr><th>" + htmlText(group.id) + "</th>";
     for (std::int64_t j = 0; j < interest; ++j) {
       std::size_t zeroRuns = 0;

@@ -61,6 +61,8 @@ class ContrastTest : public ::testing::Test {
         sdm.values.push_back(column.values);
       }
       maker.make(study, sdm);
+    }
+    for (std::size_t study = 0; study < runs.size(); ++study) {
       information.push_back(maker.takeContrastInformation(study));
     }
     designs.sdms = maker.takeDesigns(runs.size());
@@ -85,7 +87,7 @@ class ContrastTest : public ::testing::Test {
   std::vector<std::vector<Column>> runs;
   std::vector<SubjectGroup> groups;
   StudyDesigns designs;
-  std::vector<ContrastInformation> information;
+  std::vector<SharedContrastInformation> information;
 };
 
 TEST(ContrastWeightsTest, ExpressionTermsSignsFactorsAndNamesWithBlanks) {
@@ -231,6 +233,34 @@ TEST_F(ContrastTest, ConditionAbsentOrZeroInARunAndASubjectLeftWithout) {
                 "CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT subject \"s2\": contrast \"B\" cannot be "
                 "estimated from its 1 run; it drops out of the contrast's group analysis (1 of 2 "
                 "subjects remain)"}));
+}
+
+// Listings of one content share its information, and their estimates and findings are each
+// listing's own, as are those of a subject whose runs repeat another's.
+TEST_F(ContrastTest, AnSdmListedAgainAndASubjectRepeatedAreEvaluatedAsTheFirst) {
+  const std::vector<Column> both{{"A", kA}, {"B", kB}, {"Constant", kOne}};
+  const std::vector<Column> withoutB{{"A", kA}, {"B", kZero}, {"Constant", kOne}};
+  for (const char* subject : {"s1", "s2"}) {
+    addRun(subject, both);
+    addRun(subject, withoutB);
+  }
+  addRun("s3", withoutB);
+  const StudyContrasts found = evaluate({"A - B"});
+  EXPECT_EQ(information[2].get(), information[0].get());
+  EXPECT_EQ(information[4].get(), information[1].get());
+  const ContrastResult& result = found.results[0];
+  ASSERT_EQ(result.runs.size(), 5u);
+  EXPECT_EQ(result.runs[2].study, 2u);
+  EXPECT_EQ(result.runs[2].estimate.efficiency, result.runs[0].estimate.efficiency);
+  EXPECT_NEAR(result.runs[2].estimate.efficiency, 4.0, 1e-9);
+  EXPECT_EQ(result.subjects[1].estimate.efficiency, result.subjects[0].estimate.efficiency);
+  EXPECT_EQ(result.estimableSubjects, 2u);
+  std::vector<std::string> notEstimable;
+  for (const ContrastFinding& finding : found.findings) {
+    if (finding.code == ContrastCode::kNotEstimable) notEstimable.push_back(finding.text);
+  }
+  EXPECT_EQ(notEstimable.size(), 3u);
+  EXPECT_EQ(notEstimable.back().substr(0, 10), "run-5.sdm:");
 }
 
 TEST_F(ContrastTest, NameNoSdmHasOffersTheNearest) {

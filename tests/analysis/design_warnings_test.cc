@@ -35,15 +35,15 @@ DesignWarnings warningsOf(const std::vector<std::vector<float>>& columns, std::i
 std::vector<float> first() { return correlated(1.0); }
 
 TEST(DesignWarningsTest, CorrelationLinesAtPointFourAndPointSeven) {
-  EXPECT_TRUE(warningsOf({first(), correlated(0.39)}, 0, true).items.empty());
+  EXPECT_TRUE(warningsOf({first(), correlated(0.39)}, 0, true).items().empty());
   for (const auto& [r, severity] :
        {std::pair{0.41, RecordSeverity::kNote}, std::pair{0.69, RecordSeverity::kNote},
         std::pair{0.71, RecordSeverity::kWarning}}) {
     const DesignWarnings found = warningsOf({first(), correlated(r)}, 0, true);
-    ASSERT_EQ(found.items.size(), 1u) << r;
-    EXPECT_EQ(found.items[0].code, DesignWarningCode::kPredictorCorrelation);
-    EXPECT_EQ(found.items[0].severity, severity) << r;
-    EXPECT_NEAR(found.items[0].value, r, 1e-6);
+    ASSERT_EQ(found.items().size(), 1u) << r;
+    EXPECT_EQ(found.items()[0].code, DesignWarningCode::kPredictorCorrelation);
+    EXPECT_EQ(found.items()[0].severity, severity) << r;
+    EXPECT_NEAR(found.items()[0].value, r, 1e-6);
   }
 }
 
@@ -51,7 +51,7 @@ TEST(DesignWarningsTest, InflationLinesAtFiveAndTen) {
   const auto inflationOf = [](double rSquared) {
     const DesignWarnings found = warningsOf({first(), correlated(std::sqrt(rSquared))}, 2);
     std::vector<DesignWarning> inflated;
-    for (const DesignWarning& w : found.items) {
+    for (const DesignWarning& w : found.items()) {
       if (w.code == DesignWarningCode::kHighVif) inflated.push_back(w);
     }
     return inflated;
@@ -74,7 +74,7 @@ TEST(DesignWarningsTest, ADependencyTheRankCheckFindsHasAnInfiniteInflation) {
   const std::vector<float> constant(a.size(), 1.0f);
   const DesignWarnings found = warningsOf({a, b, sum, constant}, 3);
   int infinite = 0;
-  for (const DesignWarning& w : found.items) {
+  for (const DesignWarning& w : found.items()) {
     if (w.code == DesignWarningCode::kHighVif && std::isinf(w.value)) ++infinite;
   }
   EXPECT_EQ(infinite, 3);
@@ -84,12 +84,12 @@ TEST(DesignWarningsTest, ConfoundPairsOnlyWhenAskedOrIdentical) {
   // `other` is orthogonal to both patterns, so only a and c correlate (r = 0.8).
   const std::vector<float> other{1, -1, -1, 1, 1, -1, -1, 1};
   const std::vector<float> a = first(), c = correlated(0.8);
-  EXPECT_EQ(warningsOf({a, other, c}, 1).items.size(), 1u);  // a is of interest
-  EXPECT_EQ(warningsOf({other, a, c}, 1).items.size(), 0u);  // two confounds
-  EXPECT_EQ(warningsOf({other, a, c}, 1, true).items.size(), 1u);
+  EXPECT_EQ(warningsOf({a, other, c}, 1).items().size(), 1u);  // a is of interest
+  EXPECT_EQ(warningsOf({other, a, c}, 1).items().size(), 0u);  // two confounds
+  EXPECT_EQ(warningsOf({other, a, c}, 1, true).items().size(), 1u);
   const DesignWarnings same = warningsOf({other, a, a}, 1);
-  ASSERT_EQ(same.items.size(), 1u);
-  EXPECT_NEAR(same.items[0].value, 1.0, 1e-9);
+  ASSERT_EQ(same.items().size(), 1u);
+  EXPECT_NEAR(same.items()[0].value, 1.0, 1e-9);
 }
 
 TEST(DesignWarningsTest, ConditionGrades) {

@@ -102,7 +102,7 @@ TEST(SdmDesignMaker, AWideDesignListsSixteenDependenciesAndCountsTheRest) {
     EXPECT_EQ(design.rank.rank, 3);
     EXPECT_EQ(design.rank.dependencies.size(), kMostListedDependencies);
     EXPECT_EQ(design.rank.unlisted, 37 - static_cast<int>(kMostListedDependencies));
-    EXPECT_TRUE(design.warnings.items.empty());  // wider than long: the rank check alone
+    EXPECT_TRUE(design.warnings.items().empty());  // wider than long: the rank check alone
   }
 }
 

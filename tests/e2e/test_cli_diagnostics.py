@@ -108,6 +108,15 @@ class Diagnostics(CliTest):
         self.assertEqual(errors, ['kelvora: note: group.mdm: subject "S03" has 1 run, most subjects'
                                   " have 2"])
 
+    def test_an_sdm_listed_again_tells_its_design_findings_once(self):
+        runs = self.runs(zero=("Rot Z",))
+        told = []
+        for folder, listed in (("once", runs), ("again", runs + runs[:1])):
+            _, run = self.inspect(write_study(self.study, listed, folder=folder), EXIT_REPORTED)
+            told.append([(os.path.basename(f["file"]), f["code"]) for f in run["designFindings"]])
+        self.assertIn(("S01_run1.sdm", "RANK_DEFICIENT_DESIGN"), told[0])
+        self.assertEqual(told[1], told[0])
+
     def test_every_problem_in_one_pass(self):
         runs = self.runs(zero=("Rot Z",))
         runs[2], runs[4] = (runs[2][0], None), (runs[4][0], None)

@@ -98,7 +98,8 @@ def measure_cli(build_dir, mdm, name, scratch):
     for options in CLI_MODES:
         if options == ["--report"]:
             options = ["--report", os.path.join(scratch, "report.html")]
-        peak, times, status = measure_command([kelvora, *options, mdm], dict(os.environ))
+        asked = resource_cases.CLI_OPTIONS.get(name, [])
+        peak, times, status = measure_command([kelvora, *options, *asked, mdm], dict(os.environ))
         failures += verdict_line(f"kelvora {options[0] if options else 'plain'}: {name}", peak,
                                  times, CLI_BOUND, status, peak <= CLI_BOUND and status <= 2)
     return failures
