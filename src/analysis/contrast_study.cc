@@ -72,10 +72,9 @@ ContrastEstimate estimateOf(const InformationSolver& solver, const std::vector<s
 // A subject's runs together on the design as written, aligned by name, unit-scaled over its runs
 // and factored once for every contrast.
 struct SubjectInformation {
-  bool computed = false;
   std::vector<std::int32_t> place;  // per contrasted name: its place, -1 when no run holds it
   Eigen::VectorXd lengths;          // per place: the column's length over the runs
-  std::optional<InformationSolver> solver;
+  std::optional<InformationSolver> solver;  // none: no run of the subject was checked
 };
 
 SubjectInformation subjectInformation(const SubjectGroup& group,
@@ -84,10 +83,11 @@ SubjectInformation subjectInformation(const SubjectGroup& group,
   SubjectInformation subject;
   Eigen::MatrixXd written = Eigen::MatrixXd::Zero(names, names);
   Eigen::VectorXd squaredLengths = Eigen::VectorXd::Zero(names);
+  bool computed = false;
   for (const std::size_t study : group.studies) {
     if (!information[study]) continue;
     const ContrastInformation& run = *information[study];
-    subject.computed = true;
+    computed = true;
     for (std::size_t a = 0; a < names; ++a) {
       const std::int32_t pa = run.place[a];
       if (pa < 0) continue;
@@ -98,7 +98,7 @@ SubjectInformation subjectInformation(const SubjectGroup& group,
       }
     }
   }
-  if (!subject.computed) return subject;
+  if (!computed) return subject;
   subject.place.assign(names, -1);
   std::vector<Eigen::Index> kept;
   for (std::size_t name = 0; name < names; ++name) {
@@ -115,7 +115,7 @@ SubjectInformation subjectInformation(const SubjectGroup& group,
 
 ContrastEstimate subjectEstimate(const SubjectInformation& subject,
                                  const std::vector<double>& weights) {
-  if (!subject.computed) return {};
+  if (!subject.solver) return {};
   ContrastEstimate estimate = estimateOf(*subject.solver, subject.place, subject.lengths, weights);
   estimate.unitEfficiency = std::numeric_limits<double>::quiet_NaN();
   estimate.unitNormalisedStd = std::numeric_limits<double>::quiet_NaN();
