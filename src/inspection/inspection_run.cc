@@ -1,5 +1,6 @@
 #include "inspection/inspection_run.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -63,7 +64,11 @@ class InspectionRun {
 
   // Logs the line as one entry and keeps its finding.
   void write(ReportLine line);
-  void write(Report report);
+  // Writes a check's lines. A finding past the run's most ends the run with RUN_TOO_LARGE in its
+  // place, and no later line is written; false then.
+  bool writeCheck(Report report);
+  // What a check may list: one more than the findings the run may still report.
+  std::size_t findingsRoom() const;
   // Keeps a finding whose line someone else has logged; returns its index.
   std::size_t record(Finding finding);
 
@@ -109,15 +114,18 @@ RunOutcome InspectionRun::perform() {
   }
   outcome.subjectCount = subjects.size();
 
-  const CountCheck counts = checkPredictorCounts(sdms);
-  write(countReport(counts, sdms));
+  const CountCheck counts = checkPredictorCounts(sdms, findingsRoom());
+  if (!writeCheck(countReport(counts, sdms))) return finish(outcome.end);
   if (!counts.agree) return finish(RunEnd::kPredictorCountMismatch);
-  const NameCheck names = checkPredictorNames(sdms, counts.n);
-  write(nameReport(names, sdms));
+  const NameCheck names = checkPredictorNames(sdms, counts.n, findingsRoom());
+  if (!writeCheck(nameReport(names, sdms))) return finish(outcome.end);
   if (!names.agree) return finish(RunEnd::kPredictorNameMismatch);
 
-  write(subjectReport(subjects, findZeroAcrossRuns(sdms, subjects, counts.n), sdms));
-  write(confoundReport(findZeroConfounds(sdms, counts.n), sdms));
+  const auto zeros = findZeroAcrossRuns(sdms, subjects, counts.n, findingsRoom());
+  if (!writeCheck(subjectReport(subjects, zeros, sdms))) return finish(outcome.end);
+  if (!writeCheck(confoundReport(findZeroConfounds(sdms, counts.n, findingsRoom()), sdms))) {
+    return finish(outcome.end);
+  }
 
   if (!findingsPath) return finish(RunEnd::kComplete);
   // Closed first, so the last line reaches the host only.
@@ -239,8 +247,19 @@ void InspectionRun::write(ReportLine line) {
   if (line.finding) outcome.findings.push_back(std::move(*line.finding));
 }
 
-void InspectionRun::write(Report report) {
-  for (ReportLine& line : report) write(std::move(line));
+bool InspectionRun::writeCheck(Report report) {
+  for (ReportLine& line : report) {
+    if (line.finding && outcome.findings.size() >= settings.maxFindings) {
+      write(tooManyFindingsLine(*line.finding, settings.maxFindings));
+      return stop(RunEnd::kRunTooLarge);
+    }
+    write(std::move(line));
+  }
+  return true;
+}
+
+std::size_t InspectionRun::findingsRoom() const {
+  return settings.maxFindings - std::min(settings.maxFindings, outcome.findings.size()) + 1;
 }
 
 std::size_t InspectionRun::record(Finding finding) {

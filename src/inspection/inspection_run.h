@@ -10,12 +10,14 @@
 // sdm_predictors.h), and its names and all-zero columns in a list and a set that every SDM with
 // the same shares (name_list_table.h, zero_column_set.h), its path being the MDM's, so its memory
 // does not grow with the values of the study, and with the number of its SDMs only by 72 bytes
-// each, up to a ceiling (kMaxSlotsKeptPerRun). The findings file is closed
+// each, up to a ceiling (kMaxSlotsKeptPerRun); it reports up to kMaxFindingsPerRun findings. The
+// findings file is closed
 // at every end of the run, also when an exception (e.g. std::bad_alloc) passes through: the run
 // throws nothing on purpose and catches nothing either, so the caller's boundary decides what an
 // exception means.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -36,6 +38,12 @@ namespace kelvora {
 // that lists the same SDM again and again ends after 15 million listings.
 inline constexpr std::int64_t kMaxSlotsKeptPerRun = std::int64_t{256} * 1024 * 1024;
 
+// The most findings a run reports, each a line logged and a Finding kept. The finding after them
+// ends the run with RUN_TOO_LARGE instead. Without it, a 74-byte SDM whose announced confounds all
+// read as zero, listed a thousand times, would log 65 million lines. A real study reports tens of
+// findings; even 40,000 runs would need more than six findings each to come near.
+inline constexpr std::size_t kMaxFindingsPerRun = 250000;
+
 // Names a run's findings file from the MDM path the user chose. None: the run writes no findings
 // file, and its complete end logs no "Saved findings to: " line.
 using FindingsFileRule = std::function<std::optional<std::string>(const std::string& mdmPath)>;
@@ -55,6 +63,8 @@ struct RunSettings {
   SdmValuesVisitor visitSdm;
   // The ceiling of what the run keeps, in value slots (smaller in tests).
   std::int64_t maxSlotsKept = kMaxSlotsKeptPerRun;
+  // The most findings the run reports (smaller in tests).
+  std::size_t maxFindings = kMaxFindingsPerRun;
   // The bytes that the SDMs being read ahead together may cost (smaller in tests).
   std::int64_t readAheadBudget = kReadAheadBudget;
 };

@@ -31,4 +31,18 @@ std::string prevailingName(std::vector<std::string_view> names) {
   return std::string(middleOf(names, nameBefore));
 }
 
+std::string prevailingSharedName(std::vector<SharedName> names) {
+  std::sort(names.begin(), names.end(),
+            [](const SharedName& a, const SharedName& b) { return nameBefore(a.name, b.name); });
+  std::size_t total = 0;
+  for (const SharedName& shared : names) total += shared.count;
+  // The name at position floor(total / 2) of the list in which each name is repeated `count` times.
+  std::size_t before = 0;
+  for (const SharedName& shared : names) {
+    before += shared.count;
+    if (before > total / 2) return std::string(shared.name);
+  }
+  return std::string(names.back().name);
+}
+
 }  // namespace kelvora

@@ -4,6 +4,7 @@
 // selecting the middle element, not by sorting.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,5 +21,13 @@ std::int64_t prevailingCount(std::vector<std::int64_t> counts);
 
 // `names` must not be empty. The views must outlive the call only.
 std::string prevailingName(std::vector<std::string_view> names);
+
+// The same of names that several SDMs share: each name stands for `count` SDMs (count > 0), and
+// the names need not differ. O(d log d) in the number of pairs, whatever the counts.
+struct SharedName {
+  std::string_view name;
+  std::size_t count = 0;
+};
+std::string prevailingSharedName(std::vector<SharedName> names);
 
 }  // namespace kelvora

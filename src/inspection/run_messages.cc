@@ -67,6 +67,16 @@ ReportLine runTooLargeLine(const std::string& sdmPath, std::int64_t maxSlots) {
                  findingOf(FindingCode::kRunTooLarge, Severity::kError, sdmPath));
 }
 
+ReportLine tooManyFindingsLine(const Finding& beyond, std::size_t maxFindings) {
+  // A zero-across-runs finding belongs to a subject rather than to one SDM.
+  const std::string& where = beyond.path.empty() ? beyond.subject : beyond.path;
+  Finding found = findingOf(FindingCode::kRunTooLarge, Severity::kError, beyond.path);
+  found.subject = beyond.subject;
+  return finding("!!!  Too many findings to report (more than " + std::to_string(maxFindings) +
+                     "), stopped at: " + where,
+                 std::move(found));
+}
+
 ReportLine savedFindingsLine(const std::string& findingsPath) {
   return progress(">  Saved findings to: " + findingsPath);
 }

@@ -35,6 +35,8 @@ ReportLine noStudiesLine();
 ReportLine sdmTooLargeLine(const std::string& sdmPath);
 // `sdmPath`: the SDM that took what the run keeps past its ceiling of `maxSlots` value slots.
 ReportLine runTooLargeLine(const std::string& sdmPath, std::int64_t maxSlots);
+// `beyond`: the first finding past the `maxFindings` a run reports.
+ReportLine tooManyFindingsLine(const Finding& beyond, std::size_t maxFindings);
 ReportLine savedFindingsLine(const std::string& findingsPath);
 ReportLine findingsNotSavedLine(const std::string& findingsPath);
 

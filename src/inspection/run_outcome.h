@@ -21,7 +21,8 @@ enum class FindingCode {
   kMdmUnreadable,           // the MDM could not be opened
   kSdmUnreadable,           // an SDM could not be opened
   kSdmTooLarge,             // an SDM announced more values than one SDM may hold
-  kRunTooLarge,             // what the run keeps of its SDMs passed kMaxSlotsKeptPerRun
+  kRunTooLarge,             // what the run keeps of its SDMs passed kMaxSlotsKeptPerRun, or
+                            // its findings passed kMaxFindingsPerRun
   kNoStudies,               // the MDM lists no study
   kPredictorCountMismatch,  // an SDM's number of predictors of interest is not the prevailing one
   kPredictorNameMismatch,   // an SDM names a predictor of interest unlike the prevailing name
@@ -67,7 +68,7 @@ enum class RunEnd {
   kNoStudies,
   kSdmUnreadable,  // an SDM after the first could not be opened
   kSdmTooLarge,
-  kRunTooLarge,            // what the run keeps of its SDMs passed its ceiling
+  kRunTooLarge,            // what the run keeps of its SDMs, or its findings, passed a ceiling
   kRepairNotRelocated,     // the user cancelled locating the first SDM, or chose too short a path
   kRepairStillUnreadable,  // the first SDM could not be opened from the corrected path either
   kRepairSaveCancelled,    // the user agreed to save the corrected MDM, then cancelled

@@ -125,6 +125,22 @@ TEST(NameCheckTest, OnlyPredictorsOfInterestAreCompared) {
   EXPECT_EQ(nameLines({sdm("a.sdm", {"Faces"}, 1)}, 1), Lines{kNamesMatch});
 }
 
+TEST(NameCheckTest, SdmsSharingAListOfNamesCountEachAndTheDeviationsStopAtTheirMost) {
+  std::vector<SdmFile> files;
+  for (const char* name : {"Faces", "Houses", "Faces", "Houses", "Houses"}) {
+    files.push_back(sdm(std::string(1, static_cast<char>('a' + files.size())) + ".sdm",
+                        {name, "Motion"}, 2));
+  }
+  const std::vector<CondensedSdm> sdms = kept(files);
+  ASSERT_EQ(sdms[0].names.identity(), sdms[2].names.identity());
+  const NameCheck all = checkPredictorNames(sdms, 1);
+  ASSERT_EQ(all.mismatches.size(), 1u);
+  EXPECT_EQ(all.mismatches[0].prevailing, "Houses");
+  EXPECT_EQ(all.mismatches[0].deviatingStudies, (std::vector<std::size_t>{0, 2}));
+  EXPECT_EQ(checkPredictorNames(sdms, 1, 1).mismatches[0].deviatingStudies,
+            std::vector<std::size_t>{0});
+}
+
 TEST(NameCheckTest, AMissingNameIsNoNameAndNothingBeyondTheSdmsIsRead) {
   // b.sdm holds one name while n says two: its second name counts as "NoName".
   EXPECT_EQ(nameLines({sdm("a.sdm", {"Faces", "Houses"}, 2), sdm("b.sdm", {"Faces"}, 2)}, 2),

@@ -136,6 +136,47 @@ TEST_F(RunMemoryTest, NamesCountOncePerListAndTheSdmPastTheCeilingEndsTheRun) {
   }
 }
 
+// Three subjects of one run each, with predictors of interest 1 and 2 and confounds 3 and 4;
+// `zero` are all-zero in every run: each is one finding per run.
+std::vector<testing::StudyPaths> zeroStudy(testing::TempDir& dir, std::vector<std::size_t> zero) {
+  std::vector<testing::StudyPaths> studies;
+  for (const std::string subject : {"S1", "S2", "S3"}) {
+    testing::SdmShape shape;
+    shape.names = {"Faces", "Houses", "Motion", "Drift"};
+    shape.firstConfoundPredictor = 3;
+    shape.columns = testing::filledColumns(4, 2, zero);
+    studies.push_back({subject + "_1.vtc", dir.writeFile(subject + ".sdm", testing::sdmText(shape))});
+  }
+  return studies;
+}
+
+TEST_F(RunMemoryTest, TheFindingPastTheRunsMostEndsTheRunInItsPlace) {
+  RunSettings settings;
+  settings.maxFindings = 6;
+  const std::vector<testing::StudyPaths> confounds = zeroStudy(dir, {2, 3});
+  EXPECT_EQ(run(confounds, settings).end, RunEnd::kComplete);
+
+  settings.maxFindings = 5;
+  const std::size_t logStart = log.lines().size();
+  RunOutcome outcome = run(confounds, settings);
+  EXPECT_EQ(outcome.end, RunEnd::kRunTooLarge);
+  ASSERT_EQ(outcome.findings.size(), 6u);
+  EXPECT_EQ(outcome.findings[4].line, "!!!  S3.sdm predictor number 3 named \"Motion\" contains only zeros");
+  EXPECT_EQ(outcome.findings[5].code, FindingCode::kRunTooLarge);
+  const std::string stop =
+      "!!!  Too many findings to report (more than 5), stopped at: " + confounds[2].sdm;
+  EXPECT_EQ(outcome.findings[5].line, stop);
+  EXPECT_EQ(log.lines().back(), stop);  // neither the next finding nor a "Saved findings" line
+  EXPECT_EQ(log.lines().size() - logStart, 4u + 1u + 5u + 1u + 1u);
+
+  // A subject's finding has no SDM of its own: the line names the subject.
+  settings.maxFindings = 1;
+  outcome = run(zeroStudy(dir, {1}), settings);
+  EXPECT_EQ(outcome.end, RunEnd::kRunTooLarge);
+  EXPECT_EQ(outcome.findings.back().line,
+            "!!!  Too many findings to report (more than 1), stopped at: S2");
+}
+
 // With a budget smaller than any SDM, the threads read one SDM at a time, and every SDM still
 // arrives at its turn.
 TEST(SdmReadAheadTest, SdmsLargerThanTheBudgetAreReadOneAtATimeAndTakenInOrder) {

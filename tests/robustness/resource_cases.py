@@ -155,6 +155,27 @@ def many_findings(folder):
             COMPLETE)
 
 
+MOST_FINDINGS = 250000  # what a run reports before it ends with RUN_TOO_LARGE
+ZERO_CONFOUNDS = 26000
+ZERO_CONFOUND_LISTINGS = 80
+
+
+def announced_zero_confounds_listed_many_times(folder):
+    """A 101-byte SDM announcing 26,000 confounds and holding no value, so that each reads as
+    all-zero, listed 80 times: 2,080,000 findings (the run kept each twice: 5.8 s and 1.5 GB). The
+    run reports the first 250,000 and ends."""
+    path = _write(f"{folder}/z.sdm", f"FileVersion: 1\nNrOfPredictors: {ZERO_CONFOUNDS}\n"
+                  "NrOfDataPoints: 1\nIncludesConstant: 0\nFirstConfoundPredictor: 1\n")
+    mdm = _mdm(folder, [path] * ZERO_CONFOUND_LISTINGS)
+    zero = [f'!!!  z.sdm predictor number {p} named "NoName" contains only zeros'
+            for p in range(1, ZERO_CONFOUNDS + 1)]
+    reported = (zero * (MOST_FINDINGS // ZERO_CONFOUNDS + 1))[:MOST_FINDINGS]
+    return (mdm, [start_line(mdm), read_line(ZERO_CONFOUND_LISTINGS),
+                  *clean_checks(0, ZERO_CONFOUND_LISTINGS // 2)[:4], *reported,
+                  f"!!!  Too many findings to report (more than {MOST_FINDINGS}), stopped at: "
+                  f"{path}"], ENDED)
+
+
 def many_studies(folder):
     """Ten thousand studies of five thousand subjects, all naming one SDM."""
     path = _write(f"{folder}/S.sdm", sdm())
@@ -269,6 +290,9 @@ CASES = {
     "20 SDMs of 63 KB announcing 4000 x 4000": sdms_announcing_more_than_they_hold,
     "dense SDM of 4.5 MB with 1500 predictors": dense_wide_sdm,
     "199,800 findings in one run": many_findings,
+    f"101-byte SDM of {ZERO_CONFOUNDS} zero confounds listed {ZERO_CONFOUND_LISTINGS} times: "
+    f"{MOST_FINDINGS} findings reported":
+        announced_zero_confounds_listed_many_times,
     "dense SDM of 1.3 MB with 800 predictors": dense_800_predictors,
     "three SDMs of 200 KB with 16384 predictors": three_sdms_of_16384_predictors,
     "one SDM of 4 KB listed 200 times": one_sdm_listed_200_times,

@@ -82,6 +82,9 @@ class ResourceBounds(RunTest):
     def test_large_sdm_listed_sixteen_times(self):
         self.check(resource_cases.large_sdm_listed_many_times)
 
+    def test_findings_past_the_runs_most(self):
+        self.check(resource_cases.announced_zero_confounds_listed_many_times)
+
     def test_dense_sdm_listed_ten_thousand_times(self):
         self.check(resource_cases.dense_sdm_listed_many_times)
 
