@@ -38,9 +38,12 @@ struct QuadValues {
 
 // Four words converted at once, one per 16-byte lane loaded at its first byte. Each is read as a
 // 16-digit number N, the sign, the point and the bytes from the whitespace on counting as zero
-// digits and the digits before the point moved up by one byte to close its place: "-12.5 " gives
-// 0125000000000000. The value is N / 10^m, m the count of digit places after the last digit:
-// after the point when there is one, else from the whitespace on. N < 2^52 is an exact double;
+// digits and the digits before the point (all of them in a word without one) moved up by one byte:
+// "-12.5 " gives 0012500000000000, "75 " 0750000000000000. The value is N / 10^m, m the count of
+// digit places after the last digit: after the point when there is one, else from the whitespace
+// on, less the byte moved in. The first place thus always holds 0, so N < 10^15 < 2^52 whatever the
+// word's first digit (an integer read from the first place, "9" as 9 x 10^15, would pass 2^52 and
+// leave every word from "5" to "9..." to the general reading). N < 2^52 is an exact double;
 // 10^-m rounded to a double and the product rounded once more lie within two units in the last
 // place of a double from the exact value, so rounding to a float is correct unless a float
 // midpoint lies within that margin, and such a word counts as not plain (readShortDecimal in
@@ -82,7 +85,7 @@ KELVORA_AVX512_INLINE void convertQuad(const char* const* words, QuadValues& qua
   const std::uint64_t digitInWord = digit & ~after;
 
   __m512i digits = _mm512_maskz_mov_epi8(digitInWord, fromZero);
-  digits = _mm512_mask_mov_epi8(digits, hasPoint & ~afterPoint, _mm512_bslli_epi128(digits, 1));
+  digits = _mm512_mask_mov_epi8(digits, ~afterPoint, _mm512_bslli_epi128(digits, 1));
   digits = _mm512_maddubs_epi16(digits, _mm512_set1_epi16(0x010A));
   digits = _mm512_madd_epi16(digits, _mm512_set1_epi32(0x00010064));
   digits = _mm512_packus_epi32(digits, digits);
@@ -91,7 +94,8 @@ KELVORA_AVX512_INLINE void convertQuad(const char* const* words, QuadValues& qua
       _mm512_add_epi64(_mm512_maskz_mul_epu32(kAll, digits, _mm512_set1_epi64(100000000)),
                        _mm512_maskz_srli_epi64(kAll, digits, 32));
   const __m512i places = _mm512_sad_epu8(
-      _mm512_maskz_mov_epi8((afterPoint & hasPoint) | (after & ~hasPoint), _mm512_set1_epi8(1)),
+      _mm512_maskz_mov_epi8((afterPoint & hasPoint) | ((after << 1) & ~kLaneFirstBytes & ~hasPoint),
+                            _mm512_set1_epi8(1)),
       _mm512_setzero_si512());
   const __m512d scale =
       _mm512_permutex2var_pd(_mm512_loadu_pd(kInversePowersOfTen),

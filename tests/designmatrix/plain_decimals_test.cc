@@ -91,6 +91,30 @@ TEST(PlainDecimalsTest, EveryReaderGivesTheValuesOfReadingOneAtATime) {
   }
 }
 
+// Integers of every first digit are plain (up to 7 digits, floats exactly, so never near a
+// midpoint): one from "5" up once fell to the general reading, ten times slower, because its first
+// digit filled the place the others leave empty.
+TEST(PlainDecimalsTest, ReadersTakeIntegersOfEveryFirstDigit) {
+  std::size_t count = 0;
+  const PlainDecimalReader* const readers = availablePlainDecimalReaders(count);
+  std::string text;
+  for (const char* sign : {"", "-", "+"}) {
+    for (char first = '1'; first <= '9'; ++first) {
+      for (std::size_t length = 1; length <= 7; ++length) {
+        text += sign + std::string(1, first) + std::string(length - 1, '7') + " ";
+      }
+    }
+  }
+  TextScanner oneByOne(text);
+  std::vector<float> expected;
+  for (float value = 0; oneByOne.readFloat(value);) expected.push_back(value);
+  for (std::size_t r = 0; r + 1 < count; ++r) {
+    std::vector<float> column(expected.size(), -1.0f);
+    EXPECT_EQ(readAll(readers[r], text, expected, column), expected.size()) << "reader " << r;
+    EXPECT_EQ(std::memcmp(column.data(), expected.data(), column.size() * sizeof(float)), 0);
+  }
+}
+
 // Where a reader must stop: at the word it does not take, or one that may go on past the end.
 TEST(PlainDecimalsTest, ReadersStopBeforeWordsTheyDoNotTake) {
   std::size_t count = 0;
