@@ -46,6 +46,8 @@ const char* furtherCodeName(FurtherCode code) {
       return "SUBJECT_RULE_UNPLACED";
     case FurtherCode::kSubjectRuleCount:
       return "SUBJECT_RULE_COUNT";
+    case FurtherCode::kFindingsCut:
+      return "FURTHER_FINDINGS_CUT";
   }
   return "";
 }

@@ -39,6 +39,7 @@ enum class FurtherCode {
   kSubjectSplitFolder,      // one-run subjects made of the runs that share a folder
   kSubjectRuleUnplaced,     // paths the chosen subject rule cannot place: their prefix subject
   kSubjectRuleCount,        // the chosen rule's subject count is not the log's (a note)
+  kFindingsCut,             // the checks beyond the log found more than they list
 };
 
 // kWarning: worth a look, makes kelvora's exit status 1. kNote: information only.

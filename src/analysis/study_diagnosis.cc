@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "analysis/mismatch_causes.h"
 #include "analysis/reader_findings.h"
 #include "analysis/subject_rule.h"
 #include "analysis/summary_columns.h"
 #include "designmatrix/path_names.h"
+#include "inspection/inspection_run.h"
 #include "inspection/prevailing_value.h"
 #include "inspection/subjects.h"
 
@@ -16,6 +18,31 @@ namespace kelvora::analysis {
 namespace {
 
 using Summaries = std::vector<const SdmSummary*>;  // one per study; null: left out
+
+// The most findings the diagnosis lists, as many as the run may report: the zero checks over a
+// study that lists a few SDMs of 65,536 predictors a thousand times would otherwise list tens of
+// millions. The checks that would add one more stop, and the diagnosis says so once, last.
+constexpr std::size_t kMostFurtherFindings = kMaxFindingsPerRun;
+
+// The diagnosis's findings, up to kMostFurtherFindings.
+class FindingList {
+ public:
+  explicit FindingList(std::vector<FurtherFinding>& findings) : findings(findings) {}
+  // False, and the finding left out, once the list is full.
+  bool add(FurtherFinding finding) {
+    if (findings.size() >= kMostFurtherFindings) {
+      cut = true;
+      return false;
+    }
+    findings.push_back(std::move(finding));
+    return true;
+  }
+  bool full() const { return cut; }
+
+ private:
+  std::vector<FurtherFinding>& findings;
+  bool cut = false;
+};
 
 bool isZero(const SdmSummary& sdm, std::int64_t j) {
   return j >= static_cast<std::int64_t>(sdm.zeroColumns.size()) ||
@@ -32,9 +59,10 @@ struct ZeroScope {
 // As the run's zero-across-runs check, over `sdms` and `groups`: predictors 0 to n - 1, clamped to
 // the most columns any of `sdms` holds.
 void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& groups, std::int64_t n,
-                     const ZeroScope& scope, std::vector<FurtherFinding>& findings) {
+                     const ZeroScope& scope, FindingList& findings) {
   const std::int64_t examined = examinedInterestCount(n, sdms);
   for (const SubjectGroup& group : groups) {
+    if (findings.full()) return;
     std::vector<const SdmSummary*> runs;
     for (const std::size_t study : group.studies) {
       if (sdms[study] != nullptr) runs.push_back(sdms[study]);
@@ -67,13 +95,13 @@ void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& gro
         text += ")";
       }
       finding.text = std::move(text);
-      findings.push_back(std::move(finding));
+      if (!findings.add(std::move(finding))) return;
     }
   }
 }
 
 void addZeroConfoundFindings(const Summaries& sdms, std::int64_t n, const std::string& preamble,
-                             std::vector<FurtherFinding>& findings) {
+                             FindingList& findings) {
   for (const SdmSummary* sdm : sdms) {
     if (sdm == nullptr) continue;
     const auto columns = static_cast<std::int64_t>(sdm->zeroColumns.size());
@@ -88,7 +116,7 @@ void addZeroConfoundFindings(const Summaries& sdms, std::int64_t n, const std::s
       finding.text = preamble + fileNameOf(sdm->path) + " predictor number " +
                      std::to_string(j + 1) + " named " + visible(finding.predictorName) +
                      " contains only zeros";
-      findings.push_back(std::move(finding));
+      if (!findings.add(std::move(finding))) return;
     }
   }
 }
@@ -138,7 +166,7 @@ void addUnreadSdms(const RunOutcome& outcome, const StudyInput& study,
 
 void addBeyondMismatch(const StudyInput& study, const Summaries& read,
                        const std::vector<std::string>& ids, const SubjectRule& rule,
-                       StudyDiagnosis& diagnosis) {
+                       FindingList& findings) {
   std::int64_t n = 0;
   const Summaries agreeing = agreeingSdms(study, read, n);
   std::vector<std::string> agreeingIds;
@@ -161,9 +189,9 @@ void addBeyondMismatch(const StudyInput& study, const Summaries& read,
   count.path = study.mdmPath;
   count.text = preamble + std::to_string(groups.size()) + " unique subjects" +
                (rule.kind == SubjectRuleKind::kPrefix ? "" : " by --subject-rule " + rule.text);
-  diagnosis.findings.push_back(std::move(count));
-  addZeroFindings(agreeing, groups, n, ZeroScope{true, true, true, preamble}, diagnosis.findings);
-  addZeroConfoundFindings(agreeing, n, preamble, diagnosis.findings);
+  findings.add(std::move(count));
+  addZeroFindings(agreeing, groups, n, ZeroScope{true, true, true, preamble}, findings);
+  addZeroConfoundFindings(agreeing, n, preamble, findings);
 }
 
 // The zero checks of a complete run with subjects by a chosen rule: zero in some runs (notes) for
@@ -171,7 +199,7 @@ void addBeyondMismatch(const StudyInput& study, const Summaries& read,
 // others the log said it).
 void addChosenZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& logGroups,
                            const std::vector<SubjectGroup>& groups, std::int64_t n,
-                           const SubjectRule& rule, std::vector<FurtherFinding>& findings) {
+                           const SubjectRule& rule, FindingList& findings) {
   std::set<std::vector<std::size_t>> logged;
   for (const SubjectGroup& group : logGroups) logged.insert(group.studies);
   std::vector<SubjectGroup> asLogged;
@@ -218,21 +246,29 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
   const std::int64_t n = prevailingCount(counts);
   if (outcome.end == RunEnd::kPredictorCountMismatch) diagnosis.causes = countCauses(read, n);
   if (outcome.end == RunEnd::kPredictorNameMismatch) diagnosis.causes = nameCauses(read, n);
+  FindingList findings(diagnosis.findings);
   if (outcome.end == RunEnd::kPredictorCountMismatch ||
       outcome.end == RunEnd::kPredictorNameMismatch) {
-    addBeyondMismatch(study, read, chosen.ids, rule, diagnosis);
+    addBeyondMismatch(study, read, chosen.ids, rule, findings);
   } else if (outcome.complete && !prefix) {
-    addChosenZeroFindings(study.sdms, logGroups, groups, n, rule, diagnosis.findings);
+    addChosenZeroFindings(study.sdms, logGroups, groups, n, rule, findings);
   } else if (outcome.complete) {
-    addZeroFindings(study.sdms, groups, n, ZeroScope{false, false, true, ""}, diagnosis.findings);
+    addZeroFindings(study.sdms, groups, n, ZeroScope{false, false, true, ""}, findings);
     const bool inFolders = std::any_of(
         diagnosis.findings.begin(), diagnosis.findings.end(),
         [](const FurtherFinding& f) { return f.code == FurtherCode::kSubjectInFolder; });
     if (inFolders) {
       addZeroFindings(study.sdms, groupByFolder(study.functionalPaths), n,
-                      ZeroScope{true, true, false, "with the folder as the subject: "},
-                      diagnosis.findings);
+                      ZeroScope{true, true, false, "with the folder as the subject: "}, findings);
     }
+  }
+  if (findings.full()) {
+    FurtherFinding cut;
+    cut.code = FurtherCode::kFindingsCut;
+    cut.path = study.mdmPath;
+    cut.text = fileNameOf(study.mdmPath) + ": more than " + std::to_string(kMostFurtherFindings) +
+               " findings beyond the log: the checks after the run list these and stop";
+    diagnosis.findings.push_back(std::move(cut));
   }
   return diagnosis;
 }

@@ -132,6 +132,7 @@ const char* describe(const std::string& code) {
       {"SUBJECT_SPLIT_FOLDER", "the runs of a folder became subjects of one run each"},
       {"SUBJECT_RULE_UNPLACED", "paths the chosen subject rule cannot place"},
       {"SUBJECT_RULE_COUNT", "the chosen subject rule counts other subjects than the log (a note)"},
+      {"FURTHER_FINDINGS_CUT", "the checks beyond the log found more than they list"},
       {"RANK_CHECK_SKIPPED", "an SDM too large for the rank check"},
       {"DESIGN_DEPENDENCIES_MORE", "more dependencies in an SDM than are listed"},
       {"PREDICTOR_CORRELATION", "two predictors correlate"},

@@ -71,6 +71,39 @@ TEST_F(StudyDiagnosisTest, InterestCountBeyondTheColumnsDiagnosesAsTheColumnsHel
   EXPECT_EQ(diagnosed(RunEnd::kPredictorCountMismatch, kFar, kFar - 1), counts);
 }
 
+// Four subjects of two runs of 65,536 predictors of interest, the first run all zero: 262,144
+// notes, of which the diagnosis lists 250,000 and then says that it stopped.
+TEST(StudyDiagnosisBoundTest, TheChecksBeyondTheLogStopAtTheirMostAndSaySo) {
+  constexpr std::size_t kColumns = 65536;
+  std::vector<SdmSummary> runs(2);
+  StudyInput study;
+  study.mdmPath = "D:/study/group.mdm";
+  for (std::size_t run = 0; run < runs.size(); ++run) {
+    runs[run].read = true;
+    runs[run].path = run == 0 ? "zero.sdm" : "filled.sdm";
+    runs[run].zeroColumns = std::vector<bool>(kColumns, run == 0);
+    runs[run].interestCount = kColumns;
+  }
+  for (int subject = 1; subject <= 4; ++subject) {
+    for (std::size_t run = 0; run < runs.size(); ++run) {
+      study.functionalPaths.push_back("S" + std::to_string(subject) + "_" +
+                                      std::to_string(run) + ".vtc");
+      study.sdmPaths.push_back(std::string(runs[run].path));
+      study.sdms.push_back(&runs[run]);
+    }
+  }
+  RunOutcome outcome;
+  outcome.end = RunEnd::kComplete;
+  outcome.complete = true;
+  const StudyDiagnosis diagnosis = diagnoseStudy(outcome, study);
+  ASSERT_EQ(diagnosis.findings.size(), 250001u);
+  EXPECT_EQ(diagnosis.findings[249999].code, FurtherCode::kZeroInSomeRuns);
+  EXPECT_EQ(diagnosis.findings.back().code, FurtherCode::kFindingsCut);
+  EXPECT_EQ(diagnosis.findings.back().text,
+            "group.mdm: more than 250000 findings beyond the log: the checks after the run list "
+            "these and stop");
+}
+
 // sub-03's two runs in one folder, each its own subject by file-name prefix; its second predictor
 // zero in both runs, which the log cannot see across its one-run subjects.
 std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {

@@ -84,6 +84,7 @@ class ResourceBounds(RunTest):
 
     def test_findings_past_the_runs_most(self):
         self.check(resource_cases.announced_zero_confounds_listed_many_times)
+        self.check(resource_cases.zero_run_beside_a_filled_one)
 
     def test_dense_sdm_listed_ten_thousand_times(self):
         self.check(resource_cases.dense_sdm_listed_many_times)
