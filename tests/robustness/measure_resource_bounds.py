@@ -5,7 +5,8 @@ peak resident memory. Prints one line per case and compares the peak with the st
 
   every case                  peak RSS <= 32 MiB, except
   the long names line         peak RSS <= 32 MiB + 2.5 x the line's length
-  199,800 findings            peak RSS <= 512 MiB (200 SDMs of 1,000 predictors, every finding
+  many findings               peak RSS <= 512 MiB (199,800 findings of 200 SDMs of 1,000
+                              predictors, and the 250,000 a run reports at most: every finding
                               kept as data)
                               (the reader's buffer holds the whole line: it doubles while the line
                               does not fit, so for a moment it holds the old and the new buffer)

@@ -304,7 +304,7 @@ CASES = {
     "dense SDM of 4.5 MB with 1500 predictors": dense_wide_sdm,
     "199,800 findings in one run": many_findings,
     f"101-byte SDM of {ZERO_CONFOUNDS} zero confounds listed {ZERO_CONFOUND_LISTINGS} times: "
-    f"{MOST_FINDINGS} findings reported":
+    f"{MOST_FINDINGS} findings in one run":
         announced_zero_confounds_listed_many_times,
     f"2 SDMs of {WIDE_SDM_PREDICTORS} predictors, one all zero, the runs of 20 subjects: 250,000 "
     "findings beyond the log":
