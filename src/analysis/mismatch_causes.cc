@@ -72,17 +72,6 @@ std::size_t typoLimit(std::string_view a, std::string_view b) {
   return shorter < 4 ? 0 : shorter < 8 ? 1 : 2;
 }
 
-// The prevailing name of each column 0 to columns - 1 among `sdms`.
-Names prevailingNames(const std::vector<const SdmSummary*>& sdms, std::int64_t columns) {
-  Names prevailing;
-  for (std::int64_t j = 0; j < columns; ++j) {
-    std::vector<std::string_view> names;
-    for (const SdmSummary* sdm : sdms) names.push_back(nameAt(sdm->names, j));
-    prevailing.push_back(prevailingName(std::move(names)));
-  }
-  return prevailing;
-}
-
 // True when found[j + shift] equals prevailing[j] for every j from `from` to `to` - 1 (shift may be
 // negative), and at least one name is compared. Only the names the lists hold are compared: past
 // both, either side is "NoName".
@@ -113,6 +102,15 @@ using FirstOfPair = std::unordered_map<NamePair, std::int64_t, NamePairHash>;
 MismatchCause cause(const SdmSummary& sdm, CauseCode code, std::string text) {
   return MismatchCause{std::string(sdm.path), std::nullopt, code,
                        fileNameOf(sdm.path) + ": " + text};
+}
+
+// `found`, a cause told of `first`, told of `sdm`, which holds the same names.
+MismatchCause retold(const MismatchCause& found, const SdmSummary& first, const SdmSummary& sdm) {
+  if (&first == &sdm) return found;
+  MismatchCause told = found;
+  told.path = std::string(sdm.path);
+  told.text = fileNameOf(sdm.path) + found.text.substr(fileNameOf(first.path).size());
+  return told;
 }
 
 // The cause that explains the whole list of `sdm` from its first disagreeing predictor `k` on.
@@ -164,6 +162,32 @@ std::optional<MismatchCause> nameCause(const SdmSummary& sdm, const Names& preva
   return std::nullopt;
 }
 
+// The causes of the names of `sdm` that differ from the prevailing ones, by predictor.
+std::vector<MismatchCause> causesOfList(const SdmSummary& sdm, const Names& prevailing,
+                                        std::int64_t examined) {
+  std::vector<MismatchCause> causes;
+  std::vector<std::int64_t> disagreeing;
+  for (std::int64_t k = 0; k < examined; ++k) {
+    if (nameAt(sdm.names, k) != nameAt(prevailing, k)) disagreeing.push_back(k);
+  }
+  if (disagreeing.empty()) return causes;
+  const std::optional<MismatchCause> shift =
+      shiftCause(sdm, prevailing, disagreeing.front(), examined);
+  FirstOfPair firstOf;
+  if (!shift) {
+    for (const std::int64_t k : disagreeing) {
+      firstOf.emplace(NamePair{nameAt(prevailing, k), nameAt(sdm.names, k)}, k);
+    }
+  }
+  for (const std::int64_t k : disagreeing) {
+    std::optional<MismatchCause> found = shift ? shift : nameCause(sdm, prevailing, firstOf, k);
+    if (!found) continue;
+    found->predictorNumber = k + 1;
+    causes.push_back(std::move(*found));
+  }
+  return causes;
+}
+
 }  // namespace
 
 std::size_t editDistance(std::string_view a, std::string_view b, std::size_t limit) {
@@ -203,29 +227,24 @@ std::size_t editDistance(std::string_view a, std::string_view b, std::size_t lim
   return distance > band ? limit + 1 : distance;
 }
 
-std::vector<MismatchCause> nameCauses(const std::vector<const SdmSummary*>& sdms, std::int64_t n) {
+std::vector<MismatchCause> nameCauses(const std::vector<const SdmSummary*>& sdms, std::int64_t n,
+                                      std::size_t most) {
   std::vector<MismatchCause> causes;
   const std::int64_t examined = examinedInterestCount(n, sdms);
-  const Names prevailing = prevailingNames(sdms, examined);
+  const Names prevailing = prevailingNamesOf(sdms, examined);
+  // The causes of a list of names are those of the first SDM that holds it, told again of the
+  // others: a list is compared with the prevailing names once, however often it is listed.
+  std::unordered_map<const void*, std::pair<const SdmSummary*, std::vector<MismatchCause>>> byList;
   for (const SdmSummary* sdm : sdms) {
-    std::vector<std::int64_t> disagreeing;
-    for (std::int64_t k = 0; k < examined; ++k) {
-      if (nameAt(sdm->names, k) != nameAt(prevailing, k)) disagreeing.push_back(k);
+    const auto [entry, added] = byList.try_emplace(sdm->names.identity());
+    auto& [first, listCauses] = entry->second;
+    if (added) {
+      first = sdm;
+      listCauses = causesOfList(*sdm, prevailing, examined);
     }
-    if (disagreeing.empty()) continue;
-    const std::optional<MismatchCause> shift =
-        shiftCause(*sdm, prevailing, disagreeing.front(), examined);
-    FirstOfPair firstOf;
-    if (!shift) {
-      for (const std::int64_t k : disagreeing) {
-        firstOf.emplace(NamePair{nameAt(prevailing, k), nameAt(sdm->names, k)}, k);
-      }
-    }
-    for (const std::int64_t k : disagreeing) {
-      std::optional<MismatchCause> found = shift ? shift : nameCause(*sdm, prevailing, firstOf, k);
-      if (!found) continue;
-      found->predictorNumber = k + 1;
-      causes.push_back(std::move(*found));
+    for (const MismatchCause& found : listCauses) {
+      if (causes.size() >= most) return causes;
+      causes.push_back(retold(found, *first, *sdm));
     }
   }
   return causes;
@@ -241,7 +260,7 @@ std::vector<MismatchCause> countCauses(const std::vector<const SdmSummary*>& sdm
     columns = std::max(columns, static_cast<std::int64_t>(sdm->names.size()));
   }
   if (prevailingSdms.empty() || n < 0) return causes;
-  const Names prevailing = prevailingNames(prevailingSdms, std::min(columns, n + 1));
+  const Names prevailing = prevailingNamesOf(prevailingSdms, std::min(columns, n + 1));
   for (const SdmSummary* sdm : sdms) {
     const std::int64_t count = sdm->interestCount;
     if (count != n - 1 && count != n + 1) continue;

@@ -21,7 +21,7 @@
 //
 // Cost, for m SDMs of p columns whose names are L bytes long at most: the checks of a predictor
 // stop at the most columns any SDM holds, whatever FirstConfoundPredictor announces, so names are
-// compared O(m x p x L), SWAPPED is looked up in a hash map of the disagreeing predictors, and the
+// compared O(lists x p x L) for the distinct lists of names among them, SWAPPED is looked up in a hash map of the disagreeing predictors, and the
 // edit distance is computed in a band of the limit's width, O(limit x L).
 #pragma once
 
@@ -51,8 +51,10 @@ std::size_t editDistance(std::string_view a, std::string_view b, std::size_t lim
 // Causes of the name disagreements among `sdms` (those read; all with the prevailing count n), one
 // per disagreeing predictor that a cause explains, in study order, then by predictor. The
 // predictors looked at are those the run's name check compares: 0 to n - 1 clamped to the most
-// columns any SDM holds.
-std::vector<MismatchCause> nameCauses(const std::vector<const SdmSummary*>& sdms, std::int64_t n);
+// columns any SDM holds. SDMs that share a list of names share its causes, found once. At most
+// `most` causes, the first in that order.
+std::vector<MismatchCause> nameCauses(const std::vector<const SdmSummary*>& sdms, std::int64_t n,
+                                      std::size_t most = SIZE_MAX);
 
 // Causes of the count disagreements among `sdms` (those read) against the prevailing count n, one
 // per SDM that a cause explains, in study order. Counts are compared as the files state them;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "analysis/mismatch_causes.h"
@@ -24,7 +25,8 @@ using Summaries = std::vector<const SdmSummary*>;  // one per study; null: left 
 // millions. The checks that would add one more stop, and the diagnosis says so once, last.
 constexpr std::size_t kMostFurtherFindings = kMaxFindingsPerRun;
 
-// The diagnosis's findings, up to kMostFurtherFindings.
+// The diagnosis's findings, up to kMostFurtherFindings; once full, the checks that would add
+// more stop.
 class FindingList {
  public:
   explicit FindingList(std::vector<FurtherFinding>& findings) : findings(findings) {}
@@ -38,6 +40,8 @@ class FindingList {
     return true;
   }
   bool full() const { return cut; }
+  // Another list of the diagnosis (the likely causes) left some out.
+  void cutShort() { cut = true; }
 
  private:
   std::vector<FurtherFinding>& findings;
@@ -128,20 +132,23 @@ Summaries agreeingSdms(const StudyInput& study, const Summaries& read, std::int6
   for (const SdmSummary* sdm : read) counts.push_back(sdm->interestCount);
   n = prevailingCount(counts);
   const std::int64_t compared = examinedInterestCount(n, read);
-  std::vector<std::string> prevailing;
-  for (std::int64_t j = 0; j < compared; ++j) {
-    std::vector<std::string_view> names;
-    for (const SdmSummary* sdm : read) {
-      if (sdm->interestCount == n) names.push_back(nameAt(sdm->names, j));
-    }
-    prevailing.push_back(prevailingName(std::move(names)));
+  Summaries counted;
+  for (const SdmSummary* sdm : read) {
+    if (sdm->interestCount == n) counted.push_back(sdm);
   }
+  const std::vector<std::string> prevailing = prevailingNamesOf(counted, compared);
+  // Whether a list of names is the prevailing one, found once per list.
+  std::unordered_map<const void*, bool> prevails;
+  const auto namesPrevail = [&](const SdmSummary& sdm) {
+    const auto [entry, added] = prevails.try_emplace(sdm.names.identity(), true);
+    for (std::int64_t j = 0; added && entry->second && j < compared; ++j) {
+      entry->second = nameAt(sdm.names, j) == prevailing[static_cast<std::size_t>(j)];
+    }
+    return entry->second;
+  };
   Summaries agreeing;
   for (const SdmSummary* sdm : study.sdms) {
-    bool agrees = sdm->read && sdm->interestCount == n;
-    for (std::int64_t j = 0; agrees && j < compared; ++j) {
-      agrees = nameAt(sdm->names, j) == prevailing[static_cast<std::size_t>(j)];
-    }
+    const bool agrees = sdm->read && sdm->interestCount == n && namesPrevail(*sdm);
     agreeing.push_back(agrees ? sdm : nullptr);
   }
   return agreeing;
@@ -245,8 +252,15 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
   for (const SdmSummary* sdm : read) counts.push_back(sdm->interestCount);
   const std::int64_t n = prevailingCount(counts);
   if (outcome.end == RunEnd::kPredictorCountMismatch) diagnosis.causes = countCauses(read, n);
-  if (outcome.end == RunEnd::kPredictorNameMismatch) diagnosis.causes = nameCauses(read, n);
   FindingList findings(diagnosis.findings);
+  if (outcome.end == RunEnd::kPredictorNameMismatch) {
+    // One more than the most, to learn that there are more.
+    diagnosis.causes = nameCauses(read, n, kMostFurtherFindings + 1);
+    if (diagnosis.causes.size() > kMostFurtherFindings) {
+      diagnosis.causes.pop_back();
+      findings.cutShort();
+    }
+  }
   if (outcome.end == RunEnd::kPredictorCountMismatch ||
       outcome.end == RunEnd::kPredictorNameMismatch) {
     addBeyondMismatch(study, read, chosen.ids, rule, findings);

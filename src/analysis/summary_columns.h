@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -37,5 +38,11 @@ std::int64_t mostColumnsOf(const std::vector<const SdmSummary*>& sdms);
 // The predictors of interest a check over `sdms` examines when the prevailing interest count is n:
 // n clamped to 0 .. mostColumnsOf(sdms). Beyond it every SDM is named "NoName" and all zeros.
 std::int64_t examinedInterestCount(std::int64_t n, const std::vector<const SdmSummary*>& sdms);
+
+// The prevailing name of each column 0 to columns - 1 among `sdms` (none null), as the run's name
+// check finds it. Each distinct list of names is looked at once, weighed by the SDMs that share
+// it: O(lists x columns), however often a study lists one SDM.
+std::vector<std::string> prevailingNamesOf(const std::vector<const SdmSummary*>& sdms,
+                                           std::int64_t columns);
 
 }  // namespace kelvora::analysis

@@ -55,6 +55,28 @@ TEST(MismatchCausesTest, NameCausesAndNoGuess) {
             (Found{{"MISSING_PREDICTOR", 2}, {"MISSING_PREDICTOR", 3}, {"MISSING_PREDICTOR", 4}}));
 }
 
+TEST(MismatchCausesTest, SdmsSharingAListAreToldItsCausesEachByItsOwnName) {
+  std::vector<SdmSummary> runs(5);
+  const char* paths[] = {"D:/a/run0.sdm", "D:/a/run1.sdm", "D:/a/run2.sdm", "D:/b/odd.sdm",
+                         "D:/b/odd again.sdm"};
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    runs[i].path = paths[i];
+    runs[i].read = true;
+    runs[i].interestCount = 2;
+  }
+  runs[0].names = Names{"Faces", "Houses"};
+  runs[1].names = runs[2].names = runs[0].names;
+  runs[3].names = Names{"Face", "Houses"};
+  runs[4].names = runs[3].names;  // one list, shared
+  const std::vector<const SdmSummary*> sdms{&runs[0], &runs[1], &runs[2], &runs[3], &runs[4]};
+  const std::vector<MismatchCause> causes = nameCauses(sdms, 2);
+  ASSERT_EQ(causes.size(), 2u);
+  EXPECT_EQ(causes[0].text, "odd.sdm: \"Face\" for \"Faces\" (predictor 1) is probably a typo");
+  EXPECT_EQ(causes[1].path, "D:/b/odd again.sdm");
+  EXPECT_EQ(causes[1].text, "odd again.sdm" + causes[0].text.substr(7));
+  EXPECT_EQ(nameCauses(sdms, 2, 1).size(), 1u);
+}
+
 TEST(MismatchCausesTest, CountCauses) {
   const Names usual{"Cue", "Faces", "Houses", "Rot Z", "Constant"};
   EXPECT_EQ(causesOf(usual, usual, 3, 2), (Found{{"CONFOUND_BOUNDARY", 0}}));
