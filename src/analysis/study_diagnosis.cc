@@ -25,6 +25,10 @@ using Summaries = std::vector<const SdmSummary*>;  // one per study; null: left 
 // millions. The checks that would add one more stop, and the diagnosis says so once, last.
 constexpr std::size_t kMostFurtherFindings = kMaxFindingsPerRun;
 
+// The most runs a zero-in-some-runs note names: a subject has a few runs, and the note of one with
+// hundreds would be a page long, once for each of its predictors.
+constexpr std::size_t kMostZeroRunsNamed = 10;
+
 // The diagnosis's findings, up to kMostFurtherFindings; once full, the checks that would add
 // more stop.
 class FindingList {
@@ -73,12 +77,10 @@ void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& gro
     }
     if (runs.empty()) continue;
     for (std::int64_t j = 0; j < examined; ++j) {
-      std::vector<std::string> zeroRuns;
-      for (const SdmSummary* run : runs) {
-        if (isZero(*run, j)) zeroRuns.push_back(fileNameOf(run->path));
-      }
-      const bool all = zeroRuns.size() == runs.size();
-      if (zeroRuns.empty() || (all && !scope.acrossRuns) || (!all && !scope.someRuns)) continue;
+      std::size_t zeroRuns = 0;
+      for (const SdmSummary* run : runs) zeroRuns += isZero(*run, j) ? 1 : 0;
+      const bool all = zeroRuns == runs.size();
+      if (zeroRuns == 0 || (all && !scope.acrossRuns) || (!all && !scope.someRuns)) continue;
       FurtherFinding finding;
       finding.code = all ? FurtherCode::kZeroAcrossRuns : FurtherCode::kZeroInSomeRuns;
       finding.severity = all ? FurtherSeverity::kWarning : FurtherSeverity::kNote;
@@ -93,9 +95,16 @@ void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& gro
         text +=
             runs.size() == 1 ? "its only run" : "all its " + std::to_string(runs.size()) + " runs";
       } else {
-        text +=
-            std::to_string(zeroRuns.size()) + " of its " + std::to_string(runs.size()) + " runs (";
-        for (std::size_t i = 0; i < zeroRuns.size(); ++i) text += (i ? ", " : "") + zeroRuns[i];
+        text += std::to_string(zeroRuns) + " of its " + std::to_string(runs.size()) + " runs (";
+        std::size_t named = 0;
+        for (const SdmSummary* run : runs) {
+          if (!isZero(*run, j)) continue;
+          if (named == kMostZeroRunsNamed) {
+            text += " and " + std::to_string(zeroRuns - named) + " more";
+            break;
+          }
+          text += (named++ > 0 ? ", " : "") + fileNameOf(run->path);
+        }
         text += ")";
       }
       finding.text = std::move(text);

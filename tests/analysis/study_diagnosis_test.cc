@@ -104,6 +104,33 @@ TEST(StudyDiagnosisBoundTest, TheChecksBeyondTheLogStopAtTheirMostAndSaySo) {
             "these and stop");
 }
 
+// A subject of 13 runs, 12 of them zero: its note names ten.
+TEST(StudyDiagnosisBoundTest, ANoteNamesAtMostTenOfItsRuns) {
+  std::vector<SdmSummary> runs(13);
+  StudyInput study;
+  study.mdmPath = "group.mdm";
+  for (std::size_t run = 0; run < runs.size(); ++run) {
+    study.sdmPaths.push_back("r" + std::to_string(run) + ".sdm");
+    study.functionalPaths.push_back("S1_" + std::to_string(run) + ".vtc");
+  }
+  for (std::size_t run = 0; run < runs.size(); ++run) {
+    runs[run].read = true;
+    runs[run].path = study.sdmPaths[run];
+    runs[run].zeroColumns = std::vector<bool>{run > 0};
+    runs[run].interestCount = 1;
+    study.sdms.push_back(&runs[run]);
+  }
+  RunOutcome outcome;
+  outcome.end = RunEnd::kComplete;
+  outcome.complete = true;
+  const StudyDiagnosis diagnosis = diagnoseStudy(outcome, study);
+  ASSERT_FALSE(diagnosis.findings.empty());
+  EXPECT_EQ(diagnosis.findings.back().text,
+            "subject \"S1\", predictor number 1 named \"NoName\" is zero in 12 of its 13 runs "
+            "(r1.sdm, r2.sdm, r3.sdm, r4.sdm, r5.sdm, r6.sdm, r7.sdm, r8.sdm, r9.sdm, r10.sdm and "
+            "2 more)");
+}
+
 // sub-03's two runs in one folder, each its own subject by file-name prefix; its second predictor
 // zero in both runs, which the log cannot see across its one-run subjects.
 std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {
