@@ -9,7 +9,7 @@ FUZZ_BUILD="$KELVORA_ROOT/build/fuzz"
 LINUX_PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev python3
                 nlohmann-json3-dev libcli11-dev python3-jsonschema time libeigen3-dev libstb-dev
                 libedit-dev pkgconf
-                python3-dev pybind11-dev python3-numpy python3-pandas python3-pytest
+                python3-dev pybind11-dev python3-pybind11 python3-numpy python3-pandas python3-pytest
                 python3-matplotlib python3-venv python3-pip python3-setuptools
                 chromium dpkg-dev man-db)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64-posix wine64 googletest clang unzip)
