@@ -21,8 +21,9 @@
 //
 // Cost, for m SDMs of p columns whose names are L bytes long at most: the checks of a predictor
 // stop at the most columns any SDM holds, whatever FirstConfoundPredictor announces, so names are
-// compared O(lists x p x L) for the distinct lists of names among them, SWAPPED is looked up in a hash map of the disagreeing predictors, and the
-// edit distance is computed in a band of the limit's width, O(limit x L).
+// compared O(lists x p x L) for the distinct lists of names among them, SWAPPED is looked up in a
+// hash map of the disagreeing predictors, and the edit distance is computed in a band of the
+// limit's width, O(limit x L).
 #pragma once
 
 #include <cstddef>

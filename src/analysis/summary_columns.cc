@@ -1,9 +1,8 @@
 #include "analysis/summary_columns.h"
 
 #include <algorithm>
-#include <unordered_map>
 
-#include "inspection/prevailing_value.h"
+#include "inspection/name_list_groups.h"
 
 namespace kelvora::analysis {
 
@@ -25,26 +24,12 @@ std::int64_t examinedInterestCount(std::int64_t n, const std::vector<const SdmSu
 
 std::vector<std::string> prevailingNamesOf(const std::vector<const SdmSummary*>& sdms,
                                            std::int64_t columns) {
-  std::vector<const SdmSummary*> lists;  // the first SDM of each list
-  std::vector<std::size_t> listings;
-  std::unordered_map<const void*, std::size_t> listOf;
-  for (const SdmSummary* sdm : sdms) {
-    const auto [entry, added] = listOf.try_emplace(sdm->names.identity(), lists.size());
-    if (added) {
-      lists.push_back(sdm);
-      listings.push_back(0);
-    }
-    ++listings[entry->second];
-  }
+  const auto groups = groupByNameList<SdmSummary>(
+      sdms.size(), [&sdms](std::size_t i) -> const SdmSummary& { return *sdms[i]; });
+  const auto nameOf = [](const SdmSummary& sdm, std::int64_t j) { return nameAt(sdm.names, j); };
   std::vector<std::string> prevailing;
-  std::vector<SharedName> names;
-  for (std::int64_t j = 0; j < columns; ++j) {
-    names.clear();
-    for (std::size_t list = 0; list < lists.size(); ++list) {
-      names.push_back(SharedName{nameAt(lists[list]->names, j), listings[list]});
-    }
-    prevailing.push_back(prevailingSharedName(names));
-  }
+  for (std::int64_t j = 0; j < columns; ++j)
+    prevailing.push_back(prevailingNameAt(groups, j, nameOf));
   return prevailing;
 }
 

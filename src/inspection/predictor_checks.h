@@ -38,7 +38,7 @@ struct NameMismatch {
 
 struct NameCheck {
   bool agree = true;
-  // By increasing predictor, up to the one whose deviations make `most` in all (its list cut there).
+  // By increasing predictor, up to the one whose deviations make `most` in all (cut there).
   std::vector<NameMismatch> mismatches;
 };
 

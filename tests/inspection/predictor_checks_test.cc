@@ -128,8 +128,8 @@ TEST(NameCheckTest, OnlyPredictorsOfInterestAreCompared) {
 TEST(NameCheckTest, SdmsSharingAListOfNamesCountEachAndTheDeviationsStopAtTheirMost) {
   std::vector<SdmFile> files;
   for (const char* name : {"Faces", "Houses", "Faces", "Houses", "Houses"}) {
-    files.push_back(sdm(std::string(1, static_cast<char>('a' + files.size())) + ".sdm",
-                        {name, "Motion"}, 2));
+    files.push_back(
+        sdm(std::string(1, static_cast<char>('a' + files.size())) + ".sdm", {name, "Motion"}, 2));
   }
   const std::vector<CondensedSdm> sdms = kept(files);
   ASSERT_EQ(sdms[0].names.identity(), sdms[2].names.identity());

@@ -33,9 +33,9 @@ TEST(PrevailingValueTest, NameIsTheMiddleOfTheOrderedList) {
 TEST(PrevailingValueTest, ASharedNameCountsAsOftenAsItsSdms) {
   // Each against the list of names it stands for.
   const std::vector<std::vector<SharedName>> cases = {
-      {{"Faces", 1}, {"Houses", 1}},  {{"Houses", 3}, {"Faces", 2}},
-      {{"Faces", 2}, {"Houses", 2}},  {{"Tools", 1}, {"Faces", 1}, {"Houses", 5}},
-      {{"Faces", 1}, {"Faces", 1}},   {{"\xC4pfel", 2}, {"Zebra", 3}, {"Faces", 1}}};
+      {{"Faces", 1}, {"Houses", 1}}, {{"Houses", 3}, {"Faces", 2}},
+      {{"Faces", 2}, {"Houses", 2}}, {{"Tools", 1}, {"Faces", 1}, {"Houses", 5}},
+      {{"Faces", 1}, {"Faces", 1}},  {{"\xC4pfel", 2}, {"Zebra", 3}, {"Faces", 1}}};
   for (const std::vector<SharedName>& shared : cases) {
     std::vector<std::string_view> each;
     for (const SharedName& name : shared) each.insert(each.end(), name.count, name.name);

@@ -145,7 +145,8 @@ std::vector<testing::StudyPaths> zeroStudy(testing::TempDir& dir, std::vector<st
     shape.names = {"Faces", "Houses", "Motion", "Drift"};
     shape.firstConfoundPredictor = 3;
     shape.columns = testing::filledColumns(4, 2, zero);
-    studies.push_back({subject + "_1.vtc", dir.writeFile(subject + ".sdm", testing::sdmText(shape))});
+    studies.push_back(
+        {subject + "_1.vtc", dir.writeFile(subject + ".sdm", testing::sdmText(shape))});
   }
   return studies;
 }
@@ -161,7 +162,8 @@ TEST_F(RunMemoryTest, TheFindingPastTheRunsMostEndsTheRunInItsPlace) {
   RunOutcome outcome = run(confounds, settings);
   EXPECT_EQ(outcome.end, RunEnd::kRunTooLarge);
   ASSERT_EQ(outcome.findings.size(), 6u);
-  EXPECT_EQ(outcome.findings[4].line, "!!!  S3.sdm predictor number 3 named \"Motion\" contains only zeros");
+  EXPECT_EQ(outcome.findings[4].line,
+            "!!!  S3.sdm predictor number 3 named \"Motion\" contains only zeros");
   EXPECT_EQ(outcome.findings[5].code, FindingCode::kRunTooLarge);
   const std::string stop =
       "!!!  Too many findings to report (more than 5), stopped at: " + confounds[2].sdm;
