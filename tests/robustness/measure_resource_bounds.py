@@ -36,7 +36,9 @@ import tempfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 
+import hostile_cases  # noqa: E402
 import resource_cases  # noqa: E402
+from bounded_process import MEMORY_BOUND, run_measured  # noqa: E402
 from study_builder import sdm  # noqa: E402
 
 MIB = 1024 * 1024
@@ -106,6 +108,22 @@ def measure_cli(build_dir, mdm, name, scratch):
     return failures
 
 
+def measure_hostile_cases(build_dir, root):
+    """The hostile inputs of kelvora and Python (hostile_cases.py), each invocation in turn."""
+    failures = 0
+    for i, (label, case) in enumerate(hostile_cases.all_cases().items()):
+        folder = os.path.join(root, f"hostile{i}")
+        os.makedirs(folder)
+        for invocation in case(folder):
+            argv, env = hostile_cases.command_of(invocation, build_dir)
+            done = run_measured(argv, cwd=invocation.cwd or folder, env=env, stdin=invocation.stdin)
+            times = (f"{done.cpu_seconds:.2f} s CPU", done.cpu_seconds)
+            ok = done.peak_bytes <= MEMORY_BOUND and done.status in invocation.statuses
+            failures += verdict_line(f"{invocation.tool}: {label}", done.peak_bytes, times,
+                                     MEMORY_BOUND, done.status, ok)
+    return failures
+
+
 def main():
     build_dir = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else
                                 os.path.join(HERE, "..", "..", "build", "linux"))
@@ -135,6 +153,7 @@ def main():
             failures += measure_threads(build_dir, mdm, name)
         for name, mdm in mdms.items():
             failures += measure_cli(build_dir, mdm, name, small)
+        failures += measure_hostile_cases(build_dir, root)
     finally:
         shutil.rmtree(root, ignore_errors=True)
     return 1 if failures else 0
