@@ -50,7 +50,7 @@ py::list sdmNotes(const SdmFile& sdm) {
   py::list notes;
   for (const analysis::FurtherFinding& finding : findings) {
     notes.append(py::make_tuple(analysis::furtherCodeName(finding.code),
-                                analysis::furtherSeverityName(finding.severity),
+                                analysis::recordSeverityName(finding.severity),
                                 latin1(finding.text)));
   }
   return notes;

@@ -13,28 +13,6 @@ namespace {
 
 constexpr std::int64_t kWholeSdm = std::numeric_limits<std::int64_t>::max();
 
-RecordSeverity runSeverity(const Finding& finding) {
-  if (finding.severity == Severity::kError || finding.code == FindingCode::kZeroAcrossRuns) {
-    return RecordSeverity::kError;
-  }
-  // The first SDM that the path repair found again: the run went on with it.
-  if (finding.code == FindingCode::kSdmUnreadable) return RecordSeverity::kNote;
-  return RecordSeverity::kWarning;
-}
-
-RecordSeverity furtherSeverity(const FurtherFinding& finding) {
-  if (finding.severity == FurtherSeverity::kNote) return RecordSeverity::kNote;
-  switch (finding.code) {
-    case FurtherCode::kSdmShortMatrix:
-    case FurtherCode::kSdmUnreadableValue:
-    case FurtherCode::kSdmUnreadable:
-    case FurtherCode::kZeroAcrossRuns:
-      return RecordSeverity::kError;
-    default:
-      return RecordSeverity::kWarning;
-  }
-}
-
 bool isReaderDamage(FurtherCode code) {
   return code == FurtherCode::kSdmShortMatrix || code == FurtherCode::kSdmUnreadableValue;
 }
@@ -59,14 +37,26 @@ std::int64_t columnOf(const std::optional<std::int64_t>& predictorNumber) {
   return predictorNumber ? *predictorNumber - 1 : kWholeSdm;
 }
 
+// The file a run's finding is about, for the policy; empty for those about a subject or the study.
+const std::string& policyFileOf(const Finding& finding) {
+  static const std::string kNone;
+  const bool namesFile =
+      finding.code != FindingCode::kNoStudies && finding.code != FindingCode::kZeroAcrossRuns;
+  return namesFile ? finding.path : kNone;
+}
+
+// The line kelvora prints for `entry` on standard error: its severity as --fail-on counts it.
+std::string severityLine(const RecordEntry& entry) {
+  return std::string("kelvora: ") + recordSeverityName(entry.severity) +
+         (entry.beyondRun ? " (beyond the run)" : "") + ": " + entry.text;
+}
+
 RecordEntry runEntry(const Finding& finding) {
   RecordEntry entry;
   entry.kind = RecordKind::kRun;
   entry.code = codeName(finding.code);
-  entry.severity = runSeverity(finding);
-  const bool namesFile =
-      finding.code != FindingCode::kNoStudies && finding.code != FindingCode::kZeroAcrossRuns;
-  if (namesFile) entry.file = finding.path;
+  entry.severity = severityOfRunFinding(finding);
+  entry.file = policyFileOf(finding);
   if (finding.code == FindingCode::kZeroAcrossRuns) entry.subject = finding.subject;
   entry.predictorNumber = finding.predictorNumber;
   entry.predictorName = finding.predictorName;
@@ -90,15 +80,14 @@ RecordEntry furtherEntry(const FurtherFinding& finding) {
   RecordEntry entry;
   entry.kind = RecordKind::kFurther;
   entry.code = furtherCodeName(finding.code);
-  entry.severity = furtherSeverity(finding);
+  entry.severity = finding.severity;
   entry.file = finding.path;
   entry.subject = finding.subject;
   entry.predictorNumber = finding.predictorNumber;
   entry.predictorName = finding.predictorName;
   entry.text = finding.text;
   entry.beyondRun = finding.beyondRun;
-  entry.errorLine = std::string("kelvora: ") + furtherSeverityName(finding.severity) +
-                    (finding.beyondRun ? " (beyond the run)" : "") + ": " + finding.text;
+  entry.errorLine = severityLine(entry);
   return entry;
 }
 
@@ -111,7 +100,7 @@ RecordEntry unlistedEntry(const SdmDesign& design) {
   entry.severity = RecordSeverity::kWarning;
   entry.text = fileNameOf(design.path) + ": " + std::to_string(design.rank.unlisted) +
                " more dependencies among its predictors are not listed";
-  entry.errorLine = "kelvora: warning: " + entry.text;
+  entry.errorLine = severityLine(entry);
   return entry;
 }
 
@@ -133,7 +122,7 @@ RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
     entry.predictorName = std::string(nameAt(design.names, dependency->dependent));
   }
   entry.text = dependencySentence(design, *dependency);
-  entry.errorLine = "kelvora: warning: " + entry.text;
+  entry.errorLine = severityLine(entry);
   return entry;
 }
 
@@ -144,6 +133,15 @@ std::string decimal(double value, int digits) {
 }
 
 }  // namespace
+
+RecordSeverity severityOfRunFinding(const Finding& finding) {
+  if (finding.severity == Severity::kError || finding.code == FindingCode::kZeroAcrossRuns) {
+    return RecordSeverity::kError;
+  }
+  // The first SDM that the path repair found again: the run went on with it.
+  if (finding.code == FindingCode::kSdmUnreadable) return RecordSeverity::kNote;
+  return RecordSeverity::kWarning;
+}
 
 std::string designWarningSentence(const SdmDesign& design, const DesignWarning& warning) {
   const std::string file = fileNameOf(design.path) + ": ";
@@ -186,8 +184,7 @@ RecordEntry warningEntry(const SdmDesign& design, const DesignWarning& warning) 
     entry.predictorName = std::string(nameAt(design.names, warning.first));
   }
   entry.text = designWarningSentence(design, warning);
-  entry.errorLine =
-      std::string("kelvora: ") + recordSeverityName(warning.severity) + ": " + entry.text;
+  entry.errorLine = severityLine(entry);
   return entry;
 }
 
@@ -199,8 +196,7 @@ RecordEntry contrastEntry(const StudyDesigns& designs, const ContrastFinding& fi
   if (finding.study) entry.file = designs.sdms[*finding.study].path;
   entry.subject = finding.subject;
   entry.text = finding.text;
-  entry.errorLine =
-      std::string("kelvora: ") + recordSeverityName(finding.severity) + ": " + entry.text;
+  entry.errorLine = severityLine(entry);
   return entry;
 }
 
@@ -282,19 +278,35 @@ std::size_t FindingRecord::followerCount(std::size_t index) const {
   return found == studyByKeptIndex.end() ? 0 : damageByStudy.at(found->second).followers;
 }
 
+std::optional<RecordSeverity> FindingRecord::decided(std::string_view code, const std::string& file,
+                                                     RecordSeverity found) const {
+  if (policy == nullptr) return found;
+  const std::optional<PolicyAction> action = policy->actionFor(code, file);
+  if (!action) return found;
+  if (*action == PolicyAction::kIgnore) return std::nullopt;
+  return severityOf(*action);
+}
+
 bool FindingRecord::decide(RecordEntry& entry) const {
-  if (policy == nullptr) return true;
-  const std::optional<PolicyAction> action = policy->actionFor(entry.code, entry.file);
-  if (!action) return true;
-  if (*action == PolicyAction::kIgnore) return false;
-  const RecordSeverity severity = severityOf(*action);
-  if (severity == entry.severity) return true;
-  entry.severity = severity;
+  const std::optional<RecordSeverity> severity = decided(entry.code, entry.file, entry.severity);
+  if (!severity) return false;
+  if (*severity == entry.severity) return true;
+  entry.severity = *severity;
+  // A likely cause keeps its "likely cause" line.
   if (!entry.errorLine.empty() && entry.kind != RecordKind::kCause) {
-    entry.errorLine = std::string("kelvora: ") + recordSeverityName(severity) +
-                      (entry.beyondRun ? " (beyond the run)" : "") + ": " + entry.text;
+    entry.errorLine = severityLine(entry);
   }
   return true;
+}
+
+std::optional<RecordSeverity> FindingRecord::runFindingSeverity(std::size_t index) const {
+  const Finding& finding = outcome.findings[index];
+  return decided(codeName(finding.code), policyFileOf(finding), severityOfRunFinding(finding));
+}
+
+std::optional<RecordSeverity> FindingRecord::furtherFindingSeverity(std::size_t index) const {
+  const FurtherFinding& finding = study->diagnosis.findings[index];
+  return decided(furtherCodeName(finding.code), finding.path, finding.severity);
 }
 
 const FindingRecord::Damage* FindingRecord::damageOfStudy(std::size_t studyIndex,

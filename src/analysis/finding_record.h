@@ -65,6 +65,11 @@ struct RecordEntry {
   bool beyondRun = false;               // further findings: checked past the run's end
 };
 
+// The severity of one of the run's findings before a lab's config: kError for one that ended the
+// run and for a predictor of interest zero in all of a subject's runs, kNote for the first SDM
+// that the path repair found again, kWarning otherwise.
+RecordSeverity severityOfRunFinding(const Finding& finding);
+
 // One sentence for a design warning of `design`, file bytes as they are:
 // `S01.sdm: predictor 1 "Faces" and predictor 2 "Houses" correlate (r = 0.72)`.
 std::string designWarningSentence(const SdmDesign& design, const DesignWarning& warning);
@@ -79,6 +84,13 @@ class FindingRecord {
   // Hands every entry the policy keeps, with its index among them, to `visit`, in the record's
   // order.
   void forEach(const std::function<void(std::size_t, const RecordEntry&)>& visit) const;
+
+  // The severity of the run's finding outcome.findings[index], or of the further finding
+  // diagnosis.findings[index] of a record with a study, after the policy, as forEach hands it;
+  // none when the policy ignores it. So the findings' own JSON members show what --fail-on
+  // counts. `index` must lie within that list. O(1).
+  std::optional<RecordSeverity> runFindingSeverity(std::size_t index) const;
+  std::optional<RecordSeverity> furtherFindingSeverity(std::size_t index) const;
 
   // How many entries name entry `index` (an index forEach hands) as their cause.
   std::size_t followerCount(std::size_t index) const;
@@ -105,6 +117,9 @@ class FindingRecord {
   void forEachMade(const std::function<void(std::size_t, RecordEntry&)>& visit) const;
   // Applies the policy to `entry`; false when it ignores it.
   bool decide(RecordEntry& entry) const;
+  // The severity the policy gives a finding of `code` about `file` found as `found`; none: ignored.
+  std::optional<RecordSeverity> decided(std::string_view code, const std::string& file,
+                                        RecordSeverity found) const;
 
   const RunOutcome& outcome;
   const InspectedStudy* study;

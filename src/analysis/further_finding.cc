@@ -74,10 +74,6 @@ const char* causeCodeName(CauseCode code) {
   return "";
 }
 
-const char* furtherSeverityName(FurtherSeverity severity) {
-  return severity == FurtherSeverity::kNote ? "note" : "warning";
-}
-
 void appendVisible(std::string& to, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   to += '"';

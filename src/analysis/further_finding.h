@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/record_severity.h"
 #include "inspection/subjects.h"
 
 namespace kelvora::analysis {
@@ -42,12 +43,12 @@ enum class FurtherCode {
   kFindingsCut,             // the checks beyond the log found more than they list
 };
 
-// kWarning: worth a look, makes kelvora's exit status 1. kNote: information only.
-enum class FurtherSeverity { kWarning, kNote };
-
 struct FurtherFinding {
   FurtherCode code = FurtherCode::kSdmShortMatrix;
-  FurtherSeverity severity = FurtherSeverity::kWarning;
+  // What --fail-on counts before a lab's config: kError where the study cannot be analysed soundly
+  // as read (a damaged SDM, one that cannot be opened, a predictor zero in all of a subject's
+  // runs), kNote for information only, kWarning otherwise.
+  RecordSeverity severity = RecordSeverity::kWarning;
   bool beyondRun = false;  // a check past the point where the plug-in's run ended
   std::string path;        // the SDM, or the MDM for MDM and subject findings; may be empty
   std::string subject;     // subject findings; empty otherwise
@@ -82,10 +83,9 @@ struct StudyDiagnosis {
   std::vector<SubjectGroup> subjects;  // the studies by subject under that rule
 };
 
-// Stable upper-case names ("SDM_SHORT_MATRIX", ..., "CASE_ONLY", ...) and "warning" / "note".
+// Stable upper-case names ("SDM_SHORT_MATRIX", ..., "CASE_ONLY", ...).
 const char* furtherCodeName(FurtherCode code);
 const char* causeCodeName(CauseCode code);
-const char* furtherSeverityName(FurtherSeverity severity);
 
 // `text` in double quotes with every byte that does not show escaped: control bytes as \xNN, the
 // quote and the backslash with a backslash. Blanks stay, inside the quotes.

@@ -28,8 +28,9 @@ struct InspectedStudy {
 };
 
 // The studies whose pictures a report shows: every SDM of a study of up to kPictureEverySdmUpTo
-// SDMs; in a larger study those with a finding of the run or of the rank check (at most
-// kMostFindingPictures) and an evenly spaced sample of about kSampledPictures others.
+// SDMs; in a larger study those with a finding (of the run, a damaged matrix, the rank check, the
+// design warnings, the contrasts; at most kMostFindingPictures, the most serious first) and an
+// evenly spaced sample of about kSampledPictures others.
 inline constexpr std::size_t kPictureEverySdmUpTo = 40;
 inline constexpr std::size_t kMostFindingPictures = 60;
 inline constexpr std::size_t kSampledPictures = 24;

@@ -21,6 +21,13 @@ FurtherFinding warning(FurtherCode code, std::string path, std::string text) {
   return finding;
 }
 
+// A damage that makes the SDM's matrix not the file's: its design cannot be analysed as it is.
+FurtherFinding error(FurtherCode code, std::string path, std::string text) {
+  FurtherFinding finding = warning(code, std::move(path), std::move(text));
+  finding.severity = RecordSeverity::kError;
+  return finding;
+}
+
 // Each path listed more than once, with the 1-based studies that list it.
 void addDuplicates(const PathList& paths, FurtherCode code, const char* what,
                    const StudyInput& study, std::vector<FurtherFinding>& findings) {
@@ -78,22 +85,22 @@ void addMatrixFindings(const SdmSummary& sdm, std::vector<FurtherFinding>& findi
   }
   if (!readIncompletely(sdm)) return;
   if (notes.unreadIndex < 0) {
-    findings.push_back(warning(FurtherCode::kSdmShortMatrix, std::string(sdm.path),
-                               file + ": the matrix ends after " +
-                                   std::to_string(notes.valuesRead / columns) + " of " +
-                                   plural(sdm.dataPoints, "announced row", "announced rows") +
-                                   counted + "; every value after it reads as 0"));
+    findings.push_back(error(FurtherCode::kSdmShortMatrix, std::string(sdm.path),
+                             file + ": the matrix ends after " +
+                                 std::to_string(notes.valuesRead / columns) + " of " +
+                                 plural(sdm.dataPoints, "announced row", "announced rows") +
+                                 counted + "; every value after it reads as 0"));
     return;
   }
   const std::int64_t index = notes.unreadInWord ? notes.unreadIndex - 1 : notes.unreadIndex;
   const std::int64_t column = index % columns;
   FurtherFinding finding =
-      warning(FurtherCode::kSdmUnreadableValue, std::string(sdm.path),
-              file + ": the value " + visible(notes.unreadText) + " in row " +
-                  std::to_string(index / columns + 1) + ", column " + std::to_string(column + 1) +
-                  " (" + nameOfColumn(sdm, column) + ") cannot be read" +
-                  (notes.unreadInWord ? " (only its start was)" : "") +
-                  "; every value after it reads as 0" + counted);
+      error(FurtherCode::kSdmUnreadableValue, std::string(sdm.path),
+            file + ": the value " + visible(notes.unreadText) + " in row " +
+                std::to_string(index / columns + 1) + ", column " + std::to_string(column + 1) +
+                " (" + nameOfColumn(sdm, column) + ") cannot be read" +
+                (notes.unreadInWord ? " (only its start was)" : "") +
+                "; every value after it reads as 0" + counted);
   finding.predictorNumber = column + 1;
   if (column < columns) finding.predictorName = sdm.names[static_cast<std::size_t>(column)];
   findings.push_back(std::move(finding));

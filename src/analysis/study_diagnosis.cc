@@ -83,7 +83,7 @@ void addZeroFindings(const Summaries& sdms, const std::vector<SubjectGroup>& gro
       if (zeroRuns == 0 || (all && !scope.acrossRuns) || (!all && !scope.someRuns)) continue;
       FurtherFinding finding;
       finding.code = all ? FurtherCode::kZeroAcrossRuns : FurtherCode::kZeroInSomeRuns;
-      finding.severity = all ? FurtherSeverity::kWarning : FurtherSeverity::kNote;
+      finding.severity = all ? RecordSeverity::kError : RecordSeverity::kNote;
       finding.beyondRun = scope.beyondRun;
       finding.subject = group.id;
       finding.predictorNumber = j + 1;
@@ -173,6 +173,7 @@ void addUnreadSdms(const RunOutcome& outcome, const StudyInput& study,
     if (!sdm->openFailed || reported.count(std::string(sdm->path)) > 0) continue;
     FurtherFinding finding;
     finding.code = FurtherCode::kSdmUnreadable;
+    finding.severity = RecordSeverity::kError;
     finding.beyondRun = true;
     finding.path = sdm->path;
     finding.text = "the SDM " + visible(sdm->path) + " cannot be opened";
@@ -200,7 +201,7 @@ void addBeyondMismatch(const StudyInput& study, const Summaries& read,
                                " SDMs that agree with the prevailing count and names: ";
   FurtherFinding count;
   count.code = FurtherCode::kSubjectCount;
-  count.severity = FurtherSeverity::kNote;
+  count.severity = RecordSeverity::kNote;
   count.beyondRun = true;
   count.path = study.mdmPath;
   count.text = preamble + std::to_string(groups.size()) + " unique subjects" +

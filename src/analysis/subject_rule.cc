@@ -141,7 +141,7 @@ void addCountFinding(const StudyInput& study, const SubjectRule& rule, std::size
       FurtherCode::kSubjectRuleCount, study,
       "the log counts " + std::to_string(logCount) + " subjects by file-name prefix; " +
           "--subject-rule " + rule.text + " finds " + std::to_string(chosenCount));
-  finding.severity = FurtherSeverity::kNote;
+  finding.severity = RecordSeverity::kNote;
   findings.push_back(std::move(finding));
 }
 
@@ -160,7 +160,7 @@ void addUnevenRunsFindings(const StudyInput& study, const SubjectRule& rule,
         FurtherCode::kSubjectUnevenRuns, study,
         ruleWords(rule) + "subject " + visible(group.id) + " has " + std::to_string(count) +
             " run" + (count == 1 ? "" : "s") + ", most subjects have " + std::to_string(usual));
-    finding.severity = FurtherSeverity::kNote;
+    finding.severity = RecordSeverity::kNote;
     finding.subject = group.id;
     findings.push_back(std::move(finding));
   }

@@ -77,16 +77,18 @@ void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* c
 }
 
 void MdmInspection::writeJsonLine(std::FILE* out) const {
-  std::vector<ArrayMember> members = furtherMembers(stopped ? nullptr : &inspected.diagnosis);
+  std::vector<LineMember> members =
+      furtherMembers(*findings, stopped ? nullptr : &inspected.diagnosis);
   members.push_back(allFindingsMember(*findings));
   members.push_back(sdmDesignsMember(stopped ? nullptr : &inspected.designs));
   if (!asked.questions.contrasts.empty()) {
     members.push_back(contrastsMember(stopped ? nullptr : &inspected));
+    members.push_back(contrastErrorMember(stopped ? nullptr : &inspected));
   }
   if (stopped) {
     writeInterruptedRunLine(asked.mdmFile, members, out);
   } else {
-    writeOutcomeLine(ran, &inspected.designs, members, out, &asked.policy);
+    writeOutcomeLine(ran, *findings, &inspected.designs, members, out, &asked.policy);
   }
 }
 

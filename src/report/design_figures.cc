@@ -247,7 +247,8 @@ std::string designsSection(const InspectedStudy& study, const KeptWarnings& warn
       std::to_string(kMostHeatmapCells) + " cells a side.";
   if (study.pictures.size() < read) {
     html += " Shown: " + std::to_string(study.pictures.size()) + " of the " + std::to_string(read) +
-            " SDMs: those with a finding (up to 60) and an evenly spaced sample of the others.";
+            " SDMs: those with a finding (up to " + std::to_string(kMostFindingPictures) +
+            ", the most serious first) and an evenly spaced sample of the others.";
   }
   html += "</p>\n<div class=\"designs\">\n";
   std::map<std::pair<std::string, std::uint64_t>, std::string> drawn;  // content: first path

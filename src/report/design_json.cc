@@ -66,7 +66,7 @@ void forEachDesignFinding(const StudyDesigns& designs,
     if (design.rank.skipped) {
       visit(Json{
           {"code", kRankCheckSkippedCode},
-          {"severity", "warning"},
+          {"severity", "note"},
           {"file", latin1ToUtf8(design.path)},
           {"rank", nullptr},
           {"columns", design.rank.columns},

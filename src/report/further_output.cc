@@ -18,16 +18,19 @@ Json optionalText(const std::string& text) {
 
 }  // namespace
 
-std::vector<ArrayMember> furtherMembers(const StudyDiagnosis* diagnosis) {
+std::vector<LineMember> furtherMembers(const FindingRecord& record,
+                                       const StudyDiagnosis* diagnosis) {
   using Write = std::function<void(const Json&)>;
   return {
       {"furtherFindings",
-       [diagnosis](const Write& write) {
+       [&record, diagnosis](const Write& write) {
          if (diagnosis == nullptr) return;
-         for (const FurtherFinding& finding : diagnosis->findings) {
+         for (std::size_t i = 0; i < diagnosis->findings.size(); ++i) {
+           const FurtherFinding& finding = diagnosis->findings[i];
+           const std::optional<RecordSeverity> severity = record.furtherFindingSeverity(i);
            write(Json{
                {"code", furtherCodeName(finding.code)},
-               {"severity", furtherSeverityName(finding.severity)},
+               {"severity", severity ? Json(recordSeverityName(*severity)) : Json(nullptr)},
                {"beyondRun", finding.beyondRun},
                {"file", optionalText(finding.path)},
                {"subject", finding.subject.empty() ? Json(nullptr) : latin1String(finding.subject)},
@@ -53,7 +56,7 @@ std::vector<ArrayMember> furtherMembers(const StudyDiagnosis* diagnosis) {
   };
 }
 
-ArrayMember allFindingsMember(const FindingRecord& record) {
+LineMember allFindingsMember(const FindingRecord& record) {
   return {"allFindings", [&record](const std::function<void(const Json&)>& write) {
             record.forEach([&write](std::size_t, const RecordEntry& entry) {
               write(Json{
@@ -72,16 +75,22 @@ ArrayMember allFindingsMember(const FindingRecord& record) {
           }};
 }
 
-ArrayMember sdmDesignsMember(const StudyDesigns* designs) {
+LineMember sdmDesignsMember(const StudyDesigns* designs) {
   return {"sdmDesigns", [designs](const std::function<void(const Json&)>& write) {
             if (designs != nullptr) forEachSdmDesign(*designs, write);
           }};
 }
 
-ArrayMember contrastsMember(const InspectedStudy* study) {
+LineMember contrastsMember(const InspectedStudy* study) {
   return {"contrasts", [study](const std::function<void(const Json&)>& write) {
             if (study != nullptr) forEachContrastRow(study->contrasts, study->designs, write);
           }};
+}
+
+LineMember contrastErrorMember(const InspectedStudy* study) {
+  const bool told = study != nullptr && study->contrastUsageError;
+  return {"contrastError", nullptr,
+          told ? latin1String(*study->contrastUsageError) : Json(nullptr)};
 }
 
 void forEachFurtherLine(const FindingRecord& record,

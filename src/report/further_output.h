@@ -16,21 +16,27 @@ namespace kelvora::report {
 // The members "furtherFindings": [{code, severity, beyondRun, file, subject, predictorNumber,
 // predictorName, text}] and "causes": [{code, file, predictorNumber, text}] of the --json line,
 // in the diagnosis' order; both empty when `diagnosis` is null (a run that stopped on an
-// unexpected failure). The diagnosis must outlive the members.
-std::vector<ArrayMember> furtherMembers(const analysis::StudyDiagnosis* diagnosis);
+// unexpected failure). Each further finding has the severity `record` (made with `diagnosis`)
+// gives it after its policy, null when the policy ignores it. Both must outlive the members.
+std::vector<LineMember> furtherMembers(const analysis::FindingRecord& record,
+                                       const analysis::StudyDiagnosis* diagnosis);
 
 // The member "allFindings": every entry of `record` as {kind, code, severity, file, subject,
 // predictorNumber, predictorName, text, causedBy}, in the record's order. The record must outlive
 // the member.
-ArrayMember allFindingsMember(const analysis::FindingRecord& record);
+LineMember allFindingsMember(const analysis::FindingRecord& record);
 
 // The member "sdmDesigns": per SDM read, its rank and condition number with its grade
 // (design_json.h); empty when `designs` is null. The designs must outlive the member.
-ArrayMember sdmDesignsMember(const analysis::StudyDesigns* designs);
+LineMember sdmDesignsMember(const analysis::StudyDesigns* designs);
 
 // The member "contrasts": per contrast, its runs and subjects (contrast_json.h); empty when `study`
 // is null or no contrast was asked. The study must outlive the member.
-ArrayMember contrastsMember(const analysis::InspectedStudy* study);
+LineMember contrastsMember(const analysis::InspectedStudy* study);
+
+// The member "contrastError": the usage error's sentence when a contrast names a predictor that no
+// SDM has (InspectedStudy::contrastUsageError), null otherwise and when `study` is null.
+LineMember contrastErrorMember(const analysis::InspectedStudy* study);
 
 // Hands kelvora's lines beyond the log to `visit`, one at a time (a large study has thousands),
 // without line end: the causes first ("kelvora: likely cause: ..."), then the further findings

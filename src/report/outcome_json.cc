@@ -30,11 +30,16 @@ bool namesAFile(FindingCode code) {
   return code != FindingCode::kNoStudies && code != FindingCode::kZeroAcrossRuns;
 }
 
-Json findingJson(const Finding& finding) {
+Json severityJson(const std::optional<RecordSeverity>& severity) {
+  return severity ? Json(recordSeverityName(*severity)) : Json(nullptr);
+}
+
+Json findingJson(const Finding& finding, const std::optional<RecordSeverity>& severity) {
   const bool numbered = finding.predictorNumber.has_value();
   return Json{
       {"code", codeName(finding.code)},
-      {"severity", severityName(finding.severity)},
+      {"severity", severityJson(severity)},
+      {"endsRun", finding.severity == Severity::kError},
       {"file", namesAFile(finding.code) ? latin1String(finding.path) : Json(nullptr)},
       {"subject", finding.code == FindingCode::kZeroAcrossRuns ? latin1String(finding.subject)
                                                                : Json(nullptr)},
@@ -96,9 +101,9 @@ void putElements(std::FILE* out, Visit&& each) {
   });
 }
 
-void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDesigns* designs,
-               const std::vector<ArrayMember>& further, std::FILE* out,
-               const FindingPolicy* policy) {
+void writeLine(const RunOutcome& outcome, const FindingRecord* record, const char* end,
+               const report::StudyDesigns* designs, const std::vector<LineMember>& further,
+               std::FILE* out, const FindingPolicy* policy) {
   const Json head{
       {"mdm", latin1String(outcome.mdmPath)},
       {"complete", outcome.complete},
@@ -112,7 +117,9 @@ void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDe
   text.back() = ',';  // the object goes on with its arrays
   put(text + "\"findings\":[", out);
   putElements(out, [&](const auto& write) {
-    for (const Finding& finding : outcome.findings) write(findingJson(finding));
+    for (std::size_t i = 0; i < outcome.findings.size(); ++i) {
+      write(findingJson(outcome.findings[i], record->runFindingSeverity(i)));
+    }
   });
   put("],\"designFindings\":[", out);
   if (designs != nullptr) {
@@ -120,8 +127,13 @@ void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDe
                 [&](const auto& write) { report::forEachDesignFinding(*designs, write, policy); });
   }
   put("]", out);
-  for (const ArrayMember& member : further) {
-    put(std::string(",\"") + member.name + "\":[", out);
+  for (const LineMember& member : further) {
+    put(std::string(",\"") + member.name + "\":", out);
+    if (!member.forEachElement) {
+      put(dumped(member.value), out);
+      continue;
+    }
+    put("[", out);
     putElements(out, member.forEachElement);
     put("]", out);
   }
@@ -131,17 +143,17 @@ void writeLine(const RunOutcome& outcome, const char* end, const report::StudyDe
 
 }  // namespace
 
-void writeOutcomeLine(const RunOutcome& outcome, const report::StudyDesigns* designs,
-                      const std::vector<ArrayMember>& further, std::FILE* out,
-                      const FindingPolicy* policy) {
-  writeLine(outcome, endName(outcome.end), designs, further, out, policy);
+void writeOutcomeLine(const RunOutcome& outcome, const FindingRecord& record,
+                      const report::StudyDesigns* designs, const std::vector<LineMember>& further,
+                      std::FILE* out, const FindingPolicy* policy) {
+  writeLine(outcome, &record, endName(outcome.end), designs, further, out, policy);
 }
 
-void writeInterruptedRunLine(const std::string& mdmPath, const std::vector<ArrayMember>& further,
+void writeInterruptedRunLine(const std::string& mdmPath, const std::vector<LineMember>& further,
                              std::FILE* out) {
   RunOutcome outcome;
   outcome.mdmPath = mdmPath;
-  writeLine(outcome, "INTERRUPTED", nullptr, further, out, nullptr);
+  writeLine(outcome, nullptr, "INTERRUPTED", nullptr, further, out, nullptr);  // no findings
 }
 
 }  // namespace kelvora::report

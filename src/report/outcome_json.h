@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "analysis/finding_policy.h"
+#include "analysis/finding_record.h"
 #include "analysis/study_designs.h"
 #include "inspection/run_outcome.h"
 
@@ -34,24 +35,26 @@ Json latin1String(std::string_view bytes);
 const char* endName(RunEnd end);
 
 // A member of the line that follows "designFindings": an array whose elements are handed, one at a
-// time, to the function that writes them.
-struct ArrayMember {
+// time, to the function that writes them; or, when that function is empty, the one `value`.
+struct LineMember {
   const char* name;
   std::function<void(const std::function<void(const Json&)>& write)> forEachElement;
+  Json value = nullptr;
 };
 
-// Writes the line of one run to `out`: its object, with the design findings of `designs` (none
-// when null) after `policy` (design_json.h) as the member "designFindings", then the members
-// `further`. Every element is
-// rendered and written one at a time, so that the output costs the memory of one finding, not a
-// second copy of all of them (a run may have hundreds of thousands).
-void writeOutcomeLine(const RunOutcome& outcome, const analysis::StudyDesigns* designs,
-                      const std::vector<ArrayMember>& further, std::FILE* out,
-                      const analysis::FindingPolicy* policy = nullptr);
+// Writes the line of one run to `out`: its object, with the run's findings, each with the
+// severity that `record` (made of `outcome`) gives it after its policy (null: ignored) and
+// whether it ended the run ("endsRun"); the design findings of `designs` (none when null) after
+// `policy` (design_json.h) as the member "designFindings"; then the members `further`. Every
+// element is rendered and written one at a time, so that the output costs the memory of one
+// finding, not a second copy of all of them (a run may have hundreds of thousands).
+void writeOutcomeLine(const RunOutcome& outcome, const analysis::FindingRecord& record,
+                      const analysis::StudyDesigns* designs, const std::vector<LineMember>& further,
+                      std::FILE* out, const analysis::FindingPolicy* policy = nullptr);
 
 // The line of a run that stopped on an unexpected failure (end "INTERRUPTED") before it could say
 // how it ended: no findings, no design findings, and the members `further` as they give them.
-void writeInterruptedRunLine(const std::string& mdmPath, const std::vector<ArrayMember>& further,
+void writeInterruptedRunLine(const std::string& mdmPath, const std::vector<LineMember>& further,
                              std::FILE* out);
 
 }  // namespace kelvora::report

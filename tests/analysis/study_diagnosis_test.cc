@@ -139,7 +139,7 @@ std::vector<std::string> diagnosedFolderStudy(const std::string& ruleText) {
   std::vector<std::string> described;
   for (const FurtherFinding& finding : diagnosis.findings) {
     described.push_back(std::string(furtherCodeName(finding.code)) + " " +
-                        furtherSeverityName(finding.severity) + " " + finding.text);
+                        recordSeverityName(finding.severity) + " " + finding.text);
   }
   return described;
 }
@@ -157,7 +157,7 @@ TEST(StudyDiagnosisSubjectsTest, OneRunSubjectsOfOneFolderWarnUntilARuleFindsThe
             (std::vector<std::string>{
                 "SUBJECT_RULE_COUNT note group.mdm: the log counts 2 subjects by file-name prefix; "
                 "--subject-rule bids finds 1",
-                "ZERO_ACROSS_RUNS warning by --subject-rule bids, subject \"sub-03\", predictor "
+                "ZERO_ACROSS_RUNS error by --subject-rule bids, subject \"sub-03\", predictor "
                 "number 2 named \"Houses\" is zero in all its 2 runs"}));
   // One run a subject again: as the log groups them, so the log's check said it already.
   const auto regex = diagnosedFolderStudy(R"(regex:run-(\d))");

@@ -1,8 +1,9 @@
 """Runs the command-line inspector (kelvora) on the leg under test, beside the stand-in host.
 
 run_cli() runs it with arguments and standard input (never a terminal: a pipe), and validates
-every JSON object that a --json run prints against doc/kelvora-json.schema.json, so that each
-test that produces JSON also checks it. The study builders write small MDMs and SDMs in the
+every JSON object that a --json run prints against doc/kelvora-json.schema.json, and that each of
+its findings shows one severity in every member, so that each test that produces JSON also checks
+them. The study builders write small MDMs and SDMs in the
 layouts the readers accept.
 """
 
@@ -62,14 +63,28 @@ def validate(obj):
     _VALIDATOR.validate(obj)
 
 
+def check_one_severity(obj):
+    """Raises AssertionError when a finding shows another severity in its own member (findings,
+    furtherFindings, designFindings) than in allFindings: a finding has one severity, the one
+    --fail-on counts. In its own member, null is a finding that a lab's config ignores."""
+    for kind, member in [("run", "findings"), ("further", "furtherFindings"),
+                         ("design", "designFindings")]:
+        own = [(f["code"], f["severity"]) for f in obj[member] if f["severity"] is not None]
+        listed = [(f["code"], f["severity"]) for f in obj["allFindings"]
+                  if f["kind"] == kind and not f["code"].startswith("CONTRAST_")]
+        if own != listed:
+            raise AssertionError(f"{member} {own} != allFindings {listed}")
+
+
 def run_cli(*args, cwd=None, stdin=b""):
     command = kelvora_command() + [str(a) for a in args]
     done = subprocess.run(command, input=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           cwd=cwd, timeout=120)
     result = CliResult(done)
-    if "--json" in args and result.returncode != EXIT_USAGE:
+    if "--json" in args:
         for obj in result.objects():
             validate(obj)
+            check_one_severity(obj)
     return result
 
 

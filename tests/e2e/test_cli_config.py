@@ -1,12 +1,15 @@
 """A lab's config through kelvora: rules that ignore, demote and promote findings change standard
-error, the JSON's allFindings and designFindings, kelvora's part of the findings file and the exit
+error, the JSON's severities (allFindings and designFindings leave ignored findings out; findings
+and furtherFindings show them with severity null), kelvora's part of the findings file and the exit
 status, never the plug-in's log; a config that does not parse or names an unknown code is a usage
 error with its line."""
+import json
 import os
 import shutil
 import unittest
 
-from cli_harness import EXAMPLES, EXIT_CLEAN, EXIT_REPORTED, EXIT_USAGE, CliTest, read_bytes, run_cli
+from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_REPORTED, EXIT_USAGE, CliTest, clean_runs,
+                         read_bytes, run_cli, run_sdm, write_study)
 
 # The example study: sub-03 never saw "Bodies" (ZERO_ACROSS_RUNS, an error; its runs' column is
 # RANK_DEFICIENT_DESIGN), sub-02_run-2's "Rot Z" is zero (ZERO_CONFOUND and its dependency), and
@@ -37,7 +40,13 @@ class Config(CliTest):
         self.assertStatus(plain, EXIT_REPORTED)
         self.assertStatus(ruled, EXIT_REPORTED)  # the promoted correlations
         before, after = plain.objects()[0], ruled.objects()[0]
-        self.assertEqual(after["findings"], before["findings"])
+        # The log's findings stay, each with the severity --fail-on counts (null: ignored).
+        self.assertEqual([(f["code"], f["severity"], f["endsRun"]) for f in before["findings"]],
+                         [("ZERO_ACROSS_RUNS", "error", False), ("ZERO_CONFOUND", "warning", False)])
+        self.assertEqual([(f["code"], f["severity"]) for f in after["findings"]],
+                         [("ZERO_ACROSS_RUNS", "note"), ("ZERO_CONFOUND", None)])
+        self.assertEqual([{**f, "severity": None} for f in after["findings"]],
+                         [{**f, "severity": None} for f in before["findings"]])
         shown = [(f["code"], f["severity"], f["file"] and os.path.basename(f["file"]))
                  for f in after["allFindings"]]
         self.assertEqual(shown, [
@@ -57,6 +66,30 @@ class Config(CliTest):
         self.assertIn("kelvora: error: sub-04_run-1.sdm", section)
         self.assertNotIn("sub-03_run-1.sdm: predictor 3", section)
         self.assertIn('!!!  sub-02_run-2.sdm predictor number 12 named "Rot Z"', section)
+
+    def test_a_finding_beyond_an_early_end_says_the_severity_fail_on_counts(self):
+        runs = clean_runs(("S01", "S02"), zero=("Houses",))[:2] + clean_runs(("S02",))
+        runs.append(("S03_run1", run_sdm(interest=("Faces",))))  # the count ends the run
+        mdm = write_study(self.study, runs, folder="early")
+        zero = ('(beyond the run): over the 4 SDMs that agree with the prevailing count and names: '
+                'subject "S01", predictor number 2 named "Houses" is zero in all its 2 runs')
+        for rules, word, status in [({}, "error", EXIT_REPORTED),
+                                    ({"error": ["ZERO_ACROSS_RUNS"]}, "error", EXIT_REPORTED),
+                                    ({"note": ["ZERO_ACROSS_RUNS"]}, "note", EXIT_REPORTED)]:
+            with self.subTest(rules=rules):
+                config = self.study.write("early.json", json.dumps(rules))
+                text = run_cli("--no-prompt", "--config", config, mdm)
+                self.assertStatus(text, status)
+                self.assertIn(f"kelvora: {word} {zero}", text.error_text().splitlines())
+                section = read_bytes(self.study.path("early/group_log.txt")).decode("latin-1")
+                self.assertIn(f"kelvora: {word} {zero}", section.splitlines())
+                [run] = run_cli("--no-prompt", "--json", "--no-findings-file", "--config", config,
+                                "--fail-on", "error", mdm).objects()
+                [found] = [f for f in run["furtherFindings"] if f["code"] == "ZERO_ACROSS_RUNS"]
+                self.assertEqual(found["severity"], word)
+                [ended] = run["findings"]
+                self.assertEqual((ended["code"], ended["severity"], ended["endsRun"]),
+                                 ("PREDICTOR_COUNT_MISMATCH", "error", True))
 
     def test_ignore_option_and_printed_config(self):
         codes = ["--ignore", "ZERO_ACROSS_RUNS", "--ignore", "ZERO_CONFOUND", "--ignore",

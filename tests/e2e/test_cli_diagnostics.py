@@ -57,10 +57,10 @@ class Diagnostics(CliTest):
         self.assertEqual(run["end"], "COMPLETE")
         self.assertEqual(self.codes(run)[:3], ["SDM_SHORT_MATRIX", "SDM_UNREADABLE_VALUE",
                                                "SDM_UNREADABLE_VALUE"])
-        self.assertIn("kelvora: warning: S01_run2.sdm: the matrix ends after 7 of 12 announced rows"
+        self.assertIn("kelvora: error: S01_run2.sdm: the matrix ends after 7 of 12 announced rows"
                       " (49 of 84 values read); every value after it reads as 0 ... and 15 findings"
                       " that follow from it", errors)
-        self.assertIn('kelvora: warning: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'
+        self.assertIn('kelvora: error: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'
                       " cannot be read (only its start was); every value after it reads as 0"
                       " (6 of 84 values read) ... and 22 findings that follow from it", errors)
         value = run["furtherFindings"][2]
@@ -80,9 +80,9 @@ class Diagnostics(CliTest):
         self.assertEqual(run["subjects"], 2)
         self.assertEqual(self.codes(run)[:2], ["SUBJECT_NO_UNDERSCORE", "SUBJECT_IN_FOLDER"])
         [zero] = [f for f in run["furtherFindings"] if f["code"] == "ZERO_ACROSS_RUNS"]
-        self.assertEqual((zero["subject"], zero["predictorNumber"], zero["beyondRun"]),
-                         ("S03", 4, True))
-        self.assertIn('kelvora: warning (beyond the run): with the folder as the subject: subject '
+        self.assertEqual((zero["subject"], zero["predictorNumber"], zero["beyondRun"],
+                          zero["severity"]), ("S03", 4, True, "error"))
+        self.assertIn('kelvora: error (beyond the run): with the folder as the subject: subject '
                       '"S03", predictor number 4 named "Error" is zero in all its 2 runs', errors)
         hyphens = [(f"S0{i}-run{r}", design()) for i in (1, 2) for r in (1, 2)]
         _, run = self.inspect(write_study(s, hyphens, folder="hyphens"), EXIT_REPORTED)
@@ -177,7 +177,7 @@ class Diagnostics(CliTest):
         self.assertNotIn(b"kelvora: ", host_file)
         text = run_cli(mdm)
         self.assertStatus(text, EXIT_REPORTED)
-        cause = ('kelvora: warning: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'
+        cause = ('kelvora: error: S02_run1.sdm: the value "1,5" in row 1, column 6 ("Rot Z")'
                  " cannot be read (only its start was); every value after it reads as 0 (6 of 84"
                  " values read) ... and 22 findings that follow from it")
         self.assertEqual(uncorrelated(text.error_text()), [cause])

@@ -50,13 +50,15 @@ class JsonReport(CliTest):
                 found.setdefault(f["code"], f)
         root = self.study.root
         self.assertEqual(found["ZERO_ACROSS_RUNS"], {
-            "code": "ZERO_ACROSS_RUNS", "severity": "warning", "file": None, "subject": "S01",
+            "code": "ZERO_ACROSS_RUNS", "severity": "error", "endsRun": False, "file": None,
+            "subject": "S01",
             "predictorNumber": 2, "predictorName": "Houses", "found": None, "prevailing": None,
             "line": '!!!  S01, predictor number 2 named "Houses" contains only zeros across runs'})
         self.assertEqual(found["ZERO_CONFOUND"]["file"], f"{root}/zeros/S01_run1.sdm")
         self.assertEqual(found["ZERO_CONFOUND"]["predictorName"], "Trans X")
         count = found["PREDICTOR_COUNT_MISMATCH"]
-        self.assertEqual((count["severity"], count["found"], count["prevailing"]), ("error", 1, 2))
+        self.assertEqual((count["severity"], count["endsRun"], count["found"], count["prevailing"]),
+                         ("error", True, 1, 2))
         self.assertEqual(found["NO_STUDIES"]["file"], None)
         self.assertEqual(found["MDM_UNREADABLE"]["file"], f"{root}/none/group.mdm")
 
@@ -81,7 +83,30 @@ class JsonReport(CliTest):
         self.assertEqual([o["end"] for o in report.objects()], [
             "COMPLETE", "COMPLETE", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH",
             "NO_STUDIES", "SDM_UNREADABLE", "MDM_UNREADABLE"])
-        self.assertEqual(report.stderr, b"")
+        # Standard error is the same with or without --json: the findings beyond the log stay
+        # there for whoever watches the batch.
+        self.assertIn(b"kelvora: warning: ", report.stderr)
+        self.assertEqual(report.stderr, run_cli(*mdms).stderr)
+
+    def test_mistyped_contrast_keeps_each_study_object_in_a_batch(self):
+        mdms = [mdm for mdm, _ in self.studies()[:2]]
+        report = run_cli("--json", "--contrast", "Faces - Housse", *mdms)
+        self.assertStatus(report, EXIT_USAGE)
+        objects = report.objects()
+        self.assertEqual([o["mdm"] for o in objects], mdms)
+        told = 'contrast "Faces - Housse": no SDM has a predictor "Housse"; did you mean "Houses"?'
+        self.assertEqual([o["contrastError"] for o in objects], [told, told])
+        self.assertEqual({f["code"] for f in objects[1]["findings"]},
+                         {"ZERO_ACROSS_RUNS", "ZERO_CONFOUND"})
+        self.assertEqual(report.error_text(),
+                         f"kelvora: {told}\nRun 'kelvora --help' for the usage.\n" * 2)
+        # Without --json the log is printed and the usage error told, as before.
+        plain = run_cli("--contrast", "Faces - Housse", mdms[0])
+        self.assertStatus(plain, EXIT_USAGE)
+        self.assertTrue(plain.stdout.startswith(b"Kelvora>  Start inspecting"))
+        self.assertEqual(plain.error_text(), f"kelvora: {told}\nRun 'kelvora --help' for the usage.\n")
+        [named] = run_cli("--json", "--contrast", "Faces - Houses", mdms[0]).objects()
+        self.assertIsNone(named["contrastError"])
 
     def test_schema_refuses_what_the_inspector_must_never_print(self):
         [good] = run_cli("--json", self.studies()[1][0]).objects()

@@ -59,8 +59,9 @@ class RepairByOptions(CliTest):
         report = run_cli("--json", "--locate", self.located, "--save-mdm", target, self.mdm)
         [run] = report.objects()
         self.assertEqual((run["end"], run["savedMdm"]), ("COMPLETE", target))
-        self.assertEqual([(f["code"], f["severity"]) for f in run["findings"]],
-                         [("SDM_UNREADABLE", "warning")])
+        # The first SDM that the repair found again: a note, and the run went on.
+        self.assertEqual([(f["code"], f["severity"], f["endsRun"]) for f in run["findings"]],
+                         [("SDM_UNREADABLE", "note", False)])
 
     def test_save_that_cannot_be_written_is_reported_and_the_run_goes_on(self):
         target = self.study.path("no-such-folder/fixed.mdm")
@@ -84,7 +85,7 @@ class RepairByOptions(CliTest):
             self.assertEqual(cli.error_text(), NOT_FOUND + (
                 f"kelvora: {self.mdm}: the first SDM was not found; not asked ({reason}): "
                 "--locate SDM_PATH repairs it\n") + "".join(
-                f'kelvora: warning (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be '
+                f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be '
                 "opened\n" for stem in ("S01_run2", "S02_run1", "S02_run2")))
             self.assertEqual(cli.lines()[-1], "Kelvora>  Asking user to select correct path")
 
@@ -135,7 +136,7 @@ class GuardedRepair(CliTest):
             f"kelvora: {self.mdm}: --locate names site-S01_run1.sdm, not the missing "
             "S01_run1.sdm: refused, as every path of the MDM would be re-based on it "
             "(--force-locate takes it)\n") + "".join(
-            f'kelvora: warning (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
+            f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
             for stem in ("S01_run2", "S02_run1", "S02_run2")))
         self.assertEqual(refused.lines()[-1], "Kelvora>  Asking user to select correct path")
         self.assertFalse(self.study.exists("fixed.mdm"))

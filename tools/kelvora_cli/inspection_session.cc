@@ -204,17 +204,17 @@ void tellStopped(const std::string& mdmFile, const std::string& reason) {
 // findings file's section and the report; returns the MDM's exit status.
 ExitStatus writeOutputs(const MdmInspection& inspection, const CliOptions& options) {
   ExitStatus status = inspection.status();
+  // A batch keeps the study's record even when a contrast was mistyped: its object holds the
+  // usage error's sentence beside the study's findings.
+  if (options.json) inspection.writeJsonLine(stdout);
   if (const std::optional<std::string>& unknown = inspection.study()->contrastUsageError) {
     writeError("kelvora: " + *unknown + "\nRun 'kelvora --help' for the usage.\n");
     return kUsageError;
   }
-  if (options.json) {
-    inspection.writeJsonLine(stdout);
-    inspection.addFindingsSection();
-  } else {
-    inspection.addFindingsSection(stderr);  // the lines beyond the log, on standard error too
-    if (options.subjects) writeSubjectTable(*inspection.study(), stderr);
-  }
+  // Standard error is the same with or without --json: the JSON on standard output is for a
+  // program, the lines beyond the log are for whoever watches the batch.
+  inspection.addFindingsSection(stderr);  // the lines beyond the log, on standard error too
+  if (options.subjects) writeSubjectTable(*inspection.study(), stderr);
   std::string error;
   if (options.report && !inspection.writeReport(*options.report, error)) {
     writeError("kelvora: no report: " + error + "\n");

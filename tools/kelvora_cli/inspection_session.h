@@ -10,7 +10,9 @@
 // saved, or that it was not (naming the first few of its SDM paths that do not open, which also
 // makes the run's status kNotInspected); a repair that located nothing gets one line there saying
 // why, and that --locate repairs it; --locate or --save-mdm given to a run that asked for no
-// repair get a note there.
+// repair get a note there. The findings beyond the log (and --subjects) go to standard error with
+// or without --json. A contrast that names a predictor no SDM has makes the MDM's status
+// kUsageError; with --json its object is printed first, holding the usage error.
 #pragma once
 
 #include "analysis/exit_status.h"
