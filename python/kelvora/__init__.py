@@ -45,7 +45,7 @@ class Sdm:
     ``includes_constant``, ``first_confound`` (1-based), ``names``, ``colors`` (RGB triples),
     ``values`` (read-only float32 array of shape (data points, predictors), the reader's own
     memory), ``notes`` (a DataFrame of what the reader noticed: ``code``, ``severity``, ``text``,
-    with kelvora's furtherFindings codes).
+    with kelvora's furtherFindings codes and severities).
     """
 
     def __init__(self, path, fields):
@@ -215,6 +215,9 @@ class Outcome:
     ``contrasts`` (per contrast and run or subject, when contrasts were asked) and
     ``all_findings`` (every finding of every kind in one schema): DataFrames with the fields and
     codes of ``kelvora --json``; ``to_json()``: that very line; ``report(path)``: the HTML report.
+    A finding's ``severity`` is the same in every frame, the one ``exit_status`` counts (error,
+    warning or note, after the config; None in ``findings`` and ``further_findings`` for one the
+    config ignores); ``findings.endsRun`` tells whether a log finding ended the run.
     """
 
     def __init__(self, inspection):

@@ -17,7 +17,7 @@ import zlib
 from html.parser import HTMLParser
 
 from cli_harness import (EXAMPLES, EXIT_NOT_INSPECTED, EXIT_REPORTED, EXIT_USAGE, CliTest,
-                         clean_runs, run_cli, run_sdm, write_study)
+                         clean_runs, run_cli, run_sdm, sdm_text, write_study)
 
 CHROMIUM = shutil.which("chromium") or shutil.which("chromium-browser")
 BROWSER_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
@@ -392,6 +392,34 @@ class ReportAsWritten(CliTest):
 
 
 class ReportOptions(CliTest):
+
+    def test_a_large_study_pictures_its_most_serious_design(self):
+        # 70 SDMs: pictures for at most 60 with a finding and a sample of every third. The first
+        # 64 have a correlation note; S35_run1 (not sampled) correlates at r = 0.99 with VIF 88,
+        # warnings without a dependency of the rank check.
+        a = [1, 3, 2, 5, 4, 6, 8, 7]
+        b = {"note": [2, 1, 4, 3, 7, 5, 4, 6], "plain": [5, 1, 7, 2, 8, 3, 6, 4],
+             "worst": [1.3, 2.8, 2.3, 4.8, 4.3, 5.8, 8.3, 6.8]}
+        runs = []
+        for i in range(70):
+            kind = "note" if i < 64 else "worst" if i == 68 else "plain"
+            runs.append((f"S{i // 2 + 1:02d}_run{i % 2 + 1}",
+                         sdm_text(["A", "B", "Constant"], 3, [a, b[kind], [1] * 8])))
+        mdm = write_study(self.study, runs, folder="large")
+        [run] = run_cli("--json", "--no-findings-file", mdm).objects()
+        worst = [(f["code"], f["severity"]) for f in run["designFindings"]
+                 if f["file"].endswith("S35_run1.sdm")]
+        self.assertEqual(worst, [("PREDICTOR_CORRELATION", "warning"), ("HIGH_VIF", "warning"),
+                                 ("HIGH_VIF", "warning")])
+        html = self.study.path("large.html")
+        self.assertStatus(run_cli("--no-findings-file", "--report", html, mdm), EXIT_REPORTED)
+        with open(html, encoding="utf-8") as f:
+            dom = Dom(f.read())
+        shown = [os.path.basename(f.attrs["data-file"]) for f in dom.find("figure")]
+        self.assertIn("S35_run1.sdm", shown)
+        self.assertIn("flagged", dom.find("figure", data_file=f"{self.study.path('large')}/"
+                                          "S35_run1.sdm")[0].classes())
+        self.assertLess(len(shown), 70)
 
     def test_report_takes_one_mdm(self):
         mdm = write_study(self.study, clean_runs())
