@@ -47,15 +47,18 @@ Seriousness seriousnessOf(const RunOutcome& outcome, const InspectedStudy& inspe
     if (design.rank.skipped) raise(worst[i], RecordSeverity::kNote);
     for (const DesignWarning& warning : design.warnings.items()) raise(worst[i], warning.severity);
   }
+  std::unordered_map<std::string_view, const SubjectGroup*> groups;
+  if (!inspected.contrasts.findings.empty()) {
+    for (const SubjectGroup& group : inspected.diagnosis.subjects) groups.emplace(group.id, &group);
+  }
   for (const ContrastFinding& finding : inspected.contrasts.findings) {
     if (finding.study) {
       raise(worst[*finding.study], finding.severity);
       continue;
     }
-    for (const SubjectGroup& group : inspected.diagnosis.subjects) {
-      if (group.id != finding.subject) continue;
-      for (const std::size_t study : group.studies) raise(worst[study], finding.severity);
-    }
+    const auto group = groups.find(finding.subject);
+    if (group == groups.end()) continue;
+    for (const std::size_t study : group->second->studies) raise(worst[study], finding.severity);
   }
   return worst;
 }

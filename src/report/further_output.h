@@ -1,6 +1,6 @@
 // How kelvora tells what it finds beyond the plug-in's log (the study diagnosis and the rank check
-// of each SDM): members of the --json object and one line each on standard error in text mode,
-// after the record's finding policy.
+// of each SDM): members of the --json object and one line each on standard error (with or
+// without --json), after the record's finding policy, each with the record's one severity.
 #pragma once
 
 #include <functional>
@@ -40,9 +40,10 @@ LineMember contrastErrorMember(const analysis::InspectedStudy* study);
 
 // Hands kelvora's lines beyond the log to `visit`, one at a time (a large study has thousands),
 // without line end: the causes first ("kelvora: likely cause: ..."), then the further findings
-// ("kelvora: warning: ...", "kelvora: note: ...", marked "(beyond the run)" where the run had
-// stopped), then the design findings. A finding that a reader problem explains has no line of its
-// own: the reader problem's line ends with " ... and N findings that follow from it".
+// ("kelvora: error: ...", "kelvora: warning: ...", "kelvora: note: ...", marked "(beyond the
+// run)" where the run had stopped), then the design findings. A finding that a reader problem
+// explains has no line of its own: the reader problem's line ends with " ... and N findings that
+// follow from it".
 void forEachFurtherLine(const analysis::FindingRecord& record,
                         const std::function<void(const std::string&)>& visit);
 

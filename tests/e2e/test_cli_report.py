@@ -218,6 +218,12 @@ class ReportInBrowser(CliTest):
             [("further", f["code"]) for f in run["furtherFindings"]]))
         further = [li.text for li in dom.find("li") if li.attrs.get("data-source") == "further"]
         self.assertEqual(len(further), len(run["furtherFindings"]))
+        # Each finding with the severity --fail-on counts, as in the JSON.
+        self.assertEqual(
+            collections.Counter((li.attrs["data-code"], li.attrs["data-severity"])
+                                for li in dom.find("li", cls="finding")),
+            collections.Counter((f["code"], f["severity"]) for f in run["allFindings"]
+                                if f["kind"] != "cause"))
         # The log's findings, each with its exact line, grouped by code in the run's order.
         for code in {f["code"] for f in run["findings"]}:
             shown = [li.children[0].text for li in dom.find("li", data_code=code)]
