@@ -319,8 +319,11 @@ def check_design(X, names=None, interest=None):
     predictors of interest (default: all), for the VIF. Returns a DataFrame of findings with
     kelvora's codes (``RANK_DEFICIENT_DESIGN``, ``NEAR_DEPENDENT_DESIGN``): ``code``,
     ``predictors`` (their names), ``dependent``, ``condition_index`` and ``text``; its ``attrs``
-    hold ``rank``, ``columns``, ``condition_number``, ``correlation`` (a DataFrame, for up to 128
-    columns) and ``vif`` (a Series over the predictors of interest).
+    hold ``rank``, ``columns``, ``condition_number`` (None when the design has no full rank or was
+    not checked, as ``null`` in ``kelvora --json``), ``condition_grade`` (``low`` to ``extreme``;
+    None when not checked), ``correlation`` (a DataFrame, for up to 128 columns and at least as
+    many rows as columns) and ``vif`` (a Series over the predictors of interest; empty for a design
+    with fewer rows than columns). The texts name the matrix ``design``.
     """
     if isinstance(X, pd.DataFrame):
         names = [str(name) for name in X.columns] if names is None else list(names)
@@ -342,6 +345,7 @@ def check_design(X, names=None, interest=None):
     frame.attrs["rank"] = result["rank"]
     frame.attrs["columns"] = result["columns"]
     frame.attrs["condition_number"] = result["condition_number"]
+    frame.attrs["condition_grade"] = result["condition_grade"]
     side = result["correlation_side"]
     if side == len(names):
         frame.attrs["correlation"] = pd.DataFrame(

@@ -1,14 +1,18 @@
 // check_design: kelvora's rank check (design_rank.h) and correlations with VIF
-// (design_correlation.h) of any matrix, made into an SDM in memory.
+// (design_correlation.h) of any matrix, made into an SDM in memory: the same functions on the
+// same cross-products as for an SDM of a study, so every number is the command's.
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "analysis/cross_products.h"
 #include "analysis/design_correlation.h"
 #include "analysis/design_rank.h"
+#include "analysis/design_warnings.h"
 #include "analysis/sdm_summary.h"
 #include "analysis/study_designs.h"
 #include "bindings.h"
@@ -17,6 +21,9 @@ namespace py = pybind11;
 
 namespace kelvora::python {
 namespace {
+
+// What a finding's text names in place of a file: the matrix has none.
+constexpr const char* kDesignLabel = "design";
 
 py::dict checkDesign(const py::array_t<float, py::array::f_style | py::array::forcecast>& values,
                      const std::vector<std::string>& names, std::int64_t interest) {
@@ -41,14 +48,22 @@ py::dict checkDesign(const py::array_t<float, py::array::f_style | py::array::fo
     sdm.values.emplace_back(column, column + rows);
   }
   analysis::SdmDesign design;
+  design.path = kDesignLabel;
   analysis::DesignCorrelation correlation;
   {
     py::gil_scoped_release released;
     NameListTable nameLists;
     ZeroColumnTable zeroSets;
     analysis::summarizeSdm(sdm, design, nameLists, zeroSets);
-    design.rank = analysis::checkRank(sdm);
-    correlation = analysis::correlateDesign(sdm, interest);
+    // The cross-products where kelvora makes them (sdm_design_maker.h), so that every number is
+    // made as for an SDM of a study.
+    std::optional<analysis::CrossProducts> products;
+    if (analysis::withinCorrelationBudget(rows, columns)) {
+      products = analysis::crossProductsOf(sdm);
+    }
+    const analysis::CrossProducts* made = products ? &*products : nullptr;
+    design.rank = analysis::checkRank(sdm, made);
+    correlation = analysis::correlateDesign(sdm, interest, made);
   }
   py::list findings;
   for (const analysis::Dependency& dependency : design.rank.dependencies) {
@@ -64,7 +79,11 @@ py::dict checkDesign(const py::array_t<float, py::array::f_style | py::array::fo
   result["findings"] = findings;
   result["rank"] = design.rank.rank;
   result["columns"] = design.rank.columns;
-  result["condition_number"] = design.rank.conditionNumber;
+  const std::optional<double> condition = analysis::shownConditionNumber(design.rank);
+  result["condition_number"] =
+      condition ? py::object(py::float_(*condition)) : py::object(py::none());
+  const char* grade = analysis::shownConditionGrade(design.rank);
+  result["condition_grade"] = grade ? py::object(py::str(grade)) : py::object(py::none());
   result["skipped"] = design.rank.skipped;
   result["correlation_side"] = correlation.side;
   result["correlation"] = correlation.r;

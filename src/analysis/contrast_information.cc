@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/column_scales.h"
 #include "analysis/cross_products.h"
 #include "analysis/design_rank.h"
 #include "inspection/sdm_predictors.h"
@@ -60,14 +61,16 @@ ContrastInformation contrastInformationOf(const CrossProducts& products, const S
   for (Eigen::Index j = 0; j < columns; ++j) {
     if (lengths(j) > 0.0 && !contrasted[static_cast<std::size_t>(j)]) others.push_back(j);
   }
+  // The columns as the rank check takes them (column_scales.h); a constant column contrasted is
+  // not the centre of the others.
+  std::vector<bool> standing = contrasted;
+  standing.flip();
+  const ColumnScales scales = columnScalesOf(products, &standing);
   const auto scaled = [&](const std::vector<Eigen::Index>& rows,
                           const std::vector<Eigen::Index>& cols) {
-    Eigen::MatrixXd part = products.gram(rows, cols);
-    for (std::size_t r = 0; r < rows.size(); ++r) part.row(r) /= lengths(rows[r]);
-    for (std::size_t c = 0; c < cols.size(); ++c) part.col(c) /= lengths(cols[c]);
-    return part;
+    return scaledGram(products, scales, rows, cols);
   };
-  information.lengths = lengths(inside);
+  information.lengths = scales.length(inside);
   information.unit = scaled(inside, inside);
   if (!others.empty() && !inside.empty()) {
     const Eigen::MatrixXd among = scaled(others, others);

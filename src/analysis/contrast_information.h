@@ -3,7 +3,8 @@
 // K x K for the K contrasted predictors the SDM holds with a column that is not zero. Made on the
 // reading thread from the SDM's cross-products (cross_products.h), only when contrasts are asked.
 //
-// Method. Every column is scaled to unit length, as the rank check scales it (design_rank.h). For
+// Method. Every column is taken and scaled to unit length as the rank check takes it
+// (column_scales.h: centred beside a constant column that is not contrasted). For
 // the contrasted columns A and the others B of the scaled design, M = A'A - A'B (B'B)^+ B'A, the
 // pseudo-inverse dropping eigenvalues of B'B at most kRankTolerance^2 (the rank check's distance,
 // squared as the cross-products are). A contrast c (0 on the others) can be estimated exactly when
@@ -40,7 +41,7 @@ struct ContrastInformation {
   // Per contrasted name (contrastedNames order): its place in `unit`, or -1 when the SDM has no
   // column of that name, or only one that is zero throughout or not finite.
   std::vector<std::int32_t> place;
-  Eigen::VectorXd lengths;  // per place: the column's Euclidean length as written
+  Eigen::VectorXd lengths;  // per place: the length the column is scaled by (column_scales.h)
   Eigen::MatrixXd unit;     // M of the unit-scaled design, by place
 };
 

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <eigen3/Eigen/Dense>
 #include <limits>
+#include <numeric>
+#include <optional>
+#include <utility>
 
+#include "analysis/cross_products.h"
 #include "analysis/design_rank.h"
 
 namespace kelvora::analysis {
@@ -13,26 +16,10 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
-// The centred, unit-length columns that vary, and which SDM column each is.
-Eigen::MatrixXd standardized(const SdmFile& sdm, std::vector<std::int64_t>& original) {
-  const auto columns = static_cast<std::int64_t>(sdm.values.size());
-  const auto points = static_cast<Eigen::Index>(std::max(sdm.nrOfDataPoints, 0));
-  Eigen::MatrixXd x(points, columns);
-  Eigen::Index kept = 0;
-  for (std::int64_t j = 0; j < columns; ++j) {
-    const std::vector<float>& values = sdm.values[static_cast<std::size_t>(j)];
-    if (static_cast<Eigen::Index>(values.size()) != points) continue;
-    Eigen::VectorXd column(points);
-    for (Eigen::Index t = 0; t < points; ++t) column(t) = values[static_cast<std::size_t>(t)];
-    if (!column.allFinite()) continue;
-    column.array() -= column.mean();
-    const double norm = column.norm();
-    if (!(norm > 0.0) || !std::isfinite(norm)) continue;
-    x.col(kept++) = column / norm;
-    original.push_back(j);
-  }
-  x.conservativeResize(points, kept);
-  return x;
+std::size_t shortestColumn(const SdmFile& sdm) {
+  std::size_t rows = sdm.values.empty() ? 0 : sdm.values.front().size();
+  for (const std::vector<float>& column : sdm.values) rows = std::min(rows, column.size());
+  return rows;
 }
 
 // Cell c of `side` stands for columns [c * columns / side, (c + 1) * columns / side).
@@ -40,16 +27,23 @@ std::int64_t cellOf(std::int64_t column, std::int64_t columns, std::int64_t side
   return column * side / columns;
 }
 
-// The mean correlation of each block of pairs: the mean of the block's columns against each other
-// block's mean, which with one column a cell is r itself.
-void fillHeatmap(const Eigen::MatrixXd& x, const std::vector<std::int64_t>& original,
-                 DesignCorrelation& result) {
+// The mean correlation of each block of pairs, for a design of more columns than cells: the mean
+// of the block's centred unit-length columns against each other block's mean.
+void fillBlockHeatmap(const SdmFile& sdm, DesignCorrelation& result) {
   const std::int64_t side = result.side;
-  Eigen::MatrixXd means = Eigen::MatrixXd::Zero(x.rows(), side);
+  const auto rows = static_cast<Eigen::Index>(shortestColumn(sdm));
+  Eigen::MatrixXd means = Eigen::MatrixXd::Zero(rows, side);
   std::vector<double> count(static_cast<std::size_t>(side), 0.0);
-  for (std::size_t k = 0; k < original.size(); ++k) {
-    const std::int64_t cell = cellOf(original[k], result.columns, side);
-    means.col(cell) += x.col(static_cast<Eigen::Index>(k));
+  Eigen::VectorXd column(rows);
+  for (std::int64_t j = 0; j < result.columns && rows > 0; ++j) {
+    const std::vector<float>& values = sdm.values[static_cast<std::size_t>(j)];
+    for (Eigen::Index t = 0; t < rows; ++t) column(t) = values[static_cast<std::size_t>(t)];
+    if (!column.allFinite()) continue;
+    column.array() -= column.mean();
+    const double norm = column.norm();
+    if (!(norm > 0.0) || !std::isfinite(norm)) continue;
+    const std::int64_t cell = cellOf(j, result.columns, side);
+    means.col(cell) += column / norm;
     ++count[static_cast<std::size_t>(cell)];
   }
   for (std::int64_t c = 0; c < side; ++c) {
@@ -66,29 +60,65 @@ void fillHeatmap(const Eigen::MatrixXd& x, const std::vector<std::int64_t>& orig
   }
 }
 
-// VIF_j = (R^-1)_jj for the scaled columns `x`, in their order; see the header for the method.
-std::vector<double> inflationOf(const Eigen::MatrixXd& x) {
-  const Eigen::Index count = x.cols();
+// The heatmap of a design of at most kMostHeatmapCells columns: r itself.
+void fillHeatmap(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
+                 DesignCorrelation& result) {
+  const std::int64_t side = result.side;
+  result.r.assign(static_cast<std::size_t>(side * side), kNaN);
+  for (std::int64_t a = 0; a < side; ++a) {
+    for (std::int64_t b = 0; b < side; ++b) {
+      if (varies[static_cast<std::size_t>(a)] && varies[static_cast<std::size_t>(b)]) {
+        result.r[static_cast<std::size_t>(a * side + b)] = r(a, b);
+      }
+    }
+  }
+}
+
+// The VIF of each column of the correlation matrix `r` (unit diagonal, in the columns' order): see
+// the header for the method. O(k^3) for k columns.
+std::vector<double> inflationOf(Eigen::MatrixXd r) {
+  const Eigen::Index count = r.cols();
   std::vector<double> inflation(static_cast<std::size_t>(count), kInfinity);
-  if (count == 0) return inflation;
-  Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(x);
-  qr.setThreshold(kRankTolerance);
-  const Eigen::Index rank = qr.rank();
-  const auto& permutation = qr.colsPermutation().indices();
+  std::vector<Eigen::Index> order(static_cast<std::size_t>(count));
+  std::iota(order.begin(), order.end(), Eigen::Index{0});
+  // Pivoted Cholesky in place: after step s, column s below the diagonal holds L's column s and
+  // the trailing block the variances and covariances that remain.
+  Eigen::Index rank = 0;
+  for (; rank < count; ++rank) {
+    Eigen::Index best = rank;
+    for (Eigen::Index i = rank + 1; i < count; ++i) {
+      if (r(i, i) > r(best, best)) best = i;
+    }
+    if (!(r(best, best) > kRankTolerance * kRankTolerance)) break;
+    r.row(rank).swap(r.row(best));
+    r.col(rank).swap(r.col(best));
+    std::swap(order[static_cast<std::size_t>(rank)], order[static_cast<std::size_t>(best)]);
+    const double pivot = std::sqrt(r(rank, rank));
+    r(rank, rank) = pivot;
+    const Eigen::Index rest = count - rank - 1;
+    r.col(rank).tail(rest) /= pivot;
+    r.bottomRightCorner(rest, rest).noalias() -=
+        r.col(rank).tail(rest) * r.col(rank).tail(rest).transpose();
+  }
   if (rank == 0) return inflation;
-  const auto r11 = qr.matrixR().topLeftCorner(rank, rank).triangularView<Eigen::Upper>();
+  const Eigen::MatrixXd lower = r.topLeftCorner(rank, rank).triangularView<Eigen::Lower>();
+  // The weights of each dependent column on the independent ones: R11^-1 R12 = L11^-T L21^T.
   std::vector<bool> involved(static_cast<std::size_t>(rank), false);
   if (rank < count) {
-    const Eigen::MatrixXd weights = r11.solve(qr.matrixR().block(0, rank, rank, count - rank));
+    const Eigen::MatrixXd weights = lower.transpose().triangularView<Eigen::Upper>().solve(
+        r.bottomLeftCorner(count - rank, rank).transpose());
     for (Eigen::Index k = 0; k < rank; ++k) {
       involved[static_cast<std::size_t>(k)] =
           weights.row(k).cwiseAbs().maxCoeff() > kInvolvedWeight;
     }
   }
-  const Eigen::MatrixXd inverse = r11.solve(Eigen::MatrixXd::Identity(rank, rank));
+  // (R11^-1)_kk = |column k of L11^-1|^2.
+  const Eigen::MatrixXd inverse =
+      lower.triangularView<Eigen::Lower>().solve(Eigen::MatrixXd::Identity(rank, rank));
   for (Eigen::Index k = 0; k < rank; ++k) {
     if (!involved[static_cast<std::size_t>(k)]) {
-      inflation[static_cast<std::size_t>(permutation[k])] = inverse.row(k).squaredNorm();
+      inflation[static_cast<std::size_t>(order[static_cast<std::size_t>(k)])] =
+          std::max(inverse.col(k).squaredNorm(), 1.0);
     }
   }
   return inflation;
@@ -96,25 +126,65 @@ std::vector<double> inflationOf(const Eigen::MatrixXd& x) {
 
 }  // namespace
 
-DesignCorrelation correlateDesign(const SdmFile& sdm, std::int64_t interest) {
+bool withinCorrelationBudget(std::int64_t rows, std::int64_t columns) {
+  return columns <= rows && withinRankCheckBudget(rows, columns);
+}
+
+Eigen::MatrixXd correlationsOf(const CrossProducts& products, std::vector<bool>& varies) {
+  const Eigen::Index columns = products.centred.cols();
+  varies.assign(static_cast<std::size_t>(columns), false);
+  Eigen::VectorXd scale = Eigen::VectorXd::Zero(columns);
+  for (Eigen::Index j = 0; j < columns; ++j) {
+    const double spread = products.centred(j, j);
+    if (products.usable[static_cast<std::size_t>(j)] && spread > 0.0) {
+      varies[static_cast<std::size_t>(j)] = true;
+      scale(j) = 1.0 / std::sqrt(spread);
+    }
+  }
+  Eigen::MatrixXd r = scale.asDiagonal() * products.centred * scale.asDiagonal();
+  r = r.cwiseMax(-1.0).cwiseMin(1.0);
+  for (Eigen::Index j = 0; j < columns; ++j) {
+    if (varies[static_cast<std::size_t>(j)]) r(j, j) = 1.0;
+  }
+  return r;
+}
+
+std::vector<double> varianceInflationOf(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
+                                        std::int64_t interest) {
+  std::vector<Eigen::Index> kept;
+  for (std::size_t j = 0; j < varies.size(); ++j) {
+    if (varies[j]) kept.push_back(static_cast<Eigen::Index>(j));
+  }
+  const std::vector<double> inflation = inflationOf(r(kept, kept));
+  const auto counted = static_cast<std::size_t>(std::clamp<std::int64_t>(interest, 0, r.cols()));
+  std::vector<double> byColumn(counted, kNaN);
+  for (std::size_t k = 0; k < kept.size() && static_cast<std::size_t>(kept[k]) < counted; ++k) {
+    byColumn[static_cast<std::size_t>(kept[k])] = inflation[k];
+  }
+  return byColumn;
+}
+
+DesignCorrelation correlateDesign(const SdmFile& sdm, std::int64_t interest,
+                                  const CrossProducts* products) {
   DesignCorrelation result;
   result.columns = static_cast<std::int64_t>(sdm.values.size());
-  result.side = std::min(result.columns, kMostHeatmapCells);
-  std::vector<std::int64_t> original;
-  const Eigen::MatrixXd x = standardized(sdm, original);
-  if (result.side > 0) fillHeatmap(x, original, result);
-
-  const std::int64_t counted = std::clamp<std::int64_t>(interest, 0, result.columns);
-  if (!withinRankCheckBudget(x.rows(), result.columns)) {
-    result.inflationSkipped = true;
-    return result;
+  const auto rows = static_cast<std::int64_t>(shortestColumn(sdm));
+  const bool within = withinCorrelationBudget(rows, result.columns);
+  result.inflationSkipped = !within;
+  if (result.columns > kMostHeatmapCells) {
+    result.side = kMostHeatmapCells;
+    fillBlockHeatmap(sdm, result);
   }
-  const std::vector<double> inflation = inflationOf(x);
-  std::vector<double> byColumn(static_cast<std::size_t>(result.columns), kNaN);
-  for (std::size_t k = 0; k < original.size(); ++k) {
-    byColumn[static_cast<std::size_t>(original[k])] = inflation[k];
+  if (!within) return result;
+  std::optional<CrossProducts> made;
+  if (!products) products = &made.emplace(crossProductsOf(sdm));
+  std::vector<bool> varies;
+  const Eigen::MatrixXd r = correlationsOf(*products, varies);
+  if (result.columns <= kMostHeatmapCells) {
+    result.side = result.columns;
+    fillHeatmap(r, varies, result);
   }
-  result.varianceInflation.assign(byColumn.begin(), byColumn.begin() + counted);
+  result.varianceInflation = varianceInflationOf(r, varies, interest);
   return result;
 }
 

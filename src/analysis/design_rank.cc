@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "analysis/column_scales.h"
 #include "analysis/cross_products.h"
 #include "analysis/singular_spectrum.h"
 #include "inspection/sdm_predictors.h"
@@ -16,31 +17,51 @@
 namespace kelvora::analysis {
 namespace {
 
-// Whether every value of column j is finite; the cross-products know it when they cover it whole.
-bool finiteColumn(const SdmFile& sdm, const CrossProducts* products, std::int64_t j) {
-  const auto& column = sdm.values[static_cast<std::size_t>(j)];
-  if (products && static_cast<std::size_t>(products->rows) == column.size()) {
-    return products->usable[static_cast<std::size_t>(j)];
+// The columns of a combination of the columns as taken (column_scales.h) with `weights` over the
+// SDM columns `original`, in the design as written: those whose weight in absolute value exceeds
+// `line` (or reaches it, `inclusive`), and the standing constant when the centres of the columns
+// give it such a weight, increasing.
+std::vector<std::int32_t> involvedColumns(const Eigen::VectorXd& weights,
+                                          const std::vector<std::int64_t>& original,
+                                          const ColumnScales& scales, double line, bool inclusive) {
+  const auto above = [&](double weight) {
+    return inclusive ? std::abs(weight) >= line : std::abs(weight) > line;
+  };
+  std::vector<std::int32_t> involved;
+  double constantWeight = 0.0;
+  for (Eigen::Index j = 0; j < weights.size(); ++j) {
+    const std::int64_t column = original[static_cast<std::size_t>(j)];
+    constantWeight -= weights(j) * scales.offset(column);
+    if (column == scales.standingConstant) {
+      constantWeight += weights(j);
+    } else if (above(weights(j))) {
+      involved.push_back(static_cast<std::int32_t>(column));
+    }
   }
-  return std::all_of(column.begin(), column.end(), [](float v) { return std::isfinite(v); });
+  if (scales.spansConstant && above(constantWeight)) {
+    involved.push_back(static_cast<std::int32_t>(scales.standingConstant));
+  }
+  std::sort(involved.begin(), involved.end());
+  return involved;
 }
 
 // The near-dependencies of the independent columns whose singular values `spectrum` gives (the
 // triangular factor's columns are `original`, in the order of `permutation` when given).
 void addNearDependencies(const SingularSpectrum& spectrum,
                          const std::vector<std::int64_t>& original,
-                         const Eigen::VectorXi* permutation, std::vector<Dependency>& found) {
+                         const Eigen::VectorXi* permutation, const ColumnScales& scales,
+                         std::vector<Dependency>& found) {
+  std::vector<std::int64_t> columns(original.size());
+  for (std::size_t j = 0; j < original.size(); ++j) {
+    columns[j] = original[permutation ? static_cast<std::size_t>((*permutation)[j]) : j];
+  }
   for (const SingularDirection& direction : spectrum.nearlyVanishing) {
     Dependency dependency;
     dependency.kind = DependencyKind::kNearDependent;
     dependency.conditionIndex = direction.conditionIndex;
-    for (Eigen::Index j = 0; j < direction.vector.size(); ++j) {
-      if (std::abs(direction.vector(j)) >= kNearWeight) {
-        const Eigen::Index column = permutation ? (*permutation)[j] : j;
-        dependency.predictors.push_back(static_cast<std::int32_t>(original[column]));
-      }
-    }
-    std::sort(dependency.predictors.begin(), dependency.predictors.end());
+    const std::vector<std::int64_t> taken(columns.begin(),
+                                          columns.begin() + direction.vector.size());
+    dependency.predictors = involvedColumns(direction.vector, taken, scales, kNearWeight, true);
     found.push_back(std::move(dependency));
   }
 }
@@ -51,7 +72,7 @@ void addNearDependencies(const SingularSpectrum& spectrum,
 // columns are Q1 R11 with Q1 orthonormal), so only a small square matrix is decomposed again, and
 // only the singular vectors of the near-dependencies are computed.
 void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64_t>& original,
-                     RankCheck& check, std::vector<Dependency>& found) {
+                     const ColumnScales& scales, RankCheck& check, std::vector<Dependency>& found) {
   Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr(scaled);
   qr.setThreshold(kRankTolerance);
   const Eigen::Index rank = qr.rank();
@@ -64,16 +85,19 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
   if (rank < count) {
     const Eigen::MatrixXd r12 = qr.matrixR().block(0, rank, rank, count - rank);
     const Eigen::MatrixXd weights = r11.triangularView<Eigen::Upper>().solve(r12);
+    std::vector<std::int64_t> columns(static_cast<std::size_t>(rank) + 1);
+    for (Eigen::Index k = 0; k < rank; ++k) {
+      columns[static_cast<std::size_t>(k)] = original[static_cast<std::size_t>(permutation[k])];
+    }
     for (Eigen::Index d = 0; d < count - rank; ++d) {
       Dependency dependency;
-      dependency.dependent = original[permutation[rank + d]];
-      dependency.predictors.push_back(static_cast<std::int32_t>(dependency.dependent));
-      for (Eigen::Index k = 0; k < rank; ++k) {
-        if (std::abs(weights(k, d)) > kInvolvedWeight) {
-          dependency.predictors.push_back(static_cast<std::int32_t>(original[permutation[k]]));
-        }
-      }
-      std::sort(dependency.predictors.begin(), dependency.predictors.end());
+      dependency.dependent = original[static_cast<std::size_t>(permutation[rank + d])];
+      // The dependent column less its combination of the independent ones vanishes.
+      Eigen::VectorXd combination(rank + 1);
+      combination.head(rank) = -weights.col(d);
+      combination(rank) = 1.0;
+      columns.back() = dependency.dependent;
+      dependency.predictors = involvedColumns(combination, columns, scales, kInvolvedWeight, false);
       found.push_back(std::move(dependency));
     }
   }
@@ -84,7 +108,7 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
   const SingularSpectrum spectrum = singularSpectrum(r11, kNearDependencyCondition);
   check.conditionNumber = spectrum.conditionNumber;
   const Eigen::VectorXi order = permutation.cast<int>();
-  addNearDependencies(spectrum, original, &order, found);
+  addNearDependencies(spectrum, original, &order, scales, found);
 }
 
 // The check of `examined` from the design's cross-products alone, when they prove it of full rank:
@@ -94,18 +118,13 @@ void addDependencies(const Eigen::MatrixXd& scaled, const std::vector<std::int64
 // no dependency either. False, with nothing changed, otherwise (the QR decides).
 constexpr double kGramConditionLine = 1e3;
 
-bool checkedFromGram(const CrossProducts& products, const std::vector<std::int64_t>& examined,
-                     RankCheck& check, std::vector<Dependency>& found) {
+bool checkedFromGram(const CrossProducts& products, const ColumnScales& scales,
+                     const std::vector<std::int64_t>& examined, RankCheck& check,
+                     std::vector<Dependency>& found) {
   const auto count = static_cast<Eigen::Index>(examined.size());
   if (products.rows < count) return false;
-  Eigen::MatrixXd scaled(count, count);
-  for (Eigen::Index a = 0; a < count; ++a) {
-    for (Eigen::Index b = 0; b < count; ++b) {
-      const double ab = products.gram(examined[a], examined[b]);
-      scaled(a, b) = ab / std::sqrt(products.gram(examined[a], examined[a]) *
-                                    products.gram(examined[b], examined[b]));
-    }
-  }
+  const std::vector<Eigen::Index> taken(examined.begin(), examined.end());
+  const Eigen::MatrixXd scaled = scaledGram(products, scales, taken, taken);
   const Eigen::LLT<Eigen::MatrixXd> cholesky(scaled);
   if (cholesky.info() != Eigen::Success) return false;
   const Eigen::MatrixXd r = cholesky.matrixU();
@@ -113,36 +132,38 @@ bool checkedFromGram(const CrossProducts& products, const std::vector<std::int64
   if (!(spectrum.conditionNumber < kGramConditionLine)) return false;
   check.rank += count;
   check.conditionNumber = spectrum.conditionNumber;
-  addNearDependencies(spectrum, examined, nullptr, found);
+  addNearDependencies(spectrum, examined, nullptr, scales, found);
   return true;
 }
 
 // The check of the columns of `sdm` within the budget, its dependencies gathered in `found`.
-void checkColumns(const SdmFile& sdm, std::int64_t columns, const CrossProducts* products,
-                  RankCheck& check, std::vector<Dependency>& found) {
+void checkColumns(const SdmFile& sdm, std::int64_t columns, const CrossProducts& products,
+                  bool gramFirst, RankCheck& check, std::vector<Dependency>& found) {
+  const ColumnScales scales = columnScalesOf(products);
   std::vector<std::int64_t> examined;
   for (std::int64_t j = 0; j < columns; ++j) {
     if (isAllZeroColumn(sdm, j)) {
       found.push_back({DependencyKind::kRankDeficient, j, {static_cast<std::int32_t>(j)}, 0.0});
       ++check.columns;
-    } else if (finiteColumn(sdm, products, j)) {
+    } else if (products.usable[static_cast<std::size_t>(j)]) {
       examined.push_back(j);
       ++check.columns;
     }
   }
   const auto rows = static_cast<std::size_t>(check.rows);
   if (rows == 0 || examined.empty()) return;
-  if (products && checkedFromGram(*products, examined, check, found)) return;
+  if (gramFirst && checkedFromGram(products, scales, examined, check, found)) return;
 
   Eigen::MatrixXd scaled(static_cast<Eigen::Index>(rows),
                          static_cast<Eigen::Index>(examined.size()));
   for (std::size_t c = 0; c < examined.size(); ++c) {
     const auto& column = sdm.values[static_cast<std::size_t>(examined[c])];
-    for (std::size_t t = 0; t < rows; ++t) scaled(t, c) = column[t];
+    const double centre = scales.centre(examined[c]);
+    for (std::size_t t = 0; t < rows; ++t) scaled(t, c) = column[t] - centre;
     const double norm = scaled.col(c).norm();
     if (norm > 0.0) scaled.col(c) /= norm;
   }
-  addDependencies(scaled, examined, check, found);
+  addDependencies(scaled, examined, scales, check, found);
 }
 
 }  // namespace
@@ -310,7 +331,13 @@ RankCheck checkRank(const SdmFile& sdm, const CrossProducts* products) {
   }
 
   std::vector<Dependency> found;
-  checkColumns(sdm, columns, products, check, found);
+  if (products) {
+    checkColumns(sdm, columns, *products, true, check, found);
+  } else {
+    // What the columns are taken as needs their sums and lengths: the cross-products, which then
+    // serve no shortcut (a design wider than its rows, or a caller that asks for the QR).
+    checkColumns(sdm, columns, crossProductsOf(sdm), false, check, found);
+  }
   check.dependencies = DependencyList(std::move(found));
   return check;
 }

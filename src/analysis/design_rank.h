@@ -3,7 +3,11 @@
 // command-line inspector reports it in its JSON and its HTML report.
 //
 // Method. Each column is scaled to unit Euclidean length, so that the units of a predictor
-// (a response shape, millimetres of motion, a constant of 1) do not matter. Then:
+// (a response shape, millimetres of motion, a constant of 1) do not matter; beside a constant
+// column, every other column is first centred, so that an offset counts as the constant's part and
+// not as a dependency (column_scales.h). A dependency so found names the constant column too when
+// the combination needs an offset (its weight in the design as written above kInvolvedWeight, or
+// kNearWeight for a near-dependency). Then:
 // - An all-zero column (as the run's zero checks define it) is a dependency of its own.
 // - A column-pivoted Householder QR of the other columns (Eigen's ColPivHouseholderQR) gives the
 //   numerical rank: a column whose distance from the span of the columns pivoted before it is at
@@ -25,7 +29,8 @@
 //   doubles, for n rows (data points) and p columns. Both are bounded by refusing a design wider
 //   than kRankCheckMaxColumns or whose work n p^2 exceeds kRankCheckMaxWork (about three seconds
 //   on one core, 150 MB at most): such a design (far larger than any real one) is not checked, and
-//   the check says it was skipped instead of running for minutes.
+//   the check says it was skipped instead of running for minutes. Without the cross-products,
+//   the check makes them for the columns' centres and lengths: O(n p^2) time, 2 p^2 doubles.
 #pragma once
 
 #include <cstddef>
@@ -125,7 +130,7 @@ struct RankCheck {
   // the SDM's size, and there are no dependencies.
   bool skipped = false;
   // sigma_max / sigma_min of the independent scaled columns; 1 for a single column, 0 when no
-  // column is independent.
+  // column is independent. What the front ends show: shownConditionNumber (design_warnings.h).
   double conditionNumber = 0.0;
   DependencyList dependencies;  // exact ones by dependent column, then near ones
   std::int32_t unlisted = 0;    // found beyond those listed (keepListedDependencies)

@@ -8,33 +8,14 @@
 #include <utility>
 
 #include "analysis/cross_products.h"
+#include "analysis/design_correlation.h"
 
 namespace kelvora::analysis {
 namespace {
 
-constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-// The correlation matrix of the centred columns; `varies` tells which columns have one.
-Eigen::MatrixXd correlationsOf(const CrossProducts& products, std::vector<bool>& varies) {
-  const Eigen::Index columns = products.gram.cols();
-  const double rows = static_cast<double>(products.rows);
-  Eigen::MatrixXd centred = products.gram;
-  if (rows > 0) centred -= products.sums * products.sums.transpose() / rows;
-  varies.assign(static_cast<std::size_t>(columns), false);
-  Eigen::VectorXd scale = Eigen::VectorXd::Zero(columns);
-  for (Eigen::Index j = 0; j < columns; ++j) {
-    const double spread = centred(j, j);
-    if (products.usable[static_cast<std::size_t>(j)] && spread > 0.0 &&
-        spread > kConstantShare * products.gram(j, j)) {
-      varies[static_cast<std::size_t>(j)] = true;
-      scale(j) = 1.0 / std::sqrt(spread);
-    }
-  }
-  return scale.asDiagonal() * centred * scale.asDiagonal();
-}
-
 void addCorrelations(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
-                     std::int64_t interest, bool allCorrelations, std::vector<DesignWarning>& warnings) {
+                     std::int64_t interest, bool allCorrelations,
+                     std::vector<DesignWarning>& warnings) {
   using Pair = DesignWarning;
   const auto weaker = [](const Pair& a, const Pair& b) {
     return std::abs(a.value) > std::abs(b.value);
@@ -45,7 +26,7 @@ void addCorrelations(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
     if (!varies[static_cast<std::size_t>(i)]) continue;
     for (Eigen::Index j = i + 1; j < r.cols(); ++j) {
       if (!varies[static_cast<std::size_t>(j)]) continue;
-      const double value = std::clamp(r(i, j), -1.0, 1.0);
+      const double value = r(i, j);
       const double size = std::abs(value);
       if (size < kCorrelationNote) continue;
       const bool confounds = i >= interest && j >= interest;
@@ -65,44 +46,19 @@ void addCorrelations(const Eigen::MatrixXd& r, const std::vector<bool>& varies,
   std::reverse(warnings.begin() + static_cast<std::ptrdiff_t>(first), warnings.end());
   if (leftOut > 0) {
     warnings.push_back({DesignWarningCode::kMoreCorrelations, RecordSeverity::kNote, -1, -1,
-                              static_cast<double>(leftOut)});
+                        static_cast<double>(leftOut)});
   }
 }
 
 void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies, std::int64_t interest,
-                  const RankCheck& rank, std::vector<DesignWarning>& warnings) {
-  std::vector<bool> dependent(varies.size(), false);
-  for (const Dependency& dependency : rank.dependencies) {
-    if (dependency.kind != DependencyKind::kRankDeficient) continue;
-    for (const std::int32_t column : dependency.predictors) {
-      dependent[static_cast<std::size_t>(column)] = true;
-    }
-  }
-  std::vector<Eigen::Index> kept;
-  for (std::size_t j = 0; j < varies.size(); ++j) {
-    if (varies[j] && !dependent[j]) kept.push_back(static_cast<Eigen::Index>(j));
-  }
-  Eigen::MatrixXd inverse;
-  if (!kept.empty()) {
-    const Eigen::MatrixXd part = r(kept, kept);
-    inverse = part.ldlt().solve(Eigen::MatrixXd::Identity(part.rows(), part.cols()));
-  }
-  std::size_t position = 0;
-  for (std::int64_t j = 0; j < interest && j < static_cast<std::int64_t>(varies.size()); ++j) {
-    const auto column = static_cast<std::size_t>(j);
-    if (!varies[column]) continue;
-    double inflation = kInfinity;
-    if (!dependent[column]) {
-      while (kept[position] < j) ++position;
-      const double diagonal =
-          inverse(static_cast<Eigen::Index>(position), static_cast<Eigen::Index>(position));
-      if (std::isfinite(diagonal) && diagonal > 0.0) inflation = std::max(diagonal, 1.0);
-    }
-    if (inflation <= kInflationNote) continue;
+                  std::vector<DesignWarning>& warnings) {
+  const std::vector<double> inflation = varianceInflationOf(r, varies, interest);
+  for (std::size_t j = 0; j < inflation.size(); ++j) {
+    if (!(inflation[j] > kInflationNote)) continue;  // NaN: no variance
     warnings.push_back(
         {DesignWarningCode::kHighVif,
-         inflation > kInflationWarning ? RecordSeverity::kWarning : RecordSeverity::kNote,
-         static_cast<std::int32_t>(j), -1, inflation});
+         inflation[j] > kInflationWarning ? RecordSeverity::kWarning : RecordSeverity::kNote,
+         static_cast<std::int32_t>(j), -1, inflation[j]});
   }
 }
 
@@ -130,6 +86,15 @@ const char* conditionGrade(const RankCheck& rank) {
   return "extreme";
 }
 
+std::optional<double> shownConditionNumber(const RankCheck& rank) {
+  if (!rank.fullRank() || rank.columns == 0) return std::nullopt;
+  return rank.conditionNumber;
+}
+
+const char* shownConditionGrade(const RankCheck& rank) {
+  return rank.skipped || rank.columns == 0 ? nullptr : conditionGrade(rank);
+}
+
 DesignWarnings warnDesign(const CrossProducts& products, std::int64_t interest,
                           const RankCheck& rank, bool allCorrelations) {
   if (rank.skipped || products.rows < 2) return {};
@@ -137,7 +102,7 @@ DesignWarnings warnDesign(const CrossProducts& products, std::int64_t interest,
   const Eigen::MatrixXd r = correlationsOf(products, varies);
   std::vector<DesignWarning> warnings;
   addCorrelations(r, varies, interest, allCorrelations, warnings);
-  addInflation(r, varies, interest, rank, warnings);
+  addInflation(r, varies, interest, warnings);
   return DesignWarnings(std::move(warnings));
 }
 

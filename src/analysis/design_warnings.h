@@ -4,12 +4,9 @@
 // number. Made on the reading thread from the SDM's cross-products (cross_products.h) and its rank
 // check, then only the few warnings are kept: nothing of size p x p outlives the making.
 //
-// Method. r_ij = C_ij / sqrt(C_ii C_jj) for C = X'X - s s' / n, the cross-products of the
-// mean-centred columns; a column with C_jj <= kConstantShare * (X'X)_jj is constant and has no r.
-// VIF_j = (R^-1)_jj for the correlation matrix R of the columns that vary, less those of an exact
-// dependency of the rank check: those have an infinite VIF (one tolerance, the rank check's), and
-// leaving them out changes no other VIF, since they lie in the span of the rest. The condition
-// number is the rank check's (unit-length columns, through its QR, not squared).
+// Method. r and the VIF are the correlations' own (design_correlation.h: on the centred
+// columns, a VIF infinite for a predictor of an exact dependency among them, the rank check's
+// tolerance); the condition number is the rank check's (design_rank.h).
 //
 // Cost, for p columns: O(p^3) time and p^2 doubles on top of the cross-products; the warnings kept
 // are at most kMostCorrelationPairs + 1 pairs and one per predictor of interest.
@@ -33,7 +30,6 @@ inline constexpr double kCorrelationWarning = 0.7;
 inline constexpr double kIdenticalCorrelation = 1.0 - 1e-6;
 inline constexpr double kInflationNote = 5.0;
 inline constexpr double kInflationWarning = 10.0;
-inline constexpr double kConstantShare = 1e-10;
 // The strongest pairs reported per SDM; the rest are counted in one more finding.
 inline constexpr std::size_t kMostCorrelationPairs = 10;
 
@@ -74,7 +70,15 @@ const char* designWarningCodeName(DesignWarningCode code);
 
 // The grade of a condition number: "low" (below 20), "moderate" (below 400), "high" (below
 // 8,000), "very high" (below 160,000), "extreme"; "extreme" for a design without full rank.
+// Meaningless for a check that was skipped or of no column (shownConditionGrade).
 const char* conditionGrade(const RankCheck& rank);
+
+// The condition number every front end shows: the rank check's, or none when the design has no
+// full rank (it is infinite), no column, or was not checked.
+std::optional<double> shownConditionNumber(const RankCheck& rank);
+// The grade every front end shows: conditionGrade, or null when the check was skipped or the
+// design has no column.
+const char* shownConditionGrade(const RankCheck& rank);
 
 // The warnings of the design whose cross-products are `products` and rank check `rank`; its first
 // `interest` columns are the predictors of interest. A pair of two confounds is left out unless

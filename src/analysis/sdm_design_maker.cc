@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "analysis/cross_products.h"
+#include "analysis/design_correlation.h"
 #include "analysis/design_rank.h"
 #include "analysis/design_warnings.h"
 
@@ -115,14 +116,14 @@ void SdmDesignMaker::make(std::size_t study, const SdmFile& sdm) {
     } else {
       newContent = key;
       // The cross-products first: they settle the rank check of most designs without its QR.
-      // They and what is made of them take p x p doubles and up to O(p^3) time whatever the
-      // rows, so they are made only where that stays within the rank check's own O(n p^2): for
-      // a design with at least as many rows as columns. A wider one (never a real run) has its
-      // rank check alone, whose dependencies say what there is to say of it.
+      // What is made of them takes up to O(p^3) time whatever the rows, so it is made only where
+      // that stays within the rank check's own O(n p^2): within withinCorrelationBudget. A wider
+      // design (never a real run) has its rank check alone, whose dependencies say what there is
+      // to say of it.
       const std::int64_t rows = shortestColumnOf(sdm);
       const auto columns = static_cast<std::int64_t>(sdm.values.size());
       std::optional<CrossProducts> products;
-      if (columns <= rows && withinRankCheckBudget(rows, columns)) products = crossProductsOf(sdm);
+      if (withinCorrelationBudget(rows, columns)) products = crossProductsOf(sdm);
       design.rank = checkRank(sdm, products ? &*products : nullptr);
       if (products) {
         design.warnings =

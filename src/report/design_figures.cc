@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <map>
 #include <utility>
 
@@ -114,26 +113,13 @@ std::string warningsPanel(const std::vector<RecordEntry>& warnings) {
   return html + "</ul></div>";
 }
 
-// The columns the rank check finds in an exact dependency: their VIF is infinite, whatever the
-// rounding of the VIF's own decomposition (one tolerance, the rank check's, as HIGH_VIF).
-std::vector<bool> dependentColumns(const SdmDesign& design) {
-  std::vector<bool> dependent(design.names.size(), false);
-  for (const Dependency& dependency : design.rank.dependencies) {
-    if (dependency.kind != DependencyKind::kRankDeficient) continue;
-    for (const std::int32_t column : dependency.predictors) {
-      if (static_cast<std::size_t>(column) < dependent.size()) dependent[column] = true;
-    }
-  }
-  return dependent;
-}
-
 // The variance inflation factor of each predictor of interest (the first
 // kMostInflationsListed); high ones stand out.
 std::string inflationList(const DesignDrawing& drawing, const SdmDesign& design) {
   if (drawing.inflationSkipped) {
     return "<div class=\"vif skipped\">VIF not computed: " + std::to_string(design.dataPoints) +
            " data points x " + std::to_string(design.names.size()) +
-           " predictors is beyond the VIF's bound (at most " +
+           " predictors is beyond the VIF's bound (no more predictors than data points, at most " +
            std::to_string(kRankCheckMaxColumns) +
            " predictors and data points x predictors"
            "&sup2; at most " +
@@ -143,12 +129,8 @@ std::string inflationList(const DesignDrawing& drawing, const SdmDesign& design)
   if (inflation.empty()) return "";
   std::string html = "<div class=\"vif\">VIF: ";
   const std::size_t listed = std::min(inflation.size(), kMostInflationsListed);
-  const std::vector<bool> dependent = dependentColumns(design);
   for (std::size_t j = 0; j < listed; ++j) {
-    const bool varies = !std::isnan(inflation[j]);
-    const double vif = varies && j < dependent.size() && dependent[j]
-                           ? std::numeric_limits<double>::infinity()
-                           : inflation[j];
+    const double vif = inflation[j];
     const std::string value = std::isnan(vif)   ? "&ndash;"
                               : std::isinf(vif) ? "&infin;"
                                                 : decimalText(vif, 1);

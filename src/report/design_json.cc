@@ -105,7 +105,8 @@ void forEachDesignFinding(const StudyDesigns& designs,
           {"dependencies", design.rank.unlisted},
       });
     }
-    for (const DesignWarning& warning : design.warnings.items()) visit(warningJson(design, warning));
+    for (const DesignWarning& warning : design.warnings.items())
+      visit(warningJson(design, warning));
   });
 }
 
@@ -117,8 +118,10 @@ void forEachSdmDesign(const StudyDesigns& designs, const std::function<void(cons
         {"file", latin1ToUtf8(design.path)},
         {"rank", rank.skipped ? Json(nullptr) : Json(rank.rank)},
         {"columns", rank.columns},
-        {"conditionNumber", rank.fullRank() ? Json(rank.conditionNumber) : Json(nullptr)},
-        {"conditionGrade", rank.skipped ? Json(nullptr) : Json(conditionGrade(rank))},
+        {"conditionNumber",
+         shownConditionNumber(rank) ? Json(*shownConditionNumber(rank)) : Json(nullptr)},
+        {"conditionGrade",
+         shownConditionGrade(rank) ? Json(shownConditionGrade(rank)) : Json(nullptr)},
     });
   }
 }

@@ -39,7 +39,8 @@ void forEachDesignFinding(const analysis::StudyDesigns& designs,
 
 // Hands each SDM read an object {file, rank, columns, conditionNumber, conditionGrade}: the
 // elements of the array "sdmDesigns". conditionNumber is null when the design has no full rank
-// (infinite) or was not checked; conditionGrade null when not checked.
+// (infinite), has no column or was not checked; conditionGrade null when not checked or without
+// a column (shownConditionNumber, shownConditionGrade).
 void forEachSdmDesign(const analysis::StudyDesigns& designs,
                       const std::function<void(const nlohmann::ordered_json&)>& visit);
 

@@ -85,5 +85,41 @@ TEST(CrossProductsTest, AColumnNotFiniteCountsAsZero) {
   EXPECT_EQ(products.sums, cleared.sums);
 }
 
+// A column 1000 + 1e-5 s: the centred cross-products, made on values shifted by the first, keep
+// the digits that X'X - s s' / n loses; a column of one value has them exactly 0.
+TEST(CrossProductsTest, CentredCrossProductsKeepTheDigitsOfAnOffsetColumn) {
+  std::vector<std::vector<float>> values = columnsOf(2, 64);
+  std::vector<float> offset(64), constant(64, 7.5f);
+  for (std::size_t t = 0; t < 64; ++t) offset[t] = 1000.0f + 0.0078125f * values[0][t] / 2048.0f;
+  values.push_back(offset);
+  values.push_back(constant);
+  const CrossProducts products = crossProductsOf(sdmOf(values));
+  for (std::size_t a = 0; a < values.size(); ++a) {
+    long double mean = 0;
+    for (const float v : values[a]) mean += v;
+    mean /= 64;
+    for (std::size_t b = 0; b < values.size(); ++b) {
+      long double meanB = 0;
+      for (const float v : values[b]) meanB += v;
+      meanB /= 64;
+      long double centred = 0;
+      for (std::size_t t = 0; t < 64; ++t)
+        centred += (values[a][t] - mean) * (values[b][t] - meanB);
+      EXPECT_NEAR(
+          products.centred(a, b), static_cast<double>(centred),
+          1e-12 * std::sqrt(std::abs(products.centred(a, a) * products.centred(b, b))) + 1e-300)
+          << a << " " << b;
+    }
+    EXPECT_NEAR(products.sums(a), static_cast<double>(mean * 64),
+                1e-9 * std::abs(products.sums(a)));
+  }
+  EXPECT_EQ(products.shift(2), 1000.0f + 0.0078125f * values[0][0] / 2048.0f);
+  EXPECT_EQ(products.centred.row(3).norm(), 0.0);
+  EXPECT_EQ(products.gram(3, 3), 64 * 7.5 * 7.5);
+  long double squares = 0;
+  for (const float v : offset) squares += v * 1.0L * v;
+  EXPECT_NEAR(products.gram(2, 2), static_cast<double>(squares), 1e-13 * products.gram(2, 2));
+}
+
 }  // namespace
 }  // namespace kelvora::analysis

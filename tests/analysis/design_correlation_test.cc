@@ -14,7 +14,7 @@ namespace {
 SdmFile sdmOf(const std::vector<std::vector<float>>& columns) {
   SdmFile sdm;
   sdm.nrOfPredictors = static_cast<std::int32_t>(columns.size());
-  sdm.nrOfDataPoints = static_cast<std::int32_t>(columns[0].size());
+  sdm.nrOfDataPoints = columns.empty() ? 0 : static_cast<std::int32_t>(columns[0].size());
   sdm.values = columns;
   return sdm;
 }
@@ -74,6 +74,26 @@ TEST(DesignCorrelationTest, WideDesignHasABoundedHeatmapOfBlockMeansAndNoInflati
   EXPECT_NEAR(design.r[kMostHeatmapCells - 1], -1.0, 1e-9);  // against a block of -a
   EXPECT_TRUE(design.inflationSkipped);
   EXPECT_TRUE(design.varianceInflation.empty());
+}
+
+// No data point, no column, one data point, every column constant: nothing to correlate, and no
+// sum of an empty column is taken.
+TEST(DesignCorrelationTest, DegenerateShapesHaveNoCorrelationAndNoCrash) {
+  const DesignCorrelation empty = correlateDesign(sdmOf({{}, {}, {}}), 2);
+  EXPECT_TRUE(empty.inflationSkipped);  // fewer data points than columns
+  EXPECT_EQ(empty.side, 0);
+  const DesignCorrelation none = correlateDesign(sdmOf({}), 0);
+  EXPECT_EQ(none.side, 0);
+  EXPECT_TRUE(none.varianceInflation.empty());
+  const DesignCorrelation single = correlateDesign(sdmOf({{2.0f}}), 1);
+  ASSERT_EQ(single.varianceInflation.size(), 1u);
+  EXPECT_TRUE(std::isnan(single.varianceInflation[0]));
+  EXPECT_TRUE(std::isnan(single.r[0]));
+  const DesignCorrelation constant = correlateDesign(sdmOf({{1, 1, 1}, {2, 2, 2}, {0, 0, 0}}), 3);
+  ASSERT_EQ(constant.varianceInflation.size(), 3u);
+  for (const double vif : constant.varianceInflation) EXPECT_TRUE(std::isnan(vif));
+  for (const double r : constant.r) EXPECT_TRUE(std::isnan(r));
+  EXPECT_FALSE(report::heatmapPng(constant).empty());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "analysis/cross_products.h"
@@ -92,6 +93,41 @@ TEST(DesignWarningsTest, ConfoundPairsOnlyWhenAskedOrIdentical) {
   EXPECT_NEAR(same.items()[0].value, 1.0, 1e-9);
 }
 
+// Columns whose spread is 1e-5 of their mean still vary: a pair at r = 0.51 is listed with its r,
+// and a predictor that is another plus an offset has an infinite VIF whether or not the design
+// holds a constant column (the VIF is of a regression with an intercept).
+TEST(DesignWarningsTest, OffsetsCostTheCorrelationsAndInflationNoDigits) {
+  std::vector<float> a, b;
+  for (std::size_t t = 0; t < kFirst.size(); ++t) {
+    a.push_back(static_cast<float>(1e4 + 0.1 * kFirst[t]));
+    b.push_back(static_cast<float>(
+        1e4 + 0.1 * (0.51 * kFirst[t] + std::sqrt(1 - 0.51 * 0.51) * kSecond[t])));
+  }
+  const DesignWarnings pair = warningsOf({a, b}, 2);
+  // r of the values as floats hold them, in long double.
+  long double meanA = 0, meanB = 0, ab = 0, aa = 0, bb = 0;
+  for (std::size_t t = 0; t < a.size(); ++t) meanA += a[t], meanB += b[t];
+  meanA /= a.size();
+  meanB /= b.size();
+  for (std::size_t t = 0; t < a.size(); ++t) {
+    ab += (a[t] - meanA) * (b[t] - meanB);
+    aa += (a[t] - meanA) * (a[t] - meanA);
+    bb += (b[t] - meanB) * (b[t] - meanB);
+  }
+  ASSERT_FALSE(pair.items().empty());
+  EXPECT_EQ(pair.items()[0].code, DesignWarningCode::kPredictorCorrelation);
+  EXPECT_NEAR(pair.items()[0].value, static_cast<double>(ab / std::sqrt(aa * bb)), 1e-12);
+  EXPECT_NEAR(pair.items()[0].value, 0.51, 0.01);
+
+  const std::vector<float> plus = correlated(0.3);
+  std::vector<float> shifted(plus);
+  for (float& value : shifted) value += 2.0f;
+  const DesignWarnings offset = warningsOf({shifted, plus}, 2);
+  ASSERT_EQ(offset.items().size(), 3u);  // the pair at r = 1 and both VIF
+  EXPECT_TRUE(std::isinf(offset.items()[1].value));
+  EXPECT_TRUE(std::isinf(offset.items()[2].value));
+}
+
 TEST(DesignWarningsTest, ConditionGrades) {
   RankCheck rank;
   rank.rows = rank.columns = rank.rank = 3;
@@ -103,6 +139,10 @@ TEST(DesignWarningsTest, ConditionGrades) {
   }
   rank.rank = 2;
   EXPECT_STREQ(conditionGrade(rank), "extreme");
+  EXPECT_EQ(shownConditionNumber(rank), std::nullopt);
+  rank = RankCheck{};  // no column
+  EXPECT_EQ(shownConditionNumber(rank), std::nullopt);
+  EXPECT_EQ(shownConditionGrade(rank), nullptr);
 }
 
 }  // namespace
