@@ -265,7 +265,9 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
     (``--findings-dir``); ``threads``: the reading threads (default: as kelvora); ``config``: the
     lab's policy over the findings (``--config``), a path to its JSON file or the same as a dict;
     ``ignore``: codes whose findings are ignored (``--ignore``). A config that does not parse or
-    names an unknown code raises ValueError with the line and the reason. ``contrasts``: the
+    names an unknown code raises ValueError with the line and the reason. A config or contrast
+    table named by its path is read as kelvora reads it: a file or a pipe, of at most 1 MiB;
+    anything else raises ValueError. ``contrasts``: the
     contrasts to assess in every run and subject (``--contrast``, ``--contrasts``): a list of
     expressions such as ``["Faces - Houses", "Faces + Houses - 2*Bodies"]``, or a path to a
     contrast table (a tab-separated file with a ``contrast`` column and one column per predictor),
@@ -293,12 +295,8 @@ def _contrast_arguments(contrasts):
     if isinstance(contrasts, pd.DataFrame):
         return [], contrasts.to_csv(sep="\t", index=False).encode("latin-1")
     if isinstance(contrasts, (str, bytes, os.PathLike)):
-        with open(contrasts, "rb") as file:
-            return [], file.read(_MOST_CONTRAST_TABLE_BYTES + 1)
+        return [], _kelvora.read_user_file("contrasts", _path_bytes(contrasts))
     return [str(expression) for expression in contrasts], None
-
-
-_MOST_CONTRAST_TABLE_BYTES = 1 << 20
 
 
 def _config_bytes(config):
@@ -306,9 +304,11 @@ def _config_bytes(config):
     if config is None:
         return None
     if isinstance(config, dict):
-        return json.dumps(config, indent=2).encode("utf-8")
-    with open(config, "rb") as file:
-        return file.read()
+        try:
+            return json.dumps(config, indent=2).encode("utf-8")
+        except RecursionError:
+            raise ValueError("config: nested deeper than a config can be") from None
+    return _kelvora.read_user_file("config", _path_bytes(config))
 
 
 def check_design(X, names=None, interest=None):

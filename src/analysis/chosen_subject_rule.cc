@@ -1,6 +1,7 @@
 #include "analysis/chosen_subject_rule.h"
 
 #include <cctype>
+#include <utility>
 
 #include "inspection/subjects.h"
 
@@ -47,15 +48,9 @@ std::string folderSubjectOf(std::string_view path, std::size_t level) {
   return std::string(path.substr(start, end - start));
 }
 
-std::string regexSubjectOf(const std::string& path, const std::regex& regex) {
+std::string regexSubjectOf(std::string_view path, const LinearRegex& regex) {
   if (path.size() > kMostRegexPathBytes) return "";
-  try {
-    std::smatch match;
-    if (std::regex_search(path, match, regex) && match[1].matched) return match[1].str();
-  } catch (const std::regex_error&) {
-    // The library gave up on this path (too complex): it is not placed.
-  }
-  return "";
+  return std::string(regex.searchGroup(path, 1).value_or(std::string_view()));
 }
 
 std::string subjectByRule(const SubjectRule& rule, std::string_view path) {
@@ -67,7 +62,7 @@ std::string subjectByRule(const SubjectRule& rule, std::string_view path) {
     case SubjectRuleKind::kFolder:
       return folderSubjectOf(path, rule.folderLevel);
     case SubjectRuleKind::kRegex:
-      return regexSubjectOf(std::string(path), *rule.regex);
+      return regexSubjectOf(path, *rule.regex);
   }
   return "";
 }
@@ -95,16 +90,18 @@ std::optional<SubjectRule> parseSubjectRule(std::string_view text, std::string& 
   }
   if (startsWith(text, kRegexPrefix)) {
     rule.kind = SubjectRuleKind::kRegex;
-    try {
-      rule.regex = std::make_shared<const std::regex>(std::string(text.substr(kRegexPrefix.size())),
-                                                      std::regex::ECMAScript);
-    } catch (const std::regex_error& failure) {
-      error = "the expression does not compile: " + std::string(failure.what());
+    std::optional<LinearRegex> regex =
+        LinearRegex::compile(text.substr(kRegexPrefix.size()), error);
+    if (!regex) {
+      error = "the expression does not compile: " + error;
       return std::nullopt;
     }
-    if (rule.regex->mark_count() == 1) return rule;
+    if (regex->groupCount() == 1) {
+      rule.regex = std::make_shared<const LinearRegex>(std::move(*regex));
+      return rule;
+    }
     error = "the expression must have exactly one capture group (the subject); it has " +
-            std::to_string(rule.regex->mark_count());
+            std::to_string(regex->groupCount());
     return std::nullopt;
   }
   error = "unknown rule \"" + std::string(text) + "\" (prefix, bids, folder:N or regex:EXPR)";

@@ -9,43 +9,44 @@
 //   being the letters and digits that follow; the last such entity in the path (the file name's
 //   when it has one);
 // - folder:N: the name of the folder N levels up (folder:1 is the file's own folder);
-// - regex:EXPR: an ECMAScript expression with exactly one capture group, searched in the path;
-//   the group is the subject.
+// - regex:EXPR: a regular expression with exactly one capture group, searched in the path; the
+//   group is the subject. The syntax is ECMAScript's, less what only backtracking can match
+//   (linear_regex.h tells what is taken and what is refused).
 // A path the rule cannot place (no entity, too few folders, an empty folder name, no match or an
 // empty group) keeps its file-name prefix subject, the log's.
 //
-// Cost: one pass over each path; regex: one search per path, on paths of at most
-// kMostRegexPathBytes (a longer path is not placed: the regex library recurses once per byte, and
-// no real path is that long). An expression with nested repetition ("(a+)+") can take time
-// exponential in the path's length: it is the user's own expression, run on paths this short.
+// Cost: one pass over each path; regex: one search per path, O(program x path bytes) whatever the
+// expression (linear_regex.h), on paths of at most kMostRegexPathBytes (a longer path is not
+// placed, so that one path costs at most kMostRegexProgram x kMostRegexPathBytes steps).
 #pragma once
 
 #include <cstddef>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "analysis/linear_regex.h"
 #include "designmatrix/path_list.h"
 
 namespace kelvora::analysis {
 
-inline constexpr std::size_t kMostRegexPathBytes = 1024;
+inline constexpr std::size_t kMostRegexPathBytes = 4096;
 
 enum class SubjectRuleKind { kPrefix, kBids, kFolder, kRegex };
 
 struct SubjectRule {
   SubjectRuleKind kind = SubjectRuleKind::kPrefix;
-  std::string text = "prefix";              // as given on the command line
-  std::size_t folderLevel = 1;              // kFolder: 1 is the file's own folder
-  std::shared_ptr<const std::regex> regex;  // kRegex: compiled once, one capture group
+  std::string text = "prefix";               // as given on the command line
+  std::size_t folderLevel = 1;               // kFolder: 1 is the file's own folder
+  std::shared_ptr<const LinearRegex> regex;  // kRegex: compiled once, one capture group
 };
 
 // The rule `text` names ("prefix", "bids", "folder:N", "regex:EXPR"), or nothing with `error`
 // saying in one sentence why not (unknown name, N not a whole number from 1, an expression that
-// does not compile or has not exactly one capture group). Never throws but std::bad_alloc.
+// does not compile, asks what is not supported or has not exactly one capture group). Never throws
+// but std::bad_alloc.
 std::optional<SubjectRule> parseSubjectRule(std::string_view text, std::string& error);
 
 struct ChosenSubjects {

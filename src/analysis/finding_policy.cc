@@ -1,7 +1,9 @@
 #include "analysis/finding_policy.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "analysis/contrast_study.h"
 #include "analysis/design_warnings.h"
@@ -18,34 +20,98 @@ constexpr PolicyAction kByPrecedence[] = {PolicyAction::kIgnore, PolicyAction::k
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-// Whether all of `glob` matches all of `text`: a table over the two lengths, so a glob of many
-// stars costs no more than any other.
-bool wholeMatch(std::string_view glob, std::string_view text) {
-  const std::size_t width = text.size() + 1;
-  // matched[i * width + j]: glob[i..] matches text[j..].
-  std::vector<char> matched((glob.size() + 1) * width, 0);
-  matched[glob.size() * width + text.size()] = 1;
-  for (std::size_t i = glob.size(); i-- > 0;) {
-    const bool across = glob[i] == '*' && i + 1 < glob.size() && glob[i + 1] == '*';
-    const std::size_t next = across ? i + 2 : i + 1;
-    for (std::size_t j = text.size() + 1; j-- > 0;) {
-      bool result = false;
+// A glob as a bit-parallel automaton: bit i of a state set means "the first i steps of the glob
+// have matched the text so far". Each text byte moves the whole set at once, a few word operations
+// per 64 steps, so a match costs O(text x (glob / 64 + 1)) whatever stars the glob holds.
+class GlobAutomaton {
+ public:
+  explicit GlobAutomaton(std::string_view glob) {
+    enum class Step { kByte, kSeparator, kOne, kStar, kAnyStar };
+    std::vector<std::pair<Step, char>> steps;
+    for (std::size_t i = 0; i < glob.size(); ++i) {
       if (glob[i] == '*') {
-        // Nothing more of the text, or one more character that the star may take.
-        result =
-            matched[next * width + j] ||
-            (j < text.size() && (across || !isSeparator(text[j])) && matched[i * width + j + 1]);
-      } else if (j < text.size()) {
-        const bool same = glob[i] == '?'         ? !isSeparator(text[j])
-                          : isSeparator(glob[i]) ? isSeparator(text[j])
-                                                 : glob[i] == text[j];
-        result = same && matched[(i + 1) * width + j + 1];
+        const bool any = i + 1 < glob.size() && glob[i + 1] == '*';
+        i += any ? 1 : 0;
+        // Stars in a row match what their widest one matches: one step, so that a set needs only
+        // one move to pass over a star that matches nothing.
+        if (!steps.empty() &&
+            (steps.back().first == Step::kStar || steps.back().first == Step::kAnyStar)) {
+          if (any) steps.back().first = Step::kAnyStar;
+          continue;
+        }
+        steps.emplace_back(any ? Step::kAnyStar : Step::kStar, '*');
+      } else {
+        steps.emplace_back(glob[i] == '?'         ? Step::kOne
+                           : isSeparator(glob[i]) ? Step::kSeparator
+                                                  : Step::kByte,
+                           glob[i]);
       }
-      matched[i * width + j] = result;
+    }
+    words = steps.size() / 64 + 1;
+    final = steps.size();
+    advances.assign(256 * words, 0);
+    stays.assign(words, 0);
+    anyStays.assign(words, 0);
+    skips.assign(words, 0);
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+      const auto [step, byte] = steps[i];
+      const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+      if (step == Step::kStar) stays[i / 64] |= bit;
+      if (step == Step::kAnyStar) anyStays[i / 64] |= bit;
+      if (step == Step::kStar || step == Step::kAnyStar) skips[i / 64] |= bit;
+      for (int c = 0; c < 256; ++c) {
+        const bool separator = isSeparator(static_cast<char>(c));
+        const bool takes = step == Step::kByte        ? static_cast<char>(c) == byte
+                           : step == Step::kSeparator ? separator
+                           : step == Step::kOne       ? !separator
+                                                      : false;
+        if (takes) advances[static_cast<std::size_t>(c) * words + i / 64] |= bit;
+      }
     }
   }
-  return matched[0] != 0;
-}
+
+  // Whether the glob matches all of `text`, or (`atComponents`) all of a part of it that begins
+  // where `text` or a component of it begins.
+  bool matches(std::string_view text, bool atComponents) const {
+    std::vector<std::uint64_t> set(words, 0);
+    std::vector<std::uint64_t> next(words, 0);
+    set[0] = 1;
+    passStars(set);
+    for (const char byte : text) {
+      const auto c = static_cast<unsigned char>(byte);
+      const std::uint64_t* advance = &advances[c * words];
+      const bool separator = isSeparator(byte);
+      std::uint64_t carry = 0;
+      for (std::size_t w = 0; w < words; ++w) {
+        const std::uint64_t moved = set[w] & advance[w];
+        next[w] = (moved << 1) | carry | (set[w] & (anyStays[w] | (separator ? 0 : stays[w])));
+        carry = moved >> 63;
+      }
+      if (separator && atComponents) next[0] |= 1;
+      passStars(next);
+      set.swap(next);
+    }
+    return (set[final / 64] >> (final % 64) & 1) != 0;
+  }
+
+ private:
+  // Adds to `set` the steps after each star it holds: a star may match nothing.
+  void passStars(std::vector<std::uint64_t>& set) const {
+    std::uint64_t carry = 0;
+    for (std::size_t w = 0; w < words; ++w) {
+      const std::uint64_t passed = set[w] & skips[w];
+      set[w] |= (passed << 1) | carry;
+      carry = passed >> 63;
+    }
+  }
+
+  std::size_t words = 1;
+  std::size_t final = 0;                // the bit of a whole match
+  std::vector<std::uint64_t> advances;  // per byte: the steps it moves past
+  std::vector<std::uint64_t> stays;     // '*' steps: keep their bit on any byte but a separator
+  std::vector<std::uint64_t> anyStays;  // "**" steps: keep their bit on any byte
+  std::vector<std::uint64_t> skips;     // every star step
+};
 
 bool ruleMatches(const PolicyRule& rule, std::string_view code, std::string_view file) {
   if (rule.code != code) return false;
@@ -101,17 +167,13 @@ RecordSeverity severityOf(PolicyAction action) {
 }
 
 bool fileGlobMatches(std::string_view glob, std::string_view path) {
-  const bool hasSeparator = std::any_of(glob.begin(), glob.end(), isSeparator);
-  if (!hasSeparator) {
+  const GlobAutomaton automaton(glob);
+  if (std::none_of(glob.begin(), glob.end(), isSeparator)) {
     const auto last = std::find_if(path.rbegin(), path.rend(), isSeparator);
-    return wholeMatch(glob, path.substr(static_cast<std::size_t>(path.rend() - last)));
+    return automaton.matches(path.substr(static_cast<std::size_t>(path.rend() - last)), false);
   }
-  if (wholeMatch(glob, path)) return true;
-  if (isSeparator(glob.front())) return false;
-  for (std::size_t at = 0; at < path.size(); ++at) {
-    if (isSeparator(path[at]) && wholeMatch(glob, path.substr(at + 1))) return true;
-  }
-  return false;
+  // A glob that begins with a separator matches from the path's start only.
+  return automaton.matches(path, !isSeparator(glob.front()));
 }
 
 const std::vector<std::string>& knownFindingCodes() {

@@ -36,6 +36,31 @@ bool failAt(std::size_t line, const std::string& reason, std::string& error) {
   return false;
 }
 
+// The offset of the first '[' or '{' (outside strings) that opens a level deeper than
+// kMostPolicyDepth; npos when there is none. One pass, so that the recursive parser is never
+// given a text that would exhaust the stack; brackets out of balance are the parser's to tell.
+std::size_t tooDeepAt(std::string_view text) {
+  std::size_t depth = 0;
+  bool inString = false;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    if (inString) {
+      if (c == '\\') {
+        ++at;  // the escaped character cannot end the string
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMostPolicyDepth) return at;
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return std::string_view::npos;
+}
+
 bool readRule(std::string_view text, const Json& item, PolicyRule& rule, std::string& error) {
   const Json* code = &item;
   if (item.is_object()) {
@@ -63,12 +88,25 @@ bool readRule(std::string_view text, const Json& item, PolicyRule& rule, std::st
   if (rule.fileGlob && rule.fileGlob->empty()) {
     return failAt(lineOf(text, *code), "an empty \"file\" glob", error);
   }
+  if (rule.fileGlob && rule.fileGlob->size() > kMostGlobBytes) {
+    return failAt(lineOf(text, *code),
+                  "a \"file\" glob longer than " + std::to_string(kMostGlobBytes) + " bytes",
+                  error);
+  }
   return true;
 }
 
 }  // namespace
 
 bool addPolicyConfig(std::string_view text, FindingPolicy& policy, std::string& error) {
+  if (text.size() > kMaxPolicyFileBytes) {
+    return failAt(1, "the config is larger than " + std::to_string(kMaxPolicyFileBytes) + " bytes",
+                  error);
+  }
+  if (const std::size_t deep = tooDeepAt(text); deep != std::string_view::npos) {
+    return failAt(lineAt(text, deep),
+                  "nested deeper than " + std::to_string(kMostPolicyDepth) + " levels", error);
+  }
   Json config;
   try {
     config = Json::parse(text.begin(), text.end());

@@ -5,6 +5,8 @@
 // code alone as a string. An unknown key, a rule without a code, a code that no finding carries
 // and a value of another type are refused, as a misspelt policy would silently change nothing.
 // The config is read whole; it is small (kMaxPolicyFileBytes), and so is everything made of it.
+// Its nesting is bounded too (kMostPolicyDepth): the JSON parser recurses once per level, so a file
+// of a few KiB of '[' would otherwise overflow the stack; a config needs three levels.
 #pragma once
 
 #include <cstddef>
@@ -16,11 +18,14 @@
 namespace kelvora::analysis {
 
 inline constexpr std::size_t kMaxPolicyFileBytes = 1 << 20;
+inline constexpr std::size_t kMostPolicyDepth = 32;
 
 // Adds the rules of the config `text` to `policy`. True when it parses and every rule is sound;
 // false with `error` saying where and why ("line 3: unknown code \"HIGH_VIFF\""), and `policy`
-// then unchanged. The line of a rule's mistake is that of its first mention in the text. Never
-// throws except std::bad_alloc.
+// then unchanged. The line of a rule's mistake is that of its first mention in the text. A text
+// longer than kMaxPolicyFileBytes, or nested deeper than kMostPolicyDepth arrays and objects, is
+// refused before it is parsed, and so is a "file" glob longer than kMostGlobBytes. Never throws
+// except std::bad_alloc.
 bool addPolicyConfig(std::string_view text, FindingPolicy& policy, std::string& error);
 
 // Adds an ignore rule for `code` on every file. False, with `error`, for a code no finding carries.

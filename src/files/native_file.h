@@ -27,6 +27,13 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // file's size in bytes when a file is returned.
 FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size);
 
+// As openRegularFileForReading, and also when `path` names a pipe: a named pipe, or the one a
+// shell passes for a process substitution ("<(make_config)" gives /dev/fd/63). Opening never
+// waits for a named pipe's writer, and such a pipe that no program has open for writing reads as
+// empty; reading an open pipe waits for its data. Null for anything else, `wrongKind` telling that
+// something which is neither a file nor a pipe (a folder, a device) was found there.
+FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind);
+
 // kText: each "\n" written becomes the platform's line end; kBinary: bytes as they are.
 enum class WriteMode { kBinary, kText };
 

@@ -59,18 +59,21 @@ std::string fullPathOfMissing(const std::string& path) {
   return (real == "/" ? "" : real) + lexical.substr(slash);
 }
 
-}  // namespace
-
-FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+// Opens `path` for reading when it names a regular file, or (`pipeToo`) a pipe.
+FilePtr openForReading(const std::string& path, bool pipeToo, std::uint64_t& size,
+                       bool& wrongKind) {
+  wrongKind = false;
   if (holdsNul(path)) return nullptr;
   // O_NONBLOCK: opening a pipe would otherwise wait for a writer before fstat could refuse it.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || (pipeToo && S_ISFIFO(info.st_mode)))) {
+    wrongKind = true;
     ::close(fd);
     return nullptr;
   }
+  // Reads then wait for a pipe's data; a pipe without a writer reads as its end.
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   FilePtr file(::fdopen(fd, "rb"));
@@ -79,8 +82,20 @@ FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) 
     return nullptr;
   }
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  size = static_cast<std::uint64_t>(info.st_size);
+  size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
   return file;
+}
+
+}  // namespace
+
+FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+  bool wrongKind = false;
+  return openForReading(path, false, size, wrongKind);
+}
+
+FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind) {
+  std::uint64_t size = 0;
+  return openForReading(path, true, size, wrongKind);
 }
 
 FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) {

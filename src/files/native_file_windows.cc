@@ -44,15 +44,18 @@ std::string normalisedFullPath(const std::string& path) {
   return full;
 }
 
-}  // namespace
-
-FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+// Opens `path` for reading when it names a regular file, or (`pipeToo`) a pipe.
+FilePtr openForReading(const std::string& path, bool pipeToo, std::uint64_t& size,
+                       bool& wrongKind) {
+  wrongKind = false;
   if (holdsNul(path)) return nullptr;
   const int fd = ::_sopen(path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO);
   if (fd < 0) return nullptr;
   struct _stati64 info {};
-  if (::_fstati64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
-    ::_close(fd);  // a device such as NUL or CON, or a pipe
+  const int type = ::_fstati64(fd, &info) == 0 ? (info.st_mode & _S_IFMT) : 0;
+  if (!(type == _S_IFREG || (pipeToo && type == _S_IFIFO))) {
+    wrongKind = true;
+    ::_close(fd);  // a device such as NUL or CON, or a pipe where none is taken
     return nullptr;
   }
   FilePtr file(::_fdopen(fd, "rb"));
@@ -61,8 +64,20 @@ FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) 
     return nullptr;
   }
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  size = static_cast<std::uint64_t>(info.st_size);
+  size = type == _S_IFREG ? static_cast<std::uint64_t>(info.st_size) : 0;
   return file;
+}
+
+}  // namespace
+
+FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+  bool wrongKind = false;
+  return openForReading(path, false, size, wrongKind);
+}
+
+FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind) {
+  std::uint64_t size = 0;
+  return openForReading(path, true, size, wrongKind);
 }
 
 FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) {

@@ -41,6 +41,23 @@ TEST(FindingPolicyTest, GlobsMatchFileNamesOrTrailingComponents) {
   EXPECT_FALSE(fileGlobMatches("RUN.sdm", "run.sdm"));
 }
 
+TEST(FindingPolicyTest, StarsAndLongGlobsMatchAsTheyRead) {
+  EXPECT_TRUE(fileGlobMatches("a/***/b.sdm", "/x/a/1/2/b.sdm"));  // a run of stars is its widest
+  EXPECT_FALSE(fileGlobMatches("a/*/b.sdm", "/x/a/1/2/b.sdm"));
+  EXPECT_TRUE(fileGlobMatches("a/*/b.sdm", "/x/a/1/b.sdm"));
+  EXPECT_TRUE(fileGlobMatches("a\\*?*\\b.sdm", "/x/a/1/b.sdm"));
+  EXPECT_FALSE(fileGlobMatches("a/*?*/b.sdm", "/x/a//b.sdm"));
+  EXPECT_TRUE(fileGlobMatches("**", "/x/a/b.sdm"));
+  // Globs of more than 64 steps carry their states across words.
+  const std::string folder(100, 'f');
+  EXPECT_TRUE(
+      fileGlobMatches(folder + "/*" + folder + "*.sdm", "/d/" + folder + "/x" + folder + ".sdm"));
+  EXPECT_FALSE(fileGlobMatches(folder + "/*" + folder + "*.sdm",
+                               "/d/" + folder + "/x" + folder.substr(1) + ".sdm"));
+  EXPECT_TRUE(fileGlobMatches("?" + folder + "?", "a" + folder + "b"));
+  EXPECT_FALSE(fileGlobMatches("?" + folder + "?", "a" + folder));
+}
+
 TEST(FindingPolicyTest, IgnoreWinsOverErrorOverWarningOverNote) {
   const FindingPolicy policy = parsed(R"({
     "note": ["HIGH_VIF"],
@@ -83,6 +100,22 @@ TEST(FindingPolicyTest, RefusalsNameTheLineAndTheReason) {
   std::string error;
   EXPECT_FALSE(addIgnoredCode("NO_SUCH_CODE", policy, error));
   EXPECT_EQ(error, "unknown code \"NO_SUCH_CODE\"");
+}
+
+TEST(FindingPolicyTest, DeepOrLargeConfigsAreRefusedBeforeTheyAreParsed) {
+  const std::string deep = "{\"ignore\":\n" + std::string(100000, '[');
+  EXPECT_EQ(refusal(deep), "line 2: nested deeper than 32 levels");
+  // Brackets inside strings, escaped quotes among them, are no levels.
+  const std::string bracketsInAGlob = std::string(40, '[') + "\\\"" + std::string(40, '{');
+  const FindingPolicy policy =
+      parsed("{\"ignore\": [{\"code\": \"HIGH_VIF\", \"file\": \"" + bracketsInAGlob + "\"}]}");
+  EXPECT_EQ(policy.of(PolicyAction::kIgnore).at(0).fileGlob,
+            std::string(40, '[') + "\"" + std::string(40, '{'));
+  EXPECT_EQ(refusal("{\"ignore\": [{\"code\": \"HIGH_VIF\", \"file\": \"" +
+                    std::string(kMostGlobBytes + 1, 'x') + "\"}]}"),
+            "line 1: a \"file\" glob longer than 1024 bytes");
+  EXPECT_EQ(refusal(std::string(kMaxPolicyFileBytes + 1, ' ')),
+            "line 1: the config is larger than 1048576 bytes");
 }
 
 TEST(FindingPolicyTest, EveryKindOfCodeIsKnown) {

@@ -6,10 +6,12 @@ error with its line."""
 import json
 import os
 import shutil
+import subprocess
 import unittest
 
 from cli_harness import (EXAMPLES, EXIT_CLEAN, EXIT_REPORTED, EXIT_USAGE, CliTest, clean_runs,
-                         read_bytes, run_cli, run_sdm, write_study)
+                         kelvora_command, read_bytes, run_cli, run_sdm, write_study)
+from harness import ON_WINDOWS
 
 # The example study: sub-03 never saw "Bodies" (ZERO_ACROSS_RUNS, an error; its runs' column is
 # RANK_DEFICIENT_DESIGN), sub-02_run-2's "Rot Z" is zero (ZERO_CONFOUND and its dependency), and
@@ -116,6 +118,29 @@ class Config(CliTest):
         cli = run_cli("--ignore", "NOPE", self.mdm)
         self.assertStatus(cli, EXIT_USAGE)
         self.assertIn('kelvora: --ignore: unknown code "NOPE"', cli.error_text())
+
+    @unittest.skipIf(ON_WINDOWS, "POSIX pipes and devices")
+    def test_a_config_may_come_from_a_pipe_but_not_from_a_device_nor_deeply_nested(self):
+        # As `kelvora --config <(make_config)` passes it: /dev/fd/N of a pipe.
+        read_end, write_end = os.pipe()
+        os.write(write_end, LAB.encode())
+        os.close(write_end)
+        try:
+            piped = subprocess.run(kelvora_command() + ["--print-config", "--config",
+                                                        f"/dev/fd/{read_end}"],
+                                   capture_output=True, pass_fds=(read_end,), timeout=120)
+        finally:
+            os.close(read_end)
+        self.assertEqual(piped.returncode, EXIT_CLEAN, piped.stderr)
+        self.assertEqual(piped.stdout, run_cli("--print-config", "--config", self.config).stdout)
+        deep = self.study.write("deep.json", '{"ignore":\n' + "[" * 100_000)
+        for config, told in (("/dev/zero", " is neither a file nor a pipe"),
+                             (deep, ": line 2: nested deeper than 32 levels")):
+            with self.subTest(config=config):
+                cli = run_cli("--no-prompt", "--config", config, self.mdm)
+                self.assertStatus(cli, EXIT_USAGE)
+                self.assertTrue(cli.error_text().startswith(f"kelvora: --config {config}{told}\n"),
+                                cli.error_text())
 
 
 if __name__ == "__main__":

@@ -282,10 +282,15 @@ class SubjectRules(CliTest):
                 self.assertStatus(run, EXIT_USAGE)
                 self.assertEqual((run.lines(), run.error_text()), ([], (
                     f"kelvora: --subject-rule: {reason}\nRun 'kelvora --help' for the usage.\n")))
-        run = self.kelvora("--subject-rule", "regex:(sub")
-        self.assertStatus(run, EXIT_USAGE)
-        self.assertTrue(run.error_text().startswith(
-            "kelvora: --subject-rule: the expression does not compile: "))
+        for rule, told in (("regex:(sub", "a '(' without its ')'"),
+                           ("regex:(s)\\1", "backreferences (\\1) are not supported"),
+                           ("regex:(?=s)(.)", "lookahead and lookbehind")):
+            with self.subTest(rule=rule):
+                run = self.kelvora("--subject-rule", rule)
+                self.assertStatus(run, EXIT_USAGE)
+                self.assertTrue(run.error_text().startswith(
+                    "kelvora: --subject-rule: the expression does not compile: " + told),
+                    run.error_text())
 
 
 if __name__ == "__main__":

@@ -3,14 +3,13 @@
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <exception>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <string_view>
 
 #include "designmatrix/path_names.h"
+#include "files/user_file.h"
 #include "inspection/inspection_run.h"
 #include "kelvora_usage.h"
 #include "kelvora_version.h"
@@ -82,24 +81,12 @@ std::optional<std::vector<Contrast>> contrastsOf(const std::vector<std::string>&
     contrasts.push_back(std::move(*contrast));
   }
   if (table) {
-    std::ifstream file(*table, std::ios::binary);
-    std::string text;
-    if (file) {
-      std::istreambuf_iterator<char> next(file);
-      for (; next != std::istreambuf_iterator<char>() && text.size() <= kMostContrastTableBytes;
-           ++next) {
-        text.push_back(*next);
-      }
-    }
-    if (!file && !file.eof()) {
-      error = "--contrasts: " + *table + " cannot be read";
+    const std::optional<std::string> text = readUserFile(*table, error);
+    if (!text) {
+      error = "--contrasts: " + *table + error;
       return std::nullopt;
     }
-    if (text.size() > kMostContrastTableBytes) {
-      error = "--contrasts: " + *table + " is larger than a contrast table can be";
-      return std::nullopt;
-    }
-    std::optional<std::vector<Contrast>> rows = parseContrastTable(text, error);
+    std::optional<std::vector<Contrast>> rows = parseContrastTable(*text, error);
     if (!rows) {
       error = "--contrasts: " + *table + " " + error;
       return std::nullopt;

@@ -4,6 +4,7 @@
 // exit_status.h for the statuses.
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "analysis/finding_policy_file.h"
 #include "cli_options.h"
 #include "files/native_file.h"
+#include "files/user_file.h"
 #include "inspection_session.h"
 #include "inspector/mdm_file_glance.h"
 #include "inspector/user_paths.h"
@@ -82,21 +84,10 @@ ExitStatus glanceAtMdmFiles(CliOptions& options) {
 bool loadPolicy(CliOptions& options) {
   if (options.configFile) {
     const std::string& path = *options.configFile;
-    std::uint64_t size = 0;
-    FilePtr file = openRegularFileForReading(path, size);
-    std::string text;
     std::string problem;  // what follows the path on the line
-    if (file == nullptr) {
-      problem = " cannot be read";
-    } else if (size > kMaxPolicyFileBytes) {
-      problem = " is larger than " + std::to_string(kMaxPolicyFileBytes) + " bytes";
-    } else {
-      text.resize(static_cast<std::size_t>(size));
-      text.resize(std::fread(text.data(), 1, text.size(), file.get()));
-      if (std::ferror(file.get()) != 0) problem = " cannot be read";
-    }
+    const std::optional<std::string> text = readUserFile(path, problem);
     std::string error;
-    if (problem.empty() && !addPolicyConfig(text, options.policy, error)) problem = ": " + error;
+    if (text && !addPolicyConfig(*text, options.policy, error)) problem = ": " + error;
     if (!problem.empty()) {
       writeError("kelvora: --config " + path + problem + kSeeUsage);
       return false;
