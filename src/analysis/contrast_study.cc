@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "analysis/contrast_subject.h"
 #include "analysis/further_finding.h"
 #include "analysis/mismatch_causes.h"
 #include "analysis/summary_columns.h"
@@ -67,50 +68,6 @@ ContrastEstimate estimateOf(const InformationSolver& solver, const std::vector<s
   estimate.unitEfficiency = unitVariance ? 1.0 / *unitVariance : nan;
   estimate.unitNormalisedStd = unitVariance ? std::sqrt(*unitVariance) : nan;
   return estimate;
-}
-
-// A subject's runs together on the design as written, aligned by name, unit-scaled over its runs
-// and factored once for every contrast.
-struct SubjectInformation {
-  std::vector<std::int32_t> place;  // per contrasted name: its place, -1 when no run holds it
-  Eigen::VectorXd lengths;          // per place: the column's length over the runs
-  std::optional<InformationSolver> solver;  // none: no run of the subject was checked
-};
-
-SubjectInformation subjectInformation(const SubjectGroup& group,
-                                      const std::vector<SharedContrastInformation>& information,
-                                      std::size_t names) {
-  SubjectInformation subject;
-  Eigen::MatrixXd written = Eigen::MatrixXd::Zero(names, names);
-  Eigen::VectorXd squaredLengths = Eigen::VectorXd::Zero(names);
-  bool computed = false;
-  for (const std::size_t study : group.studies) {
-    if (!information[study]) continue;
-    const ContrastInformation& run = *information[study];
-    computed = true;
-    for (std::size_t a = 0; a < names; ++a) {
-      const std::int32_t pa = run.place[a];
-      if (pa < 0) continue;
-      squaredLengths(a) += run.lengths(pa) * run.lengths(pa);
-      for (std::size_t b = 0; b < names; ++b) {
-        const std::int32_t pb = run.place[b];
-        if (pb >= 0) written(a, b) += run.lengths(pa) * run.unit(pa, pb) * run.lengths(pb);
-      }
-    }
-  }
-  if (!computed) return subject;
-  subject.place.assign(names, -1);
-  std::vector<Eigen::Index> kept;
-  for (std::size_t name = 0; name < names; ++name) {
-    if (squaredLengths(name) > 0.0) {
-      subject.place[name] = static_cast<std::int32_t>(kept.size());
-      kept.push_back(static_cast<Eigen::Index>(name));
-    }
-  }
-  subject.lengths = squaredLengths(kept).cwiseSqrt();
-  subject.solver.emplace(subject.lengths.cwiseInverse().asDiagonal() * written(kept, kept) *
-                         subject.lengths.cwiseInverse().asDiagonal());
-  return subject;
 }
 
 ContrastEstimate subjectEstimate(const SubjectInformation& subject,
@@ -348,9 +305,24 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
       }
       continue;
     }
-    const InformationSolver solver(run->unit);
+    const InformationSolver solver(run->unit());
     for (std::size_t c = 0; c < contrasts.size(); ++c) {
       study.results[c].runs[r].estimate = estimateOf(solver, run->place, run->lengths, weightsOf[c]);
+    }
+  }
+  // Whether a run is null is read from its design, whether or not its information was made (a
+  // design with more columns than rows has none).
+  for (ContrastResult& result : study.results) {
+    const Contrast& contrast = result.contrast;
+    for (ContrastRun& row : result.runs) {
+      const SdmDesign& design = designs.sdms[row.study];
+      const std::vector<std::int64_t>& columns = located.columns(design);
+      row.estimate.null = std::all_of(
+          contrast.weights.begin(), contrast.weights.end(), [&](const auto& weight) {
+            const std::int64_t column = columns[located.index(weight.first)];
+            const auto index = static_cast<std::size_t>(column);
+            return column < 0 || (index < design.zeroColumns.size() && design.zeroColumns[index]);
+          });
     }
   }
   // A subject's runs together, one subject at a time: its information is names x names.
@@ -366,7 +338,8 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
       }
       continue;
     }
-    const SubjectInformation together = subjectInformation(subjects[g], information, names.size());
+    const SubjectInformation together =
+        subjectInformationOf(subjects[g].studies, information, designs.sdms, names);
     for (std::size_t c = 0; c < contrasts.size(); ++c) {
       study.results[c].subjects[g].estimate = subjectEstimate(together, weightsOf[c]);
     }
@@ -377,7 +350,6 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     std::vector<bool> nullRun(designs.sdms.size(), false);
     for (const ContrastRun& row : result.runs) {
       const std::size_t s = row.study;
-      if (!information[s]) continue;
       nullRun[s] = row.estimate.null;
       const std::string named = "contrast " + quoted(contrast.name);
       if (row.estimate.null) {
@@ -386,6 +358,7 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
                          " is null in this run: every predictor it weighs is absent or zero");
         continue;
       }
+      if (!information[s]) continue;
       const std::vector<std::int64_t>& columns = located.columns(designs.sdms[s]);
       bool lacksName = false;
       for (const auto& weight : contrast.weights) {

@@ -161,7 +161,7 @@ TEST(ContrastInformationTest, EveryRouteGivesTheSameInformation) {
   unknown.skipped = true;
   const ContrastInformation byProof = contrastInformationOf(products, sdm, names, proven);
   const ContrastInformation byBound = contrastInformationOf(products, sdm, names, unknown);
-  EXPECT_TRUE(byProof.unit.isApprox(byBound.unit, 1e-12));
+  EXPECT_TRUE(byProof.unit().isApprox(byBound.unit(), 1e-12));
   // The same two names beside a duplicated column: the duplicate drops out of B'B's inverse.
   sdm.nrOfPredictors = 5;
   sdm.predictorNames.push_back("C again");
@@ -169,7 +169,7 @@ TEST(ContrastInformationTest, EveryRouteGivesTheSameInformation) {
   const CrossProducts twice = crossProductsOf(sdm);
   const ContrastInformation byEigen =
       contrastInformationOf(twice, sdm, names, checkRank(sdm, &twice));
-  EXPECT_TRUE(byProof.unit.isApprox(byEigen.unit, 1e-9));
+  EXPECT_TRUE(byProof.unit().isApprox(byEigen.unit(), 1e-9));
 }
 
 TEST_F(ContrastTest, EfficiencyOfAnOrthogonalDesignByHand) {
