@@ -23,7 +23,7 @@ namespace {
 constexpr std::size_t kNearestDistance = 2;
 constexpr std::size_t kMostOffered = 3;
 
-std::size_t typoLimit(const std::string& wanted) {
+std::size_t typoLimit(std::string_view wanted) {
   return std::min(kNearestDistance, (wanted.size() - 1) / 2);
 }
 
@@ -142,7 +142,7 @@ class NamesInDesigns {
   }
 
   // The index of `name` among the weighed names (it is one of them).
-  std::size_t index(const std::string& name) const { return indexOf.at(name); }
+  std::size_t index(std::string_view name) const { return indexOf.at(name); }
 
   // The first column of each weighed name in `design`, -1 where it has none.
   const std::vector<std::int64_t>& columns(const SdmDesign& design) {
@@ -219,7 +219,7 @@ std::optional<std::string> unknownContrastName(const std::vector<Contrast>& cont
   if (known.empty()) return std::nullopt;
   for (const Contrast& contrast : contrasts) {
     for (const auto& weight : contrast.weights) {
-      const std::string& name = weight.first;
+      const std::string_view name = weight.first;
       if (known.count(name) > 0) continue;
       std::multimap<std::size_t, std::string_view> nearest;
       for (const std::string_view candidate : known) {

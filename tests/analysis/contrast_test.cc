@@ -94,7 +94,7 @@ TEST(ContrastWeightsTest, ExpressionTermsSignsFactorsAndNamesWithBlanks) {
   std::string error;
   const auto contrast = parseContrastExpression("Faces + Rot-X - 2*Scrambled - 0.5 * Rot Y", error);
   ASSERT_TRUE(contrast) << error;
-  const std::vector<std::pair<std::string, double>> expected{
+  const std::vector<std::pair<std::string_view, double>> expected{
       {"Faces", 1.0}, {"Rot-X", 1.0}, {"Scrambled", -2.0}, {"Rot Y", -0.5}};
   EXPECT_EQ(contrast->weights, expected);
   EXPECT_FALSE(parseContrastExpression("Faces - Faces", error));
@@ -108,7 +108,8 @@ TEST(ContrastWeightsTest, TableWithEmptyCellsAndItsErrorsByLine) {
       "contrast\tFaces\tHouses\r\nFaces - Houses\t1\t-1\r\n\nFaces\t1\t\n", error);
   ASSERT_TRUE(table) << error;
   ASSERT_EQ(table->size(), 2u);
-  EXPECT_EQ((*table)[1].weights, (std::vector<std::pair<std::string, double>>{{"Faces", 1.0}}));
+  EXPECT_EQ((*table)[1].weights,
+            (std::vector<std::pair<std::string_view, double>>{{"Faces", 1.0}}));
   EXPECT_FALSE(parseContrastTable("name\tFaces\n", error));
   EXPECT_EQ(error, "line 1: the header does not begin with \"contrast\"");
   EXPECT_FALSE(parseContrastTable("contrast\tFaces\nx\tone\n", error));
