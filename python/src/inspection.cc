@@ -121,15 +121,12 @@ std::vector<analysis::Contrast> contrastsOf(const std::vector<std::string>& expr
   return contrasts;
 }
 
-std::unique_ptr<Inspection> inspect(const py::bytes& mdmFile, std::optional<py::bytes> locate,
-                                    std::optional<py::bytes> saveMdm, bool findingsFile,
-                                    std::optional<py::bytes> findingsDir, unsigned threads,
-                                    std::optional<py::bytes> config,
-                                    const std::vector<std::string>& ignore,
-                                    const std::vector<std::string>& contrastExpressions,
-                                    std::optional<py::bytes> contrastTable,
-                                    std::optional<ContrastCells> contrastCells,
-                                    double lowEfficiency) {
+std::unique_ptr<Inspection> inspect(
+    const py::bytes& mdmFile, std::optional<py::bytes> locate, std::optional<py::bytes> saveMdm,
+    bool findingsFile, std::optional<py::bytes> findingsDir, unsigned threads,
+    std::optional<py::bytes> config, const std::vector<std::string>& ignore,
+    const std::vector<std::string>& contrastExpressions, std::optional<py::bytes> contrastTable,
+    std::optional<ContrastCells> contrastCells, double lowEfficiency) {
   inspector::InspectionRequest request;
   request.policy = policyOf(config, ignore);
   request.questions.contrasts = contrastsOf(contrastExpressions, contrastTable, contrastCells);

@@ -62,8 +62,9 @@ struct ContrastInformation {
   // Per contrasted name (contrastedNames order): its place, or -1 when the SDM has no column of
   // that name, or only one that is zero throughout or not finite. A name held twice: its first.
   std::vector<std::int32_t> place;
-  Eigen::VectorXd lengths;     // per place: the column's Euclidean length as written
-  std::vector<double> packed;  // M of the unit-scaled design, by place: its lower triangle by column
+  Eigen::VectorXd lengths;  // per place: the column's Euclidean length as written
+  std::vector<double>
+      packed;  // M of the unit-scaled design, by place: its lower triangle by column
 
   // M, unpacked. O(places^2).
   Eigen::MatrixXd unit() const;

@@ -307,7 +307,8 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     }
     const InformationSolver solver(run->unit());
     for (std::size_t c = 0; c < contrasts.size(); ++c) {
-      study.results[c].runs[r].estimate = estimateOf(solver, run->place, run->lengths, weightsOf[c]);
+      study.results[c].runs[r].estimate =
+          estimateOf(solver, run->place, run->lengths, weightsOf[c]);
     }
   }
   // Whether a run is null is read from its design, whether or not its information was made (a
@@ -317,8 +318,8 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     for (ContrastRun& row : result.runs) {
       const SdmDesign& design = designs.sdms[row.study];
       const std::vector<std::int64_t>& columns = located.columns(design);
-      row.estimate.null = std::all_of(
-          contrast.weights.begin(), contrast.weights.end(), [&](const auto& weight) {
+      row.estimate.null =
+          std::all_of(contrast.weights.begin(), contrast.weights.end(), [&](const auto& weight) {
             const std::int64_t column = columns[located.index(weight.first)];
             const auto index = static_cast<std::size_t>(column);
             return column < 0 || (index < design.zeroColumns.size() && design.zeroColumns[index]);

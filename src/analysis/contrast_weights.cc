@@ -194,7 +194,8 @@ std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, s
       if (!weight) return fail("\"" + std::string(cells[i]) + "\" is not a number");
       weights.emplace_back(i - 1, *weight);
     }
-    if (const std::optional<std::string> reason = table.add(std::string(trimmed(cells[0])), weights)) {
+    if (const std::optional<std::string> reason =
+            table.add(std::string(trimmed(cells[0])), weights)) {
       return fail(*reason);
     }
   }
@@ -206,8 +207,8 @@ std::optional<std::vector<Contrast>> contrastsOfCells(const std::vector<std::str
                                                       const std::vector<ContrastRow>& rows,
                                                       std::string& error) {
   TableContrasts table;
-  if (const std::optional<std::string> reason =
-          table.setPredictors(std::vector<std::string_view>(predictors.begin(), predictors.end()))) {
+  if (const std::optional<std::string> reason = table.setPredictors(
+          std::vector<std::string_view>(predictors.begin(), predictors.end()))) {
     error = "header: " + *reason;
     return std::nullopt;
   }
