@@ -67,8 +67,8 @@ std::optional<std::vector<Contrast>> contrastsOfCells(const std::vector<std::str
                                                       std::string& error);
 
 // The most contrasts, and the most predictor names all of them weigh together, that one call asks.
-// Each run keeps a matrix of the weighed names it holds and each subject one of all of them, and
-// every contrast a row per run and per subject: so bounded, a study of thousands of runs keeps a
+// A run may keep a matrix of the weighed names it holds (contrast_information.h), and every
+// contrast makes a row per run and per subject: so bounded, a study of thousands of runs keeps a
 // few MiB for them even from a hostile table, where real analyses ask a dozen contrasts of a dozen
 // conditions.
 inline constexpr std::size_t kMostContrasts = 100;
