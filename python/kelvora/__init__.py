@@ -291,12 +291,34 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
 
 
 def _contrast_arguments(contrasts):
-    """The contrast expressions and the contrast table's text (or None) that ``contrasts`` gives."""
+    """The contrast expressions, a contrast table's text and a table's cells (each or None) that
+    ``contrasts`` gives."""
     if isinstance(contrasts, pd.DataFrame):
-        return [], contrasts.to_csv(sep="\t", index=False).encode("latin-1")
+        return [], None, _contrast_cells(contrasts)
     if isinstance(contrasts, (str, bytes, os.PathLike)):
-        return [], _kelvora.read_user_file("contrasts", _path_bytes(contrasts))
-    return [str(expression) for expression in contrasts], None
+        return [], _kelvora.read_user_file("contrasts", _path_bytes(contrasts)), None
+    return [str(expression) for expression in contrasts], None, None
+
+
+def _contrast_cells(frame):
+    """A contrast table DataFrame's names and weights as they are: the predictors (every column
+    but ``contrast``, in order), then per row its ``contrast`` name and one weight per predictor
+    (NaN: an empty cell, 0). Names go as Latin-1 bytes, as the SDMs hold them."""
+    columns = [str(column) for column in frame.columns]
+    if "contrast" not in columns:
+        raise ValueError('contrasts: the DataFrame has no column "contrast"')
+    # The library refuses the row after the most it takes; rows beyond it are not converted.
+    frame = frame.iloc[:_kelvora.MOST_CONTRASTS + 1]
+    named = columns.index("contrast")
+    predictors = [i for i in range(len(columns)) if i != named]
+    try:
+        weights = [pd.to_numeric(frame.iloc[:, i]).to_numpy(dtype=float) for i in predictors]
+    except (TypeError, ValueError) as error:
+        raise ValueError(f"contrasts: a weight is not a number: {error}") from None
+    names = ["" if pd.isna(name) else str(name) for name in frame.iloc[:, named]]
+    rows = [(name.encode("latin-1"), [float(column[r]) for column in weights])
+            for r, name in enumerate(names)]
+    return [columns[i].encode("latin-1") for i in predictors], rows
 
 
 def _config_bytes(config):

@@ -81,10 +81,16 @@ analysis::FindingPolicy policyOf(const std::optional<py::bytes>& config,
   return policy;
 }
 
-// The contrasts of `expressions` and of a contrast table's text, as kelvora's --contrast and
-// --contrasts; ValueError with the parser's reason otherwise.
+// A contrast table as a data frame's cells: the predictors' names, then per row the contrast's
+// name and one weight per predictor (NaN: an empty cell); names as bytes, each as it is.
+using ContrastCells =
+    std::pair<std::vector<py::bytes>, std::vector<std::pair<py::bytes, std::vector<double>>>>;
+
+// The contrasts of `expressions`, of a contrast table's text and of a table's cells, as kelvora's
+// --contrast and --contrasts; ValueError with the parser's reason otherwise.
 std::vector<analysis::Contrast> contrastsOf(const std::vector<std::string>& expressions,
-                                            const std::optional<py::bytes>& table) {
+                                            const std::optional<py::bytes>& table,
+                                            const std::optional<ContrastCells>& cells) {
   std::vector<analysis::Contrast> contrasts;
   std::string error;
   for (const std::string& expression : expressions) {
@@ -93,31 +99,37 @@ std::vector<analysis::Contrast> contrastsOf(const std::vector<std::string>& expr
     if (!contrast) throw py::value_error("contrast: " + error);
     contrasts.push_back(std::move(*contrast));
   }
+  std::optional<std::vector<analysis::Contrast>> rows;
   if (table) {
     const std::string text(*table);
     if (text.size() > analysis::kMostContrastTableBytes) {
       throw py::value_error("contrasts: larger than a contrast table can be");
     }
-    std::optional<std::vector<analysis::Contrast>> rows = analysis::parseContrastTable(text, error);
-    if (!rows) throw py::value_error("contrasts: " + error);
-    contrasts.insert(contrasts.end(), rows->begin(), rows->end());
+    rows = analysis::parseContrastTable(text, error);
+  } else if (cells) {
+    const std::vector<std::string> predictors(cells->first.begin(), cells->first.end());
+    std::vector<analysis::ContrastRow> weights;
+    weights.reserve(cells->second.size());
+    for (const auto& [name, row] : cells->second) weights.push_back({std::string(name), row});
+    rows = analysis::contrastsOfCells(predictors, weights, error);
   }
+  if ((table || cells) && !rows) throw py::value_error("contrasts: " + error);
+  if (rows) contrasts.insert(contrasts.end(), rows->begin(), rows->end());
   if (const std::optional<std::string> refused = analysis::contrastSetError(contrasts)) {
     throw py::value_error(*refused);
   }
   return contrasts;
 }
 
-std::unique_ptr<Inspection> inspect(const py::bytes& mdmFile, std::optional<py::bytes> locate,
-                                    std::optional<py::bytes> saveMdm, bool findingsFile,
-                                    std::optional<py::bytes> findingsDir, unsigned threads,
-                                    std::optional<py::bytes> config,
-                                    const std::vector<std::string>& ignore,
-                                    const std::vector<std::string>& contrastExpressions,
-                                    std::optional<py::bytes> contrastTable, double lowEfficiency) {
+std::unique_ptr<Inspection> inspect(
+    const py::bytes& mdmFile, std::optional<py::bytes> locate, std::optional<py::bytes> saveMdm,
+    bool findingsFile, std::optional<py::bytes> findingsDir, unsigned threads,
+    std::optional<py::bytes> config, const std::vector<std::string>& ignore,
+    const std::vector<std::string>& contrastExpressions, std::optional<py::bytes> contrastTable,
+    std::optional<ContrastCells> contrastCells, double lowEfficiency) {
   inspector::InspectionRequest request;
   request.policy = policyOf(config, ignore);
-  request.questions.contrasts = contrastsOf(contrastExpressions, contrastTable);
+  request.questions.contrasts = contrastsOf(contrastExpressions, contrastTable, contrastCells);
   if (!(lowEfficiency > 0.0 && lowEfficiency <= 1.0)) {
     throw py::value_error("low_efficiency: not a number in (0, 1]");
   }
@@ -179,10 +191,11 @@ void bindInspection(py::module_& module) {
         }
         return written ? std::string() : error;
       });
+  module.attr("MOST_CONTRASTS") = analysis::kMostContrasts;
   module.def("inspect", &inspect, py::arg("mdm_file"), py::arg("locate"), py::arg("save_mdm"),
              py::arg("findings_file"), py::arg("findings_dir"), py::arg("threads"),
              py::arg("config"), py::arg("ignore"), py::arg("contrasts"), py::arg("contrast_table"),
-             py::arg("low_efficiency"));
+             py::arg("contrast_cells"), py::arg("low_efficiency"));
 }
 
 }  // namespace kelvora::python

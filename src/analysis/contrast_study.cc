@@ -9,6 +9,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "analysis/contrast_subject.h"
 #include "analysis/further_finding.h"
 #include "analysis/mismatch_causes.h"
 #include "analysis/summary_columns.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr std::size_t kNearestDistance = 2;
 constexpr std::size_t kMostOffered = 3;
 
-std::size_t typoLimit(const std::string& wanted) {
+std::size_t typoLimit(std::string_view wanted) {
   return std::min(kNearestDistance, (wanted.size() - 1) / 2);
 }
 
@@ -67,50 +68,6 @@ ContrastEstimate estimateOf(const InformationSolver& solver, const std::vector<s
   estimate.unitEfficiency = unitVariance ? 1.0 / *unitVariance : nan;
   estimate.unitNormalisedStd = unitVariance ? std::sqrt(*unitVariance) : nan;
   return estimate;
-}
-
-// A subject's runs together on the design as written, aligned by name, unit-scaled over its runs
-// and factored once for every contrast.
-struct SubjectInformation {
-  std::vector<std::int32_t> place;  // per contrasted name: its place, -1 when no run holds it
-  Eigen::VectorXd lengths;          // per place: the column's length over the runs
-  std::optional<InformationSolver> solver;  // none: no run of the subject was checked
-};
-
-SubjectInformation subjectInformation(const SubjectGroup& group,
-                                      const std::vector<SharedContrastInformation>& information,
-                                      std::size_t names) {
-  SubjectInformation subject;
-  Eigen::MatrixXd written = Eigen::MatrixXd::Zero(names, names);
-  Eigen::VectorXd squaredLengths = Eigen::VectorXd::Zero(names);
-  bool computed = false;
-  for (const std::size_t study : group.studies) {
-    if (!information[study]) continue;
-    const ContrastInformation& run = *information[study];
-    computed = true;
-    for (std::size_t a = 0; a < names; ++a) {
-      const std::int32_t pa = run.place[a];
-      if (pa < 0) continue;
-      squaredLengths(a) += run.lengths(pa) * run.lengths(pa);
-      for (std::size_t b = 0; b < names; ++b) {
-        const std::int32_t pb = run.place[b];
-        if (pb >= 0) written(a, b) += run.lengths(pa) * run.unit(pa, pb) * run.lengths(pb);
-      }
-    }
-  }
-  if (!computed) return subject;
-  subject.place.assign(names, -1);
-  std::vector<Eigen::Index> kept;
-  for (std::size_t name = 0; name < names; ++name) {
-    if (squaredLengths(name) > 0.0) {
-      subject.place[name] = static_cast<std::int32_t>(kept.size());
-      kept.push_back(static_cast<Eigen::Index>(name));
-    }
-  }
-  subject.lengths = squaredLengths(kept).cwiseSqrt();
-  subject.solver.emplace(subject.lengths.cwiseInverse().asDiagonal() * written(kept, kept) *
-                         subject.lengths.cwiseInverse().asDiagonal());
-  return subject;
 }
 
 ContrastEstimate subjectEstimate(const SubjectInformation& subject,
@@ -185,7 +142,7 @@ class NamesInDesigns {
   }
 
   // The index of `name` among the weighed names (it is one of them).
-  std::size_t index(const std::string& name) const { return indexOf.at(name); }
+  std::size_t index(std::string_view name) const { return indexOf.at(name); }
 
   // The first column of each weighed name in `design`, -1 where it has none.
   const std::vector<std::int64_t>& columns(const SdmDesign& design) {
@@ -262,7 +219,7 @@ std::optional<std::string> unknownContrastName(const std::vector<Contrast>& cont
   if (known.empty()) return std::nullopt;
   for (const Contrast& contrast : contrasts) {
     for (const auto& weight : contrast.weights) {
-      const std::string& name = weight.first;
+      const std::string_view name = weight.first;
       if (known.count(name) > 0) continue;
       std::multimap<std::size_t, std::string_view> nearest;
       for (const std::string_view candidate : known) {
@@ -348,9 +305,25 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
       }
       continue;
     }
-    const InformationSolver solver(run->unit);
+    const InformationSolver solver(run->unit());
     for (std::size_t c = 0; c < contrasts.size(); ++c) {
-      study.results[c].runs[r].estimate = estimateOf(solver, run->place, run->lengths, weightsOf[c]);
+      study.results[c].runs[r].estimate =
+          estimateOf(solver, run->place, run->lengths, weightsOf[c]);
+    }
+  }
+  // Whether a run is null is read from its design, whether or not its information was made (a
+  // design with more columns than rows has none).
+  for (ContrastResult& result : study.results) {
+    const Contrast& contrast = result.contrast;
+    for (ContrastRun& row : result.runs) {
+      const SdmDesign& design = designs.sdms[row.study];
+      const std::vector<std::int64_t>& columns = located.columns(design);
+      row.estimate.null =
+          std::all_of(contrast.weights.begin(), contrast.weights.end(), [&](const auto& weight) {
+            const std::int64_t column = columns[located.index(weight.first)];
+            const auto index = static_cast<std::size_t>(column);
+            return column < 0 || (index < design.zeroColumns.size() && design.zeroColumns[index]);
+          });
     }
   }
   // A subject's runs together, one subject at a time: its information is names x names.
@@ -366,7 +339,8 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
       }
       continue;
     }
-    const SubjectInformation together = subjectInformation(subjects[g], information, names.size());
+    const SubjectInformation together =
+        subjectInformationOf(subjects[g].studies, information, designs.sdms, names);
     for (std::size_t c = 0; c < contrasts.size(); ++c) {
       study.results[c].subjects[g].estimate = subjectEstimate(together, weightsOf[c]);
     }
@@ -377,7 +351,6 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     std::vector<bool> nullRun(designs.sdms.size(), false);
     for (const ContrastRun& row : result.runs) {
       const std::size_t s = row.study;
-      if (!information[s]) continue;
       nullRun[s] = row.estimate.null;
       const std::string named = "contrast " + quoted(contrast.name);
       if (row.estimate.null) {
@@ -386,6 +359,7 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
                          " is null in this run: every predictor it weighs is absent or zero");
         continue;
       }
+      if (!information[s]) continue;
       const std::vector<std::int64_t>& columns = located.columns(designs.sdms[s]);
       bool lacksName = false;
       for (const auto& weight : contrast.weights) {

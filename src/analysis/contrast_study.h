@@ -8,16 +8,16 @@
 // once, by CONTRAST_PREDICTOR_MISSING, a warning with its likely cause). Its normalised standard
 // deviation is sqrt(c (X'X)^- c') and its efficiency the inverse of the square, on the design as
 // written and on the unit-scaled design.
-// A subject: its runs as the group model combines them, each with its own confounds, the betas of a
-// name shared: the sum of the runs' information matrices on the design as written, aligned by name
-// (estimability tested on the unit-scaled sum, as for a run). CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT (a
-// warning) when it cannot be estimated: the subject drops out of that contrast's group analysis.
+// A subject: its runs as the group model combines them (contrast_subject.h): one beta per
+// predictor of interest across its runs, each run with its own confounds.
+// CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT (a warning) when it cannot be estimated: the subject drops out
+// of that contrast's group analysis.
 // Across the study: each run's and subject's efficiency (as written) relative to the median of the
 // runs, or subjects, that estimate it; CONTRAST_LOW_EFFICIENCY (a note) below `lowEfficiency`.
 //
-// Cost: O((S' + G') K^3 + C (S + G) K^2) for C contrasts, S SDMs of which S' distinct contents, G
-// subjects of which G' with distinct runs, and K contrasted names: each matrix is factored once for
-// every contrast. The results hold C (S + G) rows.
+// Cost: O(S' P^3 + C (S + G) P^2) and the subjects' (contrast_subject.h) for C contrasts, S SDMs
+// of which S' distinct contents, G subjects, and P columns kept per SDM (contrast_information.h):
+// each matrix is factored once for every contrast. The results hold C (S + G) rows.
 #pragma once
 
 #include <cstddef>

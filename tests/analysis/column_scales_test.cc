@@ -67,7 +67,7 @@ TEST(ColumnScalesTest, AnOffsetBesideTheConstantLeavesAPredictorEstimable) {
 
   const ContrastInformation information =
       contrastInformationOf(products, sdm, {"A"}, checkRank(sdm, &products));
-  const InformationSolver solver(information.unit);
+  const InformationSolver solver(information.unit());
   EXPECT_TRUE(solver.variance(Eigen::VectorXd::Ones(1)).has_value());
 }
 

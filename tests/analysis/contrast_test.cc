@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "analysis/contrast_study.h"
+#include "analysis/contrast_subject.h"
 #include "analysis/cross_products.h"
 #include "analysis/design_rank.h"
 #include "analysis/sdm_design_maker.h"
@@ -94,7 +96,7 @@ TEST(ContrastWeightsTest, ExpressionTermsSignsFactorsAndNamesWithBlanks) {
   std::string error;
   const auto contrast = parseContrastExpression("Faces + Rot-X - 2*Scrambled - 0.5 * Rot Y", error);
   ASSERT_TRUE(contrast) << error;
-  const std::vector<std::pair<std::string, double>> expected{
+  const std::vector<std::pair<std::string_view, double>> expected{
       {"Faces", 1.0}, {"Rot-X", 1.0}, {"Scrambled", -2.0}, {"Rot Y", -0.5}};
   EXPECT_EQ(contrast->weights, expected);
   EXPECT_FALSE(parseContrastExpression("Faces - Faces", error));
@@ -108,7 +110,8 @@ TEST(ContrastWeightsTest, TableWithEmptyCellsAndItsErrorsByLine) {
       "contrast\tFaces\tHouses\r\nFaces - Houses\t1\t-1\r\n\nFaces\t1\t\n", error);
   ASSERT_TRUE(table) << error;
   ASSERT_EQ(table->size(), 2u);
-  EXPECT_EQ((*table)[1].weights, (std::vector<std::pair<std::string, double>>{{"Faces", 1.0}}));
+  EXPECT_EQ((*table)[1].weights,
+            (std::vector<std::pair<std::string_view, double>>{{"Faces", 1.0}}));
   EXPECT_FALSE(parseContrastTable("name\tFaces\n", error));
   EXPECT_EQ(error, "line 1: the header does not begin with \"contrast\"");
   EXPECT_FALSE(parseContrastTable("contrast\tFaces\nx\tone\n", error));
@@ -144,6 +147,45 @@ TEST(ContrastWeightsTest, ACallAsksBoundedContrastsOfBoundedNames) {
   EXPECT_EQ(contrastSetError(many), "101 contrasts are asked; at most 100 are taken at once");
 }
 
+// A table of a long header name weighed in every row keeps one copy of it, and stops at the
+// first contrast beyond the most a call takes rather than read the rest.
+TEST(ContrastWeightsTest, TableRowsShareTheHeadersNamesAndTheTableStopsBeyondTheMost) {
+  const std::string name(1000, 'N');
+  std::string text = "contrast\t" + name + "\tB\n";
+  for (std::size_t row = 0; row < kMostContrasts; ++row) {
+    text += "c" + std::to_string(row) + "\t1\t-1\n";
+  }
+  std::string error;
+  const auto table = parseContrastTable(text, error);
+  ASSERT_TRUE(table) << error;
+  ASSERT_EQ(table->size(), kMostContrasts);
+  EXPECT_EQ(table->back().weights.front().first, name);
+  EXPECT_EQ(table->back().weights.front().first.data(),
+            table->front().weights.front().first.data());
+  EXPECT_FALSE(parseContrastTable(text + "one more\t1\n" + "x\tnot read\n", error));
+  EXPECT_EQ(error, "line 102: more than 100 contrasts; at most 100 are taken at once");
+}
+
+// Cells reach the library as they are: no quoting, blanks, tabs and line ends kept in names.
+TEST(ContrastWeightsTest, CellsKeepTheirNamesAsTheyAre) {
+  const double empty = std::nan("");
+  std::string error;
+  const auto contrasts = contrastsOfCells(
+      {"Faces\t1", " Houses"}, {{"say \"hi\"", {1.0, -1.0}}, {"two\nlines", {empty, 2.0}}}, error);
+  ASSERT_TRUE(contrasts) << error;
+  EXPECT_EQ((*contrasts)[0].name, "say \"hi\"");
+  EXPECT_EQ((*contrasts)[0].weights, (std::vector<std::pair<std::string_view, double>>{
+                                         {"Faces\t1", 1.0}, {" Houses", -1.0}}));
+  EXPECT_EQ((*contrasts)[1].name, "two\nlines");
+  EXPECT_EQ((*contrasts)[1].weights.size(), 1u);
+  EXPECT_FALSE(contrastsOfCells({"A"}, {{"x", {HUGE_VAL}}}, error));
+  EXPECT_EQ(error, "row 1: the weight of predictor \"A\" is not finite");
+  EXPECT_FALSE(contrastsOfCells({"A", "A"}, {{"x", {1.0, 1.0}}}, error));
+  EXPECT_EQ(error, "header: predictor \"A\" is named twice");
+  EXPECT_FALSE(contrastsOfCells({"A"}, {{"x", {1.0}}, {"x", {2.0}}}, error));
+  EXPECT_EQ(error, "row 2: contrast \"x\" is named twice");
+}
+
 // The information of a design of full rank three ways: through the rank check's proof, through
 // a Cholesky factor's own bound (no check at hand), and through the eigen-decomposition that a
 // design without full rank needs; all three give M to rounding.
@@ -161,7 +203,7 @@ TEST(ContrastInformationTest, EveryRouteGivesTheSameInformation) {
   unknown.skipped = true;
   const ContrastInformation byProof = contrastInformationOf(products, sdm, names, proven);
   const ContrastInformation byBound = contrastInformationOf(products, sdm, names, unknown);
-  EXPECT_TRUE(byProof.unit.isApprox(byBound.unit, 1e-12));
+  EXPECT_TRUE(byProof.unit().isApprox(byBound.unit(), 1e-12));
   // The same two names beside a duplicated column: the duplicate drops out of B'B's inverse.
   sdm.nrOfPredictors = 5;
   sdm.predictorNames.push_back("C again");
@@ -169,7 +211,90 @@ TEST(ContrastInformationTest, EveryRouteGivesTheSameInformation) {
   const CrossProducts twice = crossProductsOf(sdm);
   const ContrastInformation byEigen =
       contrastInformationOf(twice, sdm, names, checkRank(sdm, &twice));
-  EXPECT_TRUE(byProof.unit.isApprox(byEigen.unit, 1e-9));
+  EXPECT_TRUE(byProof.unit().isApprox(byEigen.unit(), 1e-9));
+}
+
+// With more predictors of interest than it keeps, an SDM keeps the K x K information of its
+// contrasted names after all its other columns, ((X'X)^-1)_KK inverted on the design as the rank
+// check takes it (beside the constant, every other column centred, then scaled to unit length),
+// and its subject's information is not made.
+TEST(ContrastInformationTest, AnSdmOfManyPredictorsOfInterestKeepsItsContrastedNamesOnly) {
+  const auto interest = static_cast<Eigen::Index>(kMostKeptInterest + 1);
+  const Eigen::Index rows = interest + 20;
+  SdmFile sdm;
+  sdm.nrOfPredictors = static_cast<std::int32_t>(interest + 1);
+  sdm.firstConfoundPredictor = sdm.nrOfPredictors;
+  Eigen::MatrixXd scaled(rows, interest + 1);
+  for (Eigen::Index j = 0; j <= interest; ++j) {
+    sdm.predictorNames.push_back("T" + std::to_string(j));
+    std::vector<float> column;
+    for (Eigen::Index t = 0; t < rows; ++t) {
+      column.push_back(j == interest ? 1.0f
+                                     : static_cast<float>((t * (j + 3)) % 7 + (t == j ? 9 : 0)));
+      scaled(t, j) = column.back();
+    }
+    sdm.values.push_back(column);
+    if (j != interest) scaled.col(j).array() -= scaled.col(j).mean();
+    scaled.col(j).normalize();
+  }
+  const CrossProducts products = crossProductsOf(sdm);
+  RankCheck unknown;
+  unknown.skipped = true;
+  const ContrastInformation information =
+      contrastInformationOf(products, sdm, {"T4", "T1"}, unknown);
+  EXPECT_FALSE(information.interestKept);
+  EXPECT_EQ(information.packed.size(), 3u);
+  const Eigen::MatrixXd inverse = (scaled.transpose() * scaled).inverse();
+  const std::vector<Eigen::Index> named{4, 1};
+  EXPECT_TRUE(information.unit().isApprox(inverse(named, named).inverse(), 1e-9));
+  SdmDesign design;
+  const SubjectInformation subject = subjectInformationOf(
+      {0}, {std::make_shared<const ContrastInformation>(information)}, {design}, {"T4", "T1"});
+  EXPECT_FALSE(subject.solver);
+}
+
+TEST_F(ContrastTest, ARunWithFewerRowsThanColumnsIsNullWhereItsWeighedPredictorIsZero) {
+  addRun("s1", {{"Faces", {0, 0, 0}},
+                {"Houses", {1, 0, 2}},
+                {"Bodies", {0, 3, 1}},
+                {"Constant", {1, 1, 1}}});
+  const StudyContrasts found = evaluate({"Faces", "Houses"});
+  EXPECT_TRUE(found.results[0].runs[0].estimate.null);
+  EXPECT_FALSE(found.results[0].runs[0].estimate.estimable);  // not checked: too wide
+  EXPECT_FALSE(found.results[1].runs[0].estimate.null);
+  EXPECT_EQ(found.results[0].subjects[0].nullRuns, 1u);
+  EXPECT_EQ(codes(found), (std::vector<std::string>{
+                              "CONTRAST_NULL_IN_RUN run-1.sdm: contrast \"Faces\" is null in this "
+                              "run: every predictor it weighs is absent or zero"}));
+}
+
+// The subject's efficiency is that of the multi-run model: the runs stacked, one beta per
+// predictor of interest across them (S shared, T1 and T2 each in one run), a constant per run.
+// Asking other contrasts beside it changes none of its bits when they add no name of one run
+// only, and its value to rounding when they do.
+TEST_F(ContrastTest, ASubjectIsTheMultiRunModelWhateverElseIsAsked) {
+  const std::vector<float> s1{1, 2, 0, 1, 3, 0, 2, 1};
+  const std::vector<float> t1{0, 1, 0, 0, 2, 0, 0, 3};
+  const std::vector<float> a2{1, 0, 1, 0, 1, 2, 1, 0};
+  const std::vector<float> s2{2, 1, 1, 0, 0, 1, 3, 1};
+  const std::vector<float> t2{1, 0, 0, 2, 0, 1, 0, 0};
+  addRun("s1", {{"A", kA}, {"B", kB}, {"S", s1}, {"T1", t1}, {"Constant", kOne}});
+  addRun("s1", {{"B", kB}, {"A", a2}, {"S", s2}, {"T2", t2}, {"Constant", kOne}});
+  // Columns A, B, S, T1, T2, constant 1, constant 2.
+  Eigen::MatrixXd stacked = Eigen::MatrixXd::Zero(16, 7);
+  for (Eigen::Index t = 0; t < 8; ++t) {
+    stacked.row(t) << kA[t], kB[t], s1[t], t1[t], 0, 1, 0;
+    stacked.row(8 + t) << a2[t], kB[t], s2[t], 0, t2[t], 0, 1;
+  }
+  Eigen::VectorXd c = Eigen::VectorXd::Zero(7);
+  c(0) = 1;
+  c(1) = -1;
+  const double expected = 1.0 / c.dot((stacked.transpose() * stacked).inverse() * c);
+  const double alone = evaluate({"A - B"}).results[0].subjects[0].estimate.efficiency;
+  EXPECT_NEAR(alone, expected, 1e-9 * expected);
+  EXPECT_EQ(evaluate({"S", "A - B", "B"}).results[1].subjects[0].estimate.efficiency, alone);
+  EXPECT_NEAR(evaluate({"T1", "A - B"}).results[1].subjects[0].estimate.efficiency, alone,
+              1e-12 * alone);
 }
 
 TEST_F(ContrastTest, EfficiencyOfAnOrthogonalDesignByHand) {
