@@ -20,13 +20,6 @@ namespace py = pybind11;
 namespace kelvora::python {
 namespace {
 
-// The entries of the inspection under way (inspections take turns, mdm_inspection.h).
-std::vector<std::string>* collectedLog = nullptr;
-
-void collectLogEntry(const char* text) {
-  if (collectedLog != nullptr) collectedLog->push_back(text);
-}
-
 struct Interrupted : std::exception {
   const char* what() const noexcept override { return "interrupted"; }
 };
@@ -135,14 +128,13 @@ std::unique_ptr<Inspection> inspect(const py::bytes& mdmFile, std::optional<py::
   }
   request.withPictures = true;
   request.readThreads = threads;
-  request.logSink = &collectLogEntry;
   auto result = std::make_unique<Inspection>();
+  // This call's entries only: the sink receives those logged on the thread that inspects.
+  request.logSink = [log = &result->log](const char* text) { log->push_back(text); };
   ScriptFrontEnd frontEnd;
   {
     py::gil_scoped_release released;
-    collectedLog = &result->log;
     result->inspection = inspector::MdmInspection::perform(std::move(request), frontEnd);
-    collectedLog = nullptr;
     if (!frontEnd.interrupted) result->inspection->addFindingsSection();
   }
   if (frontEnd.interrupted) throw py::error_already_set();

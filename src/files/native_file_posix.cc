@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "files/native_file.h"
+#include "files/relative_paths.h"
 
 namespace kelvora {
 namespace {
@@ -61,7 +62,8 @@ std::string fullPathOfMissing(const std::string& path) {
 
 }  // namespace
 
-FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+FilePtr openRegularFileForReading(const std::string& given, std::uint64_t& size) {
+  const std::string path = anchoredPath(given);
   if (holdsNul(path)) return nullptr;
   // O_NONBLOCK: opening a pipe would otherwise wait for a writer before fstat could refuse it.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -83,7 +85,8 @@ FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) 
   return file;
 }
 
-FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) {
+FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken) {
+  const std::string path = anchoredPath(given);
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
   // O_EXCL refuses any name that is taken, a link included: a link is never followed.
@@ -101,14 +104,16 @@ FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) 
   return file;
 }
 
-bool nameMayBeReplaced(const std::string& path) {
+bool nameMayBeReplaced(const std::string& given) {
+  const std::string path = anchoredPath(given);
   if (holdsNul(path)) return false;
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
   return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
 }
 
-bool adoptPermissions(std::FILE* file, const std::string& model) {
+bool adoptPermissions(std::FILE* file, const std::string& givenModel) {
+  const std::string model = anchoredPath(givenModel);
   if (holdsNul(model)) return false;
   struct stat info {};
   if (::lstat(model.c_str(), &info) != 0) return errno == ENOENT;
@@ -118,7 +123,9 @@ bool adoptPermissions(std::FILE* file, const std::string& model) {
 
 bool syncToDisk(std::FILE* file) { return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0; }
 
-bool moveFileOver(const std::string& from, const std::string& to) {
+bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
+  const std::string from = anchoredPath(givenFrom);
+  const std::string to = anchoredPath(givenTo);
   if (holdsNul(from) || holdsNul(to)) return false;
   if (std::rename(from.c_str(), to.c_str()) != 0) return false;
   // The new name is durable once its folder is; a folder that cannot be synced (some file
@@ -137,9 +144,13 @@ bool moveFileOver(const std::string& from, const std::string& to) {
 
 bool backslashSeparatesFolders() { return false; }
 
-bool removeFile(const std::string& path) { return !holdsNul(path) && ::unlink(path.c_str()) == 0; }
+bool removeFile(const std::string& given) {
+  const std::string path = anchoredPath(given);
+  return !holdsNul(path) && ::unlink(path.c_str()) == 0;
+}
 
-FileKey fileKeyOf(const std::string& path) {
+FileKey fileKeyOf(const std::string& given) {
+  const std::string path = anchoredPath(given);
   FileKey key;
   struct stat info {};
   if (!holdsNul(path) && ::stat(path.c_str(), &info) == 0) {
@@ -152,7 +163,8 @@ FileKey fileKeyOf(const std::string& path) {
   return key;
 }
 
-bool namesOpenFile(std::FILE* file, const std::string& path) {
+bool namesOpenFile(std::FILE* file, const std::string& given) {
+  const std::string path = anchoredPath(given);
   if (file == nullptr || holdsNul(path)) return false;
   struct stat open {};
   struct stat named {};
@@ -160,7 +172,8 @@ bool namesOpenFile(std::FILE* file, const std::string& path) {
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
-FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode) {
+FilePtr openToAppend(const std::string& given, const FileKey& expected, WriteMode) {
+  const std::string path = anchoredPath(given);
   if (holdsNul(path) || !expected.exists) return nullptr;
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "files/native_file.h"
+#include "files/relative_paths.h"
 
 namespace kelvora {
 namespace {
@@ -46,7 +47,8 @@ std::string normalisedFullPath(const std::string& path) {
 
 }  // namespace
 
-FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+FilePtr openRegularFileForReading(const std::string& given, std::uint64_t& size) {
+  const std::string path = anchoredPath(given);
   if (holdsNul(path)) return nullptr;
   const int fd = ::_sopen(path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO);
   if (fd < 0) return nullptr;
@@ -65,7 +67,8 @@ FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) 
   return file;
 }
 
-FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) {
+FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken) {
+  const std::string path = anchoredPath(given);
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
   // The same 8-bit system calls as moveFileOver and removeFile, so that a name this accepts (a
@@ -94,7 +97,8 @@ FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) 
   return file;
 }
 
-bool nameMayBeReplaced(const std::string& path) {
+bool nameMayBeReplaced(const std::string& given) {
+  const std::string path = anchoredPath(given);
   if (holdsNul(path)) return false;
   // A link (to a folder too) is a reparse point, and the move replaces the link itself.
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -113,7 +117,9 @@ bool syncToDisk(std::FILE* file) {
   return std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0;
 }
 
-bool moveFileOver(const std::string& from, const std::string& to) {
+bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
+  const std::string from = anchoredPath(givenFrom);
+  const std::string to = anchoredPath(givenTo);
   if (holdsNul(from) || holdsNul(to)) return false;
   // The runtime's rename refuses an existing target. The 8-bit system call replaces it in one
   // step (a link itself, never what it leads to) and reads both paths in the system code page, as
@@ -124,11 +130,13 @@ bool moveFileOver(const std::string& from, const std::string& to) {
 
 bool backslashSeparatesFolders() { return true; }
 
-bool removeFile(const std::string& path) {
+bool removeFile(const std::string& given) {
+  const std::string path = anchoredPath(given);
   return !holdsNul(path) && DeleteFileA(path.c_str()) != 0;
 }
 
-FileKey fileKeyOf(const std::string& path) {
+FileKey fileKeyOf(const std::string& given) {
+  const std::string path = anchoredPath(given);
   FileKey key;
   if (holdsNul(path)) {
     key.fullPath = path;
@@ -146,7 +154,8 @@ FileKey fileKeyOf(const std::string& path) {
   return key;
 }
 
-bool namesOpenFile(std::FILE* file, const std::string& path) {
+bool namesOpenFile(std::FILE* file, const std::string& given) {
+  const std::string path = anchoredPath(given);
   if (file == nullptr) return false;
   const auto open = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   FileKey openKey;
@@ -158,7 +167,8 @@ bool namesOpenFile(std::FILE* file, const std::string& path) {
          (openKey.device == 0 || named.device == openKey.device);
 }
 
-FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode mode) {
+FilePtr openToAppend(const std::string& given, const FileKey& expected, WriteMode mode) {
+  const std::string path = anchoredPath(given);
   if (holdsNul(path) || !expected.exists) return nullptr;
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which the checks below then refuse; the
   // checks read the file's attributes, which a handle opened to append alone may not.
