@@ -74,9 +74,9 @@ bool allPathsCanBeReadBack(const MdmFile& mdm) {
 // True when one of the files the MDM lists (an SDM, a functional data file, an extra path) is the
 // file `key`: all of them are the study's data, which no file written may replace.
 bool listsFile(const MdmFile& mdm, const FileKey& key) {
-  const auto isKey = [&key](std::string_view path) { return fileKeyOf(std::string(path)) == key; };
+  const auto isKey = [&key](std::string_view path) { return hasFileKey(std::string(path), key); };
   const auto isExtraKey = [&key](const std::optional<std::string>& path) {
-    return path && fileKeyOf(*path) == key;
+    return path && hasFileKey(*path, key);
   };
   return std::any_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(), isKey) ||
          std::any_of(mdm.functionalPaths.begin(), mdm.functionalPaths.end(), isKey) ||

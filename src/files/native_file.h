@@ -83,6 +83,11 @@ struct FileKey {
 // The key of the file at `path` (links followed; a relative path taken as relative_paths.h says).
 FileKey fileKeyOf(const std::string& path);
 
+// True when fileKeyOf(path) == key, where `key` comes from fileKeyOf too; cheaper where the two
+// cannot be one (a name of nothing compared with an existing file, or two names of nothing with
+// different file names): for checking one output against the many files a study lists.
+bool hasFileKey(const std::string& path, const FileKey& key);
+
 // True when `path` names the very file that `file` has open (the same file, however spelled or
 // linked). False when nothing is at `path` or it cannot be examined.
 bool namesOpenFile(std::FILE* file, const std::string& path);

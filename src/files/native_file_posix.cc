@@ -163,6 +163,26 @@ FileKey fileKeyOf(const std::string& given) {
   return key;
 }
 
+bool hasFileKey(const std::string& given, const FileKey& key) {
+  const std::string path = anchoredPath(given);
+  struct stat info {};
+  if (path.empty() || holdsNul(path)) return fileKeyOf(given) == key;
+  if (::stat(path.c_str(), &info) == 0) {
+    return key.exists && key.device == static_cast<std::uint64_t>(info.st_dev) &&
+           key.index == static_cast<std::uint64_t>(info.st_ino);
+  }
+  if (key.exists) return false;
+  // A missing file's full path ends in its own last name, unless that is "." or ".." or empty.
+  const std::string name = path.substr(path.rfind('/') + 1);
+  const bool plainName = !name.empty() && name != "." && name != "..";
+  if (plainName && (key.fullPath.size() <= name.size() ||
+                    key.fullPath.compare(key.fullPath.size() - name.size() - 1, std::string::npos,
+                                         "/" + name) != 0)) {
+    return false;
+  }
+  return fullPathOfMissing(path) == key.fullPath;
+}
+
 bool namesOpenFile(std::FILE* file, const std::string& given) {
   const std::string path = anchoredPath(given);
   if (file == nullptr || holdsNul(path)) return false;

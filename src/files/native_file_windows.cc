@@ -154,6 +154,9 @@ FileKey fileKeyOf(const std::string& given) {
   return key;
 }
 
+// A missing file's key is a lexical full path here, which costs no look-up on the disk.
+bool hasFileKey(const std::string& path, const FileKey& key) { return fileKeyOf(path) == key; }
+
 bool namesOpenFile(std::FILE* file, const std::string& given) {
   const std::string path = anchoredPath(given);
   if (file == nullptr) return false;

@@ -119,7 +119,7 @@ bool MdmInspection::namesAFileOfTheInspection(const std::string& path) const {
     files.emplace_back(functional);
   }
   return std::any_of(files.begin(), files.end(),
-                     [&](const std::string& file) { return fileKeyOf(file) == target; });
+                     [&](const std::string& file) { return hasFileKey(file, target); });
 }
 
 }  // namespace kelvora::inspector

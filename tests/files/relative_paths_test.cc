@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "files/native_file.h"
 #include "files/safe_file.h"
@@ -67,6 +68,24 @@ TEST(RelativePathsTest, FileCallsFindRelativePathsInTheAnchoredFolderAndTheProce
   }
   EXPECT_EQ(std::filesystem::current_path(), started);
   EXPECT_EQ(testing::readFileBytes(dir.path("study/written.txt")), "made");
+}
+
+TEST(RelativePathsTest, HasFileKeyAgreesWithComparingKeysHoweverAPathIsSpelled) {
+  testing::TempDir dir;
+  std::filesystem::create_directories(dir.path("study/sub"));
+  const std::string sdm = dir.writeFile("study/run.sdm", "values");
+  const RelativePathFolder study(dir.path("study"));
+  const std::vector<std::string> spellings{
+      "run.sdm", "sub/../run.sdm", sdm, "sub/run.sdm", "missing.vtc", "sub/../missing.vtc",
+      "gone/../missing.vtc", "other.vtc", "sub/..", ".", "gone/deeper/missing.vtc"};
+  for (const std::string& target : {sdm, dir.path("study/missing.vtc"), dir.path("study/sub")}) {
+    const FileKey key = fileKeyOf(target);
+    for (const std::string& path : spellings) {
+      EXPECT_EQ(hasFileKey(path, key), fileKeyOf(path) == key) << target << " against " << path;
+    }
+  }
+  EXPECT_TRUE(hasFileKey("sub/../missing.vtc", fileKeyOf(dir.path("study/missing.vtc"))));
+  EXPECT_FALSE(hasFileKey("missing.vtc", fileKeyOf(sdm)));
 }
 
 }  // namespace
