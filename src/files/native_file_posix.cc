@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "files/native_file.h"
@@ -63,7 +64,8 @@ std::string fullPathOfMissing(const std::string& path) {
 }  // namespace
 
 FilePtr openRegularFileForReading(const std::string& given, std::uint64_t& size) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return nullptr;
   // O_NONBLOCK: opening a pipe would otherwise wait for a writer before fstat could refuse it.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -86,7 +88,8 @@ FilePtr openRegularFileForReading(const std::string& given, std::uint64_t& size)
 }
 
 FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
   // O_EXCL refuses any name that is taken, a link included: a link is never followed.
@@ -105,7 +108,8 @@ FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken)
 }
 
 bool nameMayBeReplaced(const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return false;
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
@@ -113,7 +117,8 @@ bool nameMayBeReplaced(const std::string& given) {
 }
 
 bool adoptPermissions(std::FILE* file, const std::string& givenModel) {
-  const std::string model = anchoredPath(givenModel);
+  const AnchoredPath anchoredModel(givenModel);
+  const std::string& model = anchoredModel.path();
   if (holdsNul(model)) return false;
   struct stat info {};
   if (::lstat(model.c_str(), &info) != 0) return errno == ENOENT;
@@ -124,8 +129,10 @@ bool adoptPermissions(std::FILE* file, const std::string& givenModel) {
 bool syncToDisk(std::FILE* file) { return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0; }
 
 bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
-  const std::string from = anchoredPath(givenFrom);
-  const std::string to = anchoredPath(givenTo);
+  const AnchoredPath anchoredFrom(givenFrom);
+  const std::string& from = anchoredFrom.path();
+  const AnchoredPath anchoredTo(givenTo);
+  const std::string& to = anchoredTo.path();
   if (holdsNul(from) || holdsNul(to)) return false;
   if (std::rename(from.c_str(), to.c_str()) != 0) return false;
   // The new name is durable once its folder is; a folder that cannot be synced (some file
@@ -145,12 +152,14 @@ bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
 bool backslashSeparatesFolders() { return false; }
 
 bool removeFile(const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   return !holdsNul(path) && ::unlink(path.c_str()) == 0;
 }
 
 FileKey fileKeyOf(const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   FileKey key;
   struct stat info {};
   if (!holdsNul(path) && ::stat(path.c_str(), &info) == 0) {
@@ -164,7 +173,8 @@ FileKey fileKeyOf(const std::string& given) {
 }
 
 bool hasFileKey(const std::string& given, const FileKey& key) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   struct stat info {};
   if (path.empty() || holdsNul(path)) return fileKeyOf(given) == key;
   if (::stat(path.c_str(), &info) == 0) {
@@ -172,19 +182,21 @@ bool hasFileKey(const std::string& given, const FileKey& key) {
            key.index == static_cast<std::uint64_t>(info.st_ino);
   }
   if (key.exists) return false;
-  // A missing file's full path ends in its own last name, unless that is "." or ".." or empty.
-  const std::string name = path.substr(path.rfind('/') + 1);
+  // A missing file's full path ends in "/" and its own last name, unless that is "." or ".." or
+  // empty.
+  const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+  const std::string_view full = key.fullPath;
   const bool plainName = !name.empty() && name != "." && name != "..";
-  if (plainName && (key.fullPath.size() <= name.size() ||
-                    key.fullPath.compare(key.fullPath.size() - name.size() - 1, std::string::npos,
-                                         "/" + name) != 0)) {
+  if (plainName && (full.size() <= name.size() || full.substr(full.size() - name.size()) != name ||
+                    full[full.size() - name.size() - 1] != '/')) {
     return false;
   }
   return fullPathOfMissing(path) == key.fullPath;
 }
 
 bool namesOpenFile(std::FILE* file, const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (file == nullptr || holdsNul(path)) return false;
   struct stat open {};
   struct stat named {};
@@ -193,7 +205,8 @@ bool namesOpenFile(std::FILE* file, const std::string& given) {
 }
 
 FilePtr openToAppend(const std::string& given, const FileKey& expected, WriteMode) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path) || !expected.exists) return nullptr;
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;

@@ -48,7 +48,8 @@ std::string normalisedFullPath(const std::string& path) {
 }  // namespace
 
 FilePtr openRegularFileForReading(const std::string& given, std::uint64_t& size) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return nullptr;
   const int fd = ::_sopen(path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO);
   if (fd < 0) return nullptr;
@@ -68,7 +69,8 @@ FilePtr openRegularFileForReading(const std::string& given, std::uint64_t& size)
 }
 
 FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
   // The same 8-bit system calls as moveFileOver and removeFile, so that a name this accepts (a
@@ -98,7 +100,8 @@ FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken)
 }
 
 bool nameMayBeReplaced(const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return false;
   // A link (to a folder too) is a reparse point, and the move replaces the link itself.
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -118,8 +121,10 @@ bool syncToDisk(std::FILE* file) {
 }
 
 bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
-  const std::string from = anchoredPath(givenFrom);
-  const std::string to = anchoredPath(givenTo);
+  const AnchoredPath anchoredFrom(givenFrom);
+  const std::string& from = anchoredFrom.path();
+  const AnchoredPath anchoredTo(givenTo);
+  const std::string& to = anchoredTo.path();
   if (holdsNul(from) || holdsNul(to)) return false;
   // The runtime's rename refuses an existing target. The 8-bit system call replaces it in one
   // step (a link itself, never what it leads to) and reads both paths in the system code page, as
@@ -131,12 +136,14 @@ bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
 bool backslashSeparatesFolders() { return true; }
 
 bool removeFile(const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   return !holdsNul(path) && DeleteFileA(path.c_str()) != 0;
 }
 
 FileKey fileKeyOf(const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   FileKey key;
   if (holdsNul(path)) {
     key.fullPath = path;
@@ -158,7 +165,8 @@ FileKey fileKeyOf(const std::string& given) {
 bool hasFileKey(const std::string& path, const FileKey& key) { return fileKeyOf(path) == key; }
 
 bool namesOpenFile(std::FILE* file, const std::string& given) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (file == nullptr) return false;
   const auto open = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   FileKey openKey;
@@ -171,7 +179,8 @@ bool namesOpenFile(std::FILE* file, const std::string& given) {
 }
 
 FilePtr openToAppend(const std::string& given, const FileKey& expected, WriteMode mode) {
-  const std::string path = anchoredPath(given);
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path) || !expected.exists) return nullptr;
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which the checks below then refuse; the
   // checks read the file's attributes, which a handle opened to append alone may not.

@@ -1,5 +1,6 @@
 #include "files/relative_paths.h"
 
+#include <atomic>
 #include <utility>
 
 #include "files/native_file.h"
@@ -9,6 +10,14 @@ namespace {
 
 // A pointer, so that nothing of the thread's own needs destroying at its end.
 thread_local const std::string* anchoredFolder = nullptr;
+// Whether any thread ever anchored: until then no thread touches its thread-local slot, which the
+// runtime may allocate at first use (a plug-in loaded into the host's process never anchors, and
+// must not fail for want of that memory).
+std::atomic<bool> everAnchored{false};
+
+const std::string* currentAnchor() {
+  return everAnchored.load(std::memory_order_acquire) ? anchoredFolder : nullptr;
+}
 
 bool isSeparator(char c) { return c == '/' || (c == '\\' && backslashSeparatesFolders()); }
 
@@ -40,20 +49,37 @@ std::string rootOf(const std::string& folder) {
 
 }  // namespace
 
-RelativePathFolder::RelativePathFolder(std::string folder)
-    : folder(std::move(folder)), replaced(anchoredFolder) {
-  anchoredFolder = this->folder.empty() ? nullptr : &this->folder;
+RelativePathFolder::RelativePathFolder(std::string folder) : folder(std::move(folder)) {
+  if (this->folder.empty()) return;
+  everAnchored.store(true, std::memory_order_release);
+  replaced = anchoredFolder;
+  anchoredFolder = &this->folder;
 }
 
-RelativePathFolder::~RelativePathFolder() { anchoredFolder = replaced; }
+RelativePathFolder::~RelativePathFolder() {
+  if (!folder.empty()) anchoredFolder = replaced;
+}
 
 std::string relativePathFolder() {
-  return anchoredFolder == nullptr ? std::string() : *anchoredFolder;
+  const std::string* anchor = currentAnchor();
+  return anchor == nullptr ? std::string() : *anchor;
+}
+
+AnchoredPath::AnchoredPath(const std::string& path) noexcept : chosen(&path) {
+  static const std::string unusable(1, '\0');
+  if (currentAnchor() == nullptr) return;
+  try {
+    joined = anchoredPath(path);
+    chosen = &joined;
+  } catch (...) {
+    chosen = &unusable;
+  }
 }
 
 std::string anchoredPath(const std::string& path) {
-  if (anchoredFolder == nullptr || path.empty()) return path;
-  const std::string& folder = *anchoredFolder;
+  const std::string* anchor = currentAnchor();
+  if (anchor == nullptr || path.empty()) return path;
+  const std::string& folder = *anchor;
   if (!backslashSeparatesFolders()) return path.front() == '/' ? path : joined(folder, path);
   const bool drive = startsWithDrive(path);
   if (drive && path.size() >= 3 && isSeparator(path[2])) return path;  // "D:\x"
@@ -61,7 +87,9 @@ std::string anchoredPath(const std::string& path) {
     if (path.size() >= 2 && isSeparator(path[1])) return path;  // a share, "\\host\share\x"
     return rootOf(folder) + path;
   }
-  if (drive) return startsWithDrive(folder) && sameDrive(folder, path) ? joined(folder, path.substr(2)) : path;
+  if (drive)
+    return startsWithDrive(folder) && sameDrive(folder, path) ? joined(folder, path.substr(2))
+                                                              : path;
   return joined(folder, path);
 }
 

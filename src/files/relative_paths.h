@@ -12,9 +12,9 @@
 namespace kelvora {
 
 // Anchors this thread's relative paths in `folder` (a full path) for the object's lifetime, then
-// restores the anchor it replaced. An empty `folder` anchors nothing: relative paths are taken in
-// the current folder, as without an object. Objects nest; destroy them on the thread that made
-// them, in reverse order.
+// restores the anchor it replaced. An empty `folder` changes nothing (the thread's anchor, or
+// none, stays). Objects nest; destroy them on the thread that made them, in reverse order. Until
+// the first anchor in the process, no file call touches thread-local storage.
 class RelativePathFolder {
  public:
   explicit RelativePathFolder(std::string folder);
@@ -24,7 +24,7 @@ class RelativePathFolder {
 
  private:
   std::string folder;
-  const std::string* replaced;
+  const std::string* replaced = nullptr;
 };
 
 // The folder this thread's relative paths are anchored in; empty when none.
@@ -35,5 +35,21 @@ std::string relativePathFolder();
 // or share, and "D:x" in the anchored folder when that is on D:); unchanged when nothing is
 // anchored, and for a full or an empty path.
 std::string anchoredPath(const std::string& path);
+
+// `path` as this thread's file calls take it (anchoredPath), copied only when a folder is
+// anchored. When memory runs out for the copy, it is a path holding a NUL byte, which every file
+// call refuses (native_file.h). Never throws; it refers to `path`, which must outlive it.
+class AnchoredPath {
+ public:
+  explicit AnchoredPath(const std::string& path) noexcept;
+  AnchoredPath(const AnchoredPath&) = delete;
+  AnchoredPath& operator=(const AnchoredPath&) = delete;
+
+  const std::string& path() const { return *chosen; }
+
+ private:
+  std::string joined;
+  const std::string* chosen;
+};
 
 }  // namespace kelvora

@@ -4,10 +4,11 @@
 //
 // Every message is built by inserting texts and numbers and ends with a flush; std::endl is never
 // inserted. Where threads may log at once, they log through logLine, which keeps each entry whole;
-// attaching and closing the findings file keep to the same order. Numbers are formatted in the classic locale whatever the process's global locale is.
-// Nothing here throws on purpose; a findings file that cannot be written loses its text while the
-// sink still receives every entry. An entry for which memory runs out is lost to both (the file
-// then counts as not saved), and the entries after it arrive as usual.
+// attaching and closing the findings file keep to the same order. Numbers are formatted in the
+// classic locale whatever the process's global locale is. Nothing here throws on purpose; a
+// findings file that cannot be written loses its text while the sink still receives every entry. An
+// entry for which memory runs out is lost to both (the file then counts as not saved), and the
+// entries after it arrive as usual.
 #pragma once
 
 #include <functional>

@@ -23,12 +23,15 @@ TEST(RelativePathsTest, ARelativePathIsJoinedToTheAnchoredFolderOnlyWhileItIsAnc
     const std::string joined =
         backslashSeparatesFolders() ? "D:\\lab\\study\\sub/run.sdm" : "/lab/study/sub/run.sdm";
     EXPECT_EQ(anchoredPath("sub/run.sdm"), joined);
-    EXPECT_EQ(anchoredPath("/data/run.sdm"), backslashSeparatesFolders() ? "D:/data/run.sdm"
-                                                                          : "/data/run.sdm");
+    EXPECT_EQ(anchoredPath("/data/run.sdm"),
+              backslashSeparatesFolders() ? "D:/data/run.sdm" : "/data/run.sdm");
     EXPECT_EQ(anchoredPath(""), "");
     {
-      const RelativePathFolder none("");  // anchors nothing: the current folder again
-      EXPECT_EQ(anchoredPath("run.sdm"), "run.sdm");
+      const RelativePathFolder unchanged("");
+      EXPECT_EQ(anchoredPath("sub/run.sdm"), joined);
+      const RelativePathFolder inner(backslashSeparatesFolders() ? "E:\\other" : "/other");
+      EXPECT_EQ(anchoredPath("run.sdm"),
+                backslashSeparatesFolders() ? "E:\\other\\run.sdm" : "/other/run.sdm");
     }
     EXPECT_EQ(anchoredPath("sub/run.sdm"), joined);
   }
@@ -75,9 +78,17 @@ TEST(RelativePathsTest, HasFileKeyAgreesWithComparingKeysHoweverAPathIsSpelled) 
   std::filesystem::create_directories(dir.path("study/sub"));
   const std::string sdm = dir.writeFile("study/run.sdm", "values");
   const RelativePathFolder study(dir.path("study"));
-  const std::vector<std::string> spellings{
-      "run.sdm", "sub/../run.sdm", sdm, "sub/run.sdm", "missing.vtc", "sub/../missing.vtc",
-      "gone/../missing.vtc", "other.vtc", "sub/..", ".", "gone/deeper/missing.vtc"};
+  const std::vector<std::string> spellings{"run.sdm",
+                                           "sub/../run.sdm",
+                                           sdm,
+                                           "sub/run.sdm",
+                                           "missing.vtc",
+                                           "sub/../missing.vtc",
+                                           "gone/../missing.vtc",
+                                           "other.vtc",
+                                           "sub/..",
+                                           ".",
+                                           "gone/deeper/missing.vtc"};
   for (const std::string& target : {sdm, dir.path("study/missing.vtc"), dir.path("study/sub")}) {
     const FileKey key = fileKeyOf(target);
     for (const std::string& path : spellings) {

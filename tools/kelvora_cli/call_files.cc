@@ -72,8 +72,8 @@ void addMdmInputs(const std::string& mdmFile, std::vector<CallFile>& files) {
   files.push_back({Role::kMdm, mdmFile, mdmFile, fileKeyOf(mdmFile)});
   const MdmFile mdm(mdmFile);
   const RelativePathFolder mdmFolder(folderOf(mdmFile));
-  for (const auto& [role, paths] : {std::pair{Role::kSdm, &mdm.sdmPaths},
-                                    std::pair{Role::kFunctional, &mdm.functionalPaths}}) {
+  for (const auto& [role, paths] :
+       {std::pair{Role::kSdm, &mdm.sdmPaths}, std::pair{Role::kFunctional, &mdm.functionalPaths}}) {
     for (const std::string_view listed : *paths) {
       const std::string path(listed);
       files.push_back({role, path, mdmFile, fileKeyOf(path)});
