@@ -4,7 +4,9 @@
 #include <pybind11/stl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -42,18 +44,24 @@ class Inspection {
   std::unique_ptr<inspector::MdmInspection> inspection;
   std::vector<std::string> log;
 
+  // The JSON line, rendered in memory (the module is built on POSIX systems only): no file is
+  // made for it.
   std::string json() const {
-    std::FILE* file = std::tmpfile();
-    if (file == nullptr) throw std::runtime_error("no temporary file for the JSON line");
-    inspection->writeJsonLine(file);
-    std::string text;
-    std::rewind(file);
-    char chunk[65536];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-      text.append(chunk, got);
+    char* bytes = nullptr;
+    std::size_t size = 0;
+    std::FILE* memory = open_memstream(&bytes, &size);
+    if (memory == nullptr) throw std::bad_alloc();
+    try {
+      inspection->writeJsonLine(memory);
+    } catch (...) {
+      std::fclose(memory);
+      std::free(bytes);
+      throw;
     }
-    std::fclose(file);
-    return text;
+    const bool written = std::fclose(memory) == 0;
+    const std::unique_ptr<char, decltype(&std::free)> held(bytes, &std::free);
+    if (!written || bytes == nullptr) throw std::bad_alloc();
+    return std::string(bytes, size);
   }
 };
 
