@@ -18,13 +18,13 @@ LogTextSink logTextSink = nullptr;
 // the flushes of other threads.
 std::mutex entryOrder;
 
-std::atomic<int> threadSinksMade{0};
+std::atomic<bool> threadSinkEverMade{false};
 thread_local const ThreadLogSink* threadSink = nullptr;
 
 // The ThreadLogSink of the calling thread, null when none. A process that never made one (the
 // plug-in's) never touches the thread-local slot, which some runtimes allocate at first use.
 const ThreadLogSink* currentThreadSink() {
-  return threadSinksMade.load(std::memory_order_acquire) == 0 ? nullptr : threadSink;
+  return threadSinkEverMade.load(std::memory_order_acquire) ? threadSink : nullptr;
 }
 
 void deliverToSink(const char* text) {
@@ -41,7 +41,7 @@ void setLogTextSink(LogTextSink sink) { logTextSink = sink; }
 
 ThreadLogSink::ThreadLogSink(std::function<void(const char* text)> receive)
     : receive(std::move(receive)) {
-  threadSinksMade.fetch_add(1, std::memory_order_acq_rel);
+  threadSinkEverMade.store(true, std::memory_order_release);
   replaced = threadSink;
   threadSink = this;
 }
