@@ -147,7 +147,9 @@ class Mdm:
     def save(self, path):
         """Saves the MDM at ``path`` as the host writes it (CR LF), with the writer's guarantees:
         the file is replaced only once every byte is written, and a path list holding a '"' or a
-        line end, or a target that is one of the SDMs it lists, is refused (ValueError)."""
+        line end, or a target that is one of the files it lists (an SDM, functional data, an
+        extra path; relative ones taken in the folder of ``self.path``), is refused
+        (ValueError)."""
         fields = {name: getattr(self, name) for name in self._HEADER}
         fields["type_of_functional_data"] = fields["type_of_functional_data"].encode("latin-1")
         fields["functional_paths"] = [p.encode("latin-1") for p in self.studies["functional"]]
@@ -157,7 +159,7 @@ class Mdm:
                                  for p in extras]
         if not _kelvora.save_mdm(_path_bytes(self.path), fields, _path_bytes(path)):
             raise ValueError(f"{os.fspath(path)}: the MDM was not saved (a path holds a '\"' or "
-                             "a line end, the target is one of its SDMs, or it cannot be written)")
+                             "a line end, the target is one of the files it lists, or it cannot be written)")
 
     def __repr__(self):
         return f"<Mdm {self.path!r}: {len(self.studies)} runs>"

@@ -11,7 +11,9 @@
 #include "bindings.h"
 #include "designmatrix/mdm_file.h"
 #include "designmatrix/sdm_matrix.h"
+#include "files/relative_paths.h"
 #include "inspection/sdm_predictors.h"
+#include "inspector/user_paths.h"
 
 namespace py = pybind11;
 
@@ -125,7 +127,8 @@ py::dict readMdm(const py::bytes& path) {
 }
 
 // Reads the MDM at `source` again, takes the given study paths and header, and saves it at
-// `target` with MdmFile::saveAs. Returns true when written.
+// `target` with MdmFile::saveAs, its relative study paths taken in the source's folder (a target
+// that is one of the files they name is refused). Returns true when written.
 bool saveMdm(const py::bytes& source, const py::dict& fields, const py::bytes& target) {
   MdmFile mdm{std::string(source)};
   mdm.typeOfFunctionalData = fields["type_of_functional_data"].cast<std::string>();
@@ -146,8 +149,10 @@ bool saveMdm(const py::bytes& source, const py::dict& fields, const py::bytes& t
                                             : std::optional<std::string>(path.cast<py::bytes>()));
   }
   mdm.nrOfStudies = static_cast<std::int32_t>(mdm.sdmPaths.size());
-  std::string file = target;
+  std::string file = inspector::fullPath(target);
   py::gil_scoped_release released;
+  // The paths it lists lead where a reader of the source takes them: into the source's folder.
+  const RelativePathFolder sourceFolder(inspector::folderOf(inspector::fullPath(source)));
   return mdm.saveAs(std::move(file));
 }
 

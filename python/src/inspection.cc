@@ -4,7 +4,9 @@
 #include <pybind11/stl.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -19,13 +21,6 @@ namespace py = pybind11;
 
 namespace kelvora::python {
 namespace {
-
-// The entries of the inspection under way (inspections take turns, mdm_inspection.h).
-std::vector<std::string>* collectedLog = nullptr;
-
-void collectLogEntry(const char* text) {
-  if (collectedLog != nullptr) collectedLog->push_back(text);
-}
 
 struct Interrupted : std::exception {
   const char* what() const noexcept override { return "interrupted"; }
@@ -49,18 +44,24 @@ class Inspection {
   std::unique_ptr<inspector::MdmInspection> inspection;
   std::vector<std::string> log;
 
+  // The JSON line, rendered in memory (the module is built on POSIX systems only): no file is
+  // made for it.
   std::string json() const {
-    std::FILE* file = std::tmpfile();
-    if (file == nullptr) throw std::runtime_error("no temporary file for the JSON line");
-    inspection->writeJsonLine(file);
-    std::string text;
-    std::rewind(file);
-    char chunk[65536];
-    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
-      text.append(chunk, got);
+    char* bytes = nullptr;
+    std::size_t size = 0;
+    std::FILE* memory = open_memstream(&bytes, &size);
+    if (memory == nullptr) throw std::bad_alloc();
+    try {
+      inspection->writeJsonLine(memory);
+    } catch (...) {
+      std::fclose(memory);
+      std::free(bytes);
+      throw;
     }
-    std::fclose(file);
-    return text;
+    const bool written = std::fclose(memory) == 0;
+    const std::unique_ptr<char, decltype(&std::free)> held(bytes, &std::free);
+    if (!written || bytes == nullptr) throw std::bad_alloc();
+    return std::string(bytes, size);
   }
 };
 
@@ -147,14 +148,13 @@ std::unique_ptr<Inspection> inspect(
   }
   request.withPictures = true;
   request.readThreads = threads;
-  request.logSink = &collectLogEntry;
   auto result = std::make_unique<Inspection>();
+  // This call's entries only: the sink receives those logged on the thread that inspects.
+  request.logSink = [log = &result->log](const char* text) { log->push_back(text); };
   ScriptFrontEnd frontEnd;
   {
     py::gil_scoped_release released;
-    collectedLog = &result->log;
     result->inspection = inspector::MdmInspection::perform(std::move(request), frontEnd);
-    collectedLog = nullptr;
     if (!frontEnd.interrupted) result->inspection->addFindingsSection();
   }
   if (frontEnd.interrupted) throw py::error_already_set();

@@ -64,14 +64,16 @@ struct MdmFile {
   // byte is written (through a temporary beside it, safe_file.h); the studies written are those
   // sdmPaths holds, and their number follows "NrOfStudies:". Refuses a path list holding a '"', CR
   // or LF (it could not be read back), a target that is the findings file attached to pluginLog
-  // and a target that is one of the SDMs sdmPaths lists (see readsFile). On any
+  // and a target that is one of the files it lists: an SDM, a functional data file or an extra
+  // path (see readsFile). On any
   // failure, such a refusal and a target that is no regular file included, logs "!! Cannot Create
   // file: " and the path, leaves an existing file untouched and returns false.
   bool write() const;
 
-  // True when `other` names the MDM at `path` or one of the SDMs sdmPaths lists: the same file
-  // however spelled or linked, or the same full path where nothing exists (fileKeyOf); relative
-  // paths are taken in the current folder, as the readers take them. One look-up per study.
+  // True when `other` names the MDM at `path` or one of the files it lists (its SDMs, functional
+  // data files and extra paths): the same file however spelled or linked, or the same full path
+  // where nothing exists (fileKeyOf); relative paths are taken as the readers take them
+  // (relative_paths.h). Up to three look-ups per study.
   bool readsFile(const std::string& other) const;
 
   // Sets `path` to `newPath` (whatever happens next) and returns write().

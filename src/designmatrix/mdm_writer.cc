@@ -71,9 +71,16 @@ bool allPathsCanBeReadBack(const MdmFile& mdm) {
          std::all_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(), readable);
 }
 
-bool listsSdm(const MdmFile& mdm, const FileKey& key) {
-  return std::any_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(),
-                     [&key](std::string_view sdm) { return fileKeyOf(std::string(sdm)) == key; });
+// True when one of the files the MDM lists (an SDM, a functional data file, an extra path) is the
+// file `key`: all of them are the study's data, which no file written may replace.
+bool listsFile(const MdmFile& mdm, const FileKey& key) {
+  const auto isKey = [&key](std::string_view path) { return hasFileKey(std::string(path), key); };
+  const auto isExtraKey = [&key](const std::optional<std::string>& path) {
+    return path && hasFileKey(*path, key);
+  };
+  return std::any_of(mdm.sdmPaths.begin(), mdm.sdmPaths.end(), isKey) ||
+         std::any_of(mdm.functionalPaths.begin(), mdm.functionalPaths.end(), isKey) ||
+         std::any_of(mdm.extraPaths.begin(), mdm.extraPaths.end(), isExtraKey);
 }
 
 std::string formatMdm(const MdmFile& mdm) {
@@ -110,7 +117,7 @@ bool MdmFile::write() const {
   bool stored = false;
   try {
     stored = allPathsCanBeReadBack(*this) && !pluginLog.writesTo(path) &&
-             !listsSdm(*this, fileKeyOf(path)) && replaceFileContents(path, formatMdm(*this));
+             !listsFile(*this, fileKeyOf(path)) && replaceFileContents(path, formatMdm(*this));
   } catch (...) {
     stored = false;  // memory ran out while formatting
   }
@@ -125,7 +132,7 @@ bool MdmFile::write() const {
 
 bool MdmFile::readsFile(const std::string& other) const {
   const FileKey key = fileKeyOf(other);
-  return fileKeyOf(path) == key || listsSdm(*this, key);
+  return fileKeyOf(path) == key || listsFile(*this, key);
 }
 
 bool MdmFile::saveAs(std::string newPath) {

@@ -5,7 +5,8 @@
 // through safe_file.h, which builds on these.
 //
 // Every function refuses a path that holds a NUL byte (the operating system would silently cut it
-// there) and never throws.
+// there) and never throws. A relative path is taken in the folder the calling thread anchored
+// (relative_paths.h), or else in the current folder.
 #pragma once
 
 #include <cstdint>
@@ -86,8 +87,13 @@ struct FileKey {
   bool operator!=(const FileKey& other) const { return !(*this == other); }
 };
 
-// The key of the file at `path` (links followed; a relative path taken in the current folder).
+// The key of the file at `path` (links followed; a relative path taken as relative_paths.h says).
 FileKey fileKeyOf(const std::string& path);
+
+// True when fileKeyOf(path) == key, where `key` comes from fileKeyOf too; cheaper where the two
+// cannot be one (a name of nothing compared with an existing file, or two names of nothing with
+// different file names): for checking one output against the many files a study lists.
+bool hasFileKey(const std::string& path, const FileKey& key);
 
 // True when `path` names the very file that `file` has open (the same file, however spelled or
 // linked). False when nothing is at `path` or it cannot be examined.

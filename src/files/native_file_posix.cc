@@ -7,9 +7,11 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "files/native_file.h"
+#include "files/relative_paths.h"
 
 namespace kelvora {
 namespace {
@@ -60,9 +62,11 @@ std::string fullPathOfMissing(const std::string& path) {
 }
 
 // Opens `path` for reading when it names a regular file, or (`pipeToo`) a pipe.
-FilePtr openForReading(const std::string& path, bool pipeToo, std::uint64_t& size,
+FilePtr openForReading(const std::string& given, bool pipeToo, std::uint64_t& size,
                        bool& wrongKind) {
   wrongKind = false;
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return nullptr;
   // O_NONBLOCK: opening a pipe would otherwise wait for a writer before fstat could refuse it.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -98,7 +102,9 @@ FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind) {
   return openForReading(path, true, size, wrongKind);
 }
 
-FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) {
+FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
   // O_EXCL refuses any name that is taken, a link included: a link is never followed.
@@ -116,14 +122,18 @@ FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) 
   return file;
 }
 
-bool nameMayBeReplaced(const std::string& path) {
+bool nameMayBeReplaced(const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return false;
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
   return S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
 }
 
-bool adoptPermissions(std::FILE* file, const std::string& model) {
+bool adoptPermissions(std::FILE* file, const std::string& givenModel) {
+  const AnchoredPath anchoredModel(givenModel);
+  const std::string& model = anchoredModel.path();
   if (holdsNul(model)) return false;
   struct stat info {};
   if (::lstat(model.c_str(), &info) != 0) return errno == ENOENT;
@@ -133,7 +143,11 @@ bool adoptPermissions(std::FILE* file, const std::string& model) {
 
 bool syncToDisk(std::FILE* file) { return std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0; }
 
-bool moveFileOver(const std::string& from, const std::string& to) {
+bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
+  const AnchoredPath anchoredFrom(givenFrom);
+  const std::string& from = anchoredFrom.path();
+  const AnchoredPath anchoredTo(givenTo);
+  const std::string& to = anchoredTo.path();
   if (holdsNul(from) || holdsNul(to)) return false;
   if (std::rename(from.c_str(), to.c_str()) != 0) return false;
   // The new name is durable once its folder is; a folder that cannot be synced (some file
@@ -152,9 +166,15 @@ bool moveFileOver(const std::string& from, const std::string& to) {
 
 bool backslashSeparatesFolders() { return false; }
 
-bool removeFile(const std::string& path) { return !holdsNul(path) && ::unlink(path.c_str()) == 0; }
+bool removeFile(const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
+  return !holdsNul(path) && ::unlink(path.c_str()) == 0;
+}
 
-FileKey fileKeyOf(const std::string& path) {
+FileKey fileKeyOf(const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   FileKey key;
   struct stat info {};
   if (!holdsNul(path) && ::stat(path.c_str(), &info) == 0) {
@@ -167,7 +187,31 @@ FileKey fileKeyOf(const std::string& path) {
   return key;
 }
 
-bool namesOpenFile(std::FILE* file, const std::string& path) {
+bool hasFileKey(const std::string& given, const FileKey& key) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
+  struct stat info {};
+  if (path.empty() || holdsNul(path)) return fileKeyOf(given) == key;
+  if (::stat(path.c_str(), &info) == 0) {
+    return key.exists && key.device == static_cast<std::uint64_t>(info.st_dev) &&
+           key.index == static_cast<std::uint64_t>(info.st_ino);
+  }
+  if (key.exists) return false;
+  // A missing file's full path ends in "/" and its own last name, unless that is "." or ".." or
+  // empty.
+  const std::string_view name = std::string_view(path).substr(path.rfind('/') + 1);
+  const std::string_view full = key.fullPath;
+  const bool plainName = !name.empty() && name != "." && name != "..";
+  if (plainName && (full.size() <= name.size() || full.substr(full.size() - name.size()) != name ||
+                    full[full.size() - name.size() - 1] != '/')) {
+    return false;
+  }
+  return fullPathOfMissing(path) == key.fullPath;
+}
+
+bool namesOpenFile(std::FILE* file, const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (file == nullptr || holdsNul(path)) return false;
   struct stat open {};
   struct stat named {};
@@ -175,7 +219,9 @@ bool namesOpenFile(std::FILE* file, const std::string& path) {
          open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
-FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode) {
+FilePtr openToAppend(const std::string& given, const FileKey& expected, WriteMode) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path) || !expected.exists) return nullptr;
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;

@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "files/native_file.h"
+#include "files/relative_paths.h"
 
 namespace kelvora {
 namespace {
@@ -45,9 +46,11 @@ std::string normalisedFullPath(const std::string& path) {
 }
 
 // Opens `path` for reading when it names a regular file, or (`pipeToo`) a pipe.
-FilePtr openForReading(const std::string& path, bool pipeToo, std::uint64_t& size,
+FilePtr openForReading(const std::string& given, bool pipeToo, std::uint64_t& size,
                        bool& wrongKind) {
   wrongKind = false;
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return nullptr;
   const int fd = ::_sopen(path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO);
   if (fd < 0) return nullptr;
@@ -80,7 +83,9 @@ FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind) {
   return openForReading(path, true, size, wrongKind);
 }
 
-FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) {
+FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   nameTaken = false;
   if (holdsNul(path)) return nullptr;
   // The same 8-bit system calls as moveFileOver and removeFile, so that a name this accepts (a
@@ -109,7 +114,9 @@ FilePtr createNewFile(const std::string& path, WriteMode mode, bool& nameTaken) 
   return file;
 }
 
-bool nameMayBeReplaced(const std::string& path) {
+bool nameMayBeReplaced(const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path)) return false;
   // A link (to a folder too) is a reparse point, and the move replaces the link itself.
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -128,7 +135,11 @@ bool syncToDisk(std::FILE* file) {
   return std::fflush(file) == 0 && ::_commit(::_fileno(file)) == 0;
 }
 
-bool moveFileOver(const std::string& from, const std::string& to) {
+bool moveFileOver(const std::string& givenFrom, const std::string& givenTo) {
+  const AnchoredPath anchoredFrom(givenFrom);
+  const std::string& from = anchoredFrom.path();
+  const AnchoredPath anchoredTo(givenTo);
+  const std::string& to = anchoredTo.path();
   if (holdsNul(from) || holdsNul(to)) return false;
   // The runtime's rename refuses an existing target. The 8-bit system call replaces it in one
   // step (a link itself, never what it leads to) and reads both paths in the system code page, as
@@ -139,11 +150,15 @@ bool moveFileOver(const std::string& from, const std::string& to) {
 
 bool backslashSeparatesFolders() { return true; }
 
-bool removeFile(const std::string& path) {
+bool removeFile(const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   return !holdsNul(path) && DeleteFileA(path.c_str()) != 0;
 }
 
-FileKey fileKeyOf(const std::string& path) {
+FileKey fileKeyOf(const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   FileKey key;
   if (holdsNul(path)) {
     key.fullPath = path;
@@ -161,7 +176,12 @@ FileKey fileKeyOf(const std::string& path) {
   return key;
 }
 
-bool namesOpenFile(std::FILE* file, const std::string& path) {
+// A missing file's key is a lexical full path here, which costs no look-up on the disk.
+bool hasFileKey(const std::string& path, const FileKey& key) { return fileKeyOf(path) == key; }
+
+bool namesOpenFile(std::FILE* file, const std::string& given) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (file == nullptr) return false;
   const auto open = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   FileKey openKey;
@@ -173,7 +193,9 @@ bool namesOpenFile(std::FILE* file, const std::string& path) {
          (openKey.device == 0 || named.device == openKey.device);
 }
 
-FilePtr openToAppend(const std::string& path, const FileKey& expected, WriteMode mode) {
+FilePtr openToAppend(const std::string& given, const FileKey& expected, WriteMode mode) {
+  const AnchoredPath anchored(given);
+  const std::string& path = anchored.path();
   if (holdsNul(path) || !expected.exists) return nullptr;
   // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which the checks below then refuse; the
   // checks read the file's attributes, which a handle opened to append alone may not.

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "files/relative_paths.h"
 #include "inspection/heap_release.h"
 #include "inspection/sdm_predictors.h"
 
@@ -33,6 +34,7 @@ SdmReadAhead::SdmReadAhead(const PathList& paths, std::size_t first, unsigned th
       zeros(zeros),
       window(std::max(threads, 1u) * kWindowPerThread),
       budget(budget),
+      pathFolder(relativePathFolder()),
       nextToRead(first),
       nextToTake(first) {
   if (threads <= 1 || first >= paths.size()) return;
@@ -85,6 +87,7 @@ void SdmReadAhead::admit(std::int64_t cost) {
 }
 
 void SdmReadAhead::work() {
+  const RelativePathFolder anchored(pathFolder);
   std::unique_lock<std::mutex> lock(mutex);
   for (;;) {
     mayGoOn.wait(lock, [this] {

@@ -64,7 +64,8 @@ class SdmReadAhead {
   // costing at most `budget` bytes together unless one SDM's are alone; shares
   // their names and zero columns through `names` and `zeros`. `paths`, `visit`, `names` and
   // `zeros` must outlive the object, and `paths` every SDM taken, and not change meanwhile. When
-  // the system refuses threads, the SDMs are read with those it gave, or by take() itself.
+  // the system refuses threads, the SDMs are read with those it gave, or by take() itself. The
+  // threads take relative paths in the folder the constructing thread anchored (relative_paths.h).
   SdmReadAhead(const PathList& paths, std::size_t first, unsigned threads,
                const SdmValuesVisitor& visit, NameListTable& names, ZeroColumnTable& zeros,
                std::int64_t budget = kReadAheadBudget);
@@ -101,6 +102,7 @@ class SdmReadAhead {
   ZeroColumnTable& zeros;
   const std::size_t window;
   const std::int64_t budget;
+  const std::string pathFolder;  // relativePathFolder() of the constructing thread
   std::mutex mutex;
   std::condition_variable slotFilled;
   std::condition_variable mayGoOn;  // a slot or some of the budget was freed, or stopping

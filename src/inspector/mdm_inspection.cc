@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "files/native_file.h"
+#include "files/relative_paths.h"
 #include "inspector/user_paths.h"
 #include "report/findings_section.h"
 #include "report/further_output.h"
@@ -19,17 +20,11 @@ using namespace analysis;
 using namespace report;
 namespace {
 
-// pluginLog, its sink and the current folder belong to the process: one inspection at a time.
+// pluginLog's findings file is the process's: one run at a time. Everything else an inspection
+// uses is its own: its log sink and its MDM's folder are anchored on its thread only.
 std::mutex inspectionTurn;
 
-// The request's sink for the lifetime of the object, none afterwards.
-class SinkInstallation {
- public:
-  explicit SinkInstallation(LogTextSink sink) { setLogTextSink(sink); }
-  ~SinkInstallation() { setLogTextSink(nullptr); }
-  SinkInstallation(const SinkInstallation&) = delete;
-  SinkInstallation& operator=(const SinkInstallation&) = delete;
-};
+void dropEntry(const char*) {}
 
 }  // namespace
 
@@ -43,7 +38,7 @@ std::unique_ptr<MdmInspection> MdmInspection::perform(InspectionRequest request,
 
 void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* context) {
   const std::lock_guard<std::mutex> turn(inspectionTurn);
-  const CurrentFolder mdmFolder(folderOf(asked.mdmFile));
+  const RelativePathFolder mdmFolder(folderOf(asked.mdmFile));
   RepairDialogs dialogs(asked.mdmFile, asked.repair, frontEnd);
   try {
     SdmDesignMaker designs(asked.withPictures, asked.questions);
@@ -52,12 +47,15 @@ void MdmInspection::run(InspectionFrontEnd& frontEnd, AfterRun afterRun, void* c
     settings.readThreads = asked.readThreads;
     settings.visitSdm = designs.visitor();
     {
-      const SinkInstallation sink(asked.logSink);
+      const ThreadLogSink sink(asked.logSink ? asked.logSink : dropEntry);
       ran = runInspection(dialogs, settings);
     }
     if (afterRun != nullptr) afterRun(ran, dialogs, context);
-    // The readers' lines (an SDM that cannot be opened) belong to the run's log only.
-    inspected = readInspectedStudy(ran, dialogs.locatedSdm(), designs, asked.subjectRule);
+    {
+      // The readers' lines (an SDM that cannot be opened) belong to the run's log only.
+      const ThreadLogSink silent(dropEntry);
+      inspected = readInspectedStudy(ran, dialogs.locatedSdm(), designs, asked.subjectRule);
+    }
     findings.emplace(ran, &inspected, &asked.policy);
     exitStatus = recordStatus(ran, *findings, asked.failOn.value_or(RecordSeverity::kWarning));
     // The run may still have read every SDM (one opened after the check): the study's paths are
@@ -101,11 +99,11 @@ bool MdmInspection::writeReport(const std::string& path, std::string& error) con
     error = "the inspection stopped";
     return false;
   }
-  const CurrentFolder mdmFolder(folderOf(asked.mdmFile));
+  const RelativePathFolder mdmFolder(folderOf(asked.mdmFile));
   if (namesAFileOfTheInspection(path)) {
     error = path +
-            " is a file of this inspection (its MDM, an SDM, the --locate file or the "
-            "findings file); a report never replaces one";
+            " is a file of this inspection (its MDM, an SDM, a functional data file, the --locate "
+            "file or the findings file); a report never replaces one";
     return false;
   }
   return writeReportFile(path, ran, inspected, *findings, error);
@@ -119,8 +117,11 @@ bool MdmInspection::namesAFileOfTheInspection(const std::string& path) const {
     if (*file) files.push_back(**file);
   }
   for (const analysis::SdmDesign& design : inspected.designs.sdms) files.emplace_back(design.path);
+  for (const std::string_view functional : inspected.designs.mdm.functionalPaths) {
+    files.emplace_back(functional);
+  }
   return std::any_of(files.begin(), files.end(),
-                     [&](const std::string& file) { return fileKeyOf(file) == target; });
+                     [&](const std::string& file) { return hasFileKey(file, target); });
 }
 
 }  // namespace kelvora::inspector

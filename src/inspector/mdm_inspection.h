@@ -3,14 +3,17 @@
 // finds beyond the log, the record of every finding and the exit status. kelvora and the Python
 // module both inspect through here, so that their JSON, findings files and reports are one.
 //
-// The run works in its MDM's folder (the relative paths an MDM lists are found there), and logs
-// through pluginLog to the request's sink; both are the process's, so inspections in one process
+// The run takes the relative paths an MDM lists in the MDM's folder, anchored on the inspecting
+// thread and its readers (relative_paths.h); the process's current folder never changes. It logs
+// through pluginLog to the request's sink, which receives the entries of the inspecting thread
+// only (ThreadLogSink). pluginLog's findings file is the process's, so inspections in one process
 // take turns (a second waits for the first). The study after the run is read with no sink, as its
 // readers' lines belong to the run's log only. No exception leaves the inspection: an unexpected
 // failure (also one a front end throws to interrupt it) ends it as stopped, with its reason.
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,7 +42,8 @@ struct InspectionRequest {
   std::optional<analysis::RecordSeverity> failOn;  // as kelvora's --fail-on
   analysis::FindingPolicy policy;                  // as kelvora's --config and --ignore
   unsigned readThreads = 0;                        // as RunSettings::readThreads
-  LogTextSink logSink = nullptr;                   // receives the run's log entries
+  // Receives the run's log entries, on the inspecting thread; none: they are dropped.
+  std::function<void(const char* text)> logSink;
 };
 
 class MdmInspection {
@@ -77,8 +81,8 @@ class MdmInspection {
   void addFindingsSection(std::FILE* echo = nullptr) const;
   // Writes the HTML report to `path` (a full path), drawing the SDMs in the MDM's folder. True
   // when written; false with `error` telling why not (also when the inspection stopped, and when
-  // `path` is the MDM, the corrected MDM, an SDM it lists, the --locate file or the findings
-  // file: compared by file identity, or full path where nothing exists).
+  // `path` is the MDM, the corrected MDM, an SDM or a functional data file it lists, the --locate
+  // file or the findings file: compared by file identity, or full path where nothing exists).
   bool writeReport(const std::string& path, std::string& error) const;
 
  private:

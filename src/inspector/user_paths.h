@@ -1,4 +1,4 @@
-// Paths as the user gives them on the command line or at a prompt, and the folder a run works in.
+// Paths as the user gives them on the command line or at a prompt.
 // One implementation per platform: user_paths_posix.cc, user_paths_windows.cc. Paths are 8-bit
 // strings as the platform's 8-bit file functions take them. Nothing here throws.
 #pragma once
@@ -7,8 +7,10 @@
 
 namespace kelvora::inspector {
 
-// `path` as a file dialog returns it: a full path. A relative path is taken in the current folder
-// (its "." segments dropped); a full path is returned unchanged, and so is an empty one.
+// `path` as a file dialog returns it: a full path. A relative path is taken in the folder this
+// thread anchored (relative_paths.h: during an inspection, its MDM's folder, where its dialogs
+// open), or else in the current folder, its "." segments dropped; a full path is returned
+// unchanged, and so is an empty one.
 std::string fullPath(const std::string& path);
 
 // The folder that holds the file at the full path `path`, with its separator ("/" for "/g.mdm");
@@ -37,19 +39,5 @@ bool makeFolder(const std::string& path, std::string& reason, bool& parentMissin
 // Empty when nothing of that kind is found (the failure came from elsewhere, e.g. a full disk).
 // Creates nothing that it leaves behind.
 std::string whyNoFileAt(const std::string& path);
-
-// Makes `folder` the current folder for the object's lifetime, so that the relative paths an MDM
-// lists are found in the MDM's folder, and then returns to the folder it left. When `folder`
-// cannot be entered, the current folder stays as it is.
-class CurrentFolder {
- public:
-  explicit CurrentFolder(const std::string& folder);
-  ~CurrentFolder();
-  CurrentFolder(const CurrentFolder&) = delete;
-  CurrentFolder& operator=(const CurrentFolder&) = delete;
-
- private:
-  std::string left;  // empty: nothing to return to
-};
 
 }  // namespace kelvora::inspector

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
-#include <utility>
 
+#include "files/relative_paths.h"
 #include "inspector/user_paths.h"
 
 namespace kelvora::inspector {
@@ -26,7 +26,8 @@ std::string currentFolder() {
 
 std::string fullPath(const std::string& path) {
   if (path.empty() || path.front() == '/') return path;
-  std::string full = currentFolder();
+  std::string full = relativePathFolder();
+  if (full.empty()) full = currentFolder();
   if (full.empty()) return path;  // the current folder is gone: nothing to anchor the path to
   std::string_view rest = path;
   while (!rest.empty()) {
@@ -77,18 +78,6 @@ std::string whyNoFileAt(const std::string& path) {
   if (::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0)
     return std::strerror(errno);
   return std::string();
-}
-
-CurrentFolder::CurrentFolder(const std::string& folder) {
-  std::string here = currentFolder();
-  if (!here.empty() && ::chdir(folder.c_str()) == 0) left = std::move(here);
-}
-
-CurrentFolder::~CurrentFolder() {
-  // A folder that has gone meanwhile cannot be returned to; the next run's paths are full anyway.
-  if (!left.empty()) {
-    [[maybe_unused]] const int ignored = ::chdir(left.c_str());
-  }
 }
 
 }  // namespace kelvora::inspector

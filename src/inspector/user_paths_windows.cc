@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
 
+#include "files/relative_paths.h"
 #include "inspector/user_paths.h"
 
 namespace kelvora::inspector {
@@ -17,15 +17,6 @@ bool isSeparator(char c) { return c == '/' || c == '\\'; }
 bool isFull(const std::string& path) {
   return (!path.empty() && isSeparator(path[0])) ||
          (path.size() >= 3 && path[1] == ':' && isSeparator(path[2]));
-}
-
-std::string currentFolder() {
-  const DWORD size = GetCurrentDirectoryA(0, nullptr);
-  std::string folder(size, '\0');
-  const DWORD length = GetCurrentDirectoryA(size, folder.data());
-  if (length == 0 || length >= size) return std::string();
-  folder.resize(length);
-  return folder;
 }
 
 // The system's text for `error`, without its line end.
@@ -42,8 +33,9 @@ std::string systemMessage(DWORD error) {
 
 }  // namespace
 
-std::string fullPath(const std::string& path) {
-  if (path.empty() || isFull(path)) return path;
+std::string fullPath(const std::string& given) {
+  if (given.empty() || isFull(given)) return given;
+  const std::string path = anchoredPath(given);
   const DWORD size = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
   if (size == 0) return path;
   std::string full(size, '\0');
@@ -98,15 +90,6 @@ std::string whyNoFileAt(const std::string& path) {
   }
   DeleteFileA(probe);
   return std::string();
-}
-
-CurrentFolder::CurrentFolder(const std::string& folder) {
-  std::string here = currentFolder();
-  if (!here.empty() && SetCurrentDirectoryA(folder.c_str()) != 0) left = std::move(here);
-}
-
-CurrentFolder::~CurrentFolder() {
-  if (!left.empty()) SetCurrentDirectoryA(left.c_str());
 }
 
 }  // namespace kelvora::inspector

@@ -3,12 +3,15 @@
 // findings file is attached, writes it to that file as one line. One flush is one log entry.
 //
 // Every message is built by inserting texts and numbers and ends with a flush; std::endl is never
-// inserted. Numbers are formatted in the classic locale whatever the process's global locale is.
-// Nothing here throws on purpose; a findings file that cannot be written loses its text while the
-// sink still receives every entry. An entry for which memory runs out is lost to both (the file
-// then counts as not saved), and the entries after it arrive as usual.
+// inserted. Where threads may log at once, they log through logLine, which keeps each entry whole;
+// attaching and closing the findings file keep to the same order. Numbers are formatted in the
+// classic locale whatever the process's global locale is. Nothing here throws on purpose; a
+// findings file that cannot be written loses its text while the sink still receives every entry. An
+// entry for which memory runs out is lost to both (the file then counts as not saved), and the
+// entries after it arrive as usual.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -20,10 +23,29 @@
 namespace kelvora {
 
 // Receives each flushed text. Installed by whoever hosts the library (the plug-in frame binds it to
-// the host's log function; the command-line inspector prints to standard output). Without a sink,
-// texts are dropped.
+// the host's log function). Without a sink, texts are dropped.
 using LogTextSink = void (*)(const char* text);
 void setLogTextSink(LogTextSink sink);
+
+// Receives, in place of the process's sink, every entry flushed on the thread that made it, for the
+// object's lifetime: one inspection's log belongs to its caller (kelvora prints it, Python collects
+// it for Outcome.log), however many threads log meanwhile. A findings file attached on that thread
+// receives that thread's entries only. Objects nest; destroy them on the thread that made them, in
+// reverse order. `receive` must not log.
+class ThreadLogSink {
+ public:
+  explicit ThreadLogSink(std::function<void(const char* text)> receive);
+  ~ThreadLogSink();
+  ThreadLogSink(const ThreadLogSink&) = delete;
+  ThreadLogSink& operator=(const ThreadLogSink&) = delete;
+
+  // Hands one entry to `receive` (the log's flush calls it).
+  void deliver(const char* text) const { receive(text); }
+
+ private:
+  std::function<void(const char* text)> receive;
+  const ThreadLogSink* replaced;
+};
 
 class HVZRLog : public std::ostream {
  public:
@@ -59,6 +81,9 @@ class HVZRLog : public std::ostream {
   class HVZRBuf;
 
   FilePtr file;  // null while none is attached, or when it could not be created
+  // The ThreadLogSink of the thread that attached the file (null: none); only the entries flushed
+  // under it reach the file.
+  const ThreadLogSink* fileOwner = nullptr;
   bool attached = false;
   bool fileWriteFailed = false;
   HVZRBuf* buffer;
@@ -68,7 +93,8 @@ class HVZRLog : public std::ostream {
 // "Destructor of HVZRLog never called" to the sink. An attached file is closed before that.
 extern HVZRLog pluginLog;
 
-// Inserts `text` into pluginLog and flushes: one log entry.
+// Inserts `text` into pluginLog and flushes: one log entry, whole even when other threads log at
+// the same time (the library's readers and writers log through here only).
 void logLine(std::string_view text);
 
 }  // namespace kelvora

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "designmatrix/mdm_file.h"
+#include "files/relative_paths.h"
 #include "support/design_matrix_text.h"
 #include "support/file_bytes.h"
 #include "support/log_capture.h"
@@ -158,6 +159,25 @@ TEST_F(MdmWriterTest, RefusesToReplaceAnSdmOfItsStudy) {
   EXPECT_FALSE(mdm.saveAs(dir.path("./s2.sdm")));
   EXPECT_EQ(log.lines(), Names{"!! Cannot Create file: " + dir.path("./s2.sdm")});
   EXPECT_EQ(testing::readFileBytes(dir.path("s2.sdm")), "an SDM");
+}
+
+// The functional data and an MTC design's extra paths are the study's too; relative ones are
+// taken where the readers take them, in the anchored folder.
+TEST_F(MdmWriterTest, RefusesToReplaceAFunctionalFileOfItsStudy) {
+  MdmFile mdm = twoStudies("MTC");
+  mdm.functionalPaths.replace(1, "f2.vtc");
+  mdm.extraPaths = {std::nullopt, std::string("e2.prt")};
+  dir.writeFile("f2.vtc", "functional data");
+  {
+    const RelativePathFolder study(dir.path(""));
+    EXPECT_FALSE(mdm.saveAs(dir.path("f2.vtc")));
+    EXPECT_FALSE(mdm.saveAs(dir.path("e2.prt")));
+    EXPECT_TRUE(mdm.readsFile(dir.path("f2.vtc")));
+  }
+  EXPECT_EQ(log.lines(), (Names{"!! Cannot Create file: " + dir.path("f2.vtc"),
+                                "!! Cannot Create file: " + dir.path("e2.prt")}));
+  EXPECT_EQ(testing::readFileBytes(dir.path("f2.vtc")), "functional data");
+  EXPECT_EQ(testing::folderEntries(dir.path("")), (Names{"f2.vtc", "in.mdm"}));
 }
 
 // A long target saves (its temporary's name is short), keeps the target's permission bits, and

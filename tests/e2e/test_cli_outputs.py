@@ -1,6 +1,6 @@
 """No output of a kelvora call may be one of its files: a --report, --save-mdm or findings file
-that is an MDM_FILE, an SDM it lists, the --locate file or another output of the call is a usage
-error before any run, and leaves every file as it was. A link or a pipe at the report's name is
+that is an MDM_FILE, an SDM or functional data file it lists, the --locate file or another output
+of the call is a usage error before any run, and leaves every file as it was. A link or a pipe at the report's name is
 never written through or opened."""
 
 import os
@@ -35,8 +35,14 @@ class OutputsThatAreFilesOfTheCall(CliTest):
         sdm = self.study.path("S01_run1.sdm")
         log = self.study.path("group_log.txt")
         other = self.study.path("other.mdm")
+        vtc = self.study.write("S01_run1.vtc", "functional data")
+        missing_vtc = self.study.path("S02_run2.vtc")
         name = str  # a path given in full is shown as it was given, on Windows too
         cases = [
+            (["--save-mdm", vtc],
+             f"--save-mdm {name(vtc)} would replace a functional data file listed by {name(mdm)}"),
+            (["--report", missing_vtc], f"--report {name(missing_vtc)} would replace a functional "
+             f"data file listed by {name(mdm)}"),
             (["--report", mdm], f"--report {name(mdm)} would replace the MDM_FILE"),
             (["--report", sdm], f"--report {name(sdm)} would replace an SDM listed by {name(mdm)}"),
             (["--report", log],
@@ -58,6 +64,7 @@ class OutputsThatAreFilesOfTheCall(CliTest):
             with self.subTest(args=args):
                 self.assertRefused(args + [mdm], line)
         self.assertFalse(self.study.exists("group_log.txt"))
+        self.assertFalse(self.study.exists("S02_run2.vtc"))
 
     def test_paths_are_compared_as_the_files_they_name(self):
         # A relative SDM path is found in its MDM's folder; a report named through a link is the
@@ -67,6 +74,10 @@ class OutputsThatAreFilesOfTheCall(CliTest):
         self.assertRefused(["--report", "data/./S01_run1.sdm", "data/group.mdm"],
                            f"--report {full_path(self.study.path('data/S01_run1.sdm'))} would "
                            f"replace an SDM listed by {full_path(mdm)}", cwd=self.study.root)
+        self.assertRefused(["--save-mdm", "data/S01_run1.vtc", "data/group.mdm"],
+                           f"--save-mdm {full_path(self.study.path('data/S01_run1.vtc'))} would "
+                           f"replace a functional data file listed by {full_path(mdm)}",
+                           cwd=self.study.root)
         if not ON_WINDOWS:
             os.symlink(mdm, self.study.path("link.html"))
             self.assertRefused(["--report", self.study.path("link.html"), mdm],
@@ -87,6 +98,20 @@ class OutputsThatAreFilesOfTheCall(CliTest):
         self.assertStatus(cli, EXIT_CLEAN)
         self.assertTrue(cli.error_text().endswith(f"MDM was saved to {mdm}\n"))
         self.assertIn(f'"{self.study.root}/S02_run2.sdm"'.encode(), self.study.read("group.mdm"))
+
+    def test_the_corrected_mdm_and_report_never_replace_the_functional_data_it_leads_to(self):
+        # Listed on another machine, the functional files are no outputs' concern before the run;
+        # once the repair leads the paths here, they are the study's data.
+        mdm = write_study(self.study, clean_runs(), sdm_folder="D:/lab/old")
+        vtc = self.study.write("S01_run1.vtc", "functional data")
+        locate = ["--locate", self.study.path("S01_run1.sdm")]
+        cli = run_cli(*locate, "--save-mdm", vtc, mdm)
+        self.assertStatus(cli, EXIT_REPORTED)
+        self.assertIn(f"!! Cannot Create file: {vtc}", cli.lines())
+        cli = run_cli(*locate, "--report", vtc, mdm)
+        self.assertStatus(cli, EXIT_NOT_INSPECTED)
+        self.assertIn(f"no report: {vtc} is a file of this inspection", cli.error_text())
+        self.assertEqual(self.study.read("S01_run1.vtc"), b"functional data")
 
     def test_a_findings_file_that_cannot_be_saved_says_why(self):
         mdm = write_study(self.study, clean_runs())

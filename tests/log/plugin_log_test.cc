@@ -9,6 +9,9 @@
 #include <fstream>
 #include <iterator>
 #include <locale>
+#include <string>
+#include <thread>
+#include <vector>
 
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -139,6 +142,44 @@ TEST_F(PluginLogTest, WithoutSinkTextsAreDroppedAndLaterEntriesStillArrive) {
   testing::LogCapture again;
   logLine("arrives");
   EXPECT_EQ(again.lines(), std::vector<std::string>{"arrives"});
+}
+
+TEST_F(PluginLogTest, AThreadSinkTakesItsThreadsEntriesAndItsThreadsOnly) {
+  std::vector<std::string> own;
+  {
+    const ThreadLogSink sink([&own](const char* text) { own.push_back(text); });
+    logLine("the inspection's");
+    std::thread([] { logLine("another thread's"); }).join();
+  }
+  logLine("after");
+  EXPECT_EQ(own, std::vector<std::string>{"the inspection's"});
+  EXPECT_EQ(log.lines(), (std::vector<std::string>{"another thread's", "after"}));
+}
+
+TEST_F(PluginLogTest, TheFindingsFileTakesTheEntriesOfTheThreadThatAttachedIt) {
+  const std::string path = dir.path("a_log.txt");
+  const ThreadLogSink sink([](const char*) {});
+  pluginLog.attachFile(path);
+  std::thread([] { logLine("another thread's"); }).join();
+  logLine("the run's");
+  EXPECT_TRUE(pluginLog.closeFile());
+  EXPECT_EQ(fileBytes(path), std::string("the run's") + kLineEnd);
+}
+
+TEST_F(PluginLogTest, EntriesOfThreadsLoggingAtOnceStayWholeAndApart) {
+  constexpr int kEntries = 2000;
+  std::vector<std::string> received[2];
+  const auto logMany = [&received](int thread) {
+    const ThreadLogSink sink([&, thread](const char* text) { received[thread].push_back(text); });
+    for (int i = 0; i < kEntries; ++i) logLine("thread " + std::to_string(thread) + " entry");
+  };
+  std::thread first(logMany, 0);
+  logMany(1);
+  first.join();
+  for (int thread : {0, 1}) {
+    EXPECT_EQ(received[thread],
+              std::vector<std::string>(kEntries, "thread " + std::to_string(thread) + " entry"));
+  }
 }
 
 }  // namespace

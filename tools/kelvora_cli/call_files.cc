@@ -1,9 +1,11 @@
 #include "call_files.h"
 
+#include <utility>
 #include <vector>
 
 #include "designmatrix/mdm_file.h"
 #include "files/native_file.h"
+#include "files/relative_paths.h"
 #include "inspector/user_paths.h"
 
 namespace kelvora::cli {
@@ -12,12 +14,12 @@ using namespace inspector;
 
 namespace {
 
-enum class Role { kMdm, kSdm, kLocate, kFindings, kSaveMdm, kReport };
+enum class Role { kMdm, kSdm, kFunctional, kLocate, kFindings, kSaveMdm, kReport };
 
 struct CallFile {
   Role role;
   std::string path;
-  std::string mdm;  // the MDM_FILE it belongs to (kSdm, kFindings)
+  std::string mdm;  // the MDM_FILE it belongs to (kSdm, kFunctional, kFindings)
   FileKey key;
 };
 
@@ -30,6 +32,8 @@ std::string description(const CallFile& file) {
       return "the MDM_FILE";
     case Role::kSdm:
       return "an SDM listed by " + file.mdm;
+    case Role::kFunctional:
+      return "a functional data file listed by " + file.mdm;
     case Role::kLocate:
       return "the --locate file";
     case Role::kFindings:
@@ -62,14 +66,18 @@ std::string clashLine(const CallFile& output, const CallFile& other) {
          description(other);
 }
 
-// The MDM_FILE's inputs: itself and its SDMs, keyed in its folder as its run resolves them.
+// The MDM_FILE's inputs: itself, its SDMs and its functional data files, keyed in its folder as
+// its run resolves them.
 void addMdmInputs(const std::string& mdmFile, std::vector<CallFile>& files) {
   files.push_back({Role::kMdm, mdmFile, mdmFile, fileKeyOf(mdmFile)});
   const MdmFile mdm(mdmFile);
-  const CurrentFolder mdmFolder(folderOf(mdmFile));
-  for (const std::string_view sdm : mdm.sdmPaths) {
-    const std::string path(sdm);
-    files.push_back({Role::kSdm, path, mdmFile, fileKeyOf(path)});
+  const RelativePathFolder mdmFolder(folderOf(mdmFile));
+  for (const auto& [role, paths] :
+       {std::pair{Role::kSdm, &mdm.sdmPaths}, std::pair{Role::kFunctional, &mdm.functionalPaths}}) {
+    for (const std::string_view listed : *paths) {
+      const std::string path(listed);
+      files.push_back({role, path, mdmFile, fileKeyOf(path)});
+    }
   }
 }
 

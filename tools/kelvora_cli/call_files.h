@@ -1,9 +1,10 @@
 // The files of one call of the inspector, and the rule that no output of a call may be one of its
-// inputs or another of its outputs. Inputs: each MDM_FILE, every SDM each one lists (a relative
-// path taken in its MDM's folder, as the run takes it) and the --locate file. Outputs: each run's
-// findings file, --save-mdm and --report. Files are told apart by fileKeyOf (the same file however
-// spelled or linked where it exists, the same full path otherwise). One exception: --save-mdm may
-// name the MDM_FILE, which the corrected MDM then replaces, as the host's save dialog allows.
+// inputs or another of its outputs. Inputs: each MDM_FILE, every SDM and functional data file each
+// one lists (a relative path taken in its MDM's folder, as the run takes it) and the --locate file.
+// Outputs: each run's findings file, --save-mdm and --report. Files are told apart by fileKeyOf
+// (the same file however spelled or linked where it exists, the same full path otherwise). One
+// exception: --save-mdm may name the MDM_FILE, which the corrected MDM then replaces, as the host's
+// save dialog allows.
 #pragma once
 
 #include <optional>
