@@ -21,7 +21,7 @@ import pandas as pd
 from . import _kelvora
 
 __all__ = ["read_sdm", "read_mdm", "write_sdm", "inspect", "check_design", "Sdm", "Mdm",
-           "Outcome"]
+           "Outcome", "explain"]
 
 
 def _path_bytes(path):
@@ -286,6 +286,13 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
         _config_bytes(config), [str(code) for code in ignore], *_contrast_arguments(contrasts),
         float(low_efficiency))
     return Outcome(inspection)
+
+
+def explain(code):
+    """What a finding of ``code`` means and what to do about it: the findings guide's entry
+    (doc/findings.md), as ``kelvora --explain CODE`` prints it. An unknown code raises ValueError
+    naming the nearest codes."""
+    return _kelvora.explain(str(code))
 
 
 def _contrast_arguments(contrasts):

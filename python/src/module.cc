@@ -16,4 +16,5 @@ PYBIND11_MODULE(_kelvora, module) {
   kelvora::python::bindDesignFiles(module);
   kelvora::python::bindInspection(module);
   kelvora::python::bindDesignCheck(module);
+  kelvora::python::bindFindingGuide(module);
 }

@@ -12,6 +12,11 @@ from harness import ON_WINDOWS
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
              "If you select it manually the plugin will try to correct the path!\n")
+# kelvora's one line for a study whose SDMs are all missing from the folder its MDM names.
+MOVED = ('kelvora: note: group.mdm: 4 of 4 SDMs cannot be opened from "D:/lab/old": the study '
+         'seems to have moved; kelvora --locate FIRST_SDM --save-mdm NEW.mdm group.mdm '
+         '(FIRST_SDM: where "S01_run1.sdm" is now) moves every path with it and saves the '
+         'corrected MDM\n')
 NOT_SAVED = "kelvora: the corrected MDM was not saved"
 
 
@@ -86,7 +91,7 @@ class RepairByOptions(CliTest):
                 f"kelvora: {self.mdm}: the first SDM was not found; not asked ({reason}): "
                 "--locate SDM_PATH repairs it\n") + "".join(
                 f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be '
-                "opened\n" for stem in ("S01_run2", "S02_run1", "S02_run2")))
+                "opened\n" for stem in ("S01_run2", "S02_run1", "S02_run2")) + MOVED)
             self.assertEqual(cli.lines()[-1], "Kelvora>  Asking user to select correct path")
 
     def test_a_located_file_that_cannot_be_read_ends_the_run(self):
@@ -137,7 +142,7 @@ class GuardedRepair(CliTest):
             "S01_run1.sdm: refused, as every path of the MDM would be re-based on it "
             "(--force-locate takes it)\n") + "".join(
             f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
-            for stem in ("S01_run2", "S02_run1", "S02_run2")))
+            for stem in ("S01_run2", "S02_run1", "S02_run2")) + MOVED)
         self.assertEqual(refused.lines()[-1], "Kelvora>  Asking user to select correct path")
         self.assertFalse(self.study.exists("fixed.mdm"))
 
