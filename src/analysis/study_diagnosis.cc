@@ -297,7 +297,7 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
     cut.code = FurtherCode::kFindingsCut;
     cut.path = study.mdmPath;
     cut.text = fileNameOf(study.mdmPath) + ": more than " + std::to_string(kMostFurtherFindings) +
-               " findings beyond the log: the checks after the run list these and stop";
+               " findings beyond the log: the checks after the log list these and stop";
     diagnosis.findings.push_back(std::move(cut));
   }
   return diagnosis;

@@ -210,7 +210,7 @@ std::vector<Item> allItems(const FindingRecord& record, const StudyDesigns& desi
       if (entry.beyondRun) attributes += " data-beyond-run=\"true\"";
       items.push_back(
           {entry.code, "further", entry.severity == RecordSeverity::kError, attributes,
-           std::string(entry.beyondRun ? "<span class=\"tag\">beyond the run</span> " : "") +
+           std::string(entry.beyondRun ? "<span class=\"tag\">after the log stopped</span> " : "") +
                (entry.severity == RecordSeverity::kNote ? "<span class=\"tag note\">note</span> "
                                                         : "") +
                htmlText(entry.text)});
@@ -283,7 +283,7 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
   html += tile("interest",
                first ? std::to_string(std::max<std::int64_t>(first->interestCount, 0)) : "&ndash;",
                "predictors of interest");
-  html += tile("complete", outcome.complete ? "complete" : "ended early", "inspection run",
+  html += tile("complete", outcome.complete ? "complete" : "ended early", "inspection",
                outcome.complete ? "good" : "bad");
   const std::size_t logged =
       countOf(items, "log") + countOf(items, "design") + countOf(items, "contrast");
@@ -310,7 +310,7 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
     html += "<p class=\"note\" id=\"ignored\">" + std::to_string(ignored) +
             (ignored == 1 ? " finding" : " findings") +
             " ignored by the config, left out of this report's counts and lists; the plug-in's "
-            "log lines stay as the run wrote them.</p>\n";
+            "log lines stay as the plug-in wrote them.</p>\n";
   }
   html += "<p class=\"note\" id=\"subject-rule\">" + htmlText(kSubjectRule) + "</p>\n";
   if (outcome.end == RunEnd::kRepairNotRelocated) {
@@ -430,9 +430,10 @@ std::string gridSection(const RunOutcome& outcome, const InspectedStudy& study) 
 std::string rankSection(const StudyDesigns& designs) {
   std::string html =
       "<section id=\"rank\"><h2>Rank check</h2>\n<p class=\"note\">Each SDM's columns scaled to "
-      "unit length; rank by column-pivoted QR (a column within 1e-4 of the others' span depends "
-      "on them), condition number from the singular values; a condition index above 100 is "
-      "reported as a near-dependency.</p>\n<table class=\"rank\"><tr><th>SDM</th><th>data "
+      "unit length; a column within 1e-4 of what the others can make depends on them, and its "
+      "effect cannot be estimated; a condition index above 100 is reported as a near-dependency "
+      "(doc/findings.md, \"How the numbers are made\").</p>\n<table "
+      "class=\"rank\"><tr><th>SDM</th><th>data "
       "points</th><th>predictors</th><th>rank</th><th>condition number</th><th>result</th></tr>\n";
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) {

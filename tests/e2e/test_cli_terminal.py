@@ -180,7 +180,8 @@ class PromptAtTerminal(CliTest):
         self.assertEqual(session.screen.decode("latin-1").replace("\r\n", "\n"), NOT_FOUND + (
             f"kelvora: {self.mdm}: the first SDM was not found; not asked (--no-prompt): "
             "--locate SDM_PATH repairs it\n") + "".join(
-            f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
+            f'kelvora: error (after the log stopped): the SDM "D:/lab/old/{stem}.sdm" cannot be '
+            'opened\n'
             for stem in ("S01_run2", "S02_run1", "S02_run2")) + MOVED)
 
     def test_a_file_of_another_name_is_taken_only_when_confirmed(self):
