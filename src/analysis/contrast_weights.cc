@@ -118,7 +118,13 @@ std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, s
     return std::nullopt;
   };
   if (lines.empty() || splitCells(lines[0]).front() != "contrast") {
-    return fail(0, "the header does not begin with \"contrast\"");
+    // A table saved as CSV is the likeliest slip: say which separator the table takes.
+    const bool commas = !lines.empty() && lines[0].find('\t') == std::string_view::npos &&
+                        lines[0].find_first_of(",;") != std::string_view::npos;
+    return fail(0, std::string(commas ? "the header is separated by commas or semicolons, but"
+                                      : "the header does not begin with \"contrast\":") +
+                       " a contrast table is tab-separated (\"contrast\", then each predictor "
+                       "name after a tab)");
   }
   const std::vector<std::string_view> header = splitCells(lines[0]);
   std::set<std::string_view> seen;
