@@ -38,6 +38,7 @@ const GuideEntry* guideEntryOf(std::string_view code) {
 }
 
 std::vector<std::string_view> nearestGuideCodes(std::string_view code, std::size_t most) {
+  if (code.size() > kMostCodeBytesCompared) return {};
   const std::string asked = upper(code);
   const std::size_t limit = std::max<std::size_t>(1, asked.size() / 3);
   std::vector<std::pair<std::size_t, std::string_view>> near;  // (distance, code), guide order

@@ -24,9 +24,14 @@ std::vector<GuideEntry> guideEntries();
 // The entry of `code` (compared exactly), or nullptr when the guide has none.
 const GuideEntry* guideEntryOf(std::string_view code);
 
+// The longest text compared with the guide's codes (the longest code has 34 bytes): a longer one
+// is near none, whatever it holds, and costs nothing.
+inline constexpr std::size_t kMostCodeBytesCompared = 64;
+
 // Up to `most` codes of the guide nearest `code`, nearest first (letter case ignored; ties in the
 // guide's order): those within an edit distance of a third of the code's length, or else those
-// that hold it or that it holds. Empty when none is near. O(entries x |code|^2).
+// that hold it or that it holds. Empty when none is near, or when `code` is longer than
+// kMostCodeBytesCompared. O(entries x kMostCodeBytesCompared^2) at most.
 std::vector<std::string_view> nearestGuideCodes(std::string_view code, std::size_t most = 3);
 
 // What `kelvora --explain` prints and Python's explain() returns: the code on a line of its own,
