@@ -288,8 +288,8 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
   const std::size_t logged =
       countOf(items, "log") + countOf(items, "design") + countOf(items, "contrast");
   const std::size_t further = countOf(items, "further");
-  html += tile("finding-total", std::to_string(logged), "findings of the log and rank check",
-               logged == 0 ? "good" : "bad");
+  html += tile("finding-total", std::to_string(logged),
+               "findings of the log, rank check and contrasts", logged == 0 ? "good" : "bad");
   html += tile("further-total", std::to_string(further), "findings beyond the log",
                further == 0 ? "good" : "bad");
   html += "</div>\n";
@@ -481,8 +481,9 @@ std::string renderReport(const RunOutcome& outcome, const InspectedStudy& study,
   html += summary(outcome, study.designs, items, record.ignoredCount());
   html += disagreementSection(outcome, study.diagnosis);
   html += findingsSection(items, "further", "Beyond the log", {"further"});
-  html += findingsSection(items, "findings", "Findings of the log and the rank check",
-                          {"log", "design", "contrast"});
+  html +=
+      findingsSection(items, "findings", "Findings of the log, the rank check and the contrasts",
+                      {"log", "design", "contrast"});
   html += gridSection(outcome, study);
   html += contrastGridSection(study.contrasts);
   html += subjectRunsSection(study);
