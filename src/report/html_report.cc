@@ -376,7 +376,8 @@ std::string gridSection(const RunOutcome& outcome, const InspectedStudy& study) 
     }
   }
   for (const FurtherFinding& finding : study.diagnosis.findings) {
-    if (finding.code == FurtherCode::kZeroAcrossRuns && finding.predictorNumber) {
+    if (!outcome.complete && finding.code == FurtherCode::kZeroAcrossRuns &&
+        finding.predictorNumber) {
       zeroAll.emplace(finding.subject, *finding.predictorNumber);
     }
   }
