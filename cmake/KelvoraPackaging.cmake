@@ -19,7 +19,7 @@ else()
   set(text_suffix "")
   install(FILES README.md DESTINATION ${KELVORA_INSTALL_DOCDIR})
   # The documents the README links to, at the same relative paths, so its links work installed.
-  install(FILES doc/file-formats.md doc/json-output.md doc/developers.md
+  install(FILES doc/file-formats.md doc/json-output.md doc/findings.md doc/developers.md
                 doc/kelvora-json.schema.json doc/report-example.png
           DESTINATION ${KELVORA_INSTALL_DOCDIR}/doc)
 endif()

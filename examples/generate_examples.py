@@ -86,12 +86,12 @@ def motion(rng, scale):
 
 def sdm_text(names, columns, first_confound):
     lines = ["FileVersion: 1", "", f"NrOfPredictors: {len(names)}",
-             f"NrOfDataPoints: {DATA_POINTS}", "IncludesConstant: 1",
+             f"NrOfDataPoints: {len(columns[0])}", "IncludesConstant: 1",
              f"FirstConfoundPredictor: {first_confound}", ""]
     palette = COLOURS + [(128, 128, 128)] * (len(names) - len(COLOURS))
     lines += [f"{r} {g} {b}" for r, g, b in palette]
     lines.append(" ".join(f'"{n}"' for n in names))
-    for t in range(DATA_POINTS):
+    for t in range(len(columns[0])):
         lines.append(" ".join(f"{c[t]:.4f}" for c in columns))
     return "\r\n".join(lines) + "\r\n"
 
@@ -105,14 +105,16 @@ def mdm_text(studies):
     return "\r\n".join(header + rows) + "\r\n"
 
 
-def run_sdm(rng, kernel, dt, names=CONDITIONS, absent=(), zero_confounds=()):
+def run_sdm(rng, kernel, dt, names=CONDITIONS, absent=(), zero_confounds=(), points=DATA_POINTS):
+    """One run's SDM; a run cut short (`points` below DATA_POINTS) keeps its first rows, so that
+    every other run draws the same random numbers as without it."""
     onsets = block_onsets(rng)
     interest = [[0.0] * DATA_POINTS if c in absent else convolved(onsets[c], kernel, dt)
                 for c in range(len(CONDITIONS))]
     confounds = [motion(rng, 0.02 if m < 3 else 0.01) for m in range(len(MOTION))]
     for m in zero_confounds:
         confounds[m] = [0.0] * DATA_POINTS
-    columns = interest + confounds + [[1.0] * DATA_POINTS]
+    columns = [column[:points] for column in interest + confounds + [[1.0] * DATA_POINTS]]
     return sdm_text(list(names) + MOTION + ["Constant"], columns, len(CONDITIONS) + 1)
 
 
@@ -160,6 +162,7 @@ def main():
     write("study", "contrasts.tsv", contrasts_text())
     make_study(rng, kernel, dt, "names", ["sub-01", "sub-02"], {
         "sub-02_run-1": {"names": ["Face"] + CONDITIONS[1:]},
+        "sub-02_run-2": {"points": 180},  # an aborted scan: RUN_LENGTH
     })
     make_study(rng, kernel, dt, "moved", ["sub-01", "sub-02"], {}, prefix="D:/lab/fmri/moved/")
 

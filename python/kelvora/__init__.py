@@ -21,7 +21,7 @@ import pandas as pd
 from . import _kelvora
 
 __all__ = ["read_sdm", "read_mdm", "write_sdm", "inspect", "check_design", "Sdm", "Mdm",
-           "Outcome"]
+           "Outcome", "explain"]
 
 
 def _path_bytes(path):
@@ -211,15 +211,15 @@ def write_sdm(frame_or_array, path, names=None, first_confound=None, includes_co
 class Outcome:
     """What ``inspect`` found: kelvora's inspection of one MDM.
 
-    ``log``: the plug-in's log lines (kelvora's standard output); ``complete``: the run came to
-    its end; ``exit_status``: kelvora's 0 (nothing), 1 (findings) or 2 (not inspected);
-    ``findings`` (the run's), ``design_findings``, ``further_findings``, ``causes``,
+    ``log``: the plug-in's log lines (kelvora's standard output); ``complete``: the inspection came
+    to its end; ``exit_status``: kelvora's 0 (nothing), 1 (findings) or 2 (not inspected);
+    ``findings`` (the log's), ``design_findings``, ``further_findings``, ``causes``,
     ``contrasts`` (per contrast and run or subject, when contrasts were asked) and
     ``all_findings`` (every finding of every kind in one schema): DataFrames with the fields and
     codes of ``kelvora --json``; ``to_json()``: that very line; ``report(path)``: the HTML report.
     A finding's ``severity`` is the same in every frame, the one ``exit_status`` counts (error,
     warning or note, after the config; None in ``findings`` and ``further_findings`` for one the
-    config ignores); ``findings.endsRun`` tells whether a log finding ended the run.
+    config ignores); ``findings.endsRun`` tells whether a log finding ended the inspection.
     """
 
     def __init__(self, inspection):
@@ -259,7 +259,7 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
             ignore=(), contrasts=(), low_efficiency=0.5):
     """Inspects the MDM at ``mdm_path`` exactly as ``kelvora`` does and returns an ``Outcome``.
 
-    The plug-in's run (every SDM read on several threads, counts, names, subjects, all-zero
+    The plug-in's checks (every SDM read on several threads, counts, names, subjects, all-zero
     predictors) and everything kelvora checks beyond it (reader notes, likely causes, the rank
     check of every SDM). ``locate``: where the MDM's missing first SDM is now (``--locate``);
     ``save_mdm``: where to save the corrected MDM (``--save-mdm``); ``findings_file``: True to
@@ -290,6 +290,13 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
         _config_bytes(config), [str(code) for code in ignore], *_contrast_arguments(contrasts),
         float(low_efficiency))
     return Outcome(inspection)
+
+
+def explain(code):
+    """What a finding of ``code`` means and what to do about it: the findings guide's entry
+    (doc/findings.md), as ``kelvora --explain CODE`` prints it. An unknown code raises ValueError
+    naming the nearest codes."""
+    return _kelvora.explain(str(code))
 
 
 def _contrast_arguments(contrasts):

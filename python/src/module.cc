@@ -17,4 +17,5 @@ PYBIND11_MODULE(_kelvora, module) {
   kelvora::python::bindInspection(module);
   kelvora::python::bindDesignCheck(module);
   kelvora::python::bindUserFiles(module);
+  kelvora::python::bindFindingGuide(module);
 }

@@ -174,8 +174,17 @@ std::optional<std::vector<Contrast>> parseContrastTable(std::string_view text, s
     return std::nullopt;
   };
   ++line;
-  std::vector<std::string_view> cells = splitCells(nextLine(text));
-  if (cells.front() != "contrast") return fail("the header does not begin with \"contrast\"");
+  const std::string_view headerLine = nextLine(text);
+  std::vector<std::string_view> cells = splitCells(headerLine);
+  if (cells.front() != "contrast") {
+    // A table saved as CSV is the likeliest slip: say which separator the table takes.
+    const bool commas = headerLine.find('\t') == std::string_view::npos &&
+                        headerLine.find_first_of(",;") != std::string_view::npos;
+    return fail(std::string(commas ? "the header is separated by commas or semicolons, but"
+                                   : "the header does not begin with \"contrast\":") +
+                " a contrast table is tab-separated (\"contrast\", then each predictor name "
+                "after a tab)");
+  }
   TableContrasts table;
   for (std::string_view& cell : cells) cell = trimmed(cell);
   cells.erase(cells.begin());

@@ -48,7 +48,7 @@ const std::string& policyFileOf(const Finding& finding) {
 // The line kelvora prints for `entry` on standard error: its severity as --fail-on counts it.
 std::string severityLine(const RecordEntry& entry) {
   return std::string("kelvora: ") + recordSeverityName(entry.severity) +
-         (entry.beyondRun ? " (beyond the run)" : "") + ": " + entry.text;
+         (entry.beyondRun ? " (after the log stopped)" : "") + ": " + entry.text;
 }
 
 RecordEntry runEntry(const Finding& finding) {
@@ -380,7 +380,8 @@ void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntr
       hand(designEntry(design, &dependency));
     }
     if (design.rank.unlisted > 0) hand(unlistedEntry(design));
-    for (const DesignWarning& warning : design.warnings.items()) hand(warningEntry(design, warning));
+    for (const DesignWarning& warning : design.warnings.items())
+      hand(warningEntry(design, warning));
   });
   for (const ContrastFinding& finding : study->contrasts.findings) {
     hand(contrastEntry(study->designs, finding));

@@ -48,6 +48,10 @@ const char* furtherCodeName(FurtherCode code) {
       return "SUBJECT_RULE_COUNT";
     case FurtherCode::kFindingsCut:
       return "FURTHER_FINDINGS_CUT";
+    case FurtherCode::kStudyMoved:
+      return "STUDY_MOVED";
+    case FurtherCode::kRunLength:
+      return "RUN_LENGTH";
   }
   return "";
 }

@@ -41,6 +41,8 @@ enum class FurtherCode {
   kSubjectRuleUnplaced,     // paths the chosen subject rule cannot place: their prefix subject
   kSubjectRuleCount,        // the chosen rule's subject count is not the log's (a note)
   kFindingsCut,             // the checks beyond the log found more than they list
+  kStudyMoved,  // most SDMs, the first among them, fail to open from one folder (a note)
+  kRunLength,   // a run with another number of data points than most (a note)
 };
 
 struct FurtherFinding {

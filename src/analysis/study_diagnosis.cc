@@ -7,7 +7,9 @@
 #include <utility>
 
 #include "analysis/mismatch_causes.h"
+#include "analysis/moved_study.h"
 #include "analysis/reader_findings.h"
+#include "analysis/run_length.h"
 #include "analysis/subject_rule.h"
 #include "analysis/summary_columns.h"
 #include "designmatrix/path_names.h"
@@ -244,6 +246,9 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
     }
   }
   addUnreadSdms(outcome, study, diagnosis.findings);
+  if (std::optional<FurtherFinding> moved = movedStudyFinding(study)) {
+    diagnosis.findings.push_back(std::move(*moved));
+  }
   const std::size_t count = study.sdms.size();
   if (count == 0) return diagnosis;
   const ChosenSubjects chosen = chooseSubjects(rule, study.functionalPaths, count);
@@ -256,6 +261,7 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
              : groupSubjects(subjectIdsOf(study.functionalPaths, count));
   const std::vector<SubjectGroup>& logGroups = prefix ? groups : otherLogGroups;
   addSubjectRuleFindings(study, rule, chosen, logGroups, groups, diagnosis.findings);
+  addRunLengthFindings(study, groups, diagnosis.findings);
   if (read.empty()) return diagnosis;
 
   std::vector<std::int64_t> counts;
@@ -291,7 +297,7 @@ StudyDiagnosis diagnoseStudy(const RunOutcome& outcome, const StudyInput& study,
     cut.code = FurtherCode::kFindingsCut;
     cut.path = study.mdmPath;
     cut.text = fileNameOf(study.mdmPath) + ": more than " + std::to_string(kMostFurtherFindings) +
-               " findings beyond the log: the checks after the run list these and stop";
+               " findings beyond the log: the checks after the log list these and stop";
     diagnosis.findings.push_back(std::move(cut));
   }
   return diagnosis;

@@ -83,6 +83,8 @@ void MdmInspection::writeJsonLine(std::FILE* out) const {
     members.push_back(contrastsMember(stopped ? nullptr : &inspected));
     members.push_back(contrastErrorMember(stopped ? nullptr : &inspected));
   }
+  // This MDM's own status, so that a batch of several in one call knows each study's.
+  members.push_back(LineMember{"exitStatus", {}, static_cast<int>(exitStatus)});
   if (stopped) {
     writeInterruptedRunLine(asked.mdmFile, members, out);
   } else {

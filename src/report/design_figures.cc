@@ -189,7 +189,7 @@ std::string figure(const SdmDesign& design, const DesignPictures& pictures,
   if (!drawing) {
     return html +
            "<p class=\"note\">No pictures: the SDM has no predictor, or could not be "
-           "read again as the run read it.</p></figure>\n";
+           "read again as the inspection read it.</p></figure>\n";
   }
   const auto columns = static_cast<std::int64_t>(design.names.size());
   const std::int64_t interest = std::clamp<std::int64_t>(pictures.interestCount, 0, columns);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "analysis/finding_guide.h"
 #include "analysis/finding_record.h"
 #include "analysis/subject_rule.h"
 #include "report/contrast_grid.h"
@@ -62,6 +63,8 @@ ul.findings li { background: #fff; border-left: 4px solid #c58b00; padding: 4px 
                  margin: 3px 0; word-break: break-all; }
 ul.findings li.error { border-left-color: #b3261e; }
 .note { color: #56606b; font-size: 13px; }
+details.guide { font-size: 13px; color: #3b434c; margin: 0 0 8px; max-width: 760px; }
+details.guide summary { cursor: pointer; color: #56606b; }
 .tag { background: #eef1f4; border-radius: 3px; padding: 0 5px; font-size: 12px; color: #56606b; }
 ul.findings li[data-source="further"] { border-left-color: #1f5fae; }
 ul.findings li[data-severity="note"] { border-left-color: #9aa3ad; }
@@ -96,62 +99,36 @@ tr.near td.result { color: #a06400; font-weight: 600; }
 </style>
 )";
 
-// What each code means, for the findings' headings.
-const char* describe(const std::string& code) {
-  static const std::map<std::string, const char*> kMeanings = {
-      {"MDM_UNREADABLE", "the MDM could not be opened"},
-      {"SDM_UNREADABLE", "an SDM could not be opened"},
-      {"SDM_TOO_LARGE", "an SDM announced more values than one SDM may hold"},
-      {"RUN_TOO_LARGE",
-       "the SDMs of the run together hold too many values to check, or make too many findings"},
-      {"NO_STUDIES", "the MDM lists no study"},
-      {"PREDICTOR_COUNT_MISMATCH", "an SDM's number of predictors of interest differs"},
-      {"PREDICTOR_NAME_MISMATCH", "an SDM names a predictor of interest differently"},
-      {"ZERO_ACROSS_RUNS", "a predictor of interest is zero in every run of a subject"},
-      {"ZERO_CONFOUND", "a confound is zero throughout a run"},
-      {"FINDINGS_NOT_SAVED", "the findings file could not be written"},
-      {"MDM_NOT_SAVED", "the corrected MDM could not be written"},
-      {"RANK_DEFICIENT_DESIGN", "predictors whose effects cannot be estimated (not in the log)"},
-      {"NEAR_DEPENDENT_DESIGN", "predictors that are nearly dependent (not in the log)"},
-      {"SDM_SHORT_MATRIX", "an SDM ends before its announced values; the rest read as 0"},
-      {"SDM_UNREADABLE_VALUE", "a value of an SDM cannot be read; every value after it reads as 0"},
-      {"SDM_TEXT_AFTER_MATRIX", "text follows an SDM's announced values"},
-      {"SDM_NAMES_LINE", "an SDM's names line holds fewer or more names than predictors"},
-      {"SDM_HEADER_FIELD", "an SDM's header field is missing or unreadable; 0 took its place"},
-      {"MDM_STUDY_COUNT", "NrOfStudies is not the number of study lines"},
-      {"MDM_LINE_SKIPPED", "a line among the studies holds no study"},
-      {"MDM_DUPLICATE_SDM", "the same SDM is listed more than once"},
-      {"MDM_DUPLICATE_FUNCTIONAL", "the same functional file is listed more than once"},
-      {"SUBJECT_NO_UNDERSCORE",
-       "functional file names without \"_\": the whole name is the subject"},
-      {"SUBJECT_PER_STUDY", "every study is its own subject"},
-      {"SUBJECT_IN_FOLDER", "the subject is probably in the folder name"},
-      {"SUBJECT_UNEVEN_RUNS", "a subject has another number of runs than most (a note)"},
-      {"SUBJECT_COUNT", "the subjects of the SDMs that agree (a note)"},
-      {"ZERO_IN_SOME_RUNS", "a predictor of interest is zero in some of a subject's runs (a note)"},
-      {"SUBJECT_SPLIT_FOLDER", "the runs of a folder became subjects of one run each"},
-      {"SUBJECT_RULE_UNPLACED", "paths the chosen subject rule cannot place"},
-      {"SUBJECT_RULE_COUNT", "the chosen subject rule counts other subjects than the log (a note)"},
-      {"FURTHER_FINDINGS_CUT", "the checks beyond the log found more than they list"},
-      {"RANK_CHECK_SKIPPED", "an SDM too large for the rank check"},
-      {"DESIGN_DEPENDENCIES_MORE", "more dependencies in an SDM than are listed"},
-      {"PREDICTOR_CORRELATION", "two predictors correlate"},
-      {"PREDICTOR_CORRELATION_MORE", "more pairs of predictors correlate than are listed"},
-      {"HIGH_VIF", "a predictor of interest with a high variance inflation factor"},
-      {"CONTRAST_PREDICTOR_MISSING", "an SDM lacks a predictor that a contrast weighs"},
-      {"CONTRAST_NULL_IN_RUN", "a contrast is null in a run (a note)"},
-      {"CONTRAST_NOT_ESTIMABLE", "a run cannot estimate a contrast"},
-      {"CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT", "a subject's runs cannot estimate a contrast"},
-      {"CONTRAST_LOW_EFFICIENCY", "a contrast estimated far less well than the median (a note)"},
-  };
-  const auto found = kMeanings.find(code);
-  return found == kMeanings.end() ? "" : found->second;
+// The guide's one-sentence summary of a code, for the findings' headings and the counts.
+std::string describe(const std::string& code) {
+  const GuideEntry* entry = guideEntryOf(code);
+  return entry == nullptr ? std::string() : htmlText(std::string(entry->summary));
+}
+
+// The guide's entry of a code after its summary, folded under its heading. Embedded rather than
+// linked: the report is one self-contained file that is moved, mailed and opened far from the
+// installed guide, whose path differs between the source tree, a package and Windows.
+std::string guideText(const std::string& code) {
+  const GuideEntry* entry = guideEntryOf(code);
+  if (entry == nullptr) return "";
+  std::string html = "<details class=\"guide\" data-code=\"" + code +
+                     "\"><summary>What it means and what to "
+                     "do (doc/findings.md)</summary>\n";
+  std::string_view text = entry->text;  // the heading shows its first paragraph, the summary
+  const std::size_t body = text.find("\n\n");
+  text = body == std::string_view::npos ? std::string_view() : text.substr(body + 2);
+  while (!text.empty()) {
+    const std::size_t end = std::min(text.find("\n\n"), text.size());
+    html += "<p>" + htmlText(std::string(text.substr(0, end))) + "</p>\n";
+    text.remove_prefix(std::min(end + 2, text.size()));
+  }
+  return html + "</details>\n";
 }
 
 // One item of the findings list: its code, severity and text (already HTML).
 struct Item {
   std::string code;
-  std::string source;  // "log", "design" (rank check, design warnings, contrasts) or "further"
+  std::string source;  // "log", "design" (rank check, design warnings), "contrast" or "further"
   bool error = false;
   std::string attributes;  // further data attributes, already HTML
   std::string html;
@@ -226,13 +203,14 @@ std::vector<Item> allItems(const FindingRecord& record, const StudyDesigns& desi
         attributes += " data-predictors=\"" + list->second[nth] + "\"";
       }
       if (isDesignWarningCode(entry.code)) warnings[entry.file].push_back(entry);
-      items.push_back({entry.code, "design", entry.severity == RecordSeverity::kError, attributes,
-                       htmlText(entry.text)});
+      const bool contrast = std::string_view(entry.code).rfind("CONTRAST_", 0) == 0;
+      items.push_back({entry.code, contrast ? "contrast" : "design",
+                       entry.severity == RecordSeverity::kError, attributes, htmlText(entry.text)});
     } else if (entry.kind == RecordKind::kFurther) {
       if (entry.beyondRun) attributes += " data-beyond-run=\"true\"";
       items.push_back(
           {entry.code, "further", entry.severity == RecordSeverity::kError, attributes,
-           std::string(entry.beyondRun ? "<span class=\"tag\">beyond the run</span> " : "") +
+           std::string(entry.beyondRun ? "<span class=\"tag\">after the log stopped</span> " : "") +
                (entry.severity == RecordSeverity::kNote ? "<span class=\"tag note\">note</span> "
                                                         : "") +
                htmlText(entry.text)});
@@ -251,7 +229,7 @@ struct CodeCount {
 // as the page shows them.
 std::vector<CodeCount> countByCode(const std::vector<Item>& items) {
   std::vector<CodeCount> counts;
-  for (const char* source : {"further", "log", "design"}) {
+  for (const char* source : {"further", "log", "design", "contrast"}) {
     for (const Item& item : items) {
       if (item.source != source) continue;
       auto at = std::find_if(counts.begin(), counts.end(), [&](const CodeCount& entry) {
@@ -273,7 +251,10 @@ std::size_t countOf(const std::vector<Item>& items, const std::string& source) {
 }
 
 const char* sourceText(const std::string& source) {
-  return source == "log" ? "the log" : source == "design" ? "rank check" : "beyond the log";
+  return source == "log"        ? "the log"
+         : source == "design"   ? "rank check"
+         : source == "contrast" ? "contrasts"
+                                : "beyond the log";
 }
 
 const SdmDesign* firstRead(const StudyDesigns& designs) {
@@ -302,12 +283,13 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
   html += tile("interest",
                first ? std::to_string(std::max<std::int64_t>(first->interestCount, 0)) : "&ndash;",
                "predictors of interest");
-  html += tile("complete", outcome.complete ? "complete" : "ended early", "inspection run",
+  html += tile("complete", outcome.complete ? "complete" : "ended early", "inspection",
                outcome.complete ? "good" : "bad");
-  const std::size_t logged = countOf(items, "log") + countOf(items, "design");
+  const std::size_t logged =
+      countOf(items, "log") + countOf(items, "design") + countOf(items, "contrast");
   const std::size_t further = countOf(items, "further");
-  html += tile("finding-total", std::to_string(logged), "findings of the log and rank check",
-               logged == 0 ? "good" : "bad");
+  html += tile("finding-total", std::to_string(logged),
+               "findings of the log, rank check and contrasts", logged == 0 ? "good" : "bad");
   html += tile("further-total", std::to_string(further), "findings beyond the log",
                further == 0 ? "good" : "bad");
   html += "</div>\n";
@@ -318,9 +300,9 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
         "<th>meaning</th></tr>\n";
     for (const CodeCount& entry : counts) {
       html += "<tr data-code=\"" + entry.code + "\" data-source=\"" + entry.source +
-              "\"><td><code>" + entry.code + "</code></td><td>" + sourceText(entry.source) +
-              "</td><td class=\"num count\">" + std::to_string(entry.count) + "</td><td>" +
-              describe(entry.code) + "</td></tr>\n";
+              "\"><td><code title=\"" + describe(entry.code) + "\">" + entry.code +
+              "</code></td><td>" + sourceText(entry.source) + "</td><td class=\"num count\">" +
+              std::to_string(entry.count) + "</td><td>" + describe(entry.code) + "</td></tr>\n";
     }
     html += "</table>\n";
   }
@@ -328,7 +310,7 @@ std::string summary(const RunOutcome& outcome, const StudyDesigns& designs,
     html += "<p class=\"note\" id=\"ignored\">" + std::to_string(ignored) +
             (ignored == 1 ? " finding" : " findings") +
             " ignored by the config, left out of this report's counts and lists; the plug-in's "
-            "log lines stay as the run wrote them.</p>\n";
+            "log lines stay as the plug-in wrote them.</p>\n";
   }
   html += "<p class=\"note\" id=\"subject-rule\">" + htmlText(kSubjectRule) + "</p>\n";
   if (outcome.end == RunEnd::kRepairNotRelocated) {
@@ -353,7 +335,8 @@ std::string findingsSection(const std::vector<Item>& items, const char* id, cons
   for (const CodeCount& entry : counts) {
     if (sources.count(entry.source) == 0) continue;
     const std::string& code = entry.code;
-    html += "<h3><code>" + code + "</code> &middot; " + describe(code) + "</h3>\n";
+    html +=
+        "<h3><code>" + code + "</code> &middot; " + describe(code) + "</h3>\n" + guideText(code);
     html +=
         "<ul class=\"findings\" data-code=\"" + code + "\" data-source=\"" + entry.source + "\">\n";
     std::size_t listed = 0;
@@ -374,13 +357,14 @@ std::string findingsSection(const std::vector<Item>& items, const char* id, cons
   return html + "</section>\n";
 }
 
-std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) {
+// The subjects x predictors of interest grid. When the log ended before its zero checks,
+// kelvora's own check beyond it tells which predictors are zero in all of a subject's runs.
+std::string gridSection(const RunOutcome& outcome, const InspectedStudy& study) {
+  const StudyDesigns& designs = study.designs;
   std::string html = "<section id=\"grid\"><h2>Predictors of interest by subject</h2>\n";
   const SdmDesign* first = firstRead(designs);
-  if (!outcome.complete || first == nullptr) {
-    return html +
-           "<p class=\"note\">The inspection run ended before its zero checks, so there is no "
-           "grid.</p></section>\n";
+  if (first == nullptr) {
+    return html + "<p class=\"note\">No SDM could be read, so there is no grid.</p></section>\n";
   }
   const std::int64_t interest = std::clamp<std::int64_t>(
       first->interestCount, 0,
@@ -391,9 +375,17 @@ std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) 
       zeroAll.emplace(finding.subject, *finding.predictorNumber);
     }
   }
+  for (const FurtherFinding& finding : study.diagnosis.findings) {
+    if (!outcome.complete && finding.code == FurtherCode::kZeroAcrossRuns &&
+        finding.predictorNumber) {
+      zeroAll.emplace(finding.subject, *finding.predictorNumber);
+    }
+  }
   html +=
-      "<p class=\"note\">Dark: the predictor is zero in every run of the subject (reported in the "
-      "log). Light: zero in some of the subject's runs only (not in the log); the cell says in "
+      "<p class=\"note\">Dark: the predictor is zero in every run of the subject (" +
+      std::string(outcome.complete ? "reported in the log"
+                                   : "found beyond the log, which ended before its zero checks") +
+      "). Light: zero in some of the subject's runs only (not in the log); the cell says in "
       "how many." +
       (interest < first->interestCount
            ? " The first " + std::to_string(kMostGridPredictors) + " of the " +
@@ -439,9 +431,10 @@ std::string gridSection(const RunOutcome& outcome, const StudyDesigns& designs) 
 std::string rankSection(const StudyDesigns& designs) {
   std::string html =
       "<section id=\"rank\"><h2>Rank check</h2>\n<p class=\"note\">Each SDM's columns scaled to "
-      "unit length; rank by column-pivoted QR (a column within 1e-4 of the others' span depends "
-      "on them), condition number from the singular values; a condition index above 100 is "
-      "reported as a near-dependency.</p>\n<table class=\"rank\"><tr><th>SDM</th><th>data "
+      "unit length; a column within 1e-4 of what the others can make depends on them, and its "
+      "effect cannot be estimated; a condition index above 100 is reported as a near-dependency "
+      "(doc/findings.md, \"How the numbers are made\").</p>\n<table "
+      "class=\"rank\"><tr><th>SDM</th><th>data "
       "points</th><th>predictors</th><th>rank</th><th>condition number</th><th>result</th></tr>\n";
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) {
@@ -489,9 +482,10 @@ std::string renderReport(const RunOutcome& outcome, const InspectedStudy& study,
   html += summary(outcome, study.designs, items, record.ignoredCount());
   html += disagreementSection(outcome, study.diagnosis);
   html += findingsSection(items, "further", "Beyond the log", {"further"});
-  html += findingsSection(items, "findings", "Findings of the log and the rank check",
-                          {"log", "design"});
-  html += gridSection(outcome, study.designs);
+  html +=
+      findingsSection(items, "findings", "Findings of the log, the rank check and the contrasts",
+                      {"log", "design", "contrast"});
+  html += gridSection(outcome, study);
   html += contrastGridSection(study.contrasts);
   html += subjectRunsSection(study);
   if (study.designs.mdmRead) {

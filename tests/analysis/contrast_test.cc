@@ -113,7 +113,13 @@ TEST(ContrastWeightsTest, TableWithEmptyCellsAndItsErrorsByLine) {
   EXPECT_EQ((*table)[1].weights,
             (std::vector<std::pair<std::string_view, double>>{{"Faces", 1.0}}));
   EXPECT_FALSE(parseContrastTable("name\tFaces\n", error));
-  EXPECT_EQ(error, "line 1: the header does not begin with \"contrast\"");
+  EXPECT_EQ(error,
+            "line 1: the header does not begin with \"contrast\": a contrast table is "
+            "tab-separated (\"contrast\", then each predictor name after a tab)");
+  EXPECT_FALSE(parseContrastTable("contrast,Faces,Houses\nFaces - Houses,1,-1\n", error));
+  EXPECT_EQ(error,
+            "line 1: the header is separated by commas or semicolons, but a contrast table is "
+            "tab-separated (\"contrast\", then each predictor name after a tab)");
   EXPECT_FALSE(parseContrastTable("contrast\tFaces\nx\tone\n", error));
   EXPECT_EQ(error, "line 2: \"one\" is not a number");
   EXPECT_FALSE(parseContrastTable("contrast\tFaces\nx\t1\t2\n", error));

@@ -111,7 +111,7 @@ TEST(StudyDiagnosisBoundTest, TheChecksBeyondTheLogStopAtTheirMostAndANoteNamesT
   EXPECT_EQ(findings[249999].code, FurtherCode::kZeroInSomeRuns);
   EXPECT_EQ(findings.back().code, FurtherCode::kFindingsCut);
   EXPECT_EQ(findings.back().text,
-            "group.mdm: more than 250000 findings beyond the log: the checks after the run list "
+            "group.mdm: more than 250000 findings beyond the log: the checks after the log list "
             "these and stop");
 }
 

@@ -73,7 +73,8 @@ class Config(CliTest):
         runs = clean_runs(("S01", "S02"), zero=("Houses",))[:2] + clean_runs(("S02",))
         runs.append(("S03_run1", run_sdm(interest=("Faces",))))  # the count ends the run
         mdm = write_study(self.study, runs, folder="early")
-        zero = ('(beyond the run): over the 4 SDMs that agree with the prevailing count and names: '
+        zero = ('(after the log stopped): over the 4 SDMs that agree with the prevailing count and '
+                'names: '
                 'subject "S01", predictor number 2 named "Houses" is zero in all its 2 runs')
         for rules, word, status in [({}, "error", EXIT_REPORTED),
                                     ({"error": ["ZERO_ACROSS_RUNS"]}, "error", EXIT_REPORTED),

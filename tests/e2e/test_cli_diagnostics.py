@@ -82,7 +82,8 @@ class Diagnostics(CliTest):
         [zero] = [f for f in run["furtherFindings"] if f["code"] == "ZERO_ACROSS_RUNS"]
         self.assertEqual((zero["subject"], zero["predictorNumber"], zero["beyondRun"],
                           zero["severity"]), ("S03", 4, True, "error"))
-        self.assertIn('kelvora: error (beyond the run): with the folder as the subject: subject '
+        self.assertIn('kelvora: error (after the log stopped): with the folder as the subject: '
+                      'subject '
                       '"S03", predictor number 4 named "Error" is zero in all its 2 runs', errors)
         hyphens = [(f"S0{i}-run{r}", design()) for i in (1, 2) for r in (1, 2)]
         _, run = self.inspect(write_study(s, hyphens, folder="hyphens"), EXIT_REPORTED)

@@ -83,6 +83,10 @@ class JsonReport(CliTest):
         self.assertEqual([o["end"] for o in report.objects()], [
             "COMPLETE", "COMPLETE", "PREDICTOR_COUNT_MISMATCH", "PREDICTOR_NAME_MISMATCH",
             "NO_STUDIES", "SDM_UNREADABLE", "MDM_UNREADABLE"])
+        # Each object carries its own study's status; the call's is the worst of them.
+        self.assertEqual([o["exitStatus"] for o in report.objects()], [0, 1, 1, 1, 1, 2, 2])
+        for mdm, obj in zip(mdms, report.objects()):
+            self.assertEqual(obj["exitStatus"], run_cli(mdm).returncode, mdm)
         # Standard error is the same with or without --json: the findings beyond the log stay
         # there for whoever watches the batch.
         self.assertIn(b"kelvora: warning: ", report.stderr)
@@ -96,6 +100,7 @@ class JsonReport(CliTest):
         self.assertEqual([o["mdm"] for o in objects], mdms)
         told = 'contrast "Faces - Housse": no SDM has a predictor "Housse"; did you mean "Houses"?'
         self.assertEqual([o["contrastError"] for o in objects], [told, told])
+        self.assertEqual([o["exitStatus"] for o in objects], [EXIT_USAGE, EXIT_USAGE])
         self.assertEqual({f["code"] for f in objects[1]["findings"]},
                          {"ZERO_ACROSS_RUNS", "ZERO_CONFOUND"})
         self.assertEqual(report.error_text(),

@@ -12,6 +12,11 @@ from harness import ON_WINDOWS
 
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
              "If you select it manually the plugin will try to correct the path!\n")
+# kelvora's one line for a study whose SDMs are all missing from the folder its MDM names.
+MOVED = ('kelvora: note: group.mdm: 4 of 4 SDMs cannot be opened from "D:/lab/old": the study '
+         'seems to have moved; kelvora --locate FIRST_SDM --save-mdm NEW.mdm group.mdm '
+         '(FIRST_SDM: where "S01_run1.sdm" is now) moves every path with it and saves the '
+         'corrected MDM\n')
 NOT_SAVED = "kelvora: the corrected MDM was not saved"
 
 
@@ -35,8 +40,8 @@ class RepairByOptions(CliTest):
         cli, _ = self.assertSameAsHost(["--locate", self.located],
                                        ["--open", self.located, "--yesno", "2"])
         self.assertStatus(cli, EXIT_CLEAN)  # the mended "!!!  " line is no finding of the study
-        self.assertEqual(cli.error_text(), NOT_FOUND + NOT_SAVED + "; its paths served this run "
-                         "only (--save-mdm MDM_PATH saves it)\n")
+        self.assertEqual(cli.error_text(), NOT_FOUND + NOT_SAVED + "; its paths served this "
+                         "inspection only (--save-mdm MDM_PATH saves it)\n")
         self.assertIn("Kelvora>  Asking user to select correct path", cli.lines())
         self.assertEqual(cli.lines()[-1],
                          f"Kelvora>  Saved findings to: {self.study.root}/moved/group_log.txt")
@@ -85,8 +90,9 @@ class RepairByOptions(CliTest):
             self.assertEqual(cli.error_text(), NOT_FOUND + (
                 f"kelvora: {self.mdm}: the first SDM was not found; not asked ({reason}): "
                 "--locate SDM_PATH repairs it\n") + "".join(
-                f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be '
-                "opened\n" for stem in ("S01_run2", "S02_run1", "S02_run2")))
+                f'kelvora: error (after the log stopped): the SDM "D:/lab/old/{stem}.sdm" cannot '
+                'be '
+                "opened\n" for stem in ("S01_run2", "S02_run1", "S02_run2")) + MOVED)
             self.assertEqual(cli.lines()[-1], "Kelvora>  Asking user to select correct path")
 
     def test_a_located_file_that_cannot_be_read_ends_the_run(self):
@@ -136,8 +142,9 @@ class GuardedRepair(CliTest):
             f"kelvora: {self.mdm}: --locate names site-S01_run1.sdm, not the missing "
             "S01_run1.sdm: refused, as every path of the MDM would be re-based on it "
             "(--force-locate takes it)\n") + "".join(
-            f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
-            for stem in ("S01_run2", "S02_run1", "S02_run2")))
+            f'kelvora: error (after the log stopped): the SDM "D:/lab/old/{stem}.sdm" cannot be '
+            'opened\n'
+            for stem in ("S01_run2", "S02_run1", "S02_run2")) + MOVED)
         self.assertEqual(refused.lines()[-1], "Kelvora>  Asking user to select correct path")
         self.assertFalse(self.study.exists("fixed.mdm"))
 

@@ -282,14 +282,23 @@ class ReportInBrowser(CliTest):
             self.assertEqual(bodies == {0}, "sub-03" in figure.attrs["data-file"], bodies)
             self.assertEqual({row[6] for row in confounds[2]}, {255})
 
-    def test_name_disagreement_ends_the_run_before_the_grid(self):
-        folder = self.study.path("names")
-        shutil.copytree(f"{EXAMPLES}/names", folder)
-        run, dom, text = self.report(folder)
+    def test_the_grid_shows_zeros_found_beyond_a_log_that_ended_early(self):
+        # S03's names disagree, so the log ends before its zero checks; kelvora's own check over
+        # the SDMs that agree finds that S02 never saw "Faces".
+        runs = [("S01_run1", run_sdm()), ("S01_run2", run_sdm()),
+                ("S02_run1", run_sdm(zero=("Faces",))), ("S02_run2", run_sdm(zero=("Faces",))),
+                ("S03_run1", run_sdm(interest=("Faces", "Hoses"))), ("S03_run2", run_sdm())]
+        write_study(self.study, runs, folder="early")
+        run, dom, text = self.report(self.study.path("early"))
         self.assertFalse(run["complete"])
         self.assertSameAsJson(run, dom)
         self.assertNothingToFetch(dom, text)
-        self.assertEqual(self.grid(dom), {})
+        self.assertEqual(self.grid(dom), {("S01", 1): ("nonzero", ""), ("S01", 2): ("nonzero", ""),
+                                          ("S02", 1): ("zero-all", "zero"),
+                                          ("S02", 2): ("nonzero", ""), ("S03", 1): ("nonzero", ""),
+                                          ("S03", 2): ("nonzero", "")})
+        self.assertIn("found beyond the log, which ended before its zero checks",
+                      dom.find("section", id="grid")[0].text)
         self.assertEqual(len(dom.find("figure")), run["studies"])
 
     def test_moved_study_is_reported_from_the_located_files(self):
@@ -378,6 +387,13 @@ class ReportAsWritten(CliTest):
         self.assertEqual((lost.text, lost.attrs["data-relative-efficiency"]), ("not estimable", ""))
         self.assertEqual(cells[("sub-01", "Faces - Houses")].attrs["data-null-runs"], "0")
         findings = dom.find("li", data_code="CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT")
+        # Told as contrasts' findings, each code with the guide's entry under its heading.
+        self.assertEqual({li.attrs["data-source"] for li in findings}, {"contrast"})
+        [row] = dom.find("tr", data_code="CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT")
+        self.assertEqual(row.attrs["data-source"], "contrast")
+        self.assertIn("contrasts", [td.text for td in row.children])
+        [guide] = dom.find("details", data_code="CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT")
+        self.assertIn("What to do: ", guide.text)
         self.assertTrue(any('"sub-03"' in f.text and '"Bodies - Tools"' in f.text
                             for f in findings))
 

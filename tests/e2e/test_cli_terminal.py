@@ -17,6 +17,11 @@ YES_NO_PROMPT = b"[y/N] "
 NAME_QUESTION = b"take it all the same? [y/N] "
 NOT_FOUND = ("The first SDM from the MDM file was not found.\n"
              "If you select it manually the plugin will try to correct the path!\n")
+# kelvora's one line for a study whose SDMs are all missing from the folder its MDM names.
+MOVED = ('kelvora: note: group.mdm: 4 of 4 SDMs cannot be opened from "D:/lab/old": the study '
+         'seems to have moved; kelvora --locate FIRST_SDM --save-mdm NEW.mdm group.mdm '
+         '(FIRST_SDM: where "S01_run1.sdm" is now) moves every path with it and saves the '
+         'corrected MDM\n')
 
 
 class TerminalSession:
@@ -175,8 +180,9 @@ class PromptAtTerminal(CliTest):
         self.assertEqual(session.screen.decode("latin-1").replace("\r\n", "\n"), NOT_FOUND + (
             f"kelvora: {self.mdm}: the first SDM was not found; not asked (--no-prompt): "
             "--locate SDM_PATH repairs it\n") + "".join(
-            f'kelvora: error (beyond the run): the SDM "D:/lab/old/{stem}.sdm" cannot be opened\n'
-            for stem in ("S01_run2", "S02_run1", "S02_run2")))
+            f'kelvora: error (after the log stopped): the SDM "D:/lab/old/{stem}.sdm" cannot be '
+            'opened\n'
+            for stem in ("S01_run2", "S02_run1", "S02_run2")) + MOVED)
 
     def test_a_file_of_another_name_is_taken_only_when_confirmed(self):
         session = TerminalSession(self, [self.mdm], self.study.root)

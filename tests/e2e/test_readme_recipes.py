@@ -1,4 +1,5 @@
-"""The README's shell recipes run as they stand, in a terminal, and never wait at a prompt.
+"""The README's shell recipes run as they stand, in a terminal, and never wait at a prompt; and the
+findings guide the README points to, doc/findings.md, explains every code the JSON documents.
 
 A recipe is a fenced block whose info string is `sh`, right after a comment that says what it
 must give:
@@ -11,6 +12,7 @@ within the time limit with that exit status, that text in its output and that fi
 empty).
 """
 
+import json
 import os
 import pty
 import re
@@ -19,12 +21,16 @@ import shlex
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 
-from cli_harness import EXAMPLES, KELVORA, REPO
+from cli_harness import EXAMPLES, EXIT_CLEAN, EXIT_USAGE, KELVORA, REPO, run_cli
 from harness import ON_WINDOWS
+
+sys.path.insert(0, os.path.join(REPO, "src", "analysis"))
+import finding_guide_table  # noqa: E402
 
 TIME_LIMIT = 60  # seconds; the slowest recipe takes about one, so only a wait comes near it
 
@@ -91,6 +97,41 @@ class ReadmeRecipes(unittest.TestCase):
                 if "creates" in attributes:
                     made = os.path.join(folder, attributes["creates"])
                     self.assertTrue(os.path.isfile(made) and os.path.getsize(made) > 0, output)
+
+
+def documented_codes():
+    """The codes doc/json-output.md's table and the JSON schema's code lists name."""
+    with open(os.path.join(REPO, "doc", "json-output.md"), encoding="utf-8") as doc:
+        rows = [line for line in doc if line.startswith("| `")]
+    codes = {code for row in rows for code in re.findall(r"`([A-Z][A-Z_]+)`", row.split(" | ")[0])}
+    with open(os.path.join(REPO, "doc", "kelvora-json.schema.json"), encoding="utf-8") as schema:
+        text = schema.read()
+    json.loads(text)
+    for listed in re.findall(r'"code": \{"enum": \[([^\]]*)\]', text):
+        codes.update(json.loads("[" + listed + "]"))
+    return codes
+
+
+class FindingsGuide(unittest.TestCase):
+
+    def test_kelvora_explains_every_documented_code_as_the_guide_says(self):
+        with open(os.path.join(REPO, "doc", "findings.md"), encoding="utf-8") as guide:
+            entries = {code: text for code, _, text in finding_guide_table.entries(guide.read())}
+        codes = documented_codes()
+        self.assertGreater(len(codes), 40)
+        self.assertEqual(codes, set(entries))
+        for code in sorted(codes):
+            with self.subTest(code=code):
+                cli = run_cli("--explain", code)
+                self.assertEqual(cli.returncode, EXIT_CLEAN)
+                self.assertEqual(cli.stdout.decode("ascii"), f"{code}\n{entries[code]}\n")
+
+    def test_an_unknown_code_is_a_usage_error_naming_the_nearest(self):
+        cli = run_cli("--explain", "ZERO_ACROS_RUNS")
+        self.assertEqual(cli.returncode, EXIT_USAGE)
+        self.assertEqual(cli.stdout, b"")
+        self.assertIn('kelvora: --explain: no finding has the code "ZERO_ACROS_RUNS"; did you mean '
+                      'ZERO_ACROSS_RUNS?', cli.error_text())
 
 
 if __name__ == "__main__":

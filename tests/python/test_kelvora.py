@@ -192,3 +192,14 @@ def test_inspect_contrasts_as_kelvora(examples):
     assert "CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT" in set(listed.all_findings.code)
     with pytest.raises(ValueError, match='did you mean "Houses"'):
         kelvora.inspect(study / "group.mdm", findings_file=False, contrasts=["Faces - Housse"])
+
+
+def test_explain_gives_the_guide_entry_of_every_code_a_finding_carries(examples):
+    outcome = kelvora.inspect(os.path.join(examples, "study", "group.mdm"), findings_file=False)
+    codes = set(outcome.all_findings["code"])
+    assert {"ZERO_ACROSS_RUNS", "ZERO_CONFOUND"} <= codes
+    for code in codes:
+        text = kelvora.explain(code)
+        assert text.startswith(code + "\n") and "\n\nWhat to do: " in text
+    with pytest.raises(ValueError, match=r'"HIGH_VIFF"; did you mean HIGH_VIF\?'):
+        kelvora.explain("HIGH_VIFF")

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "analysis/finding_guide.h"
 #include "designmatrix/path_names.h"
 #include "files/user_file.h"
 #include "inspection/inspection_run.h"
@@ -45,6 +46,7 @@ constexpr std::string_view kAllCorrelations = documented("--all-correlations");
 constexpr std::string_view kConfig = documented("--config");
 constexpr std::string_view kIgnore = documented("--ignore");
 constexpr std::string_view kPrintConfig = documented("--print-config");
+constexpr std::string_view kExplain = documented("--explain");
 constexpr std::string_view kContrast = documented("--contrast");
 constexpr std::string_view kContrasts = documented("--contrasts");
 constexpr std::string_view kLowEfficiency = documented("--low-efficiency");
@@ -140,6 +142,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     app.add_option(optionName(kIgnore), options.ignoredCodes)->allow_extra_args(false);
     bool printConfig = false;
     app.add_flag(optionName(kPrintConfig), printConfig);
+    std::string explained;
+    CLI::Option* explainOption = app.add_option(optionName(kExplain), explained);
     std::vector<std::string> contrastExpressions;
     std::string contrastTable;
     app.add_option(optionName(kContrast), contrastExpressions)->allow_extra_args(false);
@@ -158,6 +162,11 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     if (version) {
       return CommandLine{
           CommandLineAction::kShowVersion, {}, std::string("kelvora ") + kKelvoraVersion + "\n"};
+    }
+    if (explainOption->count() > 0) {
+      const GuideEntry* entry = guideEntryOf(explained);
+      if (entry == nullptr) return usageError("--explain: " + unknownCodeSentence(explained));
+      return CommandLine{CommandLineAction::kExplain, {}, explanation(*entry)};
     }
     if (configOption->count() > 0) options.configFile = configFile;
     if (printConfig) return CommandLine{CommandLineAction::kPrintConfig, options, ""};

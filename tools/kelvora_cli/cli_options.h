@@ -39,7 +39,14 @@ struct CliOptions {
   double lowEfficiency = analysis::kLowEfficiencyFraction;  // --low-efficiency
 };
 
-enum class CommandLineAction { kInspect, kShowHelp, kShowVersion, kPrintConfig, kUsageError };
+enum class CommandLineAction {
+  kInspect,
+  kShowHelp,
+  kShowVersion,
+  kExplain,  // text: the guide's entry of the code asked
+  kPrintConfig,
+  kUsageError
+};
 
 struct CommandLine {
   CommandLineAction action = CommandLineAction::kUsageError;
@@ -50,7 +57,8 @@ struct CommandLine {
 };
 
 // Parses argv. --help and --version win over anything else on the line except an unknown
-// option; --print-config then wins over the rest, and needs no MDM_FILE. No MDM_FILE, --report,
+// option; --explain CODE then wins (an unknown CODE is a usage error), --print-config then wins
+// over the rest; neither needs an MDM_FILE. No MDM_FILE, --report,
 // --locate or --save-mdm with more than one, --force-locate without
 // --locate, --findings-dir with --no-findings-file or with two MDM_FILEs whose findings files have
 // one name, an unknown --fail-on, a --subject-rule that is not a rule (parseSubjectRule), a

@@ -140,7 +140,7 @@ void tellRepair(const RunOutcome& outcome, const RepairDialogs& dialogs,
   } else if (outcome.end == RunEnd::kRepairSaveCancelled) {
     text = "not saved: the save was cancelled";
   } else {
-    text = "not saved; its paths served this run only (--save-mdm MDM_PATH saves it)";
+    text = "not saved; its paths served this inspection only (--save-mdm MDM_PATH saves it)";
   }
   writeError("kelvora: the corrected MDM was " + text + "\n");
 }

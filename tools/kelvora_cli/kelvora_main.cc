@@ -109,6 +109,7 @@ int runCommandLine(int argc, char** argv) {
   switch (commandLine.action) {
     case CommandLineAction::kShowHelp:
     case CommandLineAction::kShowVersion:
+    case CommandLineAction::kExplain:
       std::fputs(commandLine.text.c_str(), stdout);
       return kClean;
     case CommandLineAction::kUsageError:

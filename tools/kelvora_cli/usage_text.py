@@ -21,7 +21,7 @@ from dataclasses import dataclass, field
 
 WIDTH = 79
 README_WIDTH = 99
-EXIT_STATUS_HEADING = "Exit status (several MDM_FILEs: the worst of their runs)"
+EXIT_STATUS_HEADING = "Exit status (several MDM_FILEs: the worst of their inspections)"
 
 
 @dataclass
