@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <cstring>
 #include <eigen3/Eigen/Dense>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "analysis/column_scales.h"
 #include "analysis/cross_products.h"
+#include "analysis/design_rank_interest.h"
 #include "analysis/singular_spectrum.h"
 #include "inspection/sdm_predictors.h"
 
@@ -152,6 +154,8 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, const CrossProducts&
   }
   const auto rows = static_cast<std::size_t>(check.rows);
   if (rows == 0 || examined.empty()) return;
+  check.interestConditionNumber =
+      interestConditionNumber(products, scales, examined, interestCountOf(sdm));
   if (gramFirst && checkedFromGram(products, scales, examined, check, found)) return;
 
   Eigen::MatrixXd scaled(static_cast<Eigen::Index>(rows),
@@ -337,6 +341,15 @@ RankCheck checkRank(const SdmFile& sdm, const CrossProducts* products) {
     // What the columns are taken as needs their sums and lengths: the cross-products, which then
     // serve no shortcut (a design wider than its rows, or a caller that asks for the QR).
     checkColumns(sdm, columns, crossProductsOf(sdm), false, check, found);
+  }
+  // A predictor of interest in an exact dependency (an all-zero one among them) cannot be
+  // estimated, whatever the remains' rounding says.
+  const std::int64_t interest = interestCountOf(sdm);
+  for (const Dependency& dependency : found) {
+    if (dependency.kind == DependencyKind::kRankDeficient &&
+        !dependency.predictors.empty() && dependency.predictors.front() < interest) {
+      check.interestConditionNumber = std::numeric_limits<double>::infinity();
+    }
   }
   check.dependencies = DependencyList(std::move(found));
   return check;

@@ -95,6 +95,30 @@ const char* shownConditionGrade(const RankCheck& rank) {
   return rank.skipped || rank.columns == 0 ? nullptr : conditionGrade(rank);
 }
 
+RecordSeverity dependencySeverity(const Dependency& dependency, std::int64_t interest) {
+  const bool confoundsAlone =
+      !dependency.predictors.empty() && dependency.predictors.front() >= interest;
+  return dependency.kind == DependencyKind::kNearDependent && confoundsAlone
+             ? RecordSeverity::kNote
+             : RecordSeverity::kWarning;
+}
+
+std::optional<double> shownInterestConditionNumber(const RankCheck& rank) {
+  const double number = rank.interestConditionNumber;
+  if (rank.skipped || number == 0.0 || std::isinf(number)) return std::nullopt;
+  return number;
+}
+
+const char* shownInterestConditionGrade(const RankCheck& rank) {
+  const double number = rank.interestConditionNumber;
+  if (rank.skipped || number == 0.0) return nullptr;
+  if (number < 3.0) return "low";
+  if (number < 10.0) return "moderate";
+  if (number < 30.0) return "high";
+  if (number < kNearDependencyCondition) return "very high";
+  return "extreme";
+}
+
 DesignWarnings warnDesign(const CrossProducts& products, std::int64_t interest,
                           const RankCheck& rank, bool allCorrelations) {
   if (rank.skipped || products.rows < 2) return {};

@@ -116,7 +116,7 @@ RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
     return entry;
   }
   entry.code = dependencyCodeName(dependency->kind);
-  entry.severity = RecordSeverity::kWarning;
+  entry.severity = dependencySeverity(*dependency, design.interestCount);
   if (dependency->dependent >= 0) {
     entry.predictorNumber = dependency->dependent + 1;
     entry.predictorName = std::string(nameAt(design.names, dependency->dependent));

@@ -83,7 +83,7 @@ void forEachDesignFinding(const StudyDesigns& designs,
       const bool near = dependency.kind == DependencyKind::kNearDependent;
       visit(Json{
           {"code", dependencyCodeName(dependency.kind)},
-          {"severity", "warning"},
+          {"severity", recordSeverityName(dependencySeverity(dependency, design.interestCount))},
           {"file", latin1ToUtf8(design.path)},
           {"rank", design.rank.rank},
           {"columns", design.rank.columns},
@@ -122,6 +122,12 @@ void forEachSdmDesign(const StudyDesigns& designs, const std::function<void(cons
          shownConditionNumber(rank) ? Json(*shownConditionNumber(rank)) : Json(nullptr)},
         {"conditionGrade",
          shownConditionGrade(rank) ? Json(shownConditionGrade(rank)) : Json(nullptr)},
+        {"interestConditionNumber", shownInterestConditionNumber(rank)
+                                        ? Json(*shownInterestConditionNumber(rank))
+                                        : Json(nullptr)},
+        {"interestConditionGrade", shownInterestConditionGrade(rank)
+                                       ? Json(shownInterestConditionGrade(rank))
+                                       : Json(nullptr)},
     });
   }
 }

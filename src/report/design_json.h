@@ -37,10 +37,12 @@ void forEachDesignFinding(const analysis::StudyDesigns& designs,
                           const std::function<void(const nlohmann::ordered_json&)>& visit,
                           const analysis::FindingPolicy* policy = nullptr);
 
-// Hands each SDM read an object {file, rank, columns, conditionNumber, conditionGrade}: the
-// elements of the array "sdmDesigns". conditionNumber is null when the design has no full rank
-// (infinite), has no column or was not checked; conditionGrade null when not checked or without
-// a column (shownConditionNumber, shownConditionGrade).
+// Hands each SDM read an object {file, rank, columns, conditionNumber, conditionGrade,
+// interestConditionNumber, interestConditionGrade}: the elements of the array "sdmDesigns".
+// conditionNumber is null when the design has no full rank (infinite), has no column or was not
+// checked; conditionGrade null when not checked or without a column (shownConditionNumber,
+// shownConditionGrade). The interest pair is the predictors of interest's after the confounds and
+// the constant, null likewise (shownInterestConditionNumber, shownInterestConditionGrade).
 void forEachSdmDesign(const analysis::StudyDesigns& designs,
                       const std::function<void(const nlohmann::ordered_json&)>& visit);
 
