@@ -64,6 +64,14 @@ void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies, std
 
 }  // namespace
 
+std::vector<std::int32_t> warningPredictors(const DesignWarning& warning) {
+  std::vector<std::int32_t> columns;
+  for (const std::int32_t column : {warning.first, warning.second}) {
+    if (column >= 0) columns.push_back(column);
+  }
+  return columns;
+}
+
 const char* designWarningCodeName(DesignWarningCode code) {
   switch (code) {
     case DesignWarningCode::kPredictorCorrelation:

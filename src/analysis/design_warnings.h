@@ -65,6 +65,9 @@ class DesignWarnings {
   std::shared_ptr<const std::vector<DesignWarning>> shared;  // null: none
 };
 
+// The columns `warning` names: a pair's two, a VIF's one, none for a count.
+std::vector<std::int32_t> warningPredictors(const DesignWarning& warning);
+
 // "PREDICTOR_CORRELATION", "PREDICTOR_CORRELATION_MORE", "HIGH_VIF".
 const char* designWarningCodeName(DesignWarningCode code);
 
