@@ -12,8 +12,8 @@
 //   PREDICTOR_CORRELATION_MORE  the pairs beyond the strongest few of an SDM, counted ("pairs")
 //   HIGH_VIF               a predictor of interest with VIF > 5 (note) or > 10 (warning); member
 //                          "vif", null for an infinite one (part of an exact dependency)
-// The rank check's have severity "warning" (RANK_CHECK_SKIPPED: "note"), as the record of all
-// findings gives them.
+// The rank check's have severity "warning" (RANK_CHECK_SKIPPED, and NEAR_DEPENDENT_DESIGN among
+// confounds alone: "note"), as the record of all findings gives them.
 #pragma once
 
 #include <functional>
