@@ -5,8 +5,9 @@ study/  four subjects (sub-01 .. sub-04), two runs each: SDMs with six predictor
         (blocks of six stimulus conditions convolved with a haemodynamic response), six motion
         confounds and a constant, 240 data points. Two real problems for the report to find:
         sub-03 never saw the "Bodies" condition (zero in both runs), and the motion estimate of
-        sub-02's second run has a "Rot Z" column that is zero throughout. contrasts.tsv asks
-        three contrasts; sub-03 cannot estimate the two that weigh "Bodies".
+        sub-02's second run has a "Rot Z" column that is zero throughout. In sub-04's first run
+        "Rot X" moves with "Trans Y": a near-dependency among confounds alone, told as a note.
+        contrasts.tsv asks three contrasts; sub-03 cannot estimate the two that weigh "Bodies".
 names/  two subjects, two runs each; one run calls its first condition "Face" where every other
         run says "Faces": the name check stops the inspection.
 moved/  two subjects, two runs each, listed by an MDM written on another machine (D:/lab/fmri/...):
@@ -29,6 +30,7 @@ MOTION = ["Trans X", "Trans Y", "Trans Z", "Rot X", "Rot Y", "Rot Z"]
 COLOURS = [(255, 60, 60), (60, 160, 255), (60, 200, 90), (240, 180, 40), (170, 90, 220),
            (40, 200, 200)]
 BLOCK_SECONDS = 12.0
+COUPLED_OWN = 0.02  # the part of its own walk a coupled confound keeps
 BLOCKS_PER_CONDITION = 3
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -105,15 +107,22 @@ def mdm_text(studies):
     return "\r\n".join(header + rows) + "\r\n"
 
 
-def run_sdm(rng, kernel, dt, names=CONDITIONS, absent=(), zero_confounds=(), points=DATA_POINTS):
+def run_sdm(rng, kernel, dt, names=CONDITIONS, absent=(), zero_confounds=(), points=DATA_POINTS,
+            coupled=None):
     """One run's SDM; a run cut short (`points` below DATA_POINTS) keeps its first rows, so that
-    every other run draws the same random numbers as without it."""
+    every other run draws the same random numbers as without it. `coupled` (a confound's index
+    and the one it follows) makes the first move with the second, as a rotation and the
+    translation it drags along do, keeping a small part of its own walk: the same draws."""
     onsets = block_onsets(rng)
     interest = [[0.0] * DATA_POINTS if c in absent else convolved(onsets[c], kernel, dt)
                 for c in range(len(CONDITIONS))]
     confounds = [motion(rng, 0.02 if m < 3 else 0.01) for m in range(len(MOTION))]
     for m in zero_confounds:
         confounds[m] = [0.0] * DATA_POINTS
+    if coupled:
+        follower, leader = coupled
+        confounds[follower] = [0.5 * lead + COUPLED_OWN * own
+                               for lead, own in zip(confounds[leader], confounds[follower])]
     columns = [column[:points] for column in interest + confounds + [[1.0] * DATA_POINTS]]
     return sdm_text(list(names) + MOTION + ["Constant"], columns, len(CONDITIONS) + 1)
 
@@ -158,6 +167,8 @@ def main():
         "sub-03_run-1": {"absent": [bodies]},
         "sub-03_run-2": {"absent": [bodies]},
         "sub-02_run-2": {"zero_confounds": [rot_z]},
+        # "Rot X" follows "Trans Y": a near-dependency among confounds alone, a note.
+        "sub-04_run-1": {"coupled": (MOTION.index("Rot X"), MOTION.index("Trans Y"))},
     })
     write("study", "contrasts.tsv", contrasts_text())
     make_study(rng, kernel, dt, "names", ["sub-01", "sub-02"], {

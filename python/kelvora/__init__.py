@@ -349,10 +349,13 @@ def check_design(X, names=None, interest=None):
     array of shape (rows, predictors) with ``names``; ``interest``: how many leading columns are
     predictors of interest (default: all), for the VIF. Returns a DataFrame of findings with
     kelvora's codes (``RANK_DEFICIENT_DESIGN``, ``NEAR_DEPENDENT_DESIGN``): ``code``,
+    ``severity`` (``note`` for a near-dependency among confounds alone, else ``warning``),
     ``predictors`` (their names), ``dependent``, ``condition_index`` and ``text``; its ``attrs``
     hold ``rank``, ``columns``, ``condition_number`` (None when the design has no full rank or was
     not checked, as ``null`` in ``kelvora --json``), ``condition_grade`` (``low`` to ``extreme``;
-    None when not checked), ``correlation`` (a DataFrame, for up to 128 columns and at least as
+    None when not checked), ``interest_condition_number`` and ``interest_condition_grade`` (the
+    predictors of interest's after the confounds and the constant, as ``interestConditionNumber``
+    and ``interestConditionGrade`` in ``kelvora --json``), ``correlation`` (a DataFrame, for up to 128 columns and at least as
     many rows as columns) and ``vif`` (a Series over the predictors of interest; empty for a design
     with fewer rows than columns). The texts name the matrix ``design``.
     """
@@ -367,16 +370,18 @@ def check_design(X, names=None, interest=None):
     count = values.shape[1] if interest is None else int(interest)
     result = _kelvora.check_design(np.asfortranarray(values),
                                    [str(n).encode("latin-1") for n in names], count)
-    rows = [{"code": code, "predictors": [names[i] for i in involved],
+    rows = [{"code": code, "severity": severity, "predictors": [names[i] for i in involved],
              "dependent": None if dependent is None else names[dependent],
              "condition_index": condition, "text": text}
-            for code, involved, dependent, condition, text in result["findings"]]
-    frame = pd.DataFrame(rows, columns=["code", "predictors", "dependent", "condition_index",
-                                        "text"])
+            for code, severity, involved, dependent, condition, text in result["findings"]]
+    frame = pd.DataFrame(rows, columns=["code", "severity", "predictors", "dependent",
+                                        "condition_index", "text"])
     frame.attrs["rank"] = result["rank"]
     frame.attrs["columns"] = result["columns"]
     frame.attrs["condition_number"] = result["condition_number"]
     frame.attrs["condition_grade"] = result["condition_grade"]
+    frame.attrs["interest_condition_number"] = result["interest_condition_number"]
+    frame.attrs["interest_condition_grade"] = result["interest_condition_grade"]
     side = result["correlation_side"]
     if side == len(names):
         frame.attrs["correlation"] = pd.DataFrame(

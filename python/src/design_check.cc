@@ -13,6 +13,7 @@
 #include "analysis/design_correlation.h"
 #include "analysis/design_rank.h"
 #include "analysis/design_warnings.h"
+#include "analysis/record_severity.h"
 #include "analysis/sdm_summary.h"
 #include "analysis/study_designs.h"
 #include "bindings.h"
@@ -69,7 +70,8 @@ py::dict checkDesign(const py::array_t<float, py::array::f_style | py::array::fo
   for (const analysis::Dependency& dependency : design.rank.dependencies) {
     std::vector<std::int64_t> involved(dependency.predictors.begin(), dependency.predictors.end());
     findings.append(py::make_tuple(
-        analysis::dependencyCodeName(dependency.kind), involved,
+        analysis::dependencyCodeName(dependency.kind),
+        analysis::recordSeverityName(analysis::dependencySeverity(dependency, interest)), involved,
         dependency.dependent < 0 ? py::object(py::none()) : py::int_(dependency.dependent),
         dependency.conditionIndex == 0.0 ? py::object(py::none())
                                          : py::float_(dependency.conditionIndex),
@@ -84,6 +86,13 @@ py::dict checkDesign(const py::array_t<float, py::array::f_style | py::array::fo
       condition ? py::object(py::float_(*condition)) : py::object(py::none());
   const char* grade = analysis::shownConditionGrade(design.rank);
   result["condition_grade"] = grade ? py::object(py::str(grade)) : py::object(py::none());
+  const std::optional<double> interestCondition =
+      analysis::shownInterestConditionNumber(design.rank);
+  result["interest_condition_number"] =
+      interestCondition ? py::object(py::float_(*interestCondition)) : py::object(py::none());
+  const char* interestGrade = analysis::shownInterestConditionGrade(design.rank);
+  result["interest_condition_grade"] =
+      interestGrade ? py::object(py::str(interestGrade)) : py::object(py::none());
   result["skipped"] = design.rank.skipped;
   result["correlation_side"] = correlation.side;
   result["correlation"] = correlation.r;

@@ -5,12 +5,14 @@
 #include <cstddef>
 #include <cstring>
 #include <eigen3/Eigen/Dense>
+#include <limits>
 #include <memory>
 #include <utility>
 #include <vector>
 
 #include "analysis/column_scales.h"
 #include "analysis/cross_products.h"
+#include "analysis/design_rank_interest.h"
 #include "analysis/singular_spectrum.h"
 #include "inspection/sdm_predictors.h"
 
@@ -136,6 +138,22 @@ bool checkedFromGram(const CrossProducts& products, const ColumnScales& scales,
   return true;
 }
 
+// The QR's check of `examined`, the columns of `sdm` as `scales` takes them.
+void checkByQr(const SdmFile& sdm, const std::vector<std::int64_t>& examined,
+               const ColumnScales& scales, RankCheck& check, std::vector<Dependency>& found) {
+  const auto rows = static_cast<std::size_t>(check.rows);
+  Eigen::MatrixXd scaled(static_cast<Eigen::Index>(rows),
+                         static_cast<Eigen::Index>(examined.size()));
+  for (std::size_t c = 0; c < examined.size(); ++c) {
+    const auto& column = sdm.values[static_cast<std::size_t>(examined[c])];
+    const double centre = scales.centre(examined[c]);
+    for (std::size_t t = 0; t < rows; ++t) scaled(t, c) = column[t] - centre;
+    const double norm = scaled.col(c).norm();
+    if (norm > 0.0) scaled.col(c) /= norm;
+  }
+  addDependencies(scaled, examined, scales, check, found);
+}
+
 // The check of the columns of `sdm` within the budget, its dependencies gathered in `found`.
 void checkColumns(const SdmFile& sdm, std::int64_t columns, const CrossProducts& products,
                   bool gramFirst, RankCheck& check, std::vector<Dependency>& found) {
@@ -152,18 +170,20 @@ void checkColumns(const SdmFile& sdm, std::int64_t columns, const CrossProducts&
   }
   const auto rows = static_cast<std::size_t>(check.rows);
   if (rows == 0 || examined.empty()) return;
-  if (gramFirst && checkedFromGram(products, scales, examined, check, found)) return;
-
-  Eigen::MatrixXd scaled(static_cast<Eigen::Index>(rows),
-                         static_cast<Eigen::Index>(examined.size()));
-  for (std::size_t c = 0; c < examined.size(); ++c) {
-    const auto& column = sdm.values[static_cast<std::size_t>(examined[c])];
-    const double centre = scales.centre(examined[c]);
-    for (std::size_t t = 0; t < rows; ++t) scaled(t, c) = column[t] - centre;
-    const double norm = scaled.col(c).norm();
-    if (norm > 0.0) scaled.col(c) /= norm;
+  if (!gramFirst || !checkedFromGram(products, scales, examined, check, found)) {
+    checkByQr(sdm, examined, scales, check, found);
   }
-  addDependencies(scaled, examined, scales, check, found);
+  // A predictor of interest in an exact dependency (an all-zero one among them) cannot be
+  // estimated: its number is infinite, without the cost of computing it.
+  const std::int64_t interest = interestCountOf(sdm);
+  const bool takesInInterest =
+      std::any_of(found.begin(), found.end(), [&](const Dependency& dependency) {
+        return dependency.kind == DependencyKind::kRankDeficient &&
+               dependency.predictors.front() < interest;
+      });
+  check.interestConditionNumber =
+      takesInInterest ? std::numeric_limits<double>::infinity()
+                      : interestConditionNumber(products, scales, examined, interest);
 }
 
 }  // namespace

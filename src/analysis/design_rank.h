@@ -29,7 +29,9 @@
 //   doubles, for n rows (data points) and p columns. Both are bounded by refusing a design wider
 //   than kRankCheckMaxColumns or whose work n p^2 exceeds kRankCheckMaxWork (about three seconds
 //   on one core, 150 MB at most): such a design (far larger than any real one) is not checked, and
-//   the check says it was skipped instead of running for minutes. Without the cross-products,
+//   the check says it was skipped instead of running for minutes.
+// - The condition number of the predictors of interest alone, after the confounds and the constant
+//   (design_rank_interest.h), from the same cross-products: O(p^3) more at most. Without the cross-products,
 //   the check makes them for the columns' centres and lengths: O(n p^2) time, 2 p^2 doubles.
 #pragma once
 
@@ -132,6 +134,10 @@ struct RankCheck {
   // sigma_max / sigma_min of the independent scaled columns; 1 for a single column, 0 when no
   // column is independent. What the front ends show: shownConditionNumber (design_warnings.h).
   double conditionNumber = 0.0;
+  // The condition number of the predictors of interest after the confounds and the constant
+  // (design_rank_interest.h): infinity when an exact dependency takes one in, 0 when none was
+  // examined. What the front ends show: shownInterestConditionNumber (design_warnings.h).
+  double interestConditionNumber = 0.0;
   DependencyList dependencies;  // exact ones by dependent column, then near ones
   std::int32_t unlisted = 0;    // found beyond those listed (keepListedDependencies)
 

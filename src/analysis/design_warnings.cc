@@ -64,6 +64,14 @@ void addInflation(const Eigen::MatrixXd& r, const std::vector<bool>& varies, std
 
 }  // namespace
 
+std::vector<std::int32_t> warningPredictors(const DesignWarning& warning) {
+  std::vector<std::int32_t> columns;
+  for (const std::int32_t column : {warning.first, warning.second}) {
+    if (column >= 0) columns.push_back(column);
+  }
+  return columns;
+}
+
 const char* designWarningCodeName(DesignWarningCode code) {
   switch (code) {
     case DesignWarningCode::kPredictorCorrelation:
@@ -93,6 +101,30 @@ std::optional<double> shownConditionNumber(const RankCheck& rank) {
 
 const char* shownConditionGrade(const RankCheck& rank) {
   return rank.skipped || rank.columns == 0 ? nullptr : conditionGrade(rank);
+}
+
+RecordSeverity dependencySeverity(const Dependency& dependency, std::int64_t interest) {
+  const bool confoundsAlone =
+      !dependency.predictors.empty() && dependency.predictors.front() >= interest;
+  return dependency.kind == DependencyKind::kNearDependent && confoundsAlone
+             ? RecordSeverity::kNote
+             : RecordSeverity::kWarning;
+}
+
+std::optional<double> shownInterestConditionNumber(const RankCheck& rank) {
+  const double number = rank.interestConditionNumber;
+  if (rank.skipped || number == 0.0 || std::isinf(number)) return std::nullopt;
+  return number;
+}
+
+const char* shownInterestConditionGrade(const RankCheck& rank) {
+  const double number = rank.interestConditionNumber;
+  if (rank.skipped || number == 0.0) return nullptr;
+  if (number < 3.0) return "low";
+  if (number < 10.0) return "moderate";
+  if (number < 30.0) return "high";
+  if (number < kNearDependencyCondition) return "very high";
+  return "extreme";
 }
 
 DesignWarnings warnDesign(const CrossProducts& products, std::int64_t interest,

@@ -65,6 +65,9 @@ class DesignWarnings {
   std::shared_ptr<const std::vector<DesignWarning>> shared;  // null: none
 };
 
+// The columns `warning` names: a pair's two, a VIF's one, none for a count.
+std::vector<std::int32_t> warningPredictors(const DesignWarning& warning);
+
 // "PREDICTOR_CORRELATION", "PREDICTOR_CORRELATION_MORE", "HIGH_VIF".
 const char* designWarningCodeName(DesignWarningCode code);
 
@@ -79,6 +82,24 @@ std::optional<double> shownConditionNumber(const RankCheck& rank);
 // The grade every front end shows: conditionGrade, or null when the check was skipped or the
 // design has no column.
 const char* shownConditionGrade(const RankCheck& rank);
+
+// The severity of a dependency of a design whose first `interest` columns are the predictors of
+// interest: an exact one is a warning, and so is a near one that takes in a predictor of interest;
+// a near-dependency among the confounds (the constant among them) alone is a note, as it leaves
+// the conditions' estimates as they are (their correlations with the confounds are the
+// correlations' and VIF's to tell).
+RecordSeverity dependencySeverity(const Dependency& dependency, std::int64_t interest);
+
+// The condition number of the predictors of interest after the confounds and the constant, as
+// every front end shows it: none when the check was skipped, no predictor of interest was
+// examined, or one of them cannot be estimated (infinite).
+std::optional<double> shownInterestConditionNumber(const RankCheck& rank);
+// Its grade, on lines of its own (the remains of two conditions correlating at r have the number
+// sqrt((1 + r) / (1 - r))): "low" below 3 (r below 0.8), "moderate" below 10 (r below 0.98),
+// "high" below 30, "very high" below 100, "extreme" from 100 (the near-dependency's line) and when
+// a predictor of interest cannot be estimated; null when shownInterestConditionNumber has no
+// number for another reason.
+const char* shownInterestConditionGrade(const RankCheck& rank);
 
 // The warnings of the design whose cross-products are `products` and rank check `rank`; its first
 // `interest` columns are the predictors of interest. A pair of two confounds is left out unless

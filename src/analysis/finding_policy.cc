@@ -10,6 +10,7 @@
 #include "analysis/finding_record.h"
 #include "analysis/further_finding.h"
 #include "analysis/study_designs.h"
+#include "analysis/summary_columns.h"
 #include "inspection/run_outcome.h"
 
 namespace kelvora::analysis {
@@ -25,7 +26,8 @@ bool isSeparator(char c) { return c == '/' || c == '\\'; }
 // per 64 steps, so a match costs O(text x (glob / 64 + 1)) whatever stars the glob holds.
 class GlobAutomaton {
  public:
-  explicit GlobAutomaton(std::string_view glob) {
+  // `paths`: '/' and '\' separate components; otherwise no byte does (a predictor's name).
+  GlobAutomaton(std::string_view glob, bool paths) : paths(paths) {
     enum class Step { kByte, kSeparator, kOne, kStar, kAnyStar };
     std::vector<std::pair<Step, char>> steps;
     for (std::size_t i = 0; i < glob.size(); ++i) {
@@ -41,9 +43,9 @@ class GlobAutomaton {
         }
         steps.emplace_back(any ? Step::kAnyStar : Step::kStar, '*');
       } else {
-        steps.emplace_back(glob[i] == '?'         ? Step::kOne
-                           : isSeparator(glob[i]) ? Step::kSeparator
-                                                  : Step::kByte,
+        steps.emplace_back(glob[i] == '?'                  ? Step::kOne
+                           : separates(glob[i]) ? Step::kSeparator
+                                                           : Step::kByte,
                            glob[i]);
       }
     }
@@ -53,20 +55,25 @@ class GlobAutomaton {
     stays.assign(words, 0);
     anyStays.assign(words, 0);
     skips.assign(words, 0);
+    ones.assign(words, 0);
     for (std::size_t i = 0; i < steps.size(); ++i) {
       const auto [step, byte] = steps[i];
       const std::uint64_t bit = std::uint64_t{1} << (i % 64);
       if (step == Step::kStar) stays[i / 64] |= bit;
       if (step == Step::kAnyStar) anyStays[i / 64] |= bit;
       if (step == Step::kStar || step == Step::kAnyStar) skips[i / 64] |= bit;
-      for (int c = 0; c < 256; ++c) {
-        const bool separator = isSeparator(static_cast<char>(c));
-        const bool takes = step == Step::kByte        ? static_cast<char>(c) == byte
-                           : step == Step::kSeparator ? separator
-                           : step == Step::kOne       ? !separator
-                                                      : false;
-        if (takes) advances[static_cast<std::size_t>(c) * words + i / 64] |= bit;
+      // A step is set for the bytes it takes alone ('?' steps in `ones`), so that making the
+      // automaton costs O(glob + 256 words), not 256 per step: a rule's glob is made for every
+      // finding it is matched against.
+      const auto take = [&](char c) {
+        advances[static_cast<unsigned char>(c) * words + i / 64] |= bit;
+      };
+      if (step == Step::kByte) take(byte);
+      if (step == Step::kSeparator) {
+        take('/');
+        take('\\');
       }
+      if (step == Step::kOne) ones[i / 64] |= bit;
     }
   }
 
@@ -80,10 +87,10 @@ class GlobAutomaton {
     for (const char byte : text) {
       const auto c = static_cast<unsigned char>(byte);
       const std::uint64_t* advance = &advances[c * words];
-      const bool separator = isSeparator(byte);
+      const bool separator = separates(byte);
       std::uint64_t carry = 0;
       for (std::size_t w = 0; w < words; ++w) {
-        const std::uint64_t moved = set[w] & advance[w];
+        const std::uint64_t moved = set[w] & (advance[w] | (separator ? 0 : ones[w]));
         next[w] = (moved << 1) | carry | (set[w] & (anyStays[w] | (separator ? 0 : stays[w])));
         carry = moved >> 63;
       }
@@ -105,18 +112,30 @@ class GlobAutomaton {
     }
   }
 
+  bool separates(char c) const { return paths && isSeparator(c); }
+
+  bool paths = true;
   std::size_t words = 1;
   std::size_t final = 0;                // the bit of a whole match
   std::vector<std::uint64_t> advances;  // per byte: the steps it moves past
   std::vector<std::uint64_t> stays;     // '*' steps: keep their bit on any byte but a separator
   std::vector<std::uint64_t> anyStays;  // "**" steps: keep their bit on any byte
   std::vector<std::uint64_t> skips;     // every star step
+  std::vector<std::uint64_t> ones;      // '?' steps: move past any byte but a separator
 };
 
-bool ruleMatches(const PolicyRule& rule, std::string_view code, std::string_view file) {
+bool ruleMatches(const PolicyRule& rule, std::string_view code, std::string_view file,
+                 const std::vector<PolicyPredictor>& predictors) {
   if (rule.code != code) return false;
-  if (!rule.fileGlob) return true;
-  return !file.empty() && fileGlobMatches(*rule.fileGlob, file);
+  if (rule.fileGlob && (file.empty() || !fileGlobMatches(*rule.fileGlob, file))) return false;
+  if (!rule.predictorGlob && !rule.role) return true;
+  if (predictors.empty()) return false;
+  std::optional<GlobAutomaton> names;
+  if (rule.predictorGlob) names.emplace(*rule.predictorGlob, false);
+  return std::all_of(predictors.begin(), predictors.end(), [&](const PolicyPredictor& predictor) {
+    return (!rule.role || *rule.role == predictor.role) &&
+           (!names || names->matches(predictor.name, false));
+  });
 }
 
 // Appends the names that `name` gives to 0, 1, ... until it gives none.
@@ -136,11 +155,12 @@ bool FindingPolicy::empty() const {
                      [](const std::vector<PolicyRule>& list) { return list.empty(); });
 }
 
-std::optional<PolicyAction> FindingPolicy::actionFor(std::string_view code,
-                                                     std::string_view file) const {
+std::optional<PolicyAction> FindingPolicy::actionFor(
+    std::string_view code, std::string_view file,
+    const std::vector<PolicyPredictor>& predictors) const {
   for (const PolicyAction action : kByPrecedence) {
     for (const PolicyRule& rule : of(action)) {
-      if (ruleMatches(rule, code, file)) return action;
+      if (ruleMatches(rule, code, file, predictors)) return action;
     }
   }
   return std::nullopt;
@@ -166,8 +186,27 @@ RecordSeverity severityOf(PolicyAction action) {
                                             : RecordSeverity::kNote;
 }
 
+std::vector<PolicyPredictor> policyPredictorsOf(const SdmDesign& design,
+                                                const std::vector<std::int32_t>& columns) {
+  std::vector<PolicyPredictor> predictors;
+  for (const std::int32_t column : columns) {
+    predictors.push_back({std::string(nameAt(design.names, column)),
+                          column < design.interestCount ? PredictorRole::kInterest
+                                                        : PredictorRole::kConfound});
+  }
+  return predictors;
+}
+
+const char* predictorRoleName(PredictorRole role) {
+  return role == PredictorRole::kInterest ? "interest" : "confound";
+}
+
+bool predictorGlobMatches(std::string_view glob, std::string_view name) {
+  return GlobAutomaton(glob, false).matches(name, false);
+}
+
 bool fileGlobMatches(std::string_view glob, std::string_view path) {
-  const GlobAutomaton automaton(glob);
+  const GlobAutomaton automaton(glob, true);
   if (std::none_of(glob.begin(), glob.end(), isSeparator)) {
     const auto last = std::find_if(path.rbegin(), path.rend(), isSeparator);
     return automaton.matches(path.substr(static_cast<std::size_t>(path.rend() - last)), false);

@@ -4,7 +4,13 @@
 // section of the findings file and the exit status all see one result; the run's log lines and
 // its part of the findings file are the plug-in's, and stay as they are.
 //
-// A rule names a finding code and, optionally, a glob on the finding's file. Of the rules that
+// A rule names a finding code and, optionally, a glob on the finding's file, and selectors of the
+// predictors it names: a glob on their names and a role (of interest, or confound: the constant
+// is a confound). A finding that names several predictors (a dependency, a correlated pair)
+// matches the selectors when every one of them does; one that names none (or is not about a
+// design: the selectors apply to RANK_DEFICIENT_DESIGN, NEAR_DEPENDENT_DESIGN,
+// PREDICTOR_CORRELATION and HIGH_VIF) never matches a rule with a selector. A name glob is the
+// file glob's without separators: `*` any text, `?` one character. Of the rules that
 // match a finding, ignore wins over error, error over warning, warning over note, whatever their
 // order. Globs: `*` is any text within one path component, `**` any text across components, `?`
 // one character but a separator; '/' and '\' both separate; letters are compared as they are. A
@@ -18,6 +24,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,9 +38,19 @@ inline constexpr std::size_t kMostGlobBytes = 1024;
 
 enum class PolicyAction { kIgnore, kError, kWarning, kNote };
 
+enum class PredictorRole { kInterest, kConfound };
+
 struct PolicyRule {
   std::string code;
-  std::optional<std::string> fileGlob;  // none: every file, and findings without one
+  std::optional<std::string> fileGlob;       // none: every file, and findings without one
+  std::optional<std::string> predictorGlob;  // none: any predictor, and findings without one
+  std::optional<PredictorRole> role;         // none: either role, and findings without one
+};
+
+// A predictor that a finding names, as the selectors see it.
+struct PolicyPredictor {
+  std::string name;  // file bytes
+  PredictorRole role = PredictorRole::kInterest;
 };
 
 struct FindingPolicy {
@@ -46,10 +63,21 @@ struct FindingPolicy {
     return rules[static_cast<int>(action)];
   }
 
-  // The action of the winning rule for a finding of `code` about `file` (empty: none); none when
-  // no rule matches.
-  std::optional<PolicyAction> actionFor(std::string_view code, std::string_view file) const;
+  // The action of the winning rule for a finding of `code` about `file` (empty: none) that names
+  // `predictors`; none when no rule matches.
+  std::optional<PolicyAction> actionFor(std::string_view code, std::string_view file,
+                                        const std::vector<PolicyPredictor>& predictors = {}) const;
 };
+
+struct SdmDesign;  // study_designs.h
+
+// The predictors `columns` (0-based) of `design`, as a finding about them names them to the
+// policy. May throw std::bad_alloc.
+std::vector<PolicyPredictor> policyPredictorsOf(const SdmDesign& design,
+                                                const std::vector<std::int32_t>& columns);
+
+// "interest", "confound": the values of a rule's "role".
+const char* predictorRoleName(PredictorRole role);
 
 // "ignore", "error", "warning", "note": the keys of the config file.
 const char* policyActionName(PolicyAction action);
@@ -59,6 +87,8 @@ RecordSeverity severityOf(PolicyAction action);
 
 // True when `glob` matches `path` as the header describes.
 bool fileGlobMatches(std::string_view glob, std::string_view path);
+// True when the name glob `glob` matches all of `name`.
+bool predictorGlobMatches(std::string_view glob, std::string_view name);
 
 // Every code a finding of kelvora's record can carry, in no particular order.
 const std::vector<std::string>& knownFindingCodes();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 namespace kelvora::analysis {
 namespace {
@@ -65,7 +66,7 @@ bool readRule(std::string_view text, const Json& item, PolicyRule& rule, std::st
   const Json* code = &item;
   if (item.is_object()) {
     for (const auto& [key, value] : item.items()) {
-      if (key != "code" && key != "file") {
+      if (key != "code" && key != "file" && key != "predictor" && key != "role") {
         return failAt(lineOf(text, Json(key)), "unknown key \"" + key + "\" in a rule", error);
       }
       if (!value.is_string()) {
@@ -78,6 +79,17 @@ bool readRule(std::string_view text, const Json& item, PolicyRule& rule, std::st
     }
     code = &item.at("code");
     if (item.contains("file")) rule.fileGlob = item.at("file").get<std::string>();
+    if (item.contains("predictor")) rule.predictorGlob = item.at("predictor").get<std::string>();
+    if (item.contains("role")) {
+      const std::string role = item.at("role").get<std::string>();
+      if (role != predictorRoleName(PredictorRole::kInterest) &&
+          role != predictorRoleName(PredictorRole::kConfound)) {
+        return failAt(lineOf(text, Json(role)),
+                      "unknown role \"" + role + "\" (roles: interest, confound)", error);
+      }
+      rule.role = role == predictorRoleName(PredictorRole::kInterest) ? PredictorRole::kInterest
+                                                                      : PredictorRole::kConfound;
+    }
   } else if (!item.is_string()) {
     return failAt(lineOf(text, item), "a rule is a code or an object with \"code\"", error);
   }
@@ -85,13 +97,17 @@ bool readRule(std::string_view text, const Json& item, PolicyRule& rule, std::st
   if (!isKnownFindingCode(rule.code)) {
     return failAt(lineOf(text, *code), "unknown code \"" + rule.code + "\"", error);
   }
-  if (rule.fileGlob && rule.fileGlob->empty()) {
-    return failAt(lineOf(text, *code), "an empty \"file\" glob", error);
-  }
-  if (rule.fileGlob && rule.fileGlob->size() > kMostGlobBytes) {
-    return failAt(lineOf(text, *code),
-                  "a \"file\" glob longer than " + std::to_string(kMostGlobBytes) + " bytes",
-                  error);
+  for (const auto& [key, glob] : {std::pair{"file", &rule.fileGlob},
+                                  std::pair{"predictor", &rule.predictorGlob}}) {
+    if (*glob && (*glob)->empty()) {
+      return failAt(lineOf(text, *code), std::string("an empty \"") + key + "\" glob", error);
+    }
+    if (*glob && (*glob)->size() > kMostGlobBytes) {
+      return failAt(lineOf(text, *code),
+                    std::string("a \"") + key + "\" glob longer than " +
+                        std::to_string(kMostGlobBytes) + " bytes",
+                    error);
+    }
   }
   return true;
 }
@@ -155,6 +171,8 @@ std::string policyConfigText(const FindingPolicy& policy) {
     for (const PolicyRule& rule : policy.of(action)) {
       Json item{{"code", rule.code}};
       if (rule.fileGlob) item["file"] = *rule.fileGlob;
+      if (rule.predictorGlob) item["predictor"] = *rule.predictorGlob;
+      if (rule.role) item["role"] = predictorRoleName(*rule.role);
       rules.push_back(std::move(item));
     }
     config[policyActionName(action)] = std::move(rules);

@@ -1,8 +1,9 @@
 // The config file of a finding policy (finding_policy.h), in JSON:
 //   {"ignore": [{"code": "HIGH_VIF", "file": "sub-*_run-3.sdm"}, "ZERO_CONFOUND"],
 //    "warning": [...], "error": [...], "note": [...]}
-// Every key is optional; a rule is an object with "code" and an optional "file" (a glob), or a
-// code alone as a string. An unknown key, a rule without a code, a code that no finding carries
+// Every key is optional; a rule is an object with "code" and optionally "file" (a glob),
+// "predictor" (a glob on the names of the predictors it names) and "role" ("interest" or
+// "confound"), or a code alone as a string: {"code": "NEAR_DEPENDENT_DESIGN", "role": "confound"}. An unknown key, a rule without a code, a code that no finding carries
 // and a value of another type are refused, as a misspelt policy would silently change nothing.
 // The config is read whole; it is small (kMaxPolicyFileBytes), and so is everything made of it.
 // Its nesting is bounded too (kMostPolicyDepth): the JSON parser recurses once per level, so a file
@@ -24,7 +25,7 @@ inline constexpr std::size_t kMostPolicyDepth = 32;
 // false with `error` saying where and why ("line 3: unknown code \"HIGH_VIFF\""), and `policy`
 // then unchanged. The line of a rule's mistake is that of its first mention in the text. A text
 // longer than kMaxPolicyFileBytes, or nested deeper than kMostPolicyDepth arrays and objects, is
-// refused before it is parsed, and so is a "file" glob longer than kMostGlobBytes. Never throws
+// refused before it is parsed, and so is a "file" or "predictor" glob longer than kMostGlobBytes. Never throws
 // except std::bad_alloc.
 bool addPolicyConfig(std::string_view text, FindingPolicy& policy, std::string& error);
 

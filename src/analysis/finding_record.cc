@@ -116,7 +116,8 @@ RecordEntry designEntry(const SdmDesign& design, const Dependency* dependency) {
     return entry;
   }
   entry.code = dependencyCodeName(dependency->kind);
-  entry.severity = RecordSeverity::kWarning;
+  entry.severity = dependencySeverity(*dependency, design.interestCount);
+  entry.predictors = policyPredictorsOf(design, dependency->predictors);
   if (dependency->dependent >= 0) {
     entry.predictorNumber = dependency->dependent + 1;
     entry.predictorName = std::string(nameAt(design.names, dependency->dependent));
@@ -183,6 +184,7 @@ RecordEntry warningEntry(const SdmDesign& design, const DesignWarning& warning) 
     entry.predictorNumber = warning.first + 1;
     entry.predictorName = std::string(nameAt(design.names, warning.first));
   }
+  entry.predictors = policyPredictorsOf(design, warningPredictors(warning));
   entry.text = designWarningSentence(design, warning);
   entry.errorLine = severityLine(entry);
   return entry;
@@ -278,17 +280,19 @@ std::size_t FindingRecord::followerCount(std::size_t index) const {
   return found == studyByKeptIndex.end() ? 0 : damageByStudy.at(found->second).followers;
 }
 
-std::optional<RecordSeverity> FindingRecord::decided(std::string_view code, const std::string& file,
-                                                     RecordSeverity found) const {
+std::optional<RecordSeverity> FindingRecord::decided(
+    std::string_view code, const std::string& file, RecordSeverity found,
+    const std::vector<PolicyPredictor>& predictors) const {
   if (policy == nullptr) return found;
-  const std::optional<PolicyAction> action = policy->actionFor(code, file);
+  const std::optional<PolicyAction> action = policy->actionFor(code, file, predictors);
   if (!action) return found;
   if (*action == PolicyAction::kIgnore) return std::nullopt;
   return severityOf(*action);
 }
 
 bool FindingRecord::decide(RecordEntry& entry) const {
-  const std::optional<RecordSeverity> severity = decided(entry.code, entry.file, entry.severity);
+  const std::optional<RecordSeverity> severity =
+      decided(entry.code, entry.file, entry.severity, entry.predictors);
   if (!severity) return false;
   if (*severity == entry.severity) return true;
   entry.severity = *severity;

@@ -57,6 +57,8 @@ struct RecordEntry {
   std::string subject;  // empty: none
   std::optional<std::int64_t> predictorNumber;
   std::string predictorName;  // meaningful with predictorNumber
+  // A design finding's predictors (a dependency's, a pair's), for the policy's selectors.
+  std::vector<PolicyPredictor> predictors;
   std::string text;           // run: the log line; others: the sentence kelvora prints
   // The whole line on standard error ("kelvora: warning: ...", without line end); empty for the
   // run's findings (their lines are the log's) and for those kelvora does not print.
@@ -119,7 +121,8 @@ class FindingRecord {
   bool decide(RecordEntry& entry) const;
   // The severity the policy gives a finding of `code` about `file` found as `found`; none: ignored.
   std::optional<RecordSeverity> decided(std::string_view code, const std::string& file,
-                                        RecordSeverity found) const;
+                                        RecordSeverity found,
+                                        const std::vector<PolicyPredictor>& predictors = {}) const;
 
   const RunOutcome& outcome;
   const InspectedStudy* study;

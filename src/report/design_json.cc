@@ -22,8 +22,8 @@ Json predictorJson(const SdmDesign& design, std::int64_t column) {
 
 Json warningJson(const SdmDesign& design, const DesignWarning& warning) {
   Json predictors = Json::array();
-  for (const std::int32_t column : {warning.first, warning.second}) {
-    if (column >= 0) predictors.push_back(predictorJson(design, column));
+  for (const std::int32_t column : warningPredictors(warning)) {
+    predictors.push_back(predictorJson(design, column));
   }
   Json object{
       {"code", designWarningCodeName(warning.code)},
@@ -55,9 +55,10 @@ void forEachDesignFinding(const StudyDesigns& designs,
                           const std::function<void(const Json&)>& shown,
                           const FindingPolicy* policy) {
   forEachToldDesign(designs, [&](const SdmDesign& design) {
-    const auto visit = [&](Json finding) {
+    const auto visit = [&](Json finding, const std::vector<std::int32_t>& columns = {}) {
       if (policy != nullptr) {
-        const auto action = policy->actionFor(finding["code"].get<std::string>(), design.path);
+        const auto action = policy->actionFor(finding["code"].get<std::string>(), design.path,
+                                              policyPredictorsOf(design, columns));
         if (action == PolicyAction::kIgnore) return;
         if (action) finding["severity"] = policyActionName(*action);
       }
@@ -83,14 +84,14 @@ void forEachDesignFinding(const StudyDesigns& designs,
       const bool near = dependency.kind == DependencyKind::kNearDependent;
       visit(Json{
           {"code", dependencyCodeName(dependency.kind)},
-          {"severity", "warning"},
+          {"severity", recordSeverityName(dependencySeverity(dependency, design.interestCount))},
           {"file", latin1ToUtf8(design.path)},
           {"rank", design.rank.rank},
           {"columns", design.rank.columns},
           {"conditionIndex", near ? Json(dependency.conditionIndex) : Json(nullptr)},
           {"dependent", near ? Json(nullptr) : predictorJson(design, dependency.dependent)},
           {"predictors", std::move(predictors)},
-      });
+      }, dependency.predictors);
     }
     if (design.rank.unlisted > 0) {
       visit(Json{
@@ -105,8 +106,9 @@ void forEachDesignFinding(const StudyDesigns& designs,
           {"dependencies", design.rank.unlisted},
       });
     }
-    for (const DesignWarning& warning : design.warnings.items())
-      visit(warningJson(design, warning));
+    for (const DesignWarning& warning : design.warnings.items()) {
+      visit(warningJson(design, warning), warningPredictors(warning));
+    }
   });
 }
 
@@ -122,6 +124,12 @@ void forEachSdmDesign(const StudyDesigns& designs, const std::function<void(cons
          shownConditionNumber(rank) ? Json(*shownConditionNumber(rank)) : Json(nullptr)},
         {"conditionGrade",
          shownConditionGrade(rank) ? Json(shownConditionGrade(rank)) : Json(nullptr)},
+        {"interestConditionNumber", shownInterestConditionNumber(rank)
+                                        ? Json(*shownInterestConditionNumber(rank))
+                                        : Json(nullptr)},
+        {"interestConditionGrade", shownInterestConditionGrade(rank)
+                                       ? Json(shownInterestConditionGrade(rank))
+                                       : Json(nullptr)},
     });
   }
 }

@@ -12,8 +12,8 @@
 //   PREDICTOR_CORRELATION_MORE  the pairs beyond the strongest few of an SDM, counted ("pairs")
 //   HIGH_VIF               a predictor of interest with VIF > 5 (note) or > 10 (warning); member
 //                          "vif", null for an infinite one (part of an exact dependency)
-// The rank check's have severity "warning" (RANK_CHECK_SKIPPED: "note"), as the record of all
-// findings gives them.
+// The rank check's have severity "warning" (RANK_CHECK_SKIPPED, and NEAR_DEPENDENT_DESIGN among
+// confounds alone: "note"), as the record of all findings gives them.
 #pragma once
 
 #include <functional>
@@ -37,10 +37,12 @@ void forEachDesignFinding(const analysis::StudyDesigns& designs,
                           const std::function<void(const nlohmann::ordered_json&)>& visit,
                           const analysis::FindingPolicy* policy = nullptr);
 
-// Hands each SDM read an object {file, rank, columns, conditionNumber, conditionGrade}: the
-// elements of the array "sdmDesigns". conditionNumber is null when the design has no full rank
-// (infinite), has no column or was not checked; conditionGrade null when not checked or without
-// a column (shownConditionNumber, shownConditionGrade).
+// Hands each SDM read an object {file, rank, columns, conditionNumber, conditionGrade,
+// interestConditionNumber, interestConditionGrade}: the elements of the array "sdmDesigns".
+// conditionNumber is null when the design has no full rank (infinite), has no column or was not
+// checked; conditionGrade null when not checked or without a column (shownConditionNumber,
+// shownConditionGrade). The interest pair is the predictors of interest's after the confounds and
+// the constant, null likewise (shownInterestConditionNumber, shownInterestConditionGrade).
 void forEachSdmDesign(const analysis::StudyDesigns& designs,
                       const std::function<void(const nlohmann::ordered_json&)>& visit);
 

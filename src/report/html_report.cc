@@ -428,18 +428,28 @@ std::string gridSection(const RunOutcome& outcome, const InspectedStudy& study) 
   return html + "</table></section>\n";
 }
 
+// The rank table's cell of the conditions' own condition number and its grade.
+std::string interestConditionCell(const RankCheck& rank) {
+  const char* grade = shownInterestConditionGrade(rank);
+  if (grade == nullptr) return "<td class=\"num\">&ndash;</td>";
+  const std::optional<double> number = shownInterestConditionNumber(rank);
+  return std::string("<td class=\"num\" data-grade=\"") + grade + "\">" +
+         (number ? decimalText(*number, 1) : "&infin;") + " (" + grade + ")</td>";
+}
+
 std::string rankSection(const StudyDesigns& designs) {
   std::string html =
       "<section id=\"rank\"><h2>Rank check</h2>\n<p class=\"note\">Each SDM's columns scaled to "
       "unit length; a column within 1e-4 of what the others can make depends on them, and its "
       "effect cannot be estimated; a condition index above 100 is reported as a near-dependency "
-      "(doc/findings.md, \"How the numbers are made\").</p>\n<table "
-      "class=\"rank\"><tr><th>SDM</th><th>data "
-      "points</th><th>predictors</th><th>rank</th><th>condition number</th><th>result</th></tr>\n";
+      "(doc/findings.md, \"How the numbers are made\"). The conditions' number is that of the "
+      "predictors of interest once the confounds and the constant have taken their part.</p>\n"
+      "<table class=\"rank\"><tr><th>SDM</th><th>data points</th><th>predictors</th><th>rank</th>"
+      "<th>condition number</th><th>conditions' number</th><th>result</th></tr>\n";
   for (const SdmDesign& design : designs.sdms) {
     if (!design.read) {
       html += "<tr class=\"unread\" data-file=\"" + htmlText(design.path) + "\"><td>" +
-              htmlText(design.path) + "</td><td colspan=\"5\">not read</td></tr>\n";
+              htmlText(design.path) + "</td><td colspan=\"6\">not read</td></tr>\n";
       continue;
     }
     const RankCheck& rank = design.rank;
@@ -447,7 +457,7 @@ std::string rankSection(const StudyDesigns& designs) {
       html += "<tr class=\"skipped\" data-file=\"" + htmlText(design.path) + "\"><td>" +
               htmlText(design.path) + "</td><td class=\"num\">" +
               std::to_string(design.dataPoints) + "</td><td class=\"num\">" +
-              std::to_string(rank.columns) + "</td><td colspan=\"3\">" +
+              std::to_string(rank.columns) + "</td><td colspan=\"4\">" +
               rankCheckSkippedText(rank) + "</td></tr>\n";
       continue;
     }
@@ -458,8 +468,8 @@ std::string rankSection(const StudyDesigns& designs) {
             htmlText(design.path) + "</td><td class=\"num\">" + std::to_string(design.dataPoints) +
             "</td><td class=\"num\">" + std::to_string(rank.columns) + "</td><td class=\"num\">" +
             std::to_string(rank.rank) + "</td><td class=\"num\">" +
-            (rank.fullRank() ? decimalText(rank.conditionNumber, 1) : "&infin;") +
-            "</td><td class=\"result\">" +
+            (rank.fullRank() ? decimalText(rank.conditionNumber, 1) : "&infin;") + "</td>" +
+            interestConditionCell(rank) + "<td class=\"result\">" +
             (state == "ok"     ? "full rank"
              : state == "near" ? "nearly dependent"
                                : "rank deficient") +

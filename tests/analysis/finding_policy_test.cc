@@ -72,14 +72,43 @@ TEST(FindingPolicyTest, IgnoreWinsOverErrorOverWarningOverNote) {
   EXPECT_EQ(policy.actionFor("ZERO_CONFOUND", "/d/sub-01_run-2.sdm"), std::nullopt);
 }
 
+// A finding that names several predictors matches a selector only when all of them match it.
+TEST(FindingPolicyTest, PredictorSelectorsMatchWhenEveryNamedPredictorDoes) {
+  const FindingPolicy policy = parsed(R"({
+    "note": [{"code": "NEAR_DEPENDENT_DESIGN", "role": "confound"}],
+    "ignore": [{"code": "PREDICTOR_CORRELATION", "predictor": "Rot*/?", "role": "confound"}]})");
+  const PolicyPredictor rotX{"Rot X", PredictorRole::kConfound};
+  const PolicyPredictor rotSlash{"Rot a/b", PredictorRole::kConfound};
+  const PolicyPredictor transY{"Trans Y", PredictorRole::kConfound};
+  const PolicyPredictor faces{"Faces", PredictorRole::kInterest};
+  const PolicyPredictor rotInterest{"Rot a/b", PredictorRole::kInterest};
+  EXPECT_EQ(policy.actionFor("NEAR_DEPENDENT_DESIGN", "s.sdm", {rotX, transY}),
+            PolicyAction::kNote);
+  EXPECT_EQ(policy.actionFor("NEAR_DEPENDENT_DESIGN", "s.sdm", {rotX, faces}), std::nullopt);
+  EXPECT_EQ(policy.actionFor("NEAR_DEPENDENT_DESIGN", "s.sdm", {}), std::nullopt);
+  // In a name, '/' is a character like any other: '*' and '?' match it.
+  EXPECT_EQ(policy.actionFor("PREDICTOR_CORRELATION", "s.sdm", {rotSlash}), PolicyAction::kIgnore);
+  EXPECT_EQ(policy.actionFor("PREDICTOR_CORRELATION", "s.sdm", {rotSlash, transY}),
+            std::nullopt);
+  EXPECT_EQ(policy.actionFor("PREDICTOR_CORRELATION", "s.sdm", {rotInterest}), std::nullopt);
+  EXPECT_TRUE(predictorGlobMatches("Rot ?", "Rot /"));
+  EXPECT_FALSE(predictorGlobMatches("Rot", "Rot X"));
+  EXPECT_EQ(refusal("{\"note\": [{\"code\": \"HIGH_VIF\",\n \"role\": \"nuisance\"}]}"),
+            "line 2: unknown role \"nuisance\" (roles: interest, confound)");
+  EXPECT_EQ(refusal("{\"note\": [{\"code\": \"HIGH_VIF\", \"predictor\": \"\"}]}"),
+            "line 1: an empty \"predictor\" glob");
+}
+
 TEST(FindingPolicyTest, PrintedConfigReadsBackToTheSamePolicy) {
-  FindingPolicy policy = parsed(R"({"ignore": [{"code": "HIGH_VIF", "file": "sub-*"}],
+  FindingPolicy policy = parsed(R"({"ignore": [{"code": "HIGH_VIF", "file": "sub-*",
+                                                "predictor": "F*", "role": "interest"}],
                                     "error": ["PREDICTOR_CORRELATION"]})");
   std::string error;
   ASSERT_TRUE(addIgnoredCode("ZERO_CONFOUND", policy, error));
   const std::string text = policyConfigText(policy);
   EXPECT_EQ(policyConfigText(parsed(text)), text);
   EXPECT_NE(text.find("\"file\": \"sub-*\""), std::string::npos);
+  EXPECT_NE(text.find("\"role\": \"interest\""), std::string::npos);
   EXPECT_NE(text.find("\"note\": []"), std::string::npos);
 }
 

@@ -15,12 +15,17 @@ from harness import ON_WINDOWS
 
 # The example study: sub-03 never saw "Bodies" (ZERO_ACROSS_RUNS, an error; its runs' column is
 # RANK_DEFICIENT_DESIGN), sub-02_run-2's "Rot Z" is zero (ZERO_CONFOUND and its dependency), and
-# three pairs correlate at just above 0.4 (PREDICTOR_CORRELATION notes).
+# three pairs correlate at just above 0.4 (PREDICTOR_CORRELATION notes), and sub-04_run-1's
+# "Trans Y" and "Rot X" are nearly dependent (NEAR_DEPENDENT_DESIGN, a note: confounds alone).
+# The predictor selectors: "Rot *" does not take in "Trans Y", so that rule does not match; the
+# role does, for both.
 LAB = """{
   "note": ["ZERO_ACROSS_RUNS"],
   "ignore": [{"code": "RANK_DEFICIENT_DESIGN", "file": "sub-03_run-*.sdm"},
-             {"code": "ZERO_CONFOUND"}],
-  "warning": [{"code": "RANK_DEFICIENT_DESIGN", "file": "**/study/sub-02_run-2.sdm"}],
+             {"code": "ZERO_CONFOUND"},
+             {"code": "NEAR_DEPENDENT_DESIGN", "predictor": "Rot *"}],
+  "warning": [{"code": "RANK_DEFICIENT_DESIGN", "file": "**/study/sub-02_run-2.sdm"},
+              {"code": "NEAR_DEPENDENT_DESIGN", "role": "confound"}],
   "error": [{"code": "PREDICTOR_CORRELATION", "file": "sub-04_run-1.sdm"}]
 }
 """
@@ -43,6 +48,8 @@ class Config(CliTest):
         self.assertStatus(ruled, EXIT_REPORTED)  # the promoted correlations
         before, after = plain.objects()[0], ruled.objects()[0]
         # The log's findings stay, each with the severity --fail-on counts (null: ignored).
+        self.assertIn(("NEAR_DEPENDENT_DESIGN", "note"),
+                      [(f["code"], f["severity"]) for f in before["designFindings"]])
         self.assertEqual([(f["code"], f["severity"], f["endsRun"]) for f in before["findings"]],
                          [("ZERO_ACROSS_RUNS", "error", False), ("ZERO_CONFOUND", "warning", False)])
         self.assertEqual([(f["code"], f["severity"]) for f in after["findings"]],
@@ -55,6 +62,7 @@ class Config(CliTest):
             ("ZERO_ACROSS_RUNS", "note", None),
             ("PREDICTOR_CORRELATION", "note", "sub-01_run-1.sdm"),
             ("RANK_DEFICIENT_DESIGN", "warning", "sub-02_run-2.sdm"),
+            ("NEAR_DEPENDENT_DESIGN", "warning", "sub-04_run-1.sdm"),
             ("PREDICTOR_CORRELATION", "error", "sub-04_run-1.sdm"),
             ("PREDICTOR_CORRELATION", "error", "sub-04_run-1.sdm")])
         self.assertEqual([(f["code"], f["severity"]) for f in after["designFindings"]],

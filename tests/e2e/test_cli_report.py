@@ -234,6 +234,11 @@ class ReportInBrowser(CliTest):
         self.assertEqual(shown, sorted(
             (f["code"], f["file"], " ".join(str(p["number"]) for p in f["predictors"]))
             for f in run["designFindings"]))
+        # The conditions' own condition grade of each SDM in the rank table, as sdmDesigns has it.
+        shown = {tr.attrs["data-file"]: td.attrs["data-grade"] for tr in dom.find("tr")
+                 for td in tr.children if td.tag == "td" and "data-grade" in td.attrs}
+        self.assertEqual(shown, {d["file"]: d["interestConditionGrade"] for d in run["sdmDesigns"]
+                                 if d["interestConditionGrade"]})
 
     def grid(self, dom):
         return {(td.attrs["data-subject"], int(td.attrs["data-predictor"])):

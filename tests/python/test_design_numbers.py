@@ -28,6 +28,8 @@ DESIGNS = {
     "sum": ({"A": _S, "B": _B, "A+B": _S + _B, "Constant": ONE}, 3),
     # Nearly dependent: high but finite VIF.
     "near": ({"A": _S, "B": _S + 0.05 * _C, "C": _C, "Constant": ONE}, 3),
+    # The same near-dependency among confounds alone: a note.
+    "near confounds": ({"C": _C, "A": _S, "B": _S + 0.01 * np.cos(0.23 * _T), "Constant": ONE}, 1),
 }
 
 
@@ -53,6 +55,8 @@ def test_command_and_check_design_give_the_same_numbers(tmp_path, name):
     assert design["rank"] == found.attrs["rank"]
     assert design["conditionNumber"] == found.attrs["condition_number"]
     assert design["conditionGrade"] == found.attrs["condition_grade"]
+    assert design["interestConditionNumber"] == found.attrs["interest_condition_number"]
+    assert design["interestConditionGrade"] == found.attrs["interest_condition_grade"]
     vif = {f["predictors"][0]["name"]: f["vif"] for f in record["designFindings"]
            if f["code"] == "HIGH_VIF"}
     for predictor, value in found.attrs["vif"].items():
@@ -60,10 +64,20 @@ def test_command_and_check_design_give_the_same_numbers(tmp_path, name):
             assert vif[predictor] == (None if np.isinf(value) else value), predictor
         else:
             assert predictor not in vif
-    dependencies = sorted(f["text"].split(": ", 1)[1] for f in record["allFindings"]
+    dependencies = sorted((f["text"].split(": ", 1)[1], f["severity"])
+                          for f in record["allFindings"]
                           if f["code"] in ("RANK_DEFICIENT_DESIGN", "NEAR_DEPENDENT_DESIGN"))
-    assert dependencies == sorted(text.split(": ", 1)[1] for text in found.text)
+    assert dependencies == sorted((text.split(": ", 1)[1], severity)
+                                  for text, severity in zip(found.text, found.severity))
     assert all(text.startswith("design: ") for text in found.text)
+
+
+def test_a_near_dependency_among_confounds_alone_is_a_note():
+    confounds = kelvora.check_design(pd.DataFrame(DESIGNS["near confounds"][0]), interest=1)
+    assert list(confounds.code) == ["NEAR_DEPENDENT_DESIGN"]
+    assert list(confounds.severity) == ["note"]
+    near = kelvora.check_design(pd.DataFrame(DESIGNS["near"][0]), interest=3)
+    assert set(near.severity) == {"warning"}
 
 
 def test_the_numbers_of_offsets_and_dependencies():
@@ -89,3 +103,18 @@ def test_degenerate_shapes_end_without_a_condition_number(shape):
     assert found.attrs["columns"] == shape[1]
     assert found.attrs["condition_number"] is None
     assert len(found.attrs["vif"]) in (0, shape[1])
+
+
+def test_the_conditions_own_number_tells_a_close_correlation_apart():
+    """Two conditions at r = 0.99 beside motion with offsets: the design's grade is that of an
+    ordinary run, the conditions' own is high."""
+    def conditions_at(r):
+        residual = _C - _S * (_S @ _C) / (_S @ _S)
+        second = r * _S / np.linalg.norm(_S) + np.sqrt(1 - r * r) * residual / np.linalg.norm(residual)
+        motion = {"Trans Y": 3 + 0.2 * _B, "Rot X": 1 + 0.1 * np.sin(0.02 * _T), "Constant": ONE}
+        return kelvora.check_design(pd.DataFrame({"A": _S, "B": second, **motion}), interest=2)
+    ordinary, close = conditions_at(0.1), conditions_at(0.99)
+    assert ordinary.attrs["condition_grade"] == close.attrs["condition_grade"]
+    assert ordinary.attrs["interest_condition_grade"] == "low"
+    assert close.attrs["interest_condition_grade"] == "high"
+    assert ordinary.attrs["interest_condition_number"] < close.attrs["interest_condition_number"]
