@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <set>
+#include <utility>
 
 #include "analysis/summary_columns.h"
 #include "designmatrix/path_names.h"
@@ -49,6 +51,20 @@ const std::string& policyFileOf(const Finding& finding) {
 std::string severityLine(const RecordEntry& entry) {
   return std::string("kelvora: ") + recordSeverityName(entry.severity) +
          (entry.beyondRun ? " (after the log stopped)" : "") + ": " + entry.text;
+}
+
+// kelvora's line for the log's ZERO_ACROSS_RUNS finding `entry` when others follow from it, in
+// the words of its own zero check; the log's line is the plug-in's.
+std::string zeroCauseLine(const RecordEntry& entry) {
+  return std::string("kelvora: ") + recordSeverityName(entry.severity) + ": subject " +
+         visible(entry.subject) + ", predictor number " +
+         std::to_string(entry.predictorNumber.value_or(0)) + " named " +
+         visible(entry.predictorName) + " is zero in all its runs";
+}
+
+bool followsFromZeroColumn(ContrastCode code) {
+  return code == ContrastCode::kNotEstimable || code == ContrastCode::kNullInRun ||
+         code == ContrastCode::kNotEstimableForSubject;
 }
 
 RecordEntry runEntry(const Finding& finding) {
@@ -244,15 +260,16 @@ FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* st
       if (!isReaderDamage(finding.code) || found == readStudyByPath.end()) continue;
       const std::size_t studyIndex = found->second;
       damageByStudy.emplace(studyIndex,
-                            Damage{firstFurther + i, firstReachedColumn(sdms[studyIndex]), 0});
+                            Damage{firstFurther + i, firstReachedColumn(sdms[studyIndex])});
       studyByPath.emplace(sdms[studyIndex].path, studyIndex);
-      studyByEntry.emplace(firstFurther + i, studyIndex);
+      followersByEntry.emplace(firstFurther + i, 0);
     }
     if (!damageByStudy.empty()) {
       for (const SubjectGroup& group : study->designs.subjects) {
         groupBySubject.emplace(group.id, &group);
       }
     }
+    noteZeroCauses();
   }
   // A follower may come before its cause (a run's finding), so which causes are kept is known
   // only at the end; followers of a cause that is not kept are never asked for.
@@ -263,19 +280,88 @@ FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* st
       return;
     }
     worst = worst ? std::min(*worst, entry.severity) : entry.severity;
-    if (entry.causedBy) ++damageByStudy.at(studyByEntry.at(*entry.causedBy)).followers;
-    const auto damaged = studyByEntry.find(index);
-    if (damaged != studyByEntry.end()) {
+    if (entry.causedBy) ++followersByEntry.at(*entry.causedBy);
+    if (followersByEntry.count(index) > 0) {
       keptIndexByEntry.emplace(index, kept);
-      studyByKeptIndex.emplace(kept, damaged->second);
+      entryByKeptIndex.emplace(kept, index);
     }
     ++kept;
   });
 }
 
+void FindingRecord::noteZeroCauses() {
+  const std::size_t firstFurther = outcome.findings.size() + study->diagnosis.causes.size();
+  std::set<std::pair<std::string_view, std::int64_t>> noted;
+  // The log's finding first; kelvora's own zero check tells only what the log did not reach.
+  const auto note = [&](std::string_view subject, std::int64_t number, std::string_view name,
+                        std::size_t index, const RecordEntry& entry) {
+    if (!noted.emplace(subject, number).second) return;
+    const std::size_t cause = causeOf(entry).value_or(index);
+    zeroCausesBySubject[subject].push_back({number - 1, name, cause});
+    followersByEntry.emplace(cause, 0);
+  };
+  for (std::size_t i = 0; i < outcome.findings.size(); ++i) {
+    const Finding& finding = outcome.findings[i];
+    if (finding.code != FindingCode::kZeroAcrossRuns || !finding.predictorNumber) continue;
+    note(finding.subject, *finding.predictorNumber, finding.predictorName, i, runEntry(finding));
+  }
+  for (std::size_t i = 0; i < study->diagnosis.findings.size(); ++i) {
+    const FurtherFinding& finding = study->diagnosis.findings[i];
+    if (finding.code != FurtherCode::kZeroAcrossRuns || !finding.predictorNumber) continue;
+    note(finding.subject, *finding.predictorNumber, finding.predictorName, firstFurther + i,
+         furtherEntry(finding));
+  }
+  if (zeroCausesBySubject.empty()) return;
+  for (const SubjectGroup& group : study->designs.subjects) {
+    for (const std::size_t member : group.studies) subjectByStudy.emplace(member, group.id);
+  }
+}
+
+const std::vector<FindingRecord::ZeroCause>& FindingRecord::zeroCausesOf(
+    std::string_view subject) const {
+  static const std::vector<ZeroCause> kNone;
+  const auto found = zeroCausesBySubject.find(subject);
+  return found == zeroCausesBySubject.end() ? kNone : found->second;
+}
+
+std::optional<std::size_t> FindingRecord::zeroCauseOf(std::size_t studyIndex,
+                                                      const Dependency& dependency) const {
+  const auto subject = subjectByStudy.find(studyIndex);
+  if (dependency.kind != DependencyKind::kRankDeficient || dependency.dependent < 0 ||
+      subject == subjectByStudy.end() ||
+      !isZero(study->designs.sdms[studyIndex], dependency.dependent)) {
+    return std::nullopt;
+  }
+  for (const ZeroCause& cause : zeroCausesOf(subject->second)) {
+    if (cause.column == dependency.dependent) return cause.entry;
+  }
+  return std::nullopt;
+}
+
+// A contrast that weighs a zero predictor cannot be estimated where it is zero, whatever else.
+std::optional<std::size_t> FindingRecord::zeroCauseOf(const ContrastFinding& finding) const {
+  if (!followsFromZeroColumn(finding.code) || zeroCausesBySubject.empty()) return std::nullopt;
+  const SdmDesign* run = finding.study ? &study->designs.sdms[*finding.study] : nullptr;
+  std::string_view subject = finding.subject;
+  if (run != nullptr) {
+    const auto found = subjectByStudy.find(*finding.study);
+    if (found == subjectByStudy.end()) return std::nullopt;
+    subject = found->second;
+  }
+  const Contrast& contrast = study->contrasts.results[finding.contrast].contrast;
+  for (const ZeroCause& cause : zeroCausesOf(subject)) {
+    if (run != nullptr && !isZero(*run, cause.column)) continue;
+    const std::string_view name = run != nullptr ? nameAt(run->names, cause.column) : cause.name;
+    for (const auto& weight : contrast.weights) {
+      if (weight.first == name) return cause.entry;
+    }
+  }
+  return std::nullopt;
+}
+
 std::size_t FindingRecord::followerCount(std::size_t index) const {
-  const auto found = studyByKeptIndex.find(index);
-  return found == studyByKeptIndex.end() ? 0 : damageByStudy.at(found->second).followers;
+  const auto found = entryByKeptIndex.find(index);
+  return found == entryByKeptIndex.end() ? 0 : followersByEntry.at(found->second);
 }
 
 std::optional<RecordSeverity> FindingRecord::decided(std::string_view code, const std::string& file,
@@ -353,8 +439,11 @@ std::optional<std::size_t> FindingRecord::causeOf(const RecordEntry& entry) cons
 void FindingRecord::forEach(
     const std::function<void(std::size_t, const RecordEntry&)>& visit) const {
   std::size_t kept = 0;
-  forEachMade([&](std::size_t, RecordEntry& entry) {
+  forEachMade([&](std::size_t made, RecordEntry& entry) {
     if (!decide(entry)) return;
+    if (entry.kind == RecordKind::kRun && followersByEntry.count(made) > 0) {
+      entry.errorLine = zeroCauseLine(entry);
+    }
     if (entry.causedBy) {
       const auto cause = keptIndexByEntry.find(*entry.causedBy);
       entry.causedBy = cause == keptIndexByEntry.end() ? std::nullopt
@@ -366,8 +455,10 @@ void FindingRecord::forEach(
 
 void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntry&)>& visit) const {
   std::size_t index = 0;
-  const auto hand = [&](RecordEntry entry) {
+  // `follows`: the zero finding that explains it, when no reader problem does.
+  const auto hand = [&](RecordEntry entry, std::optional<std::size_t> follows = std::nullopt) {
     entry.causedBy = causeOf(entry);
+    if (!entry.causedBy) entry.causedBy = follows;
     visit(index++, entry);
   };
   for (const Finding& finding : outcome.findings) hand(runEntry(finding));
@@ -375,16 +466,17 @@ void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntr
   for (const MismatchCause& cause : study->diagnosis.causes) hand(causeEntry(cause));
   for (const FurtherFinding& finding : study->diagnosis.findings) hand(furtherEntry(finding));
   forEachToldDesign(study->designs, [&](const SdmDesign& design) {
+    const auto studyIndex = static_cast<std::size_t>(&design - study->designs.sdms.data());
     if (design.rank.skipped) hand(designEntry(design, nullptr));
     for (const Dependency& dependency : design.rank.dependencies) {
-      hand(designEntry(design, &dependency));
+      hand(designEntry(design, &dependency), zeroCauseOf(studyIndex, dependency));
     }
     if (design.rank.unlisted > 0) hand(unlistedEntry(design));
     for (const DesignWarning& warning : design.warnings.items())
       hand(warningEntry(design, warning));
   });
   for (const ContrastFinding& finding : study->contrasts.findings) {
-    hand(contrastEntry(study->designs, finding));
+    hand(contrastEntry(study->designs, finding), zeroCauseOf(finding));
   }
 }
 
