@@ -7,7 +7,8 @@ import re
 import shutil
 import unittest
 
-from cli_harness import EXAMPLES, EXIT_REPORTED, CliTest, run_cli
+from cli_harness import (EXAMPLES, EXIT_REPORTED, CliTest, run_cli, sdm_text, varied_column,
+                         write_study)
 
 CAUSE_LINE = ('kelvora: error: subject "sub-03", predictor number 3 named "Bodies" is zero in all'
               " its runs ... and {} findings that follow from it")
@@ -81,6 +82,31 @@ class Causes(CliTest):
         self.assertEqual(item.group(2).count("<li>"), 8)
         self.assertIn("and 8 findings that follow from it", item.group(2))
         self.assertEqual(html.count(f'data-caused-by="{item.group(1)}"'), 8)
+
+    def test_a_zero_column_a_damaged_file_explains_counts_under_the_damage(self):
+        names = ("Faces", "Houses", "Trans X", "Constant")
+
+        def sdm(zero=()):
+            return sdm_text(names, 3, [[0.0] * 12 if n in zero else [1.0] * 12 if n == "Constant"
+                                       else varied_column(p, 12) for p, n in enumerate(names)])
+        cut = sdm().split("\n")
+        runs = [("S01_run1", sdm(zero=("Houses",))), ("S01_run2", "\n".join(cut[:-13]) + "\n"),
+                ("S02_run1", sdm()), ("S02_run2", sdm())]
+        mdm = write_study(self.study, runs)
+        text, [run] = run_cli("--no-prompt", "--no-findings-file", mdm), run_cli(
+            "--no-prompt", "--no-findings-file", "--json", mdm).objects()
+        found = run["allFindings"]
+        damage = next(i for i, f in enumerate(found) if f["code"] == "SDM_SHORT_MATRIX")
+        zero = next(f for f in found if f["code"] == "ZERO_ACROSS_RUNS")
+        # S01_run1's own zero "Houses" follows from the zero finding, which the damage explains.
+        rank = next(f for f in found if f["code"] == "RANK_DEFICIENT_DESIGN"
+                    and f["file"].endswith("S01_run1.sdm"))
+        self.assertEqual((zero["causedBy"], rank["causedBy"]), (damage, damage))
+        count = sum(f["causedBy"] == damage for f in found)
+        told = [line for line in text.error_text().splitlines() if "follow" in line]
+        self.assertEqual(len(told), 1)
+        self.assertTrue(told[0].startswith("kelvora: error: S01_run2.sdm: the matrix ends after"))
+        self.assertTrue(told[0].endswith(f" ... and {count} findings that follow from it"))
 
 
 if __name__ == "__main__":
