@@ -4,8 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
-#include <set>
-#include <utility>
 
 #include "analysis/summary_columns.h"
 #include "designmatrix/path_names.h"
@@ -291,13 +289,14 @@ FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* st
 
 void FindingRecord::noteZeroCauses() {
   const std::size_t firstFurther = outcome.findings.size() + study->diagnosis.causes.size();
-  std::set<std::pair<std::string_view, std::int64_t>> noted;
   // The log's finding first; kelvora's own zero check tells only what the log did not reach.
   const auto note = [&](std::string_view subject, std::int64_t number, std::string_view name,
                         std::size_t index, const RecordEntry& entry) {
-    if (!noted.emplace(subject, number).second) return;
+    SubjectZeros& zeros = zerosBySubject[subject];
+    if (zeros.entryByColumn.count(number - 1) > 0) return;
     const std::size_t cause = causeOf(entry).value_or(index);
-    zeroCausesBySubject[subject].push_back({number - 1, name, cause});
+    zeros.entryByColumn.emplace(number - 1, cause);
+    zeros.columnByName.emplace(name, number - 1);
     followersByEntry.emplace(cause, 0);
   };
   for (std::size_t i = 0; i < outcome.findings.size(); ++i) {
@@ -311,50 +310,49 @@ void FindingRecord::noteZeroCauses() {
     note(finding.subject, *finding.predictorNumber, finding.predictorName, firstFurther + i,
          furtherEntry(finding));
   }
-  if (zeroCausesBySubject.empty()) return;
+  if (zerosBySubject.empty()) return;
   for (const SubjectGroup& group : study->designs.subjects) {
     for (const std::size_t member : group.studies) subjectByStudy.emplace(member, group.id);
   }
 }
 
-const std::vector<FindingRecord::ZeroCause>& FindingRecord::zeroCausesOf(
-    std::string_view subject) const {
-  static const std::vector<ZeroCause> kNone;
-  const auto found = zeroCausesBySubject.find(subject);
-  return found == zeroCausesBySubject.end() ? kNone : found->second;
+const FindingRecord::SubjectZeros* FindingRecord::zerosOf(std::string_view subject) const {
+  const auto found = zerosBySubject.find(subject);
+  return found == zerosBySubject.end() ? nullptr : &found->second;
+}
+
+const FindingRecord::SubjectZeros* FindingRecord::zerosOfStudy(std::size_t studyIndex) const {
+  const auto subject = subjectByStudy.find(studyIndex);
+  return subject == subjectByStudy.end() ? nullptr : zerosOf(subject->second);
 }
 
 std::optional<std::size_t> FindingRecord::zeroCauseOf(std::size_t studyIndex,
                                                       const Dependency& dependency) const {
-  const auto subject = subjectByStudy.find(studyIndex);
-  if (dependency.kind != DependencyKind::kRankDeficient || dependency.dependent < 0 ||
-      subject == subjectByStudy.end() ||
-      !isZero(study->designs.sdms[studyIndex], dependency.dependent)) {
+  const SubjectZeros* zeros = zerosBySubject.empty() ? nullptr : zerosOfStudy(studyIndex);
+  if (zeros == nullptr || dependency.kind != DependencyKind::kRankDeficient ||
+      dependency.dependent < 0 || !isZero(study->designs.sdms[studyIndex], dependency.dependent)) {
     return std::nullopt;
   }
-  for (const ZeroCause& cause : zeroCausesOf(subject->second)) {
-    if (cause.column == dependency.dependent) return cause.entry;
-  }
-  return std::nullopt;
+  const auto found = zeros->entryByColumn.find(dependency.dependent);
+  return found == zeros->entryByColumn.end() ? std::nullopt
+                                             : std::optional<std::size_t>(found->second);
 }
 
-// A contrast that weighs a zero predictor cannot be estimated where it is zero, whatever else.
+// A contrast that weighs a zero predictor cannot be estimated where it is zero, whatever else. In
+// a run, the predictor must be the same column of that name, zero there too.
 std::optional<std::size_t> FindingRecord::zeroCauseOf(const ContrastFinding& finding) const {
-  if (!followsFromZeroColumn(finding.code) || zeroCausesBySubject.empty()) return std::nullopt;
+  if (!followsFromZeroColumn(finding.code) || zerosBySubject.empty()) return std::nullopt;
   const SdmDesign* run = finding.study ? &study->designs.sdms[*finding.study] : nullptr;
-  std::string_view subject = finding.subject;
-  if (run != nullptr) {
-    const auto found = subjectByStudy.find(*finding.study);
-    if (found == subjectByStudy.end()) return std::nullopt;
-    subject = found->second;
-  }
-  const Contrast& contrast = study->contrasts.results[finding.contrast].contrast;
-  for (const ZeroCause& cause : zeroCausesOf(subject)) {
-    if (run != nullptr && !isZero(*run, cause.column)) continue;
-    const std::string_view name = run != nullptr ? nameAt(run->names, cause.column) : cause.name;
-    for (const auto& weight : contrast.weights) {
-      if (weight.first == name) return cause.entry;
+  const SubjectZeros* zeros = run != nullptr ? zerosOfStudy(*finding.study) : zerosOf(finding.subject);
+  if (zeros == nullptr) return std::nullopt;
+  for (const auto& weight : study->contrasts.results[finding.contrast].contrast.weights) {
+    const auto column = zeros->columnByName.find(weight.first);
+    if (column == zeros->columnByName.end()) continue;
+    if (run != nullptr &&
+        (nameAt(run->names, column->second) != weight.first || !isZero(*run, column->second))) {
+      continue;
     }
+    return zeros->entryByColumn.at(column->second);
   }
   return std::nullopt;
 }

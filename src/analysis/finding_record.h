@@ -115,11 +115,11 @@ class FindingRecord {
     std::size_t entry = 0;         // the reader finding's index in the record
     std::int64_t firstColumn = 0;  // 0-based: this column and those after it were reached
   };
-  // A predictor zero in all runs of a subject, and the entry its followers name.
-  struct ZeroCause {
-    std::int64_t column = 0;  // 0-based
-    std::string_view name;    // as the finding names it; contrasts weigh predictors by name
-    std::size_t entry = 0;
+  // The predictors zero in all runs of one subject: by 0-based column, the entry their followers
+  // name; by name (as the finding names it; contrasts weigh predictors by name), the column.
+  struct SubjectZeros {
+    std::unordered_map<std::int64_t, std::size_t> entryByColumn;
+    std::unordered_map<std::string_view, std::int64_t> columnByName;
   };
 
   // The damage of a study that reached `column` (kWholeSdm: any), or null.
@@ -127,10 +127,11 @@ class FindingRecord {
   std::optional<std::size_t> subjectCause(const std::string& subject, std::int64_t column,
                                           bool allRuns) const;
   std::optional<std::size_t> causeOf(const RecordEntry& entry) const;
-  // The zero predictors of `subject` (empty: none).
-  const std::vector<ZeroCause>& zeroCausesOf(std::string_view subject) const;
+  // The zero predictors of the subject of study `studyIndex`, or of `subject`; null: none.
+  const SubjectZeros* zerosOfStudy(std::size_t studyIndex) const;
+  const SubjectZeros* zerosOf(std::string_view subject) const;
   // The zero finding that explains a rank finding of study `studyIndex` about `dependency`, or a
-  // contrast finding; none when none does.
+  // contrast finding; none when none does. O(1), and O(weights) for a contrast.
   std::optional<std::size_t> zeroCauseOf(std::size_t studyIndex,
                                          const Dependency& dependency) const;
   std::optional<std::size_t> zeroCauseOf(const ContrastFinding& finding) const;
@@ -151,7 +152,7 @@ class FindingRecord {
   std::unordered_map<std::string_view, std::size_t> studyByPath;  // damaged SDMs only
   std::unordered_map<std::string_view, const SubjectGroup*> groupBySubject;
   // Filled only for a study with zero findings: by subject, and each read SDM's subject.
-  std::unordered_map<std::string_view, std::vector<ZeroCause>> zeroCausesBySubject;
+  std::unordered_map<std::string_view, SubjectZeros> zerosBySubject;
   std::unordered_map<std::size_t, std::string_view> subjectByStudy;
   // Every entry others may name as cause (made index) with how many the policy keeps that do;
   // those the policy keeps: their index among the entries kept, and back.
