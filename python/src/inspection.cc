@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/chosen_subject_rule.h"
 #include "analysis/contrast_weights.h"
 #include "analysis/finding_policy_file.h"
-#include "analysis/chosen_subject_rule.h"
 #include "bindings.h"
 #include "designmatrix/path_names.h"
 #include "inspector/mdm_inspection.h"

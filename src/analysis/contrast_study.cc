@@ -402,7 +402,8 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     }
     for (const ContrastSubject& row : result.subjects) {
       if (row.estimate.relativeEfficiency && *row.estimate.relativeEfficiency < lowEfficiency) {
-        findings.add(c, ContrastCode::kLowEfficiency, RecordSeverity::kNote, std::nullopt, row.subject,
+        findings.add(c, ContrastCode::kLowEfficiency, RecordSeverity::kNote, std::nullopt,
+                     row.subject,
                      "subject " + visible(row.subject) + ": contrast " + quoted(contrast.name) +
                          " has " + decimal(*row.estimate.relativeEfficiency) + below);
       }

@@ -343,7 +343,8 @@ std::optional<std::size_t> FindingRecord::zeroCauseOf(std::size_t studyIndex,
 std::optional<std::size_t> FindingRecord::zeroCauseOf(const ContrastFinding& finding) const {
   if (!followsFromZeroColumn(finding.code) || zerosBySubject.empty()) return std::nullopt;
   const SdmDesign* run = finding.study ? &study->designs.sdms[*finding.study] : nullptr;
-  const SubjectZeros* zeros = run != nullptr ? zerosOfStudy(*finding.study) : zerosOf(finding.subject);
+  const SubjectZeros* zeros =
+      run != nullptr ? zerosOfStudy(*finding.study) : zerosOf(finding.subject);
   if (zeros == nullptr) return std::nullopt;
   for (const auto& weight : study->contrasts.results[finding.contrast].contrast.weights) {
     const auto column = zeros->columnByName.find(weight.first);
