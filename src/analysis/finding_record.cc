@@ -313,6 +313,8 @@ void FindingRecord::noteZeroCauses() {
   if (zerosBySubject.empty()) return;
   for (const SubjectGroup& group : study->designs.subjects) {
     for (const std::size_t member : group.studies) subjectByStudy.emplace(member, group.id);
+    const auto zeros = zerosBySubject.find(group.id);
+    if (zeros != zerosBySubject.end()) zeros->second.group = &group;
   }
 }
 
@@ -338,22 +340,28 @@ std::optional<std::size_t> FindingRecord::zeroCauseOf(std::size_t studyIndex,
                                              : std::optional<std::size_t>(found->second);
 }
 
-// A contrast that weighs a zero predictor cannot be estimated where it is zero, whatever else. In
-// a run, the predictor must be the same column of that name, zero there too.
+// A contrast that weighs a zero predictor cannot be estimated where it is zero, whatever else:
+// in each run the contrast finding is about (for a subject's, every run kelvora groups under it,
+// whose subject rule may group them otherwise than the log), that column of that name is zero.
 std::optional<std::size_t> FindingRecord::zeroCauseOf(const ContrastFinding& finding) const {
   if (!followsFromZeroColumn(finding.code) || zerosBySubject.empty()) return std::nullopt;
-  const SdmDesign* run = finding.study ? &study->designs.sdms[*finding.study] : nullptr;
   const SubjectZeros* zeros =
-      run != nullptr ? zerosOfStudy(*finding.study) : zerosOf(finding.subject);
-  if (zeros == nullptr) return std::nullopt;
+      finding.study ? zerosOfStudy(*finding.study) : zerosOf(finding.subject);
+  if (zeros == nullptr || zeros->group == nullptr) return std::nullopt;
+  const std::vector<SdmDesign>& sdms = study->designs.sdms;
+  const auto zeroIn = [&](std::size_t run, std::int64_t column, std::string_view name) {
+    return sdms[run].read && nameAt(sdms[run].names, column) == name && isZero(sdms[run], column);
+  };
   for (const auto& weight : study->contrasts.results[finding.contrast].contrast.weights) {
     const auto column = zeros->columnByName.find(weight.first);
     if (column == zeros->columnByName.end()) continue;
-    if (run != nullptr &&
-        (nameAt(run->names, column->second) != weight.first || !isZero(*run, column->second))) {
-      continue;
-    }
-    return zeros->entryByColumn.at(column->second);
+    const bool explained = finding.study
+                               ? zeroIn(*finding.study, column->second, weight.first)
+                               : std::all_of(zeros->group->studies.begin(),
+                                             zeros->group->studies.end(), [&](std::size_t run) {
+                                               return zeroIn(run, column->second, weight.first);
+                                             });
+    if (explained) return zeros->entryByColumn.at(column->second);
   }
   return std::nullopt;
 }

@@ -120,6 +120,7 @@ class FindingRecord {
   struct SubjectZeros {
     std::unordered_map<std::int64_t, std::size_t> entryByColumn;
     std::unordered_map<std::string_view, std::int64_t> columnByName;
+    const SubjectGroup* group = nullptr;  // its runs as kelvora groups them; null: none read
   };
 
   // The damage of a study that reached `column` (kWholeSdm: any), or null.
@@ -131,7 +132,8 @@ class FindingRecord {
   const SubjectZeros* zerosOfStudy(std::size_t studyIndex) const;
   const SubjectZeros* zerosOf(std::string_view subject) const;
   // The zero finding that explains a rank finding of study `studyIndex` about `dependency`, or a
-  // contrast finding; none when none does. O(1), and O(weights) for a contrast.
+  // contrast finding; none when none does. O(1), and O(weights) for a run's contrast finding,
+  // O(weights x runs) for a subject's.
   std::optional<std::size_t> zeroCauseOf(std::size_t studyIndex,
                                          const Dependency& dependency) const;
   std::optional<std::size_t> zeroCauseOf(const ContrastFinding& finding) const;
