@@ -28,8 +28,8 @@
 // line). The run's entries are decided too, but their text stays the log's line.
 //
 // The record holds references to the outcome and the study, which must outlive it, and a few
-// numbers per damaged SDM; entries are made one at a time as they are visited, so a study with
-// hundreds of thousands of findings costs no second copy of them.
+// numbers per damaged SDM and per zero finding; entries are made one at a time as they are visited,
+// so a study with hundreds of thousands of findings costs no second copy of them.
 #pragma once
 
 #include <cstddef>
