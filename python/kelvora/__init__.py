@@ -21,7 +21,10 @@ import pandas as pd
 from . import _kelvora
 
 __all__ = ["read_sdm", "read_mdm", "write_sdm", "inspect", "check_design", "Sdm", "Mdm",
-           "Outcome", "explain"]
+           "Outcome", "explain", "__version__"]
+
+# The project's one version, as `kelvora --version` prints it.
+__version__ = _kelvora.VERSION
 
 
 def _path_bytes(path):
@@ -256,7 +259,7 @@ class Outcome:
 
 
 def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=None, config=None,
-            ignore=(), contrasts=(), low_efficiency=0.5):
+            ignore=(), contrasts=(), low_efficiency=0.5, subject_rule=None, fail_on=None):
     """Inspects the MDM at ``mdm_path`` exactly as ``kelvora`` does and returns an ``Outcome``.
 
     The plug-in's checks (every SDM read on several threads, counts, names, subjects, all-zero
@@ -270,25 +273,43 @@ def inspect(mdm_path, locate=None, save_mdm=None, findings_file=True, threads=No
     names an unknown code raises ValueError with the line and the reason. A config or contrast
     table named by its path is read as kelvora reads it: a file or a pipe, of at most 1 MiB;
     anything else raises ValueError. ``contrasts``: the
-    contrasts to assess in every run and subject (``--contrast``, ``--contrasts``): a list of
-    expressions such as ``["Faces - Houses", "Faces + Houses - 2*Bodies"]``, or a path to a
-    contrast table (a tab-separated file with a ``contrast`` column and one column per predictor),
-    or such a table as a DataFrame; ``low_efficiency``: the share of the study's median efficiency
+    contrasts to assess in every run and subject (``--contrast``, ``--contrasts``), by the type
+    given, never by what the text looks like or which files exist: a ``str`` is ONE expression
+    (``"Faces - Houses"``); a list or tuple holds expressions
+    (``["Faces - Houses", "Faces + Houses - 2*Bodies"]``); a ``pathlib.Path`` (any
+    ``os.PathLike``) is a contrast table file (tab-separated: a ``contrast`` column and one column
+    per predictor); a DataFrame is such a table. So a table file is given as
+    ``contrasts=pathlib.Path("contrasts.tsv")``; bytes are refused (TypeError).
+    ``low_efficiency``: the share of the study's median efficiency
     below which a run or subject is noted (``--low-efficiency``). A contrast that does not parse,
-    or names a predictor that no SDM has, raises ValueError (with the nearest names). The GIL is
+    or names a predictor that no SDM has, raises ValueError (with the nearest names).
+    ``subject_rule``: how kelvora finds a study's subject in its functional data path
+    (``--subject-rule``: ``"prefix"``, the default, ``"bids"``, ``"folder:N"`` or
+    ``"regex:EXPR"``); one that is no rule raises ValueError. ``fail_on``: which findings make
+    ``exit_status`` 1 (``--fail-on``): ``"error"``, ``"warning"`` (the default) or ``"note"``;
+    another raises ValueError. The GIL is
     released while it runs; Ctrl-C stops it (KeyboardInterrupt). An MDM that cannot be read is
     no exception: its outcome says so (exit status 2, finding MDM_UNREADABLE).
     """
     folder = None
     if findings_file not in (True, False):
         folder, findings_file = _path_bytes(findings_file), True
-    inspection = _kelvora.inspect(
-        _path_bytes(mdm_path),
-        None if locate is None else _path_bytes(locate),
-        None if save_mdm is None else _path_bytes(save_mdm),
-        bool(findings_file), folder, 0 if threads is None else int(threads),
-        _config_bytes(config), [str(code) for code in ignore], *_contrast_arguments(contrasts),
-        float(low_efficiency))
+    try:
+        inspection = _kelvora.inspect(
+            _path_bytes(mdm_path),
+            None if locate is None else _path_bytes(locate),
+            None if save_mdm is None else _path_bytes(save_mdm),
+            bool(findings_file), folder, 0 if threads is None else int(threads),
+            _config_bytes(config), [str(code) for code in ignore],
+            *_contrast_arguments(contrasts), float(low_efficiency),
+            None if subject_rule is None else str(subject_rule),
+            None if fail_on is None else str(fail_on))
+    except ValueError as error:
+        # The expression stays refused; the file beside it only says how to ask for the table.
+        if isinstance(contrasts, str) and os.path.isfile(contrasts):
+            raise ValueError(f"{error} (a contrast table file is given as "
+                             f"contrasts=pathlib.Path({contrasts!r}))") from None
+        raise
     return Outcome(inspection)
 
 
@@ -304,8 +325,13 @@ def _contrast_arguments(contrasts):
     ``contrasts`` gives."""
     if isinstance(contrasts, pd.DataFrame):
         return [], None, _contrast_cells(contrasts)
-    if isinstance(contrasts, (str, bytes, os.PathLike)):
+    if isinstance(contrasts, os.PathLike):
         return [], _kelvora.read_user_file("contrasts", _path_bytes(contrasts)), None
+    if isinstance(contrasts, str):
+        return [contrasts], None, None
+    if isinstance(contrasts, (bytes, bytearray)):
+        raise TypeError("contrasts: give an expression as a str, or a table file as a "
+                        "pathlib.Path")
     return [str(expression) for expression in contrasts], None, None
 
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/chosen_subject_rule.h"
 #include "analysis/contrast_weights.h"
 #include "analysis/finding_policy_file.h"
 #include "bindings.h"
@@ -122,14 +123,32 @@ std::vector<analysis::Contrast> contrastsOf(const std::vector<std::string>& expr
   return contrasts;
 }
 
+// The severity of --fail-on's word; ValueError for another, as kelvora refuses it.
+analysis::RecordSeverity failOnOf(const std::string& word) {
+  for (const analysis::RecordSeverity severity :
+       {analysis::RecordSeverity::kError, analysis::RecordSeverity::kWarning,
+        analysis::RecordSeverity::kNote}) {
+    if (word == analysis::recordSeverityName(severity)) return severity;
+  }
+  throw py::value_error("fail_on: " + word + " is none of error, warning, note");
+}
+
 std::unique_ptr<Inspection> inspect(
     const py::bytes& mdmFile, std::optional<py::bytes> locate, std::optional<py::bytes> saveMdm,
     bool findingsFile, std::optional<py::bytes> findingsDir, unsigned threads,
     std::optional<py::bytes> config, const std::vector<std::string>& ignore,
     const std::vector<std::string>& contrastExpressions, std::optional<py::bytes> contrastTable,
-    std::optional<ContrastCells> contrastCells, double lowEfficiency) {
+    std::optional<ContrastCells> contrastCells, double lowEfficiency,
+    const std::optional<std::string>& subjectRule, const std::optional<std::string>& failOn) {
   inspector::InspectionRequest request;
   request.policy = policyOf(config, ignore);
+  if (subjectRule) {
+    std::string error;
+    std::optional<analysis::SubjectRule> rule = analysis::parseSubjectRule(*subjectRule, error);
+    if (!rule) throw py::value_error("subject_rule: " + error);
+    request.subjectRule = std::move(*rule);
+  }
+  if (failOn) request.failOn = failOnOf(*failOn);
   request.questions.contrasts = contrastsOf(contrastExpressions, contrastTable, contrastCells);
   if (!(lowEfficiency > 0.0 && lowEfficiency <= 1.0)) {
     throw py::value_error("low_efficiency: not a number in (0, 1]");
@@ -195,7 +214,8 @@ void bindInspection(py::module_& module) {
   module.def("inspect", &inspect, py::arg("mdm_file"), py::arg("locate"), py::arg("save_mdm"),
              py::arg("findings_file"), py::arg("findings_dir"), py::arg("threads"),
              py::arg("config"), py::arg("ignore"), py::arg("contrasts"), py::arg("contrast_table"),
-             py::arg("contrast_cells"), py::arg("low_efficiency"));
+             py::arg("contrast_cells"), py::arg("low_efficiency"), py::arg("subject_rule"),
+             py::arg("fail_on"));
 }
 
 }  // namespace kelvora::python

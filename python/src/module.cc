@@ -8,11 +8,13 @@
 #include <pybind11/stl.h>
 
 #include "bindings.h"
+#include "kelvora_version.h"
 
 namespace py = pybind11;
 
 PYBIND11_MODULE(_kelvora, module) {
   module.doc() = "The compiled core of the kelvora package; use `kelvora` instead.";
+  module.attr("VERSION") = kelvora::kKelvoraVersion;
   kelvora::python::bindDesignFiles(module);
   kelvora::python::bindInspection(module);
   kelvora::python::bindDesignCheck(module);

@@ -104,9 +104,9 @@ class ContrastFindings {
   ContrastFindings(const StudyDesigns& designs, StudyContrasts& contrasts)
       : designs(designs), findings(contrasts.findings) {}
 
-  void add(ContrastCode code, RecordSeverity severity, std::optional<std::size_t> study,
-           std::string subject, std::string text) {
-    findings.push_back({code, severity, study, std::move(subject), std::move(text)});
+  void add(std::size_t contrast, ContrastCode code, RecordSeverity severity,
+           std::optional<std::size_t> study, std::string subject, std::string text) {
+    findings.push_back({code, severity, study, std::move(subject), std::move(text), contrast});
   }
   std::string fileOf(std::size_t study) const {
     return fileNameOf(designs.sdms[study].path) + ": ";
@@ -261,12 +261,13 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
   for (const std::size_t s : readStudies) {
     const std::vector<std::int64_t>& columns = located.columns(designs.sdms[s]);
     std::vector<bool> told(names.size(), false);
-    for (const Contrast& contrast : contrasts) {
+    for (std::size_t c = 0; c < contrasts.size(); ++c) {
+      const Contrast& contrast = contrasts[c];
       for (const auto& weight : contrast.weights) {
         const std::size_t n = located.index(weight.first);
         if (!somewhere[n] || columns[n] >= 0 || told[n]) continue;
         told[n] = true;
-        findings.add(ContrastCode::kPredictorMissing, RecordSeverity::kWarning, s, "",
+        findings.add(c, ContrastCode::kPredictorMissing, RecordSeverity::kWarning, s, "",
                      findings.fileOf(s) + "no predictor " + visible(weight.first) +
                          " for contrast " + quoted(contrast.name) +
                          located.missingCause(designs.sdms[s], n));
@@ -354,7 +355,7 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
       nullRun[s] = row.estimate.null;
       const std::string named = "contrast " + quoted(contrast.name);
       if (row.estimate.null) {
-        findings.add(ContrastCode::kNullInRun, RecordSeverity::kNote, s, "",
+        findings.add(c, ContrastCode::kNullInRun, RecordSeverity::kNote, s, "",
                      findings.fileOf(s) + named +
                          " is null in this run: every predictor it weighs is absent or zero");
         continue;
@@ -366,7 +367,7 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
         lacksName = lacksName || columns[located.index(weight.first)] < 0;
       }
       if (!*row.estimate.estimable && !lacksName) {
-        findings.add(ContrastCode::kNotEstimable, RecordSeverity::kWarning, s, "",
+        findings.add(c, ContrastCode::kNotEstimable, RecordSeverity::kWarning, s, "",
                      findings.fileOf(s) + named + " cannot be estimated: " +
                          notEstimableReason(designs.sdms[s], contrast, located));
       }
@@ -380,7 +381,7 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     }
     for (const ContrastSubject& row : result.subjects) {
       if (row.estimate.estimable.value_or(true)) continue;
-      findings.add(ContrastCode::kNotEstimableForSubject, RecordSeverity::kWarning, std::nullopt,
+      findings.add(c, ContrastCode::kNotEstimableForSubject, RecordSeverity::kWarning, std::nullopt,
                    row.subject,
                    "subject " + visible(row.subject) + ": contrast " + quoted(contrast.name) +
                        " cannot be estimated from its " + std::to_string(row.runs) +
@@ -394,14 +395,15 @@ StudyContrasts evaluateContrasts(const std::vector<Contrast>& contrasts, double 
     const std::string below = " of the median's efficiency (below " + decimal(lowEfficiency) + ")";
     for (const ContrastRun& row : result.runs) {
       if (row.estimate.relativeEfficiency && *row.estimate.relativeEfficiency < lowEfficiency) {
-        findings.add(ContrastCode::kLowEfficiency, RecordSeverity::kNote, row.study, "",
+        findings.add(c, ContrastCode::kLowEfficiency, RecordSeverity::kNote, row.study, "",
                      findings.fileOf(row.study) + "contrast " + quoted(contrast.name) + " has " +
                          decimal(*row.estimate.relativeEfficiency) + below);
       }
     }
     for (const ContrastSubject& row : result.subjects) {
       if (row.estimate.relativeEfficiency && *row.estimate.relativeEfficiency < lowEfficiency) {
-        findings.add(ContrastCode::kLowEfficiency, RecordSeverity::kNote, std::nullopt, row.subject,
+        findings.add(c, ContrastCode::kLowEfficiency, RecordSeverity::kNote, std::nullopt,
+                     row.subject,
                      "subject " + visible(row.subject) + ": contrast " + quoted(contrast.name) +
                          " has " + decimal(*row.estimate.relativeEfficiency) + below);
       }

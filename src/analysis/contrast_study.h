@@ -86,6 +86,7 @@ struct ContrastFinding {
   std::optional<std::size_t> study;  // the SDM; none for a subject's finding
   std::string subject;               // a subject's finding
   std::string text;                  // one sentence, file bytes as they are
+  std::size_t contrast = 0;          // its index in the contrasts asked (StudyContrasts::results)
 };
 
 struct StudyContrasts {

@@ -51,6 +51,20 @@ std::string severityLine(const RecordEntry& entry) {
          (entry.beyondRun ? " (after the log stopped)" : "") + ": " + entry.text;
 }
 
+// kelvora's line for the log's ZERO_ACROSS_RUNS finding `entry` when others follow from it, in
+// the words of its own zero check; the log's line is the plug-in's.
+std::string zeroCauseLine(const RecordEntry& entry) {
+  return std::string("kelvora: ") + recordSeverityName(entry.severity) + ": subject " +
+         visible(entry.subject) + ", predictor number " +
+         std::to_string(entry.predictorNumber.value_or(0)) + " named " +
+         visible(entry.predictorName) + " is zero in all its runs";
+}
+
+bool followsFromZeroColumn(ContrastCode code) {
+  return code == ContrastCode::kNotEstimable || code == ContrastCode::kNullInRun ||
+         code == ContrastCode::kNotEstimableForSubject;
+}
+
 RecordEntry runEntry(const Finding& finding) {
   RecordEntry entry;
   entry.kind = RecordKind::kRun;
@@ -246,15 +260,16 @@ FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* st
       if (!isReaderDamage(finding.code) || found == readStudyByPath.end()) continue;
       const std::size_t studyIndex = found->second;
       damageByStudy.emplace(studyIndex,
-                            Damage{firstFurther + i, firstReachedColumn(sdms[studyIndex]), 0});
+                            Damage{firstFurther + i, firstReachedColumn(sdms[studyIndex])});
       studyByPath.emplace(sdms[studyIndex].path, studyIndex);
-      studyByEntry.emplace(firstFurther + i, studyIndex);
+      followersByEntry.emplace(firstFurther + i, 0);
     }
     if (!damageByStudy.empty()) {
       for (const SubjectGroup& group : study->designs.subjects) {
         groupBySubject.emplace(group.id, &group);
       }
     }
+    noteZeroCauses();
   }
   // A follower may come before its cause (a run's finding), so which causes are kept is known
   // only at the end; followers of a cause that is not kept are never asked for.
@@ -265,19 +280,97 @@ FindingRecord::FindingRecord(const RunOutcome& outcome, const InspectedStudy* st
       return;
     }
     worst = worst ? std::min(*worst, entry.severity) : entry.severity;
-    if (entry.causedBy) ++damageByStudy.at(studyByEntry.at(*entry.causedBy)).followers;
-    const auto damaged = studyByEntry.find(index);
-    if (damaged != studyByEntry.end()) {
+    if (entry.causedBy) ++followersByEntry.at(*entry.causedBy);
+    if (followersByEntry.count(index) > 0) {
       keptIndexByEntry.emplace(index, kept);
-      studyByKeptIndex.emplace(kept, damaged->second);
+      entryByKeptIndex.emplace(kept, index);
     }
     ++kept;
   });
 }
 
+void FindingRecord::noteZeroCauses() {
+  const std::size_t firstFurther = outcome.findings.size() + study->diagnosis.causes.size();
+  // The log's finding first; kelvora's own zero check tells only what the log did not reach.
+  const auto note = [&](std::string_view subject, std::int64_t number, std::string_view name,
+                        std::size_t index, const RecordEntry& entry) {
+    SubjectZeros& zeros = zerosBySubject[subject];
+    if (zeros.entryByColumn.count(number - 1) > 0) return;
+    const std::size_t cause = causeOf(entry).value_or(index);
+    zeros.entryByColumn.emplace(number - 1, cause);
+    zeros.columnByName.emplace(name, number - 1);
+    followersByEntry.emplace(cause, 0);
+  };
+  for (std::size_t i = 0; i < outcome.findings.size(); ++i) {
+    const Finding& finding = outcome.findings[i];
+    if (finding.code != FindingCode::kZeroAcrossRuns || !finding.predictorNumber) continue;
+    note(finding.subject, *finding.predictorNumber, finding.predictorName, i, runEntry(finding));
+  }
+  for (std::size_t i = 0; i < study->diagnosis.findings.size(); ++i) {
+    const FurtherFinding& finding = study->diagnosis.findings[i];
+    if (finding.code != FurtherCode::kZeroAcrossRuns || !finding.predictorNumber) continue;
+    note(finding.subject, *finding.predictorNumber, finding.predictorName, firstFurther + i,
+         furtherEntry(finding));
+  }
+  if (zerosBySubject.empty()) return;
+  for (const SubjectGroup& group : study->designs.subjects) {
+    for (const std::size_t member : group.studies) subjectByStudy.emplace(member, group.id);
+    const auto zeros = zerosBySubject.find(group.id);
+    if (zeros != zerosBySubject.end()) zeros->second.group = &group;
+  }
+}
+
+const FindingRecord::SubjectZeros* FindingRecord::zerosOf(std::string_view subject) const {
+  const auto found = zerosBySubject.find(subject);
+  return found == zerosBySubject.end() ? nullptr : &found->second;
+}
+
+const FindingRecord::SubjectZeros* FindingRecord::zerosOfStudy(std::size_t studyIndex) const {
+  const auto subject = subjectByStudy.find(studyIndex);
+  return subject == subjectByStudy.end() ? nullptr : zerosOf(subject->second);
+}
+
+std::optional<std::size_t> FindingRecord::zeroCauseOf(std::size_t studyIndex,
+                                                      const Dependency& dependency) const {
+  const SubjectZeros* zeros = zerosBySubject.empty() ? nullptr : zerosOfStudy(studyIndex);
+  if (zeros == nullptr || dependency.kind != DependencyKind::kRankDeficient ||
+      dependency.dependent < 0 || !isZero(study->designs.sdms[studyIndex], dependency.dependent)) {
+    return std::nullopt;
+  }
+  const auto found = zeros->entryByColumn.find(dependency.dependent);
+  return found == zeros->entryByColumn.end() ? std::nullopt
+                                             : std::optional<std::size_t>(found->second);
+}
+
+// A contrast that weighs a zero predictor cannot be estimated where it is zero, whatever else:
+// in each run the contrast finding is about (for a subject's, every run kelvora groups under it,
+// whose subject rule may group them otherwise than the log), that column of that name is zero.
+std::optional<std::size_t> FindingRecord::zeroCauseOf(const ContrastFinding& finding) const {
+  if (!followsFromZeroColumn(finding.code) || zerosBySubject.empty()) return std::nullopt;
+  const SubjectZeros* zeros =
+      finding.study ? zerosOfStudy(*finding.study) : zerosOf(finding.subject);
+  if (zeros == nullptr || zeros->group == nullptr) return std::nullopt;
+  const std::vector<SdmDesign>& sdms = study->designs.sdms;
+  const auto zeroIn = [&](std::size_t run, std::int64_t column, std::string_view name) {
+    return sdms[run].read && nameAt(sdms[run].names, column) == name && isZero(sdms[run], column);
+  };
+  for (const auto& weight : study->contrasts.results[finding.contrast].contrast.weights) {
+    const auto column = zeros->columnByName.find(weight.first);
+    if (column == zeros->columnByName.end()) continue;
+    const bool explained = finding.study
+                               ? zeroIn(*finding.study, column->second, weight.first)
+                               : std::all_of(zeros->group->studies.begin(),
+                                             zeros->group->studies.end(), [&](std::size_t run) {
+                                               return zeroIn(run, column->second, weight.first);
+                                             });
+    if (explained) return zeros->entryByColumn.at(column->second);
+  }
+  return std::nullopt;
+}
+
 std::size_t FindingRecord::followerCount(std::size_t index) const {
-  const auto found = studyByKeptIndex.find(index);
-  return found == studyByKeptIndex.end() ? 0 : damageByStudy.at(found->second).followers;
+  const auto found = entryByKeptIndex.find(index);
+  return found == entryByKeptIndex.end() ? 0 : followersByEntry.at(found->second);
 }
 
 std::optional<RecordSeverity> FindingRecord::decided(
@@ -357,8 +450,11 @@ std::optional<std::size_t> FindingRecord::causeOf(const RecordEntry& entry) cons
 void FindingRecord::forEach(
     const std::function<void(std::size_t, const RecordEntry&)>& visit) const {
   std::size_t kept = 0;
-  forEachMade([&](std::size_t, RecordEntry& entry) {
+  forEachMade([&](std::size_t made, RecordEntry& entry) {
     if (!decide(entry)) return;
+    if (entry.kind == RecordKind::kRun && followersByEntry.count(made) > 0) {
+      entry.errorLine = zeroCauseLine(entry);
+    }
     if (entry.causedBy) {
       const auto cause = keptIndexByEntry.find(*entry.causedBy);
       entry.causedBy = cause == keptIndexByEntry.end() ? std::nullopt
@@ -370,8 +466,10 @@ void FindingRecord::forEach(
 
 void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntry&)>& visit) const {
   std::size_t index = 0;
-  const auto hand = [&](RecordEntry entry) {
+  // `follows`: the zero finding that explains it, when no reader problem does.
+  const auto hand = [&](RecordEntry entry, std::optional<std::size_t> follows = std::nullopt) {
     entry.causedBy = causeOf(entry);
+    if (!entry.causedBy) entry.causedBy = follows;
     visit(index++, entry);
   };
   for (const Finding& finding : outcome.findings) hand(runEntry(finding));
@@ -379,16 +477,17 @@ void FindingRecord::forEachMade(const std::function<void(std::size_t, RecordEntr
   for (const MismatchCause& cause : study->diagnosis.causes) hand(causeEntry(cause));
   for (const FurtherFinding& finding : study->diagnosis.findings) hand(furtherEntry(finding));
   forEachToldDesign(study->designs, [&](const SdmDesign& design) {
+    const auto studyIndex = static_cast<std::size_t>(&design - study->designs.sdms.data());
     if (design.rank.skipped) hand(designEntry(design, nullptr));
     for (const Dependency& dependency : design.rank.dependencies) {
-      hand(designEntry(design, &dependency));
+      hand(designEntry(design, &dependency), zeroCauseOf(studyIndex, dependency));
     }
     if (design.rank.unlisted > 0) hand(unlistedEntry(design));
     for (const DesignWarning& warning : design.warnings.items())
       hand(warningEntry(design, warning));
   });
   for (const ContrastFinding& finding : study->contrasts.findings) {
-    hand(contrastEntry(study->designs, finding));
+    hand(contrastEntry(study->designs, finding), zeroCauseOf(finding));
   }
 }
 

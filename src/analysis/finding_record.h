@@ -13,6 +13,14 @@
 // - every design finding of the SDM (its matrix is not the file's).
 // A column is reached when at least one of its values lies at or after the first damaged value.
 //
+// Likewise a predictor zero in all runs of a subject (ZERO_ACROSS_RUNS, the log's or kelvora's own)
+// explains, in that subject's runs, the rank finding naming that zero column and the contrast
+// findings (CONTRAST_NOT_ESTIMABLE, CONTRAST_NULL_IN_RUN, CONTRAST_NOT_ESTIMABLE_FOR_SUBJECT) of
+// every contrast that weighs the predictor by name: each follows from the zero column alone. When
+// the zero finding itself follows from a reader problem, its followers name that reader problem.
+// A run's finding that others follow from gets a line of kelvora's on standard error (its log
+// line stays as the plug-in wrote it).
+//
 // A finding policy (finding_policy.h), when given, is applied to every entry as it is made: an
 // entry it ignores is left out (the entries after it take its index, and an entry whose cause it
 // ignores names no cause and has its own line), and one it gives another severity carries that
@@ -20,8 +28,8 @@
 // line). The run's entries are decided too, but their text stays the log's line.
 //
 // The record holds references to the outcome and the study, which must outlive it, and a few
-// numbers per damaged SDM; entries are made one at a time as they are visited, so a study with
-// hundreds of thousands of findings costs no second copy of them.
+// numbers per damaged SDM and per zero finding; entries are made one at a time as they are visited,
+// so a study with hundreds of thousands of findings costs no second copy of them.
 #pragma once
 
 #include <cstddef>
@@ -60,10 +68,11 @@ struct RecordEntry {
   // A design finding's predictors (a dependency's, a pair's), for the policy's selectors.
   std::vector<PolicyPredictor> predictors;
   std::string text;           // run: the log line; others: the sentence kelvora prints
-  // The whole line on standard error ("kelvora: warning: ...", without line end); empty for the
-  // run's findings (their lines are the log's) and for those kelvora does not print.
+  // The whole line on standard error ("kelvora: warning: ...", without line end); empty for those
+  // kelvora does not print and for the run's findings (their lines are the log's), but for one
+  // that others follow from.
   std::string errorLine;
-  std::optional<std::size_t> causedBy;  // index of the reader finding that explains it
+  std::optional<std::size_t> causedBy;  // index of the finding that explains it
   bool beyondRun = false;               // further findings: checked past the run's end
 };
 
@@ -94,7 +103,7 @@ class FindingRecord {
   std::optional<RecordSeverity> runFindingSeverity(std::size_t index) const;
   std::optional<RecordSeverity> furtherFindingSeverity(std::size_t index) const;
 
-  // How many entries name entry `index` (an index forEach hands) as their cause.
+  // How many entries name entry `index` (an index forEach hands) as their cause. O(1).
   std::size_t followerCount(std::size_t index) const;
 
   // The most serious severity of all entries; none without entries.
@@ -107,7 +116,13 @@ class FindingRecord {
   struct Damage {
     std::size_t entry = 0;         // the reader finding's index in the record
     std::int64_t firstColumn = 0;  // 0-based: this column and those after it were reached
-    std::size_t followers = 0;
+  };
+  // The predictors zero in all runs of one subject: by 0-based column, the entry their followers
+  // name; by name (as the finding names it; contrasts weigh predictors by name), the column.
+  struct SubjectZeros {
+    std::unordered_map<std::int64_t, std::size_t> entryByColumn;
+    std::unordered_map<std::string_view, std::int64_t> columnByName;
+    const SubjectGroup* group = nullptr;  // its runs as kelvora groups them; null: none read
   };
 
   // The damage of a study that reached `column` (kWholeSdm: any), or null.
@@ -115,6 +130,16 @@ class FindingRecord {
   std::optional<std::size_t> subjectCause(const std::string& subject, std::int64_t column,
                                           bool allRuns) const;
   std::optional<std::size_t> causeOf(const RecordEntry& entry) const;
+  // The zero predictors of the subject of study `studyIndex`, or of `subject`; null: none.
+  const SubjectZeros* zerosOfStudy(std::size_t studyIndex) const;
+  const SubjectZeros* zerosOf(std::string_view subject) const;
+  // The zero finding that explains a rank finding of study `studyIndex` about `dependency`, or a
+  // contrast finding; none when none does. O(1), and O(weights) for a run's contrast finding,
+  // O(weights x runs) for a subject's.
+  std::optional<std::size_t> zeroCauseOf(std::size_t studyIndex,
+                                         const Dependency& dependency) const;
+  std::optional<std::size_t> zeroCauseOf(const ContrastFinding& finding) const;
+  void noteZeroCauses();
   // Every entry before the policy, with its index in the whole record; causedBy in those indexes.
   void forEachMade(const std::function<void(std::size_t, RecordEntry&)>& visit) const;
   // Applies the policy to `entry`; false when it ignores it.
@@ -130,11 +155,15 @@ class FindingRecord {
   // Filled only for a study with damaged SDMs; views into the study's designs.
   std::unordered_map<std::size_t, Damage> damageByStudy;
   std::unordered_map<std::string_view, std::size_t> studyByPath;  // damaged SDMs only
-  std::unordered_map<std::size_t, std::size_t> studyByEntry;      // damaged SDMs only
-  // The reader findings the policy keeps: their index among the entries kept, and back.
-  std::unordered_map<std::size_t, std::size_t> keptIndexByEntry;
-  std::unordered_map<std::size_t, std::size_t> studyByKeptIndex;
   std::unordered_map<std::string_view, const SubjectGroup*> groupBySubject;
+  // Filled only for a study with zero findings: by subject, and each read SDM's subject.
+  std::unordered_map<std::string_view, SubjectZeros> zerosBySubject;
+  std::unordered_map<std::size_t, std::string_view> subjectByStudy;
+  // Every entry others may name as cause (made index) with how many the policy keeps that do;
+  // those the policy keeps: their index among the entries kept, and back.
+  std::unordered_map<std::size_t, std::size_t> followersByEntry;
+  std::unordered_map<std::size_t, std::size_t> keptIndexByEntry;
+  std::unordered_map<std::size_t, std::size_t> entryByKeptIndex;
   std::optional<RecordSeverity> worst;
   std::size_t ignored = 0;
 };

@@ -98,6 +98,8 @@ void forEachFurtherLine(const FindingRecord& record,
   record.forEach([&](std::size_t index, const RecordEntry& entry) {
     if (entry.errorLine.empty() || entry.causedBy) return;
     const std::size_t followers = record.followerCount(index);
+    // A run's finding has its log line; kelvora's own only to count what follows from it.
+    if (followers == 0 && entry.kind == RecordKind::kRun) return;
     if (followers == 0) return visit(entry.errorLine);
     visit(entry.errorLine + " ... and " + std::to_string(followers) +
           (followers == 1 ? " finding that follows" : " findings that follow") + " from it");

@@ -41,9 +41,10 @@ LineMember contrastErrorMember(const analysis::InspectedStudy* study);
 // Hands kelvora's lines beyond the log to `visit`, one at a time (a large study has thousands),
 // without line end: the causes first ("kelvora: likely cause: ..."), then the further findings
 // ("kelvora: error: ...", "kelvora: warning: ...", "kelvora: note: ...", marked "(beyond the
-// run)" where the run had stopped), then the design findings. A finding that a reader problem
-// explains has no line of its own: the reader problem's line ends with " ... and N findings that
-// follow from it".
+// run)" where the run had stopped), then the design findings. A finding that another explains (a
+// reader problem, a predictor zero in all of a subject's runs) has no line of its own: its cause's
+// line ends with " ... and N findings that follow from it". A log finding with followers gets such
+// a line of kelvora's, its log line staying as the plug-in wrote it.
 void forEachFurtherLine(const analysis::FindingRecord& record,
                         const std::function<void(const std::string&)>& visit);
 

@@ -62,6 +62,7 @@ ul.findings { list-style: none; padding: 0; margin: 0; }
 ul.findings li { background: #fff; border-left: 4px solid #c58b00; padding: 4px 10px;
                  margin: 3px 0; word-break: break-all; }
 ul.findings li.error { border-left-color: #b3261e; }
+ul.followers { margin: 2px 0 0; padding-left: 18px; font-size: 13px; color: #3b434c; }
 .note { color: #56606b; font-size: 13px; }
 details.guide { font-size: 13px; color: #3b434c; margin: 0 0 8px; max-width: 760px; }
 details.guide summary { cursor: pointer; color: #56606b; }
@@ -176,6 +177,25 @@ bool isDesignWarningCode(std::string_view code) {
   return false;
 }
 
+// Under each finding that others follow from: their count and (at most kMostFindingsListed of)
+// their sentences, so a reader sees the one cause with what it explains; each follower stays in
+// its code's list too, marked and linked to its cause.
+void addFollowers(std::vector<Item>& items, const FindingRecord& record,
+                  const std::map<std::size_t, std::size_t>& itemByIndex,
+                  const std::map<std::size_t, std::string>& followers) {
+  for (const auto& [cause, listed] : followers) {
+    const auto item = itemByIndex.find(cause);
+    if (item == itemByIndex.end()) continue;
+    const std::size_t count = record.followerCount(cause);
+    Item& shown = items[item->second];
+    shown.attributes += " id=\"finding-" + std::to_string(cause) + "\" data-followers=\"" +
+                        std::to_string(count) + "\"";
+    shown.html += " <span class=\"tag\">and " + std::to_string(count) +
+                  (count == 1 ? " finding that follows" : " findings that follow") +
+                  " from it</span>\n<ul class=\"followers\">" + listed + "</ul>";
+  }
+}
+
 // The record's entries after the lab's config, as the list shows them: the run's with their log
 // lines, the design findings (rank check, design warnings, contrasts), kelvora's further findings.
 // The likely causes are shown in the disagreements' table instead.
@@ -184,16 +204,29 @@ std::vector<Item> allItems(const FindingRecord& record, const StudyDesigns& desi
   const PredictorLists predictorLists = designPredictors(designs);
   std::map<std::pair<std::string, std::string>, std::size_t> listedOfFileCode;
   std::vector<Item> items;
-  record.forEach([&](std::size_t, const RecordEntry& entry) {
+  std::map<std::size_t, std::size_t> itemByIndex;
+  std::map<std::size_t, std::string> followers;  // by cause: its followers' <li>s
+  std::map<std::size_t, std::size_t> followersListed;
+  record.forEach([&](std::size_t index, const RecordEntry& entry) {
     const std::string severity = recordSeverityName(entry.severity);
     std::string attributes = " data-severity=\"" + severity + "\"";
+    std::string follows;
+    if (entry.causedBy) {
+      const std::string cause = std::to_string(*entry.causedBy);
+      attributes += " data-caused-by=\"" + cause + "\"";
+      follows = " <a class=\"tag\" href=\"#finding-" + cause + "\">follows from a finding</a>";
+      if (followersListed[*entry.causedBy]++ < kMostFindingsListed) {
+        followers[*entry.causedBy] += "<li>" + htmlText(entry.text) + "</li>";
+      }
+    }
+    itemByIndex.emplace(index, items.size());
     if (entry.kind == RecordKind::kRun) {
       if (!entry.subject.empty() && entry.predictorNumber) {
         attributes += " data-subject=\"" + htmlText(entry.subject) + "\" data-predictor=\"" +
                       std::to_string(*entry.predictorNumber) + "\"";
       }
       items.push_back({entry.code, "log", entry.severity == RecordSeverity::kError, attributes,
-                       "<span class=\"line\">" + htmlText(entry.text) + "</span>"});
+                       "<span class=\"line\">" + htmlText(entry.text) + "</span>" + follows});
     } else if (entry.kind == RecordKind::kDesign) {
       attributes += " data-file=\"" + htmlText(entry.file) + "\"";
       const std::pair<std::string, std::string> key(entry.file, entry.code);
@@ -205,7 +238,8 @@ std::vector<Item> allItems(const FindingRecord& record, const StudyDesigns& desi
       if (isDesignWarningCode(entry.code)) warnings[entry.file].push_back(entry);
       const bool contrast = std::string_view(entry.code).rfind("CONTRAST_", 0) == 0;
       items.push_back({entry.code, contrast ? "contrast" : "design",
-                       entry.severity == RecordSeverity::kError, attributes, htmlText(entry.text)});
+                       entry.severity == RecordSeverity::kError, attributes,
+                       htmlText(entry.text) + follows});
     } else if (entry.kind == RecordKind::kFurther) {
       if (entry.beyondRun) attributes += " data-beyond-run=\"true\"";
       items.push_back(
@@ -213,9 +247,12 @@ std::vector<Item> allItems(const FindingRecord& record, const StudyDesigns& desi
            std::string(entry.beyondRun ? "<span class=\"tag\">after the log stopped</span> " : "") +
                (entry.severity == RecordSeverity::kNote ? "<span class=\"tag note\">note</span> "
                                                         : "") +
-               htmlText(entry.text)});
+               htmlText(entry.text) + follows});
+    } else {
+      itemByIndex.erase(index);  // a likely cause: shown in the disagreements' table
     }
   });
+  addFollowers(items, record, itemByIndex, followers);
   return items;
 }
 

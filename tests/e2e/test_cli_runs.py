@@ -38,7 +38,8 @@ class HostComparison(CliTest):
         else:
             # The host's lines byte for byte, then kelvora's section: its lines on standard error.
             further = [l for l in cli.error_text().splitlines()
-                       if l.startswith(("kelvora: warning", "kelvora: note", "kelvora: likely"))]
+                       if l.startswith(("kelvora: error", "kelvora: warning", "kelvora: note",
+                                        "kelvora: likely"))]
             section = lines("kelvora: findings beyond the log:", *further) if further else b""
             self.assertEqual(read_bytes(findings), host_file + section)
             # Every line from "Start inspecting" on, and never "Saved findings".
@@ -177,9 +178,11 @@ class OutputControl(CliTest):
         self.assertEqual(none.lines(), plain.lines()[:-1])  # no "Saved findings to: " line
         self.assertFalse(self.study.exists("data/group_log.txt"))
         quiet = run_cli("--quiet", "--no-findings-file", mdm)
-        # Standard error stays as it is: the rank check's line for the all-zero "Faces".
+        # Standard error stays as it is: the all-zero "Faces", told with the rank check's findings
+        # that follow from it.
         self.assertEqual((quiet.stdout, quiet.stderr), (b"", plain.stderr))
-        self.assertIn(b'"Faces" is zero throughout', quiet.stderr)
+        self.assertIn(b'"Faces" is zero in all its runs ... and 2 findings that follow from it',
+                      quiet.stderr)
         [run] = run_cli("--json", "--quiet", "--no-findings-file", mdm).objects()
         self.assertIsNone(run["findingsFile"])
         self.assertEqual([f["line"] for f in run["findings"]],

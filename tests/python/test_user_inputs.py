@@ -2,6 +2,7 @@
 pipe, read up to 1 MiB, anything else a ValueError in kelvora's words; and a config's depth and
 globs are bounded as kelvora bounds them."""
 import os
+import pathlib
 import subprocess
 
 import pytest
@@ -38,7 +39,8 @@ def test_what_kelvora_refuses_raises_value_error_in_its_words(examples, tmp_path
              str(large): f"{large} is larger than 1048576 bytes"}
     for path, said in cases.items():
         with pytest.raises(ValueError) as raised:
-            kelvora.inspect(mdm, findings_file=False, **{argument: path})
+            given = path if argument == "config" else pathlib.Path(path)  # a str is an expression
+            kelvora.inspect(mdm, findings_file=False, **{argument: given})
         assert str(raised.value) == f"{argument}: {said}"
         option = "--config" if argument == "config" else "--contrasts:"
         cli = subprocess.run([os.environ["KELVORA_CLI"], "--no-prompt", option.rstrip(":"), path,

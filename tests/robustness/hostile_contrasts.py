@@ -27,9 +27,9 @@ def long_name_in_every_row(folder):
     return [
         kelvora("--no-prompt", "--contrasts", table, mdm, statuses=(64,),
                 expect=b"line 102: more than 100 contrasts"),
-        python("import kelvora\n"
+        python("import kelvora, pathlib\n"
                "try:\n"
-               f"    kelvora.inspect({mdm!r}, contrasts={table!r})\n"
+               f"    kelvora.inspect({mdm!r}, contrasts=pathlib.Path({table!r}))\n"
                "except ValueError as error:\n"
                "    print(error)\n",
                expect=b"line 102: more than 100 contrasts"),

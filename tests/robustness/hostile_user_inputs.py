@@ -26,10 +26,11 @@ def _write(folder, name, text):
 
 def _inspect_refused(mdm, argument, value, said, stdin=b""):
     """A Python program that calls inspect() with `argument`=`value` and prints its ValueError,
-    which must hold `said`."""
-    return python("import kelvora\n"
+    which must hold `said`. A contrast table file is named by a Path (a str is an expression)."""
+    given = f"pathlib.Path({value!r})" if argument == "contrasts" else repr(value)
+    return python("import kelvora, pathlib\n"
                   "try:\n"
-                  f"    kelvora.inspect({mdm!r}, findings_file=False, {argument}={value!r})\n"
+                  f"    kelvora.inspect({mdm!r}, findings_file=False, {argument}={given})\n"
                   "except ValueError as error:\n"
                   "    print('refused:', error)\n", expect=said, stdin=stdin)
 
