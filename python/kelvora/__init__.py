@@ -328,11 +328,21 @@ def _contrast_arguments(contrasts):
     if isinstance(contrasts, os.PathLike):
         return [], _kelvora.read_user_file("contrasts", _path_bytes(contrasts)), None
     if isinstance(contrasts, str):
-        return [contrasts], None, None
+        return _names_bytes([contrasts]), None, None
     if isinstance(contrasts, (bytes, bytearray)):
         raise TypeError("contrasts: give an expression as a str, or a table file as a "
                         "pathlib.Path")
-    return [str(expression) for expression in contrasts], None, None
+    return _names_bytes(str(expression) for expression in contrasts), None, None
+
+
+def _names_bytes(texts):
+    """Texts that name predictors, as the Latin-1 bytes the SDMs hold (the package shows every name
+    byte for byte, each byte one code point, so a name read from an outcome matches as it is)."""
+    try:
+        return [text.encode("latin-1") for text in texts]
+    except UnicodeEncodeError as error:
+        raise ValueError(f"contrasts: {error.object!r} holds a character that no SDM name holds "
+                         f"(names are bytes, each one character up to U+00FF)") from None
 
 
 def _contrast_cells(frame):
@@ -350,10 +360,9 @@ def _contrast_cells(frame):
         weights = [pd.to_numeric(frame.iloc[:, i]).to_numpy(dtype=float) for i in predictors]
     except (TypeError, ValueError) as error:
         raise ValueError(f"contrasts: a weight is not a number: {error}") from None
-    names = ["" if pd.isna(name) else str(name) for name in frame.iloc[:, named]]
-    rows = [(name.encode("latin-1"), [float(column[r]) for column in weights])
-            for r, name in enumerate(names)]
-    return [columns[i].encode("latin-1") for i in predictors], rows
+    names = _names_bytes("" if pd.isna(name) else str(name) for name in frame.iloc[:, named])
+    rows = [(name, [float(column[r]) for column in weights]) for r, name in enumerate(names)]
+    return _names_bytes(columns[i] for i in predictors), rows
 
 
 def _config_bytes(config):

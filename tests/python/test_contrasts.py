@@ -69,3 +69,17 @@ def test_data_frame_names_reach_the_library_as_they_are(examples):
     with pytest.raises(ValueError, match='no column "contrast"'):
         kelvora.inspect(examples / "study" / "group.mdm", findings_file=False,
                         contrasts=pd.DataFrame({"Faces": [1]}))
+
+
+def test_an_expression_names_predictors_byte_for_byte(examples):
+    """A name byte above 127 reads as one code point; an expression naming it finds it."""
+    study = examples / "study"
+    for path in study.glob("*.sdm"):
+        path.write_bytes(path.read_bytes().replace(b'"Faces"', b'"Gesichter\xe4"'))
+    outcome = kelvora.inspect(study / "group.mdm", findings_file=False,
+                              contrasts="Gesichter\u00e4 - Houses")
+    rows = _subject_rows(outcome, "Gesichter\u00e4 - Houses")
+    assert list(rows.index) == ["sub-01", "sub-02", "sub-03", "sub-04"]
+    assert rows.loc["sub-01", "estimable"]
+    with pytest.raises(ValueError, match="U\\+00FF"):
+        kelvora.inspect(study / "group.mdm", findings_file=False, contrasts="Gesichter\u0101")
