@@ -22,18 +22,27 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens `path` for reading in binary mode, unbuffered (callers read in large chunks of their own),
-// without locking out other programs, when it names a regular file. Null for anything else: a
-// missing file, a folder, a device, a pipe. The type is checked on the opened descriptor, and a
-// pipe is opened without waiting for a writer, so the call never blocks. `size` receives the
-// file's size in bytes when a file is returned.
-FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size);
+// without locking out other programs, when it names a regular file or (`pipeToo`) a pipe. Null for
+// anything else: a missing file, a folder, a device, a pipe when not `pipeToo`; `wrongKind` tells
+// that something of another kind was found there. The type is checked on the opened descriptor,
+// and a pipe is opened without waiting for a writer, so opening never blocks. `size` receives a
+// regular file's size in bytes (0 for a pipe).
+FilePtr openForReading(const std::string& path, bool pipeToo, std::uint64_t& size,
+                       bool& wrongKind);
 
-// As openRegularFileForReading, and also when `path` names a pipe: a named pipe, or the one a
-// shell passes for a process substitution ("<(make_config)" gives /dev/fd/63). Opening never
-// waits for a named pipe's writer, and such a pipe that no program has open for writing reads as
-// empty; reading an open pipe waits for its data. Null for anything else, `wrongKind` telling that
-// something which is neither a file nor a pipe (a folder, a device) was found there.
-FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind);
+// A regular file only: what a study lists (SDMs, MDMs) is read this way.
+inline FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
+  bool wrongKind = false;
+  return openForReading(path, false, size, wrongKind);
+}
+
+// A file or a pipe: a named pipe, or the one a shell passes for a process substitution
+// ("<(make_config)" gives /dev/fd/63). A named pipe that no program has open for writing reads as
+// empty; reading an open pipe waits for its data.
+inline FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind) {
+  std::uint64_t size = 0;
+  return openForReading(path, true, size, wrongKind);
+}
 
 // kText: each "\n" written becomes the platform's line end; kBinary: bytes as they are.
 enum class WriteMode { kBinary, kText };

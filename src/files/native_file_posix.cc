@@ -61,7 +61,8 @@ std::string fullPathOfMissing(const std::string& path) {
   return (real == "/" ? "" : real) + lexical.substr(slash);
 }
 
-// Opens `path` for reading when it names a regular file, or (`pipeToo`) a pipe.
+}  // namespace
+
 FilePtr openForReading(const std::string& given, bool pipeToo, std::uint64_t& size,
                        bool& wrongKind) {
   wrongKind = false;
@@ -88,18 +89,6 @@ FilePtr openForReading(const std::string& given, bool pipeToo, std::uint64_t& si
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   size = S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0;
   return file;
-}
-
-}  // namespace
-
-FilePtr openRegularFileForReading(const std::string& path, std::uint64_t& size) {
-  bool wrongKind = false;
-  return openForReading(path, false, size, wrongKind);
-}
-
-FilePtr openFileOrPipeForReading(const std::string& path, bool& wrongKind) {
-  std::uint64_t size = 0;
-  return openForReading(path, true, size, wrongKind);
 }
 
 FilePtr createNewFile(const std::string& given, WriteMode mode, bool& nameTaken) {
