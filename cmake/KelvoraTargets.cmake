@@ -91,3 +91,28 @@ function(kelvora_python_test prefix module)
   set_tests_properties(${prefix}_${module} PROPERTIES
     ENVIRONMENT "KELVORA_LEG=${leg};KELVORA_BUILD_DIR=${PROJECT_BINARY_DIR};PYTHONDONTWRITEBYTECODE=1")
 endfunction()
+
+# kelvora_generated_header(<target> <header target> <header name> <source> <script> <comment>
+#                          <script arguments>...): the header <header name>, made in the
+# folder's generated/ by the Python <script> from <source> (its arguments: <source>, then the
+# arguments given, "@HEADER@" standing for the header's path), compiled into <target> after its
+# own target <header target>, so that a build with another generator can be checked on that
+# step alone.
+function(kelvora_generated_header target header_target header_name source script comment)
+  set(folder ${CMAKE_CURRENT_BINARY_DIR}/generated)
+  set(header ${folder}/${header_name})
+  set(arguments ${ARGN})
+  list(TRANSFORM arguments REPLACE "@HEADER@" ${header})
+  # Ninja makes an output's folder itself, Unix Makefiles do not: the command makes it.
+  add_custom_command(
+    OUTPUT ${header}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${Python3_EXECUTABLE} ${script} ${source} ${arguments}
+    DEPENDS ${source} ${script}
+    COMMENT "${comment}"
+    VERBATIM)
+  add_custom_target(${header_target} DEPENDS ${header})
+  add_dependencies(${target} ${header_target})
+  target_sources(${target} PRIVATE ${header})
+  target_include_directories(${target} PRIVATE ${folder})
+endfunction()
